@@ -1,0 +1,41 @@
+# Helpers shared by the folders' CMakeLists.
+
+# mv_layer(NAME [SHARED|STATIC] DIRS dir... LIBS lib...)
+# A layer library made of every .cpp in the given folders (not below them).
+# A folder without sources yet still gives a target, so upper layers can link.
+function(mv_layer name)
+  cmake_parse_arguments(A "SHARED;STATIC" "" "DIRS;LIBS" ${ARGN})
+  set(srcs)
+  foreach(d IN LISTS A_DIRS)
+    file(GLOB s CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${d}/*.cpp)
+    list(APPEND srcs ${s})
+  endforeach()
+  if(srcs)
+    if(A_SHARED)
+      add_library(${name} SHARED ${srcs})
+    else()
+      add_library(${name} STATIC ${srcs})
+    endif()
+    target_link_libraries(${name} PUBLIC ${A_LIBS})
+  else()
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE ${A_LIBS})
+  endif()
+endfunction()
+
+# mv_plugin(NAME DIRS dir... LIBS lib...)
+# An in-process server: a shared library that exports only its entry points.
+function(mv_plugin name)
+  cmake_parse_arguments(A "" "" "DIRS;LIBS" ${ARGN})
+  set(srcs)
+  foreach(d IN LISTS A_DIRS)
+    file(GLOB s CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${d}/*.cpp)
+    list(APPEND srcs ${s})
+  endforeach()
+  if(srcs)
+    add_library(${name} SHARED ${srcs})
+    set_target_properties(${name} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
+                          VISIBILITY_INLINES_HIDDEN ON)
+    target_link_libraries(${name} PRIVATE ${A_LIBS})
+  endif()
+endfunction()
