@@ -84,6 +84,7 @@ constexpr HRESULT STG_E_SEEKERROR = MakeHr(0x80030019);
 constexpr HRESULT STG_E_MEDIUMFULL = MakeHr(0x80030070);
 constexpr HRESULT STG_E_INVALIDPARAMETER = MakeHr(0x80030057);
 constexpr HRESULT STG_E_INVALIDHEADER = MakeHr(0x800300FB);
+constexpr HRESULT STG_E_UNKNOWN = MakeHr(0x800300FD);
 
 // Win32 error codes (registry calls return these, not HRESULTs).
 constexpr LONG ERROR_SUCCESS = 0;
