@@ -18,6 +18,8 @@ void* GlobalLock(HGLOBAL mem);
 BOOL GlobalUnlock(HGLOBAL mem);
 std::size_t GlobalSize(HGLOBAL mem);
 HGLOBAL GlobalFree(HGLOBAL mem);  // null on success
+// Growing a block may move its data: a pointer from GlobalLock is taken again
+// after GlobalReAlloc (or a write through a stream on the block).
 
 // A null block makes a new empty one. With deleteOnRelease the block is freed
 // with the stream's last Release.
