@@ -5,6 +5,28 @@
 // user's entries first. Key and value names are case-insensitive and keep the
 // case they were created with. Every change is saved at once, atomically.
 // Functions return Win32 error codes (ERROR_SUCCESS, ERROR_FILE_NOT_FOUND, ...).
+//
+// The hive files are HKCU.hive and HKLM.hive in that folder: readable text
+// (a first line "MORVANE-HIVE 1", one "[path]" line per key, one line per
+// value: "name"="text", dword:0000002a, hex:01,02 for binary, hex(N):... for
+// any other type N, @ for the default value, a closing "END-HIVE"). A change
+// is written to a temporary file in the same folder, synced, and renamed over
+// the hive, under a lock file, so two processes (the build registers several
+// plug-ins at once) never lose each other's changes; a process notices a hive
+// that another one rewrote and reads it again.
+// A hive file that is not a hive, or cannot be read, is refused: it reads as
+// empty, writes to it fail with ERROR_REGISTRY_CORRUPT or
+// ERROR_REGISTRY_IO_FAILED, and it is never overwritten. Lines that cannot be
+// read are skipped; before such a hive is next written, the old file is kept
+// beside it as HKxx.hive.damaged-<time>-<pid>.
+// Writes through HKEY_CLASSES_ROOT go to HKEY_LOCAL_MACHINE's
+// Software\Classes, as for a machine-wide install; deleting a key or value
+// through it removes it from both hives, so it leaves the merged view.
+// Subkeys and values enumerate in creation order (the order of the file);
+// the merged view lists the user's entries, then the machine's that the user
+// does not have. A handle opened with KEY_READ cannot write.
+// Registry calls never come from the audio thread: they take a lock and do
+// file I/O.
 #pragma once
 
 #include "platform/win/WinTypes.h"
@@ -26,6 +48,15 @@ constexpr DWORD REG_DWORD = 4;
 constexpr REGSAM KEY_READ = 0x20019;
 constexpr REGSAM KEY_WRITE = 0x20006;
 constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+
+constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
+constexpr REGSAM KEY_SET_VALUE = 0x0002;
+constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
+constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
+
+constexpr LONG ERROR_REGISTRY_CORRUPT = 1015;
+constexpr LONG ERROR_REGISTRY_IO_FAILED = 1016;
+constexpr LONG ERROR_KEY_DELETED = 1018;  // the key of an open handle was deleted
 
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
