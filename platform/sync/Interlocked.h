@@ -10,9 +10,15 @@
 
 static_assert(std::atomic_ref<LONG>::is_always_lock_free, "interlocked LONG must be lock-free");
 
-// Returns the new value.
-inline LONG InterlockedIncrement(LONG* target) { return std::atomic_ref<LONG>(*target).fetch_add(1) + 1; }
-inline LONG InterlockedDecrement(LONG* target) { return std::atomic_ref<LONG>(*target).fetch_sub(1) - 1; }
+// Return the new value, wrapping at the ends of the 32-bit range.
+inline LONG InterlockedIncrement(LONG* target)
+{
+    return static_cast<LONG>(static_cast<ULONG>(std::atomic_ref<LONG>(*target).fetch_add(1)) + 1u);
+}
+inline LONG InterlockedDecrement(LONG* target)
+{
+    return static_cast<LONG>(static_cast<ULONG>(std::atomic_ref<LONG>(*target).fetch_sub(1)) - 1u);
+}
 
 // Return the value before the call.
 inline LONG InterlockedExchange(LONG* target, LONG value) { return std::atomic_ref<LONG>(*target).exchange(value); }

@@ -25,6 +25,7 @@ TEST(Interlocked, WrapsLikeA32BitInteger)
 {
     LONG v = 0x7FFFFFFF;
     EXPECT_EQ(InterlockedIncrement(&v), LONG(-0x7FFFFFFF - 1));
+    EXPECT_EQ(InterlockedDecrement(&v), 0x7FFFFFFF);
 }
 
 // Every operation under contention: the final counts are exact.
@@ -40,9 +41,9 @@ TEST(Interlocked, CountersStayExactUnderContention)
                 InterlockedIncrement(&up);
                 InterlockedDecrement(&down);
                 InterlockedExchangeAdd(&added, 3);
-                LONG seen = swapped;
-                while (InterlockedCompareExchange(&swapped, seen + 1, seen) != seen)
-                    seen = swapped;
+                LONG seen = 0;
+                for (LONG found; (found = InterlockedCompareExchange(&swapped, seen + 1, seen)) != seen;)
+                    seen = found;
             }
         });
     for (auto& t : threads)

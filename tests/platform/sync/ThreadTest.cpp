@@ -62,6 +62,30 @@ bool RealTimePermitted()
     return permitted;
 }
 
+// A running thread held at its start until the test opens the gate.
+class GatedThread : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_probe.go = m_gate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        m_thread = CreateThread(nullptr, 0, &Record, &m_probe, 0, nullptr);
+        ASSERT_NE(m_thread, nullptr);
+    }
+    void TearDown() override
+    {
+        // The thread writes into the probe: let it finish before the probe goes.
+        SetEvent(m_gate);
+        EXPECT_TRUE(mvtest::Eventually([&] { return m_probe.ran.load(); }));
+        CloseHandle(m_thread);
+        CloseHandle(m_gate);
+    }
+    void OpenGate() { SetEvent(m_gate); }
+
+    Probe m_probe;
+    HANDLE m_gate = nullptr;
+    HANDLE m_thread = nullptr;
+};
+
 TEST(Thread, StartedSuspendedRunsOnlyAfterResume)
 {
     Probe probe;
@@ -81,29 +105,21 @@ TEST(Thread, StartedSuspendedRunsOnlyAfterResume)
     CloseHandle(thread);
 }
 
-TEST(Thread, HandleIsSignalledAtExitForEveryWaiterWithTheExitCode)
+TEST_F(GatedThread, HandleIsSignalledAtExitForEveryWaiterWithTheExitCode)
 {
-    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    Probe probe;
-    probe.go = go;
-    HANDLE thread = CreateThread(nullptr, 0, &Record, &probe, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-
     std::atomic<int> released{0};
-    std::thread a([&] { released += WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0; });
-    std::thread b([&] { released += WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0; });
+    std::thread a([&] { released += WaitForSingleObject(m_thread, 10000) == WAIT_OBJECT_0; });
+    std::thread b([&] { released += WaitForSingleObject(m_thread, 10000) == WAIT_OBJECT_0; });
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(released, 0);
-    SetEvent(go);
+    OpenGate();
     a.join();
     b.join();
     EXPECT_EQ(released, 2);
-    EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "an ended thread stays signalled";
+    EXPECT_EQ(WaitForSingleObject(m_thread, 0), WAIT_OBJECT_0) << "an ended thread stays signalled";
     DWORD code = 0;
-    ASSERT_TRUE(GetExitCodeThread(thread, &code));
+    ASSERT_TRUE(GetExitCodeThread(m_thread, &code));
     EXPECT_EQ(code, 42u);
-    CloseHandle(thread);
-    CloseHandle(go);
 }
 
 TEST(Thread, TheIdGivenAtCreationIsTheOneTheThreadSees)
@@ -119,17 +135,12 @@ TEST(Thread, TheIdGivenAtCreationIsTheOneTheThreadSees)
     CloseHandle(thread);
 }
 
-TEST(Thread, ClosingTheHandleLeavesTheThreadRunning)
+TEST_F(GatedThread, ClosingTheHandleLeavesTheThreadRunning)
 {
-    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    Probe probe;
-    probe.go = go;
-    HANDLE thread = CreateThread(nullptr, 0, &Record, &probe, 0, nullptr);
-    ASSERT_TRUE(CloseHandle(thread));
-    SetEvent(go);
-    EXPECT_TRUE(mvtest::Eventually([&] { return probe.ran.load(); }));
-    EXPECT_FALSE(CloseHandle(thread));
-    CloseHandle(go);
+    ASSERT_TRUE(CloseHandle(m_thread));
+    OpenGate();
+    EXPECT_TRUE(mvtest::Eventually([&] { return m_probe.ran.load(); }));
+    EXPECT_FALSE(CloseHandle(m_thread)) << "already closed";
 }
 
 // Starts a thread suspended, sets the priorities in turn, resumes it and
