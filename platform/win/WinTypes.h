@@ -150,3 +150,7 @@ struct FILETIME {
 
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
+
+// A window, as message boxes and windows take their owner. Opaque here.
+struct HWND__;
+using HWND = HWND__*;
