@@ -8,9 +8,13 @@
 #                                                     per string, and the table's name
 #   <build>/generated/resources/<Module>Resources.cpp the table `g_<Module>Resources`
 # and a static library <target> holding the table. The program's module is
-# linked into the platform library; a plug-in links its own and registers it
-# (platform/res/Resources.h). Editing an input re-runs the generation on the
-# next build; outputs are rewritten only when their text changes.
+# linked into the platform library. A plug-in links its own and registers it
+# while it is loaded (platform/res/Resources.h):
+#   mv_resource_module(SorvicResources NAME Sorvic STRINGS .../sorvic.str VERSION .../sorvic.ver)
+#   mv_plugin(Sorvic DIRS ... LIBS SorvicResources mvplatform ...)
+#   static mvres::CModuleResources g_resources(g_SorvicResources);  // in the plug-in
+# Editing an input re-runs the generation on the next build; outputs are
+# rewritten only when their text changes.
 #
 # String table, one entry a line:     IDS_AUDIO_INIT = 16738 "Unable to Initialize Audio."
 # Version block, one value a line:    ProductVersion = "1.0"
