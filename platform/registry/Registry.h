@@ -24,7 +24,9 @@
 // through it removes it from both hives, so it leaves the merged view.
 // Subkeys and values enumerate in creation order (the order of the file);
 // the merged view lists the user's entries, then the machine's that the user
-// does not have. A handle opened with KEY_READ cannot write.
+// does not have. A handle opened with KEY_READ cannot write. A handle names
+// its key by path: it stays good across ReloadHives, and a null or empty
+// subKey opens a new handle on the same key.
 // Registry calls never come from the audio thread: they take a lock and do
 // file I/O.
 #pragma once
