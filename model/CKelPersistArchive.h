@@ -7,10 +7,11 @@
 // followed by the text and the zero; PersistBool one byte (1 or 0);
 // PersistObject the object's own complete chunk.
 //
-// Loading is bounded: an archive made by the base for one chunk knows where
-// that chunk ends, and a string or block length read from the stream that runs
-// past it fails with STG_E_READFAULT before anything is allocated. A read that
-// returns fewer bytes than asked is STG_E_READFAULT; a write that takes fewer is
+// Loading is bounded: an archive made by the base for one chunk knows how much
+// of that chunk is left. A transfer, or a string or block length read from the
+// stream, that runs past it fails with STG_E_READFAULT before anything is read
+// or allocated, so a class never reads into the next chunk. A read that returns
+// fewer bytes than asked is STG_E_READFAULT; a write that takes fewer is
 // STG_E_WRITEFAULT. Failures are returned at once; nothing is rolled back.
 #pragma once
 
@@ -49,13 +50,16 @@ public:
 
     // Bounds a loading archive to the chunk payload that begins where the
     // stream now stands. Called by the persistence base before PersistChunk.
-    HRESULT BoundToChunk(ULONGLONG payloadBytes);
+    void BoundToChunk(ULONGLONG payloadBytes);
 
 private:
     IStream* m_stream;
     NullWriteStream* m_measure;
     BOOL m_saving;
     BOOL m_clearDirty;
+    // Consumes `bytes` of the bounded chunk, or fails when fewer are left.
+    HRESULT Consume(ULONGLONG bytes);
+
     bool m_bounded = false;
-    ULONGLONG m_end = 0;  // absolute stream position where the bounded chunk ends
+    ULONGLONG m_left = 0;  // bytes of the bounded chunk not yet read
 };

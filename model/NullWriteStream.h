@@ -6,12 +6,12 @@
 
 #include <atomic>
 
-#include "platform/com/Stream.h"
+#include "model/CBasicStream.h"
 
-class NullWriteStream : public IStream {
+class NullWriteStream : public CBasicStream {
 public:
     NullWriteStream() = default;
-    virtual ~NullWriteStream() = default;
+    ~NullWriteStream() override = default;
     NullWriteStream(const NullWriteStream&) = delete;
     NullWriteStream& operator=(const NullWriteStream&) = delete;
 
@@ -27,15 +27,8 @@ public:
     // any other origin: STG_E_INVALIDFUNCTION. A null out-pointer:
     // STG_E_INVALIDPOINTER.
     STDMETHOD(Seek)(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPosition) override;
-    STDMETHOD(SetSize)(ULARGE_INTEGER newSize) override;
-    STDMETHOD(CopyTo)(IStream* dest, ULARGE_INTEGER cb, ULARGE_INTEGER* read, ULARGE_INTEGER* written) override;
-    STDMETHOD(Commit)(DWORD flags) override;
-    STDMETHOD(Revert)() override;
-    STDMETHOD(LockRegion)(ULARGE_INTEGER offset, ULARGE_INTEGER cb, DWORD lockType) override;
-    STDMETHOD(UnlockRegion)(ULARGE_INTEGER offset, ULARGE_INTEGER cb, DWORD lockType) override;
     // Name "NullWriteStream", type stream, size the highest position reached.
     STDMETHOD(Stat)(STATSTG* stat, DWORD flags) override;
-    STDMETHOD(Clone)(IStream** clone) override;
 
 private:
     std::atomic<ULONG> m_refs{1};
