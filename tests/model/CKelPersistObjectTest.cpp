@@ -116,6 +116,7 @@ TEST(CKelPersistObject, GetSizeMaxCountsExactlyWhatSaveWrites)
     TestRecord multi(kMulti);
     Fill(multi);
     TestRecord emptyMulti(kMulti);  // empty name, all chunks small
+    TestRecord emptyLast(0x60030001);  // its highest sub-chunk has no payload
     TestRecord child(kMulti);
     Fill(child);
     TestRecord nested(0x60020000, &child);
@@ -123,7 +124,7 @@ TEST(CKelPersistObject, GetSizeMaxCountsExactlyWhatSaveWrites)
         const char* name;
         TestRecord* object;
     } cases[] = {{"empty single", &emptySingle}, {"single", &single},  {"multi", &multi},
-                 {"empty multi", &emptyMulti},   {"nested", &nested}};
+                 {"empty multi", &emptyMulti},   {"empty last sub-chunk", &emptyLast}, {"nested", &nested}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ULARGE_INTEGER size{};
