@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "model/CKelPersistArchive.h"
 #include "model/CUndoInsertStep.h"
 #include "model/CUndoRemoveStep.h"
+#include "model/PersistEntryList.h"
 #include "model/RunProjectEdit.h"
 #include "model/SubmitUndoStep.h"
 
@@ -86,18 +86,12 @@ void CMeterKeySigMap::Recalc(int from)
 
 int CMeterKeySigMap::FindIndexAtTick(LONG tick) const
 {
-    const auto& items = Items();
-    auto it = std::upper_bound(items.begin(), items.end(), tick,
-                               [](LONG t, const CMeterKey& e) { return t < e.m_startTick; });
-    return std::max(static_cast<int>(it - items.begin()) - 1, 0);
+    return std::max(LastIndexNotAfter(tick, [](const CMeterKey& e) { return e.m_startTick; }), 0);
 }
 
 int CMeterKeySigMap::FindIndexAtMeasure(LONG measure) const
 {
-    const auto& items = Items();
-    auto it = std::upper_bound(items.begin(), items.end(), measure,
-                               [](LONG m, const CMeterKey& e) { return m < e.m_measure; });
-    return static_cast<int>(it - items.begin()) - 1;
+    return LastIndexNotAfter(measure, [](const CMeterKey& e) { return e.m_measure; });
 }
 
 LONG CMeterKeySigMap::TickToMeasure(LONG tick) const
@@ -253,32 +247,9 @@ STDMETHODIMP CMeterKeySigMap::PersistChunk(DWORD versionWord, CKelPersistArchive
 {
     if (KelVersionIndex(versionWord) != 0)
         return KELPERSIST_E_UNKNOWNCHUNK;
-    const DWORD entryWord = MakeKelVersionWord(CMeterKey::kMajor, 0);
-    DWORD count = static_cast<DWORD>(GetSize());
-    HRESULT hr = archive->PersistBytes(sizeof count, &count);
-    if (FAILED(hr))
-        return hr;
-    if (archive->IsSaving()) {
-        for (int i = 0; i < GetSize() && SUCCEEDED(hr); ++i)
-            hr = At(i).PersistChunk(entryWord, archive);
-        return hr;
-    }
-    if (FAILED(hr = archive->CheckRemaining(static_cast<ULONGLONG>(count) * kEntryBytes)))
-        return hr;
-    std::vector<CMeterKey> loaded;
-    try {
-        for (DWORD i = 0; i < count; ++i) {
-            CMeterKey entry;
-            if (FAILED(hr = entry.PersistChunk(entryWord, archive)))
-                return hr;
-            if (!IsValidEntry(entry))
-                return E_INVALIDARG;
-            loaded.push_back(entry);
-        }
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
-    Items().swap(loaded);
-    Recalc(0);
-    return S_OK;
+    HRESULT hr =
+        PersistEntryList(archive, Items(), kEntryBytes, [this](const CMeterKey& e) { return IsValidEntry(e); });
+    if (SUCCEEDED(hr) && !archive->IsSaving())
+        Recalc(0);
+    return hr;
 }

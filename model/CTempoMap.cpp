@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "model/CKelPersistArchive.h"
+#include "model/PersistEntryList.h"
 #include "model/CUndoRemoveStep.h"
 #include "model/RunProjectEdit.h"
 #include "model/SubmitUndoStep.h"
@@ -124,18 +124,12 @@ void CTempoMap::RecalcTimes(int from)
 
 int CTempoMap::IndexAt(LONG tick) const
 {
-    const auto& items = Items();
-    auto it = std::upper_bound(items.begin(), items.end(), tick,
-                               [](LONG t, const CTempo& e) { return t < e.m_tick; });
-    return std::max(static_cast<int>(it - items.begin()) - 1, 0);
+    return std::max(LastIndexNotAfter(tick, [](const CTempo& e) { return e.m_tick; }), 0);
 }
 
 int CTempoMap::IndexAtTime(LONGLONG units) const
 {
-    const auto& items = Items();
-    auto it = std::upper_bound(items.begin(), items.end(), units,
-                               [](LONGLONG u, const CTempo& e) { return u < e.m_time; });
-    return static_cast<int>(it - items.begin()) - 1;
+    return LastIndexNotAfter(units, [](const CTempo& e) { return e.m_time; });
 }
 
 int CTempoMap::IndexAtSeconds(double seconds) const
@@ -365,35 +359,11 @@ STDMETHODIMP CTempoMap::PersistChunk(DWORD versionWord, CKelPersistArchive* arch
 {
     if (KelVersionIndex(versionWord) != 0)
         return KELPERSIST_E_UNKNOWNCHUNK;
-    const DWORD entryWord = MakeKelVersionWord(CTempo::kMajor, 0);
     constexpr ULONG kEntryBytes = 8;
-    DWORD count = static_cast<DWORD>(GetSize());
-    HRESULT hr = archive->PersistBytes(sizeof count, &count);
-    if (FAILED(hr))
-        return hr;
-    if (archive->IsSaving()) {
-        for (int i = 0; i < GetSize() && SUCCEEDED(hr); ++i)
-            hr = At(i).PersistChunk(entryWord, archive);
-        return hr;
-    }
-    if (FAILED(hr = archive->CheckRemaining(static_cast<ULONGLONG>(count) * kEntryBytes)))
-        return hr;
-    std::vector<CTempo> loaded;
-    try {
-        for (DWORD i = 0; i < count; ++i) {
-            CTempo entry;
-            if (FAILED(hr = entry.PersistChunk(entryWord, archive)))
-                return hr;
-            if (entry.m_tempo < 1)
-                return E_INVALIDARG;
-            loaded.push_back(entry);
-        }
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
-    Items().swap(loaded);
-    RecalcTimes(0);
-    return S_OK;
+    HRESULT hr = PersistEntryList(archive, Items(), kEntryBytes, [](const CTempo& e) { return e.m_tempo >= 1; });
+    if (SUCCEEDED(hr) && !archive->IsSaving())
+        RecalcTimes(0);
+    return hr;
 }
 
 LONG FixedToTicks(LONGLONG fixed)

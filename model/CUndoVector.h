@@ -4,6 +4,7 @@
 // The container does not own what pointer elements point to.
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
 #include "model/CUndoContainer.h"
@@ -50,6 +51,16 @@ public:
     const T& operator[](int index) const { return m_items[static_cast<std::size_t>(index)]; }
 
 protected:
+    // The last element whose field (ascending over the vector) is not after
+    // the key; -1 when the first one already is.
+    template <class Key, class Field>
+    int LastIndexNotAfter(Key key, Field field) const
+    {
+        auto it = std::upper_bound(m_items.begin(), m_items.end(), key,
+                                   [&](const Key& k, const T& e) { return k < field(e); });
+        return static_cast<int>(it - m_items.begin()) - 1;
+    }
+
     // Direct access for the derived class's own overrides and recomputation.
     T& At(int index) { return m_items[static_cast<std::size_t>(index)]; }
     std::vector<T>& Items() { return m_items; }
