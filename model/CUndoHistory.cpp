@@ -2,11 +2,17 @@
 
 #include <algorithm>
 
+#include "platform/registry/Profile.h"
+
 namespace {
 
 // String resources 32766 and 32767 of the program.
 constexpr const char* kUndoMenuFormat = "&Undo %s\tCtrl-Z";
 constexpr const char* kRedoMenuFormat = "&Redo %s\tCtrl-Shift-Z";
+
+constexpr const char* kSettingsSection = "Options";
+constexpr const char* kUndoDepthEntry = "UndoDepth";
+constexpr int kDefaultUndoDepth = 64;
 
 // Room reserved ahead for the profile's depth; a larger depth still works,
 // the array simply grows when it gets there.
@@ -31,6 +37,12 @@ void CUndoHistory::ReserveFor(int levels)
     } catch (...) {
         // Only a reservation: AddCommand grows the array when it must.
     }
+}
+
+int CUndoHistory::GetProfileUndoDepth()
+{
+    // Stored as a DWORD; a value past INT_MAX reads as negative and so as 0.
+    return static_cast<int>(GetProfileIntA(kSettingsSection, kUndoDepthEntry, kDefaultUndoDepth));
 }
 
 void CUndoHistory::SetMaxLevels(int levels)

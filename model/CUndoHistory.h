@@ -36,9 +36,12 @@ public:
     // The application's document, or null; only it is told of changes.
     void SetDocument(IHistoryDocument* document) { m_document = document; }
 
-    // Sets the capacity (the profile's "UndoDepth" at start-up); removes
-    // nothing. A negative depth counts as 0.
+    // Sets the capacity; removes nothing. A negative depth counts as 0.
     void SetMaxLevels(int levels);
+    // The settings value "UndoDepth" of the profile's "Options" section, 64
+    // when it is not set: the capacity the program runs with after start-up.
+    static int GetProfileUndoDepth();
+    void SetMaxLevelsFromProfile() { SetMaxLevels(GetProfileUndoDepth()); }
     int GetMaxLevels() const { return m_capacity; }
 
     HRESULT AddCommand(CCommand* command);

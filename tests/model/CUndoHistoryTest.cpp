@@ -4,8 +4,12 @@
 
 #include <string>
 
+#include <stdlib.h>
+
 #include "model/CUndoRemovePtrStep.h"
+#include "platform/registry/Profile.h"
 #include "tests/model/UndoTestSupport.h"
+#include "tests/support/TempDir.h"
 
 using undotest::Add;
 using undotest::AddStep;
@@ -101,6 +105,44 @@ TEST_F(CUndoHistoryTest, ANewCommandCutsOffTheUndoneOnes)
     EXPECT_FALSE(history.CanRedo());
     EXPECT_EQ(S_FALSE, history.Redo());
     EXPECT_EQ(2, Count());
+}
+
+// The depth the program runs with comes from the user's settings.
+class CUndoHistoryProfileTest : public CUndoHistoryTest {
+protected:
+    void SetUp() override
+    {
+        setenv("MORVANE_REGISTRY", m_dir.Path().c_str(), 1);
+        mvreg::ReloadHives();
+        SetRegistryKey("Varnholt Music Software\\Morvane");
+        SetProfileName("1.0");
+    }
+    void TearDown() override
+    {
+        SetRegistryKey(nullptr);
+        SetProfileName(nullptr);
+        mvreg::ReloadHives();
+        CUndoHistoryTest::TearDown();
+    }
+    mvtest::TempDir m_dir;
+};
+
+TEST_F(CUndoHistoryProfileTest, StartsAtSixteenThenTakesTheProfileDepth)
+{
+    EXPECT_EQ(16, history.GetMaxLevels());
+    history.SetMaxLevelsFromProfile();
+    EXPECT_EQ(64, history.GetMaxLevels());  // not set: the default
+
+    ASSERT_TRUE(WriteProfileInt("Options", "UndoDepth", 3));
+    history.SetMaxLevelsFromProfile();
+    EXPECT_EQ(3, history.GetMaxLevels());
+    CommitNumbered(4);
+    EXPECT_EQ(3, Count());
+    EXPECT_EQ(std::vector<std::string>{"c1"}, deleted);
+
+    ASSERT_TRUE(WriteProfileInt("Options", "UndoDepth", -1));
+    history.SetMaxLevelsFromProfile();
+    EXPECT_EQ(0, history.GetMaxLevels());
 }
 
 TEST_F(CUndoHistoryTest, TrimmingBelowTheCountWhenAllIsUndoneKeepsTheNewestRedoable)
