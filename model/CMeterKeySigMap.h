@@ -37,6 +37,8 @@ public:
     void Recalc(int from);
     bool IsValidEntry(const CMeterKey& entry) const { return entry.IsValid(m_ticksPerQuarter); }
 
+    // Audio thread: no allocation, no blocking (the searches and conversions
+    // down to GetNextBeat, ParseMbt excepted).
     // The last entry starting at or before the tick; 0 before the first.
     int FindIndexAtTick(LONG tick) const;
     // The last entry at or before the measure; -1 before the first.
@@ -47,7 +49,7 @@ public:
     // Measure and beat below 1 count as 1; saturates at the limits of a tick.
     LONG MbtToTick(LONG measure, LONG beat, LONG tickInBeat) const;
     // "measure:beat.tick" and the like: up to three numbers split at ':', ' ',
-    // '|' or '.'; missing ones default to 1:1:0.
+    // '|' or '.'; missing ones default to 1:1:0. UI thread.
     HRESULT ParseMbt(const char* text, LONG* tick) const;
     LONG GetPrevBeat(LONG tick) const;
     LONG GetNextBeat(LONG tick) const;
