@@ -3,12 +3,10 @@
 #include <algorithm>
 
 #include "platform/registry/Profile.h"
+#include "resources/MorvaneStrings.h"
+#include "uikit/ResString.h"
 
 namespace {
-
-// String resources 32766 and 32767 of the program.
-constexpr const char* kUndoMenuFormat = "&Undo %s\tCtrl-Z";
-constexpr const char* kRedoMenuFormat = "&Redo %s\tCtrl-Shift-Z";
 
 constexpr const char* kSettingsSection = "Options";
 constexpr const char* kUndoDepthEntry = "UndoDepth";
@@ -136,12 +134,14 @@ const char* CUndoHistory::FormatMenuText(const char* format, const CCommand* com
 
 const char* CUndoHistory::GetUndoMenuText()
 {
-    return FormatMenuText(kUndoMenuFormat, CanUndo() ? m_commands[static_cast<std::size_t>(m_done - 1)] : nullptr);
+    return FormatMenuText(LoadResString(IDS_UNDO_MENU_FORMAT),
+                          CanUndo() ? m_commands[static_cast<std::size_t>(m_done - 1)] : nullptr);
 }
 
 const char* CUndoHistory::GetRedoMenuText()
 {
-    return FormatMenuText(kRedoMenuFormat, CanRedo() ? m_commands[static_cast<std::size_t>(m_done)] : nullptr);
+    return FormatMenuText(LoadResString(IDS_REDO_MENU_FORMAT),
+                          CanRedo() ? m_commands[static_cast<std::size_t>(m_done)] : nullptr);
 }
 
 const char* CUndoHistory::GetCommandName(int index)
