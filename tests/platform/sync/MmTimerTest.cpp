@@ -91,7 +91,7 @@ TEST(MmTimerTest, PeriodicEventKeepsItsMeanPeriodAndIsNeverEarly)
     std::lock_guard guard(probe.lock);
     const auto& t = probe.times;
     const double mean = Ms(t[39] - t[0]) / 39;
-    EXPECT_NEAR(10.0, mean, 1.0);
+    EXPECT_NEAR(10.0, mean, 1.5);
     // Due times are kept on a fixed grid from the moment the event was set.
     for (std::size_t k = 0; k < 40; ++k)
         EXPECT_GE(Ms(t[k] - start), 10.0 * static_cast<double>(k + 1) - 0.5) << "call " << k;
