@@ -130,8 +130,6 @@ void FloatToIntRangePlain(std::int32_t* dst, const float* src, int count, double
 }
 
 #ifdef MV_X86
-namespace {
-
 __attribute__((target("avx2"))) void FloatToIntRangeAvx2(std::int32_t* dst, const float* src, int count,
                                                           double scale, double lo, double hi)
 {
@@ -173,20 +171,31 @@ void FloatToIntRangeSse2(std::int32_t* dst, const float* src, int count, double 
     FloatToIntRangePlain(dst + i, src + i, count - i, scale, lo, hi);
 }
 
-}  // namespace
+bool HasAvx2()
+{
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+#else
+void FloatToIntRangeSse2(std::int32_t* dst, const float* src, int count, double scale, double lo, double hi)
+{
+    FloatToIntRangePlain(dst, src, count, scale, lo, hi);
+}
+
+void FloatToIntRangeAvx2(std::int32_t* dst, const float* src, int count, double scale, double lo, double hi)
+{
+    FloatToIntRangePlain(dst, src, count, scale, lo, hi);
+}
+
+bool HasAvx2() { return false; }
 #endif
 
 void FloatToIntRange(std::int32_t* dst, const float* src, int count, double scale, double lo, double hi)
 {
-#ifdef MV_X86
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2)
+    if (HasAvx2())
         FloatToIntRangeAvx2(dst, src, count, scale, lo, hi);
     else
         FloatToIntRangeSse2(dst, src, count, scale, lo, hi);
-#else
-    FloatToIntRangePlain(dst, src, count, scale, lo, hi);
-#endif
 }
 
 void FloatToInt16(short* dst, const float* src, int count, double scale, int channels, int strideBytes)

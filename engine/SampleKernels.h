@@ -48,6 +48,12 @@ void FloatToInt16(short* dst, const float* src, int count, double scale, int cha
 // FloatToIntRangePlain is the reference it matches bit for bit.
 void FloatToIntRange(std::int32_t* dst, const float* src, int count, double scale, double lo, double hi);
 void FloatToIntRangePlain(std::int32_t* dst, const float* src, int count, double scale, double lo, double hi);
+// The two vector paths FloatToIntRange picks between (AVX2 where the
+// processor has it, else SSE2; both the plain one elsewhere). Callers use
+// FloatToIntRange; these are named so that each path can be checked.
+void FloatToIntRangeSse2(std::int32_t* dst, const float* src, int count, double scale, double lo, double hi);
+void FloatToIntRangeAvx2(std::int32_t* dst, const float* src, int count, double scale, double lo, double hi);
+bool HasAvx2();
 
 // count values: with alternate FALSE all zeros; with alternate TRUE a head of
 // count mod 8 copies of `value`, then groups of 0, 0, v, v, 0, 0, v, v.

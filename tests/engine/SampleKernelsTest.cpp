@@ -113,10 +113,17 @@ TEST(SampleKernels, VectorConversionMatchesThePlainOneBitForBit)
         std::vector<float> noise = Noise(1001, 5, 1.2f);
         x.insert(x.end(), noise.begin(), noise.end());
         const int n = static_cast<int>(x.size());
-        std::vector<std::int32_t> fast(x.size()), plain(x.size());
+        std::vector<std::int32_t> fast(x.size()), sse2(x.size()), plain(x.size());
         FloatToIntRange(fast.data(), x.data(), n, scale, -hi - 1, hi);
+        FloatToIntRangeSse2(sse2.data(), x.data(), n, scale, -hi - 1, hi);
         FloatToIntRangePlain(plain.data(), x.data(), n, scale, -hi - 1, hi);
         EXPECT_EQ(plain, fast) << scale;
+        EXPECT_EQ(plain, sse2) << scale;
+        if (HasAvx2()) {
+            std::vector<std::int32_t> avx2(x.size());
+            FloatToIntRangeAvx2(avx2.data(), x.data(), n, scale, -hi - 1, hi);
+            EXPECT_EQ(plain, avx2) << scale;
+        }
         for (std::size_t i = 0; i < x.size(); ++i) {
             const double v = static_cast<double>(x[i]) * scale;
             const double want = std::isnan(v) ? 0.0 : std::nearbyint(std::fmin(std::fmax(v, -hi - 1), hi));
