@@ -1,0 +1,22 @@
+// The process-wide pool of loop clips, as patterns, pattern instances and
+// channel timelines reach it: the clip kept under a 32-bit clip id (an audio
+// pattern's clip under the pattern's clip id, an instance's clip under the
+// instance id), and a fresh clip to load a saved state into. The engine owner
+// creates the pool and implements this over it.
+//
+// UI thread only; the pool takes its own lock.
+#pragma once
+
+#include "model/ILoopClip.h"
+
+class IClipPool {
+public:
+    // The clip under the id, or null; the pool keeps its reference.
+    virtual ILoopClip* GetClip(DWORD id) = 0;
+    // A new empty clip bound to the pool but kept under no id; the caller
+    // releases it. E_FAIL when it cannot be made.
+    virtual HRESULT CreateClip(ILoopClip** clip) = 0;
+
+protected:
+    ~IClipPool() = default;
+};
