@@ -53,7 +53,11 @@ CString CutName(const char* name)
     return CString(std::move(text));
 }
 
-auto EventTime = [](const CMfxEvent& e) { return e.m_time; };
+// The number of times not after the time.
+int CountNotAfter(const std::vector<LONG>& times, LONGLONG time)
+{
+    return static_cast<int>(std::upper_bound(times.begin(), times.end(), time) - times.begin());
+}
 
 }  // namespace
 
@@ -111,10 +115,12 @@ HRESULT CPattern::Insert(const int& index, const CMfxEvent& event)
     if (index < 0 || index > GetSize())
         return E_INVALIDARG;
     try {
+        m_times.reserve(m_times.size() + 1);
         Items().insert(Items().begin() + index, event);
     } catch (...) {
         return E_OUTOFMEMORY;
     }
+    m_times.insert(m_times.begin() + index, event.m_time);
     return S_OK;
 }
 
@@ -124,6 +130,7 @@ HRESULT CPattern::Set(const int& index, const CMfxEvent& event)
     if (!IsValidIndex(index))
         return E_INVALIDARG;
     At(index) = event;
+    m_times[static_cast<std::size_t>(index)] = event.m_time;
     return S_OK;
 }
 
@@ -134,13 +141,16 @@ HRESULT CPattern::Remove(const int& index)
         return E_INVALIDARG;
     CMfxEvent removed(std::move(At(index)));
     Items().erase(Items().begin() + index);
+    m_times.erase(m_times.begin() + index);
     ISongDocument* document = GetSongDocument();
     HRESULT hr = document != nullptr ? document->ResetInstanceCursors(m_id) : S_OK;
     if (FAILED(hr)) {
         // A failed slot changes nothing: the step that called it is dropped,
         // and could not bring the event back.
         try {
+            const LONG time = removed.m_time;
             Items().insert(Items().begin() + index, std::move(removed));
+            m_times.insert(m_times.begin() + index, time);
         } catch (...) {
             return E_OUTOFMEMORY;
         }
@@ -226,7 +236,7 @@ HRESULT CPattern::ClearMatchingEvents(LONG from, LONG to, const CMfxEvent* match
     return RunProjectEdit(command, openCommand != FALSE, GetSongDocument(), name, kEventEditHint,
                           [&](CMvCommand* cmd) {
                               CHeapLockGuard guard(m_eventLock);
-                              for (int i = std::min(FindLastEventAtOrBefore(to) + 1, GetSize()) - 1;
+                              for (int i = FindLastEventAtOrBefore(to);
                                    i >= 0 && (*this)[i].m_time >= from; --i) {
                                   if (match == nullptr || (*this)[i].IsSameTarget(*match))
                                       SubmitUndoStep<RemoveEventStep>(cmd, *this, i);
@@ -239,18 +249,23 @@ HRESULT CPattern::ClearAllEvents(BOOL openCommand, CMvCommand* command)
     return ClearMatchingEvents(INT32_MIN, INT32_MAX, nullptr, openCommand, command);
 }
 
-int CPattern::FindLastEventAtOrBefore(LONG time) const { return LastIndexNotAfter(time, EventTime); }
+int CPattern::FindLastEventAtOrBefore(LONG time) const { return CountNotAfter(m_times, time) - 1; }
 
 HRESULT CPattern::IsRangeEmpty(LONG from, LONG to) const
 {
-    const int first = LastIndexNotAfter(from - 1LL, EventTime) + 1;
+    const int first = CountNotAfter(m_times, from - 1LL);
     return first < GetSize() && (*this)[first].m_time < to ? S_OK : S_FALSE;
 }
 
 void CPattern::GetPlayableRange(int* begin, int* end) const
 {
-    *begin = LastIndexNotAfter(-1, EventTime) + 1;
-    *end = m_duration > 0 ? std::max(*begin, LastIndexNotAfter(m_duration - 1, EventTime) + 1) : *begin;
+    // Most patterns hold only playable events: that takes no search.
+    const int n = static_cast<int>(m_times.size());
+    *begin = n == 0 || m_times.front() >= 0 ? 0 : CountNotAfter(m_times, -1);
+    if (m_duration <= 0)
+        *end = *begin;
+    else
+        *end = n == 0 || m_times.back() < m_duration ? n : std::max(*begin, CountNotAfter(m_times, m_duration - 1LL));
 }
 
 void CPattern::SelectAllEvents(BOOL selected)
@@ -376,6 +391,8 @@ HRESULT CPattern::PersistEventList(CKelPersistArchive* archive)
         auto earlier = [](const CMfxEvent& a, const CMfxEvent& b) { return a.m_time < b.m_time; };
         if (!std::is_sorted(events.begin(), events.end(), earlier))
             std::stable_sort(events.begin(), events.end(), earlier);
+        m_times.resize(events.size());
+        std::transform(events.begin(), events.end(), m_times.begin(), [](const CMfxEvent& e) { return e.m_time; });
         return hr;
     });
 }

@@ -30,11 +30,9 @@ LONGLONG FloorMod(LONGLONG a, LONGLONG d)
 }
 
 // The first event in [begin, end) at or after pattern time p.
-int FirstEventFrom(const std::vector<CMfxEvent>& events, int begin, int end, LONGLONG p)
+int FirstEventFrom(const std::vector<LONG>& times, int begin, int end, LONGLONG p)
 {
-    auto it = std::lower_bound(events.begin() + begin, events.begin() + end, p,
-                               [](const CMfxEvent& e, LONGLONG t) { return e.m_time < t; });
-    return static_cast<int>(it - events.begin());
+    return static_cast<int>(std::lower_bound(times.begin() + begin, times.begin() + end, p) - times.begin());
 }
 
 }  // namespace
@@ -92,7 +90,13 @@ void CPatternInstance::SetInstanceSerial(DWORD serial) { g_serial.store(serial);
 
 DWORD CPatternInstance::DrawInstanceId(SHORT patternId)
 {
-    const DWORD serial = g_serial.fetch_add(1);
+    // The clip pool keeps an audio pattern's clip under the bare pattern id
+    // and an instance's clip under the instance id: a serial whose low half
+    // is 0 would give the two the same key, so it is passed over.
+    DWORD serial = 0;
+    do {
+        serial = g_serial.fetch_add(1);
+    } while ((serial & 0xFFFFu) == 0);
     return static_cast<DWORD>(static_cast<WORD>(patternId)) | (serial & 0xFFFFu) << 16;
 }
 
@@ -237,7 +241,7 @@ HRESULT CPatternInstance::SeekTime(LONG t)
         return S_OK;
     }
     const LONG p = PatternTimeAt(t);
-    int i = FirstEventFrom(events, 0, n, p);
+    int i = FirstEventFrom(m_pattern->GetEventTimes(), 0, n, p);
     if (i == n || events[static_cast<std::size_t>(i)].m_time != p)
         i = std::max(i - 1, 0);
     m_cursor.store(i, std::memory_order_relaxed);
@@ -281,7 +285,7 @@ HRESULT CPatternInstance::RenderEvents(LONG from, LONG to, std::vector<CMfxEvent
     const LONGLONG k = m_offset != 0 ? d - m_offset : 0;
     const LONGLONG p = FloorMod(lo - m_start + k, d);
     LONGLONG base = lo - p;
-    int i = FirstEventFrom(source, begin, end, p);
+    int i = FirstEventFrom(pattern.GetEventTimes(), begin, end, p);
     for (;;) {
         for (; i < end; ++i) {
             const CMfxEvent& e = source[static_cast<std::size_t>(i)];

@@ -6,8 +6,8 @@
 // timelines hold copies.
 //
 // The instance id is 32 bits: the pattern's 16-bit id in the low half and the
-// low 16 bits of a process-wide serial in the high half. Pattern ids are
-// masked to 16 bits, so a negative id never spills into the serial's half.
+// low 16 bits of a process-wide serial in the high half, never 0. Pattern ids
+// are masked to 16 bits, so a negative id never spills into the serial's half.
 //
 // An audio pattern's instance keeps the loop clip that the clip pool holds
 // under its instance id in step with its times and transpose.
@@ -69,7 +69,9 @@ public:
     static DWORD GetInstanceSerial();
     static void SetInstanceSerial(DWORD serial);
     // A new id for an instance of the pattern: the pattern id's 16 bits and
-    // the serial's low 16 bits above them. The serial moves on by one.
+    // the serial's low 16 bits above them. The serial moves on by one; a
+    // serial whose low half is 0 is skipped, so an instance id never equals
+    // a pattern's clip id.
     static DWORD DrawInstanceId(SHORT patternId);
 
     CPattern* GetPattern() const { return m_pattern; }

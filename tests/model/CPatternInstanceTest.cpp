@@ -37,17 +37,6 @@ std::vector<CMfxEvent> RenderInSpans(const CPatternInstance& instance, LONG from
     return events;
 }
 
-CPatternInstance Placed(CPattern* pattern, LONG start, LONG end, LONG offset = 0)
-{
-    CPatternInstance instance(pattern);
-    EXPECT_EQ(S_OK, instance.SetStart(start));
-    EXPECT_EQ(S_OK, instance.SetEnd(end));
-    if (offset != 0) {
-        EXPECT_EQ(S_OK, instance.SetOffset(offset));
-    }
-    return instance;
-}
-
 // Holds a lock on another thread until the object goes away, as an edit on
 // the UI thread would while the audio thread renders.
 class HeldElsewhere {
@@ -98,6 +87,15 @@ TEST_F(CPatternInstanceTest, IdsJoinThePatternIdAndTheSerial)
     EXPECT_EQ(0x2345FFFDu, CPatternInstance::DrawInstanceId(-3));
     EXPECT_EQ(0x2346FFFFu, CPatternInstance::DrawInstanceId(CPattern::kNoPattern));
     EXPECT_EQ(0x23478000u, CPatternInstance::DrawInstanceId(static_cast<SHORT>(-32768)));
+
+    // An instance id never equals a pattern's clip id (the bare pattern id):
+    // a serial with a low half of 0 is passed over.
+    CPatternInstance::SetInstanceSerial(0);
+    EXPECT_EQ(0x00010005u, CPatternInstance::DrawInstanceId(5));
+    CPatternInstance::SetInstanceSerial(0x1FFFF);
+    EXPECT_EQ(0xFFFF0005u, CPatternInstance::DrawInstanceId(5));
+    EXPECT_EQ(0x00010005u, CPatternInstance::DrawInstanceId(5));
+    EXPECT_EQ(0x20002u, CPatternInstance::GetInstanceSerial());
 }
 
 TEST_F(CPatternInstanceTest, ConstructorsGiveTheirDefaults)

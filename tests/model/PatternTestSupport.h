@@ -80,6 +80,18 @@ inline PatternPtr MakePattern(SHORT id, LONG duration, const std::vector<CMfxEve
     return PatternPtr(p);
 }
 
+// An instance of the pattern from start to end, offset into its loop.
+inline CPatternInstance Placed(CPattern* pattern, LONG start, LONG end, LONG offset = 0)
+{
+    CPatternInstance instance(pattern);
+    EXPECT_EQ(S_OK, instance.SetStart(start));
+    EXPECT_EQ(S_OK, instance.SetEnd(end));
+    if (offset != 0) {
+        EXPECT_EQ(S_OK, instance.SetOffset(offset));
+    }
+    return instance;
+}
+
 inline std::vector<LONG> Times(const std::vector<CMfxEvent>& events)
 {
     std::vector<LONG> out;

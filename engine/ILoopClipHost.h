@@ -1,0 +1,22 @@
+// The loop-clip host of a channel's first synth (the loop player), as a
+// channel timeline uses it: registering a clip for a timeline instance. The
+// loop player's own interface sits behind it.
+//
+// UI thread only.
+#pragma once
+
+#include "model/ILoopClip.h"
+
+class ILoopClipHost {
+public:
+    // How a registered clip plays.
+    static constexpr int kModeTimeline = 1;
+    static constexpr int kModePreview = 2;
+
+    // Registers a clip made from `clip` for the instance id; the clip pool
+    // then holds it under that id. *registered is the new clip.
+    virtual HRESULT RegisterClip(DWORD instanceId, int mode, ILoopClip* clip, ILoopClip** registered) = 0;
+
+protected:
+    ~ILoopClipHost() = default;
+};
