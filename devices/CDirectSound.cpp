@@ -127,10 +127,8 @@ CDirectSound::CDirectSound(IEngineOwner* owner, DWORD threadStopWaitMs)
 
 CDirectSound::~CDirectSound()
 {
-    Close(0);
     // A thread that never ended runs on with its own references.
-    if (m_thread)
-        CloseHandle(m_thread);
+    Close(0);
 }
 
 DWORD CDirectSound::AudioThread(LPVOID arg)
@@ -349,18 +347,6 @@ bool CDirectSound::IsPlaying() const
     return m_buffer && SUCCEEDED(m_buffer->GetStatus(&status)) && (status & DSBSTATUS_PLAYING);
 }
 
-bool CDirectSound::ThreadStillRunning()
-{
-    if (!m_thread)
-        return false;
-    if (WaitForSingleObject(m_thread, 0) == WAIT_TIMEOUT)
-        return true;
-    CloseHandle(m_thread);
-    m_thread = nullptr;
-    m_threadState.reset();
-    return false;
-}
-
 HRESULT CDirectSound::Start()
 {
     if (!m_buffer) {
@@ -370,21 +356,19 @@ HRESULT CDirectSound::Start()
     if (IsPlaying())
         return S_FALSE;
     // Two threads must never be inside the per-buffer entry at once.
-    if (ThreadStillRunning()) {
+    if (m_thread.StillRunning()) {
         m_errors.AddFormat(IDS_DSOUND_PLAY_FAILED, Hex(kThreadDidNotEnd));
         return kThreadDidNotEnd;
     }
     const DWORD halfBytes = m_format.nBlockAlign * static_cast<DWORD>(m_bufferFrames);
     auto state = std::make_shared<ThreadState>(m_owner, m_buffer, m_event, halfBytes);
     auto* arg = new std::shared_ptr<ThreadState>(state);
-    m_thread = CreateThread(nullptr, 0, AudioThread, arg, CREATE_SUSPENDED, nullptr);
-    if (!m_thread) {
+    if (!m_thread.Create(AudioThread, arg)) {
         delete arg;
         m_errors.AddFormat(IDS_DSOUND_PLAY_FAILED, Hex(E_FAIL));
         return E_FAIL;
     }
     m_threadState = state;
-    SetThreadPriority(m_thread, THREAD_PRIORITY_TIME_CRITICAL);
 
     void* region = nullptr;
     DWORD bytes = 0;
@@ -398,16 +382,12 @@ HRESULT CDirectSound::Start()
         hr = m_buffer->Play(0, 0, DSBPLAY_LOOPING);
     if (FAILED(hr)) {
         m_errors.AddFormat(IDS_DSOUND_PLAY_FAILED, Hex(hr));
-        InterlockedIncrement(&state->stopCount);
-        ResumeThread(m_thread);
-        if (WaitForSingleObject(m_thread, m_threadStopWaitMs) == WAIT_OBJECT_0) {
-            CloseHandle(m_thread);
-            m_thread = nullptr;
+        m_thread.Resume();
+        if (m_thread.Stop(&state->stopCount, m_threadStopWaitMs))
             m_threadState.reset();
-        }
         return hr;
     }
-    ResumeThread(m_thread);
+    m_thread.Resume();
     return S_OK;
 }
 
@@ -418,11 +398,8 @@ HRESULT CDirectSound::Stop()
     if (!IsPlaying())
         return S_FALSE;
     HRESULT result = S_OK;
-    if (m_thread && m_threadState) {
-        InterlockedIncrement(&m_threadState->stopCount);
-        if (WaitForSingleObject(m_thread, m_threadStopWaitMs) == WAIT_OBJECT_0) {
-            CloseHandle(m_thread);
-            m_thread = nullptr;
+    if (m_thread.Exists() && m_threadState) {
+        if (m_thread.Stop(&m_threadState->stopCount, m_threadStopWaitMs)) {
             m_threadState.reset();
         } else {
             // Still inside the per-buffer entry: the thread keeps its handle

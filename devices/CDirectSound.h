@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "devices/CAudioErrorList.h"
+#include "devices/CDeviceThread.h"
 #include "devices/IAudioDevice.h"
 #include "platform/audio/DirectSound.h"
 
@@ -60,8 +61,6 @@ private:
     HRESULT CreateOutputObject();
     HRESULT CreateOutputBuffer();
     bool IsPlaying() const;
-    // The audio thread of an earlier Start that has not ended yet.
-    bool ThreadStillRunning();
 
     IEngineOwner* const m_owner;
     const DWORD m_threadStopWaitMs;
@@ -79,7 +78,7 @@ private:
     IDirectSoundNotify* m_notify = nullptr;
     std::unique_ptr<DSBPOSITIONNOTIFY[]> m_positions;
     HANDLE m_event = nullptr;
-    HANDLE m_thread = nullptr;
+    CDeviceThread m_thread;
     std::shared_ptr<ThreadState> m_threadState;
 
     int m_bufferFrames = 0;

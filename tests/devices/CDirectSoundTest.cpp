@@ -8,6 +8,7 @@
 
 #include "devices/CAppConfig.h"
 #include "platform/win/Guid.h"
+#include "tests/devices/AudioDeviceErrors.h"
 #include "tests/devices/FakeEngineOwner.h"
 #include "tests/platform/audio/AlsaTestConfig.h"
 
@@ -36,16 +37,6 @@ public:
     }
     std::vector<Port> ports;
 };
-
-std::vector<std::string> Texts(IAudioDevice& device)
-{
-    std::vector<CString> errors;
-    EXPECT_EQ(S_OK, device.GetErrorList(&errors));
-    std::vector<std::string> texts;
-    for (const CString& e : errors)
-        texts.push_back(e.Str());
-    return texts;
-}
 
 // The GUID DirectSound lists the ALSA device under.
 GUID GuidOf(const char* alsaName)
@@ -214,7 +205,7 @@ TEST_F(CDirectSoundTest, PlaysOnTheStoredDevice)
     EXPECT_EQ("Morvane second test output", name.Str());
     ASSERT_EQ(S_OK, device.SetFormat(44100, 16, 1024));
     PlayHalves(device, 3);
-    EXPECT_TRUE(Texts(device).empty());
+    EXPECT_TRUE(mvtest::ErrorTexts(device).empty());
     EXPECT_GE(mvtest::AlsaTestConfig::ReadSamples<std::uint8_t>(m_alsa.SecondFile()).size(), 3u * 4096);
 }
 
@@ -237,7 +228,7 @@ TEST_F(CDirectSoundTest, ADeviceThatCannotBeOpenedIsReportedAndTheDefaultPlays)
         CDirectSound device(&engine);
         ASSERT_EQ(S_OK, device.Open());
         ASSERT_EQ(S_OK, device.SetFormat(44100, 16, 1024));
-        const std::vector<std::string> errors = Texts(device);
+        const std::vector<std::string> errors = mvtest::ErrorTexts(device);
         ASSERT_EQ(1u, errors.size());
         EXPECT_EQ(std::string("Unable to open ") + c.portName + " output.  Trying default DirectSound device.",
                   errors[0]);
@@ -261,12 +252,12 @@ TEST_F(CDirectSoundTest, ADefaultDeviceThatCannotBeOpenedEndsTheFormat)
     CDirectSound device(&m_engine);
     ASSERT_EQ(S_OK, device.Open());
     EXPECT_EQ(DSERR_NODRIVER, device.SetFormat(44100, 16, 1024));
-    const std::vector<std::string> errors = Texts(device);
+    const std::vector<std::string> errors = mvtest::ErrorTexts(device);
     ASSERT_EQ(2u, errors.size());
     EXPECT_EQ("Unable to open Morvane missing test output output.  Trying default DirectSound device.", errors[0]);
     EXPECT_EQ("Unable to open default DirectSound output device [88780078].", errors[1]);
     EXPECT_EQ(E_FAIL, device.Start());
-    EXPECT_EQ(std::vector<std::string>{"DirectSound Play failed [00000000]."}, Texts(device));
+    EXPECT_EQ(std::vector<std::string>{"DirectSound Play failed [00000000]."}, mvtest::ErrorTexts(device));
 }
 
 TEST_F(CDirectSoundTest, OperationsWithoutBuffersAreReported)
@@ -280,7 +271,7 @@ TEST_F(CDirectSoundTest, OperationsWithoutBuffersAreReported)
     EXPECT_EQ((std::vector<std::string>{"DirectSound Play failed [00000000].",
                                         "DirectSound Pause - Unexpected error.",
                                         "DirectSound Resume - Unexpected error."}),
-              Texts(device));
+              mvtest::ErrorTexts(device));
     EXPECT_EQ(E_POINTER, device.GetErrorList(nullptr));
 }
 
@@ -302,7 +293,7 @@ TEST_F(CDirectSoundTest, StartTwiceKeepsOneThreadAndPauseKeepsItWaiting)
     EXPECT_EQ(S_OK, device.Stop());
     EXPECT_EQ(S_FALSE, device.Stop());
     EXPECT_EQ(1u, m_engine.ThreadCount());
-    EXPECT_TRUE(Texts(device).empty());
+    EXPECT_TRUE(mvtest::ErrorTexts(device).empty());
 }
 
 TEST_F(CDirectSoundTest, AThreadStuckInTheEngineKeepsWhatItWritesIntoUntilItReturns)
@@ -316,10 +307,10 @@ TEST_F(CDirectSoundTest, AThreadStuckInTheEngineKeepsWhatItWritesIntoUntilItRetu
     ASSERT_TRUE(m_engine.WaitUntilHeld());
 
     EXPECT_EQ(HRESULT_FROM_WIN32(WAIT_TIMEOUT), device->Stop());
-    EXPECT_EQ(std::vector<std::string>{"DirectSound Stop failed [80070102]."}, Texts(*device));
+    EXPECT_EQ(std::vector<std::string>{"DirectSound Stop failed [80070102]."}, mvtest::ErrorTexts(*device));
     // No second thread enters the engine while the first is inside.
     EXPECT_EQ(HRESULT_FROM_WIN32(WAIT_TIMEOUT), device->Start());
-    EXPECT_EQ(std::vector<std::string>{"DirectSound Play failed [80070102]."}, Texts(*device));
+    EXPECT_EQ(std::vector<std::string>{"DirectSound Play failed [80070102]."}, mvtest::ErrorTexts(*device));
     ASSERT_EQ(S_OK, device->ReleaseBuffers());
     ASSERT_EQ(S_OK, device->Close(0));
     delete device;

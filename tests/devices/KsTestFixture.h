@@ -1,0 +1,38 @@
+// Kernel-streaming tests: a temporary registry (the layer reads its log
+// level there) and a fake device provider in place of ALSA for the test's
+// length; the layer's lists are released after each test.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <memory>
+
+#include "devices/KsLibrary.h"
+#include "platform/registry/Registry.h"
+#include "tests/devices/FakeKsProvider.h"
+#include "tests/support/TempDir.h"
+
+namespace mvtest {
+
+class KsTestFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("MORVANE_REGISTRY", m_registry.Path().c_str(), 1);
+        mvreg::ReloadHives();
+        m_provider = std::make_shared<FakeKsProvider>();
+        KsSetDeviceProvider(m_provider);
+    }
+    void TearDown() override
+    {
+        ReleaseKsLibrary();
+        KsSetDeviceProvider(nullptr);
+        mvreg::ReloadHives();
+    }
+
+    TempDir m_registry;
+    std::shared_ptr<FakeKsProvider> m_provider;
+};
+
+}  // namespace mvtest
