@@ -14,7 +14,9 @@
 // lock, and rendering only tries the lock: while an edit holds it, the span
 // renders nothing rather than wait or read a vector being moved. The
 // operations that look an instance up by id run on the UI thread without the
-// lock, as only that thread changes the vector.
+// lock, as only that thread changes the vector; whoever moves an instance in
+// place (its start, end or offset, through a pointer from
+// GetPatternInstance) holds GetLock() while doing so.
 //
 // Rendering finds its first instance by bisection over the running latest
 // end of the instances in order, so a span costs a logarithmic search plus
