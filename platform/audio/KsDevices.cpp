@@ -225,7 +225,7 @@ public:
             m_queue[(m_first + m_count) % m_queue.size()] = {header, overlapped->hEvent};
             ++m_count;
         }
-        m_ready.notify_all();
+        m_ready.notify_one();
         return Fail(ERROR_IO_PENDING);
     }
 
