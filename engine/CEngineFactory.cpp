@@ -1,0 +1,57 @@
+#include "engine/CEngineFactory.h"
+
+#include <new>
+
+#include "devices/CAudioReferenceClock.h"
+#include "devices/CAudioRenderer.h"
+#include "devices/CDirectSound.h"
+#include "engine/CDxFilterGraph.h"
+#include "engine/CTimeKeeper.h"
+#include "engine/CTimer.h"
+
+CTimer* CEngineFactory::CreateTimer(UINT periodMs) { return new (std::nothrow) CTimer(periodMs); }
+
+CTimeKeeper* CEngineFactory::CreateTimeKeeper(ITimeKeeperSite* site) { return new (std::nothrow) CTimeKeeper(site); }
+
+CAudioRenderer* CEngineFactory::CreateAudioRenderer() { return new (std::nothrow) CAudioRenderer(); }
+
+CAudioReferenceClock* CEngineFactory::CreateReferenceClock(IAudioProperties* audio, HRESULT* phr)
+{
+    return new (std::nothrow) CAudioReferenceClock("ReferenceClock", nullptr, phr, audio);
+}
+
+CDxFilterGraph* CEngineFactory::CreateFilterGraph(HRESULT* phr) { return new (std::nothrow) CDxFilterGraph(phr); }
+
+IDataRenderer* CEngineFactory::CreateDataRenderer() { return nullptr; }
+
+IMidiInputRouter* CEngineFactory::CreateMidiInputRouter(IEngineOwner*) { return nullptr; }
+
+IMidiSource* CEngineFactory::CreateMidiSource() { return nullptr; }
+
+IMidiSyncGen* CEngineFactory::CreateMidiSyncGen() { return nullptr; }
+
+HRESULT CEngineFactory::CreateMfxHostSite(IMfxHostSite** site)
+{
+    if (!site)
+        return E_POINTER;
+    *site = nullptr;
+    return E_OUTOFMEMORY;
+}
+
+ITransportRecorder* CEngineFactory::CreateRecorder() { return nullptr; }
+
+ITransportClipboard* CEngineFactory::CreateClipboard() { return nullptr; }
+
+ITransportClipboard* CEngineFactory::CreateDragAndDropClipboard() { return nullptr; }
+
+IClipPoolLimits* CEngineFactory::CreateClipPool() { return nullptr; }
+
+IAudioDevice* CEngineFactory::CreateDirectSound(IEngineOwner* owner) { return new (std::nothrow) CDirectSound(owner); }
+
+IAudioDevice* CEngineFactory::CreateWDMAudio(IEngineOwner*) { return nullptr; }
+
+IAudioDevice* CEngineFactory::CreateAsioDevice(IEngineOwner*) { return nullptr; }
+
+IRewireDevice* CEngineFactory::CreateRewireDevice(IEngineOwner*) { return nullptr; }
+
+void CEngineFactory::DestroyAsioDriverList() {}

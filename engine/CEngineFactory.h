@@ -1,0 +1,32 @@
+// The program's own engine factory: the real timer service, time keeper,
+// audio renderer, reference clock, filter graph and DirectSound back-end.
+// The MIDI, recorder, clipboard, clip-pool, host-site, WDM, ASIO and
+// ReWire-device classes are not part of the program yet; until they are,
+// their entries make nothing and the engine owner's start-up stops at the
+// first of them with E_OUTOFMEMORY.
+#pragma once
+
+#include "engine/IEngineFactory.h"
+
+class CEngineFactory : public IEngineFactory {
+public:
+    CTimer* CreateTimer(UINT periodMs) override;
+    CTimeKeeper* CreateTimeKeeper(ITimeKeeperSite* site) override;
+    CAudioRenderer* CreateAudioRenderer() override;
+    CAudioReferenceClock* CreateReferenceClock(IAudioProperties* audio, HRESULT* phr) override;
+    IDataRenderer* CreateDataRenderer() override;
+    IMidiInputRouter* CreateMidiInputRouter(IEngineOwner* owner) override;
+    IMidiSource* CreateMidiSource() override;
+    IMidiSyncGen* CreateMidiSyncGen() override;
+    CDxFilterGraph* CreateFilterGraph(HRESULT* phr) override;
+    HRESULT CreateMfxHostSite(IMfxHostSite** site) override;
+    ITransportRecorder* CreateRecorder() override;
+    ITransportClipboard* CreateClipboard() override;
+    ITransportClipboard* CreateDragAndDropClipboard() override;
+    IClipPoolLimits* CreateClipPool() override;
+    IAudioDevice* CreateDirectSound(IEngineOwner* owner) override;
+    IAudioDevice* CreateWDMAudio(IEngineOwner* owner) override;
+    IAudioDevice* CreateAsioDevice(IEngineOwner* owner) override;
+    IRewireDevice* CreateRewireDevice(IEngineOwner* owner) override;
+    void DestroyAsioDriverList() override;
+};

@@ -1,0 +1,13 @@
+// The loop-clip pool as the engine owner sets it up: the two limits handed to
+// every clip loaded from a file. Owned by the engine owner; UI thread.
+#pragma once
+
+#include "platform/win/WinTypes.h"
+
+class IClipPoolLimits {
+public:
+    virtual ~IClipPoolLimits() = default;
+
+    // The most beats a sliced loop may have and the longest clip in seconds.
+    virtual void SetLimits(LONG beatLimit, double secondsLimit) = 0;
+};
