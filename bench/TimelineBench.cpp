@@ -21,7 +21,7 @@
 #include "engine/CTimeline.h"
 #include "model/CPattern.h"
 #include "model/CTempoMap.h"
-#include "model/IEngineOwner.h"
+#include "model/IEngineServices.h"
 #include "model/ISongDocument.h"
 
 namespace {
@@ -86,7 +86,7 @@ public:
     DWORD GetOverwriteRecordMode() override { return 0; }
 };
 
-class BenchEngine : public IEngineOwner {
+class BenchEngine : public IEngineServices {
 public:
     IClipPool* GetClipPool() override { return nullptr; }
     IRecorder* GetRecorder() override { return &m_recorder; }
@@ -102,7 +102,7 @@ void RegisterSongAndEngine()
     static BenchDocument document;
     static BenchEngine engine;
     SetSongDocument(&document);
-    SetEngineOwner(&engine);
+    SetEngineServices(&engine);
 }
 
 struct PatternDeleter {

@@ -8,7 +8,7 @@
 #include "model/CKelPersistArchive.h"
 #include "model/CPattern.h"
 #include "model/CUndoRemoveStep.h"
-#include "model/IEngineOwner.h"
+#include "model/IEngineServices.h"
 #include "model/ISongDocument.h"
 #include "model/PersistIo.h"
 #include "model/PersistNestedList.h"
@@ -41,7 +41,7 @@ bool Covers(const CPatternInstance& instance, LONG time)
 
 IClipPool* ClipPool()
 {
-    IEngineOwner* engine = GetEngineOwner();
+    IEngineServices* engine = GetEngineServices();
     return engine != nullptr ? engine->GetClipPool() : nullptr;
 }
 

@@ -9,7 +9,7 @@
 #include "model/CUndoInsertStep.h"
 #include "model/CUndoRemoveStep.h"
 #include "model/CUndoSetStep.h"
-#include "model/IEngineOwner.h"
+#include "model/IEngineServices.h"
 #include "model/ISongDocument.h"
 #include "model/PersistNestedList.h"
 #include "model/RunProjectEdit.h"
@@ -104,7 +104,7 @@ ILoopClip* CPattern::FindClip() const
 {
     if (m_kind != kKindLoopClip)
         return nullptr;
-    IEngineOwner* engine = GetEngineOwner();
+    IEngineServices* engine = GetEngineServices();
     IClipPool* pool = engine != nullptr ? engine->GetClipPool() : nullptr;
     return pool != nullptr ? pool->GetClip(GetClipId()) : nullptr;
 }

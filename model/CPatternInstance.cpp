@@ -8,7 +8,7 @@
 #include "model/CKelPersistArchive.h"
 #include "model/CPattern.h"
 #include "model/CTempoMap.h"
-#include "model/IEngineOwner.h"
+#include "model/IEngineServices.h"
 #include "model/ISongDocument.h"
 #include "resources/MorvaneStrings.h"
 #include "uikit/ResString.h"
@@ -121,7 +121,7 @@ ILoopClip* CPatternInstance::FindClip() const
 {
     if (m_pattern == nullptr || m_pattern->GetKind() != CPattern::kKindLoopClip)
         return nullptr;
-    IEngineOwner* engine = GetEngineOwner();
+    IEngineServices* engine = GetEngineServices();
     IClipPool* pool = engine != nullptr ? engine->GetClipPool() : nullptr;
     return pool != nullptr ? pool->GetClip(m_instanceId) : nullptr;
 }
@@ -138,7 +138,7 @@ void CPatternInstance::GiveClipPosition(HRESULT (ILoopClip::*set)(LONGLONG, int)
     }
     ISongDocument* document = GetSongDocument();
     CTempoMap* tempo = document != nullptr ? document->GetTempoMap() : nullptr;
-    IEngineOwner* engine = GetEngineOwner();
+    IEngineServices* engine = GetEngineServices();
     const DWORD rate = engine != nullptr ? engine->GetSampleRate() : 0;
     if (tempo != nullptr && rate != 0)
         (clip->*set)(tempo->TicksToTime(Saturate(ticks), rate), ILoopClip::kUnitFrames);
@@ -272,7 +272,7 @@ HRESULT CPatternInstance::RenderEvents(LONG from, LONG to, std::vector<CMfxEvent
     if (begin == end || lo >= hi)
         return S_OK;
 
-    IEngineOwner* engine = GetEngineOwner();
+    IEngineServices* engine = GetEngineServices();
     IRecorder* recorder = engine != nullptr ? engine->GetRecorder() : nullptr;
     if (recorder != nullptr && recorder->GetOverwriteRecordMode() == IRecorder::kOverwriteOn &&
         recorder->IsRecordingPattern(pattern.GetId()))

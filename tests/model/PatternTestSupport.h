@@ -22,7 +22,7 @@
 #include "model/CUndoHistory.h"
 #include "model/CUndoSetStep.h"
 #include "model/CUndoVector.h"
-#include "model/IEngineOwner.h"
+#include "model/IEngineServices.h"
 #include "model/ISongDocument.h"
 #include "model/PersistIo.h"
 #include "model/SubmitUndoStep.h"
@@ -245,7 +245,7 @@ public:
     DWORD GetOverwriteRecordMode() override { return overwrite; }
 };
 
-class FakeEngineOwner : public IEngineOwner {
+class FakeEngineServices : public IEngineServices {
 public:
     FakeClipPool pool;
     FakeRecorder recorder;
@@ -314,13 +314,13 @@ protected:
     void SetUp() override
     {
         SetSongDocument(&document);
-        SetEngineOwner(&engine);
+        SetEngineServices(&engine);
     }
     void TearDown() override
     {
         CUndoHistory::Instance().Clear();
         SetSongDocument(nullptr);
-        SetEngineOwner(nullptr);
+        SetEngineServices(nullptr);
     }
 
     PatternPtr AddPattern(SHORT id, LONG duration, const std::vector<CMfxEvent>& events = {},
@@ -340,7 +340,7 @@ protected:
     static std::string NewestCommandName() { return CUndoHistory::Instance().GetCommandName(0); }
 
     FakeSongDocument document;
-    FakeEngineOwner engine;
+    FakeEngineServices engine;
 };
 
 }  // namespace pattest

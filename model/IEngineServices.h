@@ -4,15 +4,15 @@
 // positions are counted in frames.
 //
 // The engine owner registers itself for the process while the engine exists
-// (SetEngineOwner) and unregisters before it goes away; model code finds it
-// with GetEngineOwner, null while there is none. The registration is atomic,
+// (SetEngineServices) and unregisters before it goes away; model code finds it
+// with GetEngineServices, null while there is none. The registration is atomic,
 // so the audio thread may read it.
 #pragma once
 
 #include "model/IClipPool.h"
 #include "model/IRecorder.h"
 
-class IEngineOwner {
+class IEngineServices {
 public:
     // Null while the engine has none.
     virtual IClipPool* GetClipPool() = 0;
@@ -21,9 +21,9 @@ public:
     virtual DWORD GetSampleRate() = 0;
 
 protected:
-    ~IEngineOwner() = default;
+    ~IEngineServices() = default;
 };
 
 // Audio thread: no allocation, no blocking.
-IEngineOwner* GetEngineOwner();
-void SetEngineOwner(IEngineOwner* owner);
+IEngineServices* GetEngineServices();
+void SetEngineServices(IEngineServices* owner);
