@@ -19,6 +19,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <thread>
@@ -178,9 +179,7 @@ public:
                              log);
         if (m_pid <= 0)
             return;
-        const pid_t wait = SpawnQuietly({"jack_wait", "-s", m_name, "-w", "-t", "10"});
-        int status = -1;
-        m_up = wait > 0 && waitpid(wait, &status, 0) == wait && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        m_up = WaitUntilUp();
     }
     ~JackTestServer() { Kill(); }
     JackTestServer(const JackTestServer&) = delete;
@@ -199,6 +198,36 @@ public:
     }
 
 private:
+    static void Quiet(const char*) {}
+    static void ToStderr(const char* text) { fprintf(stderr, "%s\n", text); }
+
+    // Opens a client of a name of this process's own until the server
+    // answers, for up to 10 s (jack_wait's fixed client name clashes when
+    // tests start servers side by side). The failed attempts are not
+    // worth a message each.
+    bool WaitUntilUp() const
+    {
+        jack_set_error_function(&Quiet);
+        jack_set_info_function(&Quiet);
+        const std::string client = fmt::format("mvtest-wait-{}", getpid());
+        bool up = false;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!up && std::chrono::steady_clock::now() < end && waitpid(m_pid, nullptr, WNOHANG) == 0) {
+            jack_status_t status{};
+            jack_client_t* c = jack_client_open(client.c_str(),
+                                                static_cast<jack_options_t>(JackNoStartServer | JackServerName),
+                                                &status, m_name.c_str());
+            up = c != nullptr;
+            if (c)
+                jack_client_close(c);
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        jack_set_error_function(&ToStderr);
+        jack_set_info_function(&ToStderr);
+        return up;
+    }
+
     std::string m_name;
     pid_t m_pid = -1;
     bool m_up = false;
@@ -221,8 +250,8 @@ public:
     JackProbe(const char* server, int inputs, int outputs)
     {
         jack_status_t status{};
-        m_client = jack_client_open("mvtest-probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName),
-                                    &status, server);
+        m_client = jack_client_open(ProbeName().c_str(),
+                                    static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status, server);
         if (!m_client)
             return;
         for (int i = 0; i < inputs; ++i) {
@@ -246,6 +275,10 @@ public:
     }
     JackProbe(const JackProbe&) = delete;
     JackProbe& operator=(const JackProbe&) = delete;
+
+    // Client names are this process's own: JACK's client sockets are
+    // named after the client, whatever the server.
+    static std::string ProbeName() { return fmt::format("mvtest-probe-{}", getpid()); }
 
     bool IsOpen() const { return m_client != nullptr; }
     jack_client_t* Client() const { return m_client; }
