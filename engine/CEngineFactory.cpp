@@ -5,6 +5,7 @@
 #include "devices/CAudioReferenceClock.h"
 #include "devices/CAudioRenderer.h"
 #include "devices/CDirectSound.h"
+#include "devices/CWDMAudio.h"
 #include "engine/CDxFilterGraph.h"
 #include "engine/CTimeKeeper.h"
 #include "engine/CTimer.h"
@@ -48,7 +49,7 @@ IClipPoolLimits* CEngineFactory::CreateClipPool() { return nullptr; }
 
 IAudioDevice* CEngineFactory::CreateDirectSound(IEngineOwner* owner) { return new (std::nothrow) CDirectSound(owner); }
 
-IAudioDevice* CEngineFactory::CreateWDMAudio(IEngineOwner*) { return nullptr; }
+IAudioDevice* CEngineFactory::CreateWDMAudio(IEngineOwner* owner) { return new (std::nothrow) CWDMAudio(owner); }
 
 IAudioDevice* CEngineFactory::CreateAsioDevice(IEngineOwner*) { return nullptr; }
 

@@ -57,6 +57,10 @@ public:
         std::lock_guard<std::mutex> lock(m_lock);
         m_entries.push_back(std::move(what));
     }
+    // Off: the fakes on the per-buffer path format and note nothing, so that
+    // a benchmark measures the engine rather than its witnesses.
+    void SetEnabled(bool on) { m_enabled = on; }
+    bool Enabled() const { return m_enabled; }
     std::vector<std::string> Entries() const
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -80,7 +84,19 @@ public:
 private:
     mutable std::mutex m_lock;
     std::vector<std::string> m_entries;
+    std::atomic<bool> m_enabled{true};
 };
+
+// "prefix v1 v2 ..." for the journal, made only while it listens.
+template <class... Values>
+void NoteValues(Journal* journal, const char* prefix, Values... values)
+{
+    if (!journal->Enabled())
+        return;
+    std::string what = prefix;
+    ((what += " " + std::to_string(values)), ...);
+    journal->Note(std::move(what));
+}
 
 // A performance counter the test moves: every read adds `step` units, at
 // 1000 units a second.
@@ -159,6 +175,7 @@ public:
     Noted(std::string name, Journal* j) : m_name(std::move(name)), m_journal(j) {}
     virtual ~Noted() { Note("delete " + m_name); }
     void Note(const std::string& what) const { m_journal->Note(what); }
+    Journal* GetJournal() const { return m_journal; }
     const std::string& Name() const { return m_name; }
 
 private:
@@ -172,16 +189,13 @@ class FakeDataRenderer : public IDataRenderer, public Noted {
 public:
     explicit FakeDataRenderer(Journal* j) : Noted("data renderer", j) {}
     void SetDocument(ITransportDocument* d) override { document = d; }
-    HRESULT Locate(LONG t) override { return Call("locate " + std::to_string(t), "locate"); }
-    HRESULT SetRecording(BOOL r) override { return Call("recording " + std::to_string(r), "recording"); }
-    HRESULT Stop(LONG t) override { return Call("stop " + std::to_string(t), "stop"); }
-    HRESULT Start(LONG t) override { return Call("start " + std::to_string(t), "start"); }
-    HRESULT Loop(LONG s, LONG e) override { return Call("loop " + std::to_string(s) + " " + std::to_string(e), "loop"); }
-    HRESULT BeginSpan(LONG t) override { return Call("span " + std::to_string(t), "span"); }
-    HRESULT Render(LONG f, LONG t) override
-    {
-        return Call("render " + std::to_string(f) + " " + std::to_string(t), "render");
-    }
+    HRESULT Locate(LONG t) override { return Call("locate", t); }
+    HRESULT SetRecording(BOOL r) override { return Call("recording", r); }
+    HRESULT Stop(LONG t) override { return Call("stop", t); }
+    HRESULT Start(LONG t) override { return Call("start", t); }
+    HRESULT Loop(LONG s, LONG e) override { return Call("loop", s, e); }
+    HRESULT BeginSpan(LONG t) override { return Call("span", t); }
+    HRESULT Render(LONG f, LONG t) override { return Call("render", f, t); }
 
     ITransportDocument* document = nullptr;
     std::string failOn;
@@ -189,9 +203,11 @@ public:
     HRESULT failWith = E_FAIL;
 
 private:
-    HRESULT Call(const std::string& what, const char* kind)
+    template <class... Values>
+    HRESULT Call(const char* kind, Values... values)
     {
-        Note("data " + what);
+        if (GetJournal()->Enabled())
+            NoteValues(GetJournal(), (std::string("data ") + kind).c_str(), values...);
         if (failOn == kind && failAfter-- <= 0)
             return failWith;
         return S_OK;
@@ -299,12 +315,12 @@ public:
     }
     HRESULT CommitTouches(LONG s, LONG e) override
     {
-        Note("recorder commit touches " + std::to_string(s) + " " + std::to_string(e));
+        NoteValues(GetJournal(), "recorder commit touches", s, e);
         return S_OK;
     }
     HRESULT WrapAtPatternEnd(LONG now) override
     {
-        Note("recorder wrap " + std::to_string(now));
+        NoteValues(GetJournal(), "recorder wrap", now);
         return S_OK;
     }
     ITransportDocument* document = nullptr;
@@ -758,12 +774,12 @@ public:
     }
     HRESULT OnBufferTempoHook(LONG s, LONG e) override
     {
-        m_journal->Note("doc tempo hook " + std::to_string(s) + " " + std::to_string(e));
+        NoteValues(m_journal, "doc tempo hook", s, e);
         return S_OK;
     }
     HRESULT ResetInstanceCursors(WORD id) override
     {
-        m_journal->Note("doc reset cursors " + std::to_string(id));
+        NoteValues(m_journal, "doc reset cursors", id);
         return S_OK;
     }
     HRESULT ConnectAllContainers() override
