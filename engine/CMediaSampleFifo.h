@@ -1,0 +1,48 @@
+// The queue of one summing-mixer input: a ring of 64 sample references.
+// A sample is held from Push until Pop or Flush. A full ring refuses the
+// sample and takes no reference, so nothing queued is ever overwritten.
+//
+// For the engine's own samples the ring also keeps their deferred-silence
+// face, so the mix can test and read them without asking again.
+//
+// Audio thread: no allocation, no blocking (every method). The owning
+// mixer's lock guards it.
+#pragma once
+
+#include "engine/IDeferZeroFill.h"
+
+class CMediaSampleFifo {
+public:
+    static constexpr int kCapacity = 64;
+
+    CMediaSampleFifo() = default;
+    ~CMediaSampleFifo() { Flush(); }
+    CMediaSampleFifo(const CMediaSampleFifo&) = delete;
+    CMediaSampleFifo& operator=(const CMediaSampleFifo&) = delete;
+
+    // Queues the sample with a reference of its own; false (and no
+    // reference) when the ring is full.
+    bool Push(IMediaSample* sample);
+    // Releases the oldest sample; nothing when empty.
+    void Pop();
+    // Releases every queued sample.
+    void Flush();
+
+    int Count() const { return m_count; }
+    bool Empty() const { return m_count == 0; }
+    // The oldest sample and its deferred-silence face (null for a foreign
+    // sample); null when empty.
+    IMediaSample* Head() const { return m_count ? m_ring[m_read].sample : nullptr; }
+    IDeferZeroFill* HeadFace() const { return m_count ? m_ring[m_read].face : nullptr; }
+
+private:
+    struct Entry {
+        IMediaSample* sample;
+        IDeferZeroFill* face;
+    };
+
+    Entry m_ring[kCapacity]{};
+    int m_read = 0;
+    int m_write = 0;
+    int m_count = 0;
+};
