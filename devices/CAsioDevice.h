@@ -101,6 +101,8 @@ private:
         void FillLimits(int* limits) const;
     };
 
+    // The ASIO callbacks, on the driver's thread.
+    // Audio thread: no allocation, no blocking (all four).
     static void BufferSwitch(std::int32_t index, AsioBool directProcess);
     static void SampleRateDidChange(double rate);
     static std::int32_t AsioMessage(std::int32_t selector, std::int32_t value, void* message, double* opt);

@@ -95,12 +95,12 @@ private:
 
     CJackAsioDriver() = default;
 
+    // JACK's callbacks, on its threads.
+    // Audio thread: no allocation, no blocking (these and the three below).
     static int OnProcess(std::uint32_t frames, void* self);
     static int OnBufferSize(std::uint32_t frames, void* self);
     static void OnShutdown(void* self);
-    // Audio thread: no allocation, no blocking.
     void SwitchBuffers(std::uint32_t frames);
-    // Audio thread: no allocation, no blocking.
     void WriteSilence(std::uint32_t frames);
     void RequestReset();
     void ConnectPhysicalPorts();
