@@ -3,6 +3,7 @@
 #include <new>
 
 #include "devices/CAudioReferenceClock.h"
+#include "devices/CAsioDevice.h"
 #include "devices/CAudioRenderer.h"
 #include "devices/CDirectSound.h"
 #include "devices/CWDMAudio.h"
@@ -51,8 +52,8 @@ IAudioDevice* CEngineFactory::CreateDirectSound(IEngineOwner* owner) { return ne
 
 IAudioDevice* CEngineFactory::CreateWDMAudio(IEngineOwner* owner) { return new (std::nothrow) CWDMAudio(owner); }
 
-IAudioDevice* CEngineFactory::CreateAsioDevice(IEngineOwner*) { return nullptr; }
+IAudioDevice* CEngineFactory::CreateAsioDevice(IEngineOwner* owner) { return new (std::nothrow) CAsioDevice(owner); }
 
 IRewireDevice* CEngineFactory::CreateRewireDevice(IEngineOwner*) { return nullptr; }
 
-void CEngineFactory::DestroyAsioDriverList() {}
+void CEngineFactory::DestroyAsioDriverList() { CAsioDevice::DeleteDriverList(); }
