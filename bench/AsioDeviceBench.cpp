@@ -3,7 +3,7 @@
 // - BM_AsioBufferSwitch: one buffer switch of the back-end (device-lock try,
 //   the engine call, the split into the two channel buffers) at 64 and 256
 //   frames, 16 and 32 bits. Target: well under 2 us per call.
-// - BM_JackDriverEdge: what the JACK driver adds to each cycle, the 32-bit
+// - BM_JackDriverEdge: what the JACK driver adds to each cycle, the 24-in-32
 //   to float conversion of both channels.
 // - BM_JackDummyRun: 30 s streaming on a JACK server of its own (dummy
 //   driver, 48000 Hz, 64-frame period) through the JACK driver and the
@@ -132,8 +132,8 @@ void BM_JackDriverEdge(benchmark::State& state)
     std::vector<std::int32_t> right(static_cast<std::size_t>(frames), -0x12345600);
     std::vector<float> out(static_cast<std::size_t>(frames));
     for (auto _ : state) {
-        Int32ToJackFloat(out.data(), left.data(), frames);
-        Int32ToJackFloat(out.data(), right.data(), frames);
+        Int24In32ToJackFloat(out.data(), left.data(), frames);
+        Int24In32ToJackFloat(out.data(), right.data(), frames);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations());
@@ -209,8 +209,8 @@ void BM_JackDummyRun(benchmark::State& state)
         std::optional<mvtest::JackProbe> bare;
         if (backEnd) {
             device.emplace(&engine);
-            device->Set24BitMode(4);
-            if (device->Open() != S_OK || device->SetFormat(kRate, 32, kFrames) != S_OK || device->Start() != S_OK) {
+            device->Set24BitMode(1);
+            if (device->Open() != S_OK || device->SetFormat(kRate, 24, kFrames) != S_OK || device->Start() != S_OK) {
                 jack_client_close(monitor);
                 state.SkipWithError("the back-end did not start on the JACK driver");
                 return;

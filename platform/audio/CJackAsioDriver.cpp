@@ -255,7 +255,7 @@ AsioError CJackAsioDriver::GetChannelInfo(AsioChannelInfo* info)
         return c.isInput == isInput && c.number == info->channel;
     });
     info->channelGroup = 0;
-    info->type = kAsioInt32LSB;
+    info->type = kAsioInt32LSB24;
     CopyText(info->name, sizeof info->name, ChannelName(isInput, info->channel).c_str());
     return kAsioOk;
 }
@@ -363,14 +363,15 @@ void CJackAsioDriver::SwitchBuffers(std::uint32_t frames)
     const int n = static_cast<int>(frames);
     const std::size_t half = static_cast<std::size_t>(m_half) * frames;
     for (Channel& c : m_channels) {
-        if (c.isInput)
-            JackFloatToInt32(c.halves.data() + half, static_cast<const float*>(jack_port_get_buffer(c.port, frames)),
-                             n);
+        if (c.isInput) {
+            const auto* in = static_cast<const float*>(jack_port_get_buffer(c.port, frames));
+            JackFloatToInt24In32(c.halves.data() + half, in, n);
+        }
     }
     m_callbacks.bufferSwitch(m_half, TRUE);
     for (const Channel& c : m_channels) {
         if (!c.isInput)
-            Int32ToJackFloat(static_cast<float*>(jack_port_get_buffer(c.port, frames)), c.halves.data() + half, n);
+            Int24In32ToJackFloat(static_cast<float*>(jack_port_get_buffer(c.port, frames)), c.halves.data() + half, n);
     }
     m_half = 1 - m_half;
 }

@@ -14,8 +14,10 @@
 // JACK port of the same name, and Start connects channel n to the n-th
 // physical port.
 //
-// The channels hold 32-bit little-endian integers (kAsioInt32LSB),
-// converted to and from JACK's float at this edge (JackSampleConvert.h).
+// The channels hold 24-bit integers low in 32-bit little-endian words
+// (kAsioInt32LSB24), converted to and from JACK's float at this edge
+// (JackSampleConvert.h): JACK's float carries 24 significant bits, and the
+// engine writes exactly this layout in its 24-in-32 low-aligned mode.
 // The buffer switch is JACK's process callback: inputs are converted into
 // the half to be filled, the host's bufferSwitch fills it, and its outputs
 // go to the ports within the same cycle. A cycle whose size is not the

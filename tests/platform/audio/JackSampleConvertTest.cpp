@@ -2,47 +2,48 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <cmath>
 #include <limits>
 
 namespace {
 
-TEST(JackSampleConvertTest, IntegersBecomeFloatScaledByTwoToTheMinus31)
+TEST(JackSampleConvertTest, TwentyFourBitSamplesBecomeFloatScaledBy1Over8388608)
 {
-    const std::int32_t in[] = {0, INT_MIN, 1 << 30, -(1 << 30), 256, INT_MAX, 0x12345600};
-    const float expected[] = {0.0f, -1.0f, 0.5f, -0.5f, 0x1p-23f, 1.0f, static_cast<float>(0x12345600) / 0x1p31f};
-    float out[7];
-    Int32ToJackFloat(out, in, 7);
-    for (int i = 0; i < 7; ++i)
+    const std::int32_t in[] = {0, -8388608, 4194304, -4194304, 1, 8388607, 0x7FFFFF00 >> 8,
+                               // The top byte is not part of the sample.
+                               0x12000001, static_cast<std::int32_t>(0xFF7FFFFFu), 0x00800000};
+    const float expected[] = {0.0f, -1.0f, 0.5f, -0.5f, 0x1p-23f, 8388607.0f / 8388608.0f, 8388607.0f / 8388608.0f,
+                              0x1p-23f, 8388607.0f / 8388608.0f, -1.0f};
+    constexpr int n = static_cast<int>(std::size(in));
+    float out[n];
+    Int24In32ToJackFloat(out, in, n);
+    for (int i = 0; i < n; ++i)
         EXPECT_EQ(expected[i], out[i]) << i;
 }
 
-TEST(JackSampleConvertTest, FloatBecomesIntegersRoundedAndSaturated)
+TEST(JackSampleConvertTest, FloatBecomes24BitSamplesRoundedAndSaturated)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float in[] = {0.0f, 1.0f, -1.0f, 0.5f, 2.0f, -2.0f, nan, 0x1p-31f, -0x1p-32f};
-    const std::int32_t expected[] = {0,       INT_MAX, -INT_MAX, 1073741824, INT_MAX,
-                                     INT_MIN, 0,       1,        0};
-    std::int32_t out[9];
-    JackFloatToInt32(out, in, 9);
-    for (int i = 0; i < 9; ++i)
+    const float in[] = {0.0f, 1.0f, -1.0f, 0.5f, 2.0f, -2.0f, nan, 0x1p-23f, -0x1p-25f};
+    const std::int32_t expected[] = {0, 8388607, -8388607, 4194304, 8388607, -8388608, 0, 1, 0};
+    constexpr int n = static_cast<int>(std::size(in));
+    std::int32_t out[n];
+    JackFloatToInt24In32(out, in, n);
+    for (int i = 0; i < n; ++i)
         EXPECT_EQ(expected[i], out[i]) << i;
 }
 
-TEST(JackSampleConvertTest, TwentyFourBitValuesSurviveTheRoundTrip)
+TEST(JackSampleConvertTest, EverySampleSurvivesTheRoundTripWithinOneStep)
 {
-    // Float holds 24 significant bits: integers of 24 bits placed at the
-    // top of the word come back exactly.
-    std::int32_t in[512];
-    for (int i = 0; i < 512; ++i)
-        in[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>((i * 32749) % 16777216 - 8388608) << 8);
-    float mid[512];
-    std::int32_t back[512];
-    Int32ToJackFloat(mid, in, 512);
-    JackFloatToInt32(back, mid, 512);
-    for (int i = 0; i < 512; ++i)
-        EXPECT_NEAR(in[i], back[i], 1) << i;  // 2^31 - 1 against 2^31: at most one step
+    // Float holds 24 significant bits; the two scales differ by one step at full scale.
+    std::int32_t in[4096];
+    for (int i = 0; i < 4096; ++i)
+        in[i] = (i * 32749) % 16777216 - 8388608;
+    float mid[4096];
+    std::int32_t back[4096];
+    Int24In32ToJackFloat(mid, in, 4096);
+    JackFloatToInt24In32(back, mid, 4096);
+    for (int i = 0; i < 4096; ++i)
+        EXPECT_NEAR(in[i], back[i], 1) << i;
 }
 
 }  // namespace
