@@ -8,17 +8,32 @@
 //
 // Empty document: the graph of a song with nothing in it, the input source
 // straight into the master bus's buffer renderer.
+//
+// Sixteen channels: each channel a push source into a null synth, a tee
+// whose first output runs through the effect path's merge switch and the
+// channel's gain-pan into the master bus's summing mixer and whose second
+// output is an aux send (gain-pan) into an aux bus (summing mixer, gain-pan,
+// then the master mixer); the master bus: summing mixer, the metronome's
+// merge switch, gain-pan, buffer matcher, buffer renderer.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <new>
 #include <optional>
 #include <vector>
 
 #include "devices/CAppConfig.h"
+#include "engine/CMergeSwitch.h"
+#include "engine/CNullSynth.h"
+#include "engine/CSimpleTee.h"
+#include "engine/CStereoSumMixer.h"
+#include "platform/com/ComRuntime.h"
+#include "platform/media/CBufferMatcherFilter.h"
+#include "platform/media/IGainPan.h"
 #include "tests/engine/TransportFakes.h"
 
 namespace {
@@ -52,11 +67,115 @@ namespace {
 constexpr int kFrames = 256;
 constexpr int kRate = 44100;
 
+// A song of `channels` channels, built in the engine owner's graph once
+// the device has set the block length.
+class MixerDocument : public mvtest::FakeTransportDocument {
+public:
+    MixerDocument(mvtest::Journal* journal, int channels) : FakeTransportDocument(journal), m_channels(channels)
+    {
+        graphDirty = 0;
+    }
+    ~MixerDocument()
+    {
+        if (m_matcher)
+            m_matcher->Release();
+        if (m_renderer)
+            m_renderer->ReleaseSample();
+        if (m_graph)
+            m_graph->Stop();
+        for (IBaseFilter* f : m_filters) {
+            if (m_graph)
+                m_graph->RemoveFilter(f);
+            f->Release();
+        }
+    }
+
+    bool Build(CTransport& transport)
+    {
+        m_graph = transport.GetFilterGraph();
+        IAudioProperties* audio = transport.GetAudioRenderer();
+        CStereoSumMixer* master = nullptr;
+        CStereoSumMixer* aux = nullptr;
+        CMergeSwitch* metronome = nullptr;
+        bool ok = Keep(CStereoSumMixer::Create(m_graph, audio, "MainSumMixer", &master), &master) &&
+                  Keep(CStereoSumMixer::Create(m_graph, audio, "AuxSumMixer", &aux), &aux) &&
+                  Keep(CMergeSwitch::Create(m_graph, 1, 1, &metronome), &metronome) &&
+                  Keep(m_graph->CreateBufRenderer(&m_renderer), &m_renderer);
+        IBaseFilter* auxGain = Create(CLSID_GainPanFilter);
+        IBaseFilter* masterGain = Create(CLSID_GainPanFilter);
+        IBaseFilter* matcher = Create(CLSID_BufferMatcherFilter);
+        ok = ok && auxGain && masterGain && matcher &&
+             SUCCEEDED(matcher->QueryInterface(IID_IBufferMatcher, reinterpret_cast<void**>(&m_matcher)));
+        for (int c = 0; ok && c < m_channels; ++c) {
+            CDxSource* source = nullptr;
+            CNullSynth* synth = nullptr;
+            CSimpleTee* tee = nullptr;
+            CMergeSwitch* effects = nullptr;
+            ok = Keep(m_graph->CreateSource(&source), &source) && Keep(CNullSynth::Create(m_graph, 1, &synth), &synth) &&
+                 Keep(CSimpleTee::Create(m_graph, 2, &tee), &tee) &&
+                 Keep(CMergeSwitch::Create(m_graph, 1, 1, &effects), &effects);
+            IBaseFilter* volume = Create(CLSID_GainPanFilter);
+            IBaseFilter* send = Create(CLSID_GainPanFilter);
+            ok = ok && volume && send && Ok(m_graph->Connect(source, 0, synth, 0, nullptr)) &&
+                 Ok(m_graph->Connect(synth, 0, tee, 0, nullptr)) && Ok(m_graph->Connect(tee, 0, effects, 0, nullptr)) &&
+                 Ok(m_graph->Connect(effects, 0, volume, 0, nullptr)) &&
+                 Ok(m_graph->ConnectToPin(volume, 0, master->GetFreeInputPin(), nullptr)) &&
+                 Ok(m_graph->Connect(tee, 1, send, 0, nullptr)) &&
+                 Ok(m_graph->ConnectToPin(send, 0, aux->GetFreeInputPin(), nullptr));
+            if (ok) {
+                source->SetEnabled(TRUE);
+                render.sources.push_back(source);
+            }
+        }
+        ok = ok && Ok(m_graph->Connect(aux, 0, auxGain, 0, nullptr)) &&
+             Ok(m_graph->ConnectToPin(auxGain, 0, master->GetFreeInputPin(), nullptr)) &&
+             Ok(m_graph->Connect(master, 0, metronome, 0, nullptr)) &&
+             Ok(m_graph->Connect(metronome, 0, masterGain, 0, nullptr)) &&
+             Ok(m_graph->Connect(masterGain, 0, matcher, 0, nullptr)) &&
+             Ok(m_graph->Connect(matcher, 0, m_renderer, 0, nullptr));
+        render.renderer = m_renderer;
+        render.masterBus = m_matcher;
+        return ok;
+    }
+
+    // How many times the input reaches the master bus at unity gain.
+    int Paths() const { return 2 * m_channels; }
+
+private:
+    static bool Ok(HRESULT hr) { return SUCCEEDED(hr); }
+    // Keeps a filter made with one reference, for release with the song.
+    // (The filter is read through its address: the creation that fills it
+    // is the other argument.)
+    template <class Filter>
+    bool Keep(HRESULT hr, Filter** filter)
+    {
+        if (FAILED(hr) || !*filter)
+            return false;
+        m_filters.push_back(*filter);
+        return SUCCEEDED(m_graph->AddFilter(*filter, u"f"));
+    }
+    IBaseFilter* Create(REFCLSID clsid)
+    {
+        IBaseFilter* f = nullptr;
+        if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&f))))
+            return nullptr;
+        return Keep(S_OK, &f) ? f : nullptr;
+    }
+
+    int m_channels;
+    CDxFilterGraph* m_graph = nullptr;
+    CDxBufRenderer* m_renderer = nullptr;
+    IBufferMatcher* m_matcher = nullptr;
+    std::vector<IBaseFilter*> m_filters;
+};
+
 // An engine owner started the way the program's first timer tick leaves it,
 // then playing a four-beat loop, with the fakes' journal off.
+template <class Document>
 class PlayingEngine {
 public:
-    PlayingEngine()
+    template <class... DocumentArgs>
+    explicit PlayingEngine(DocumentArgs... args) : doc(&factory.journal, args...)
     {
         CAppConfig::SetRewireDeviceMode(false);
         m_config.emplace();
@@ -64,20 +183,28 @@ public:
         factory.directSoundScript.fixedBufferBytes = kFrames * 4;
         ok = SUCCEEDED(transport.Init(FALSE));
         doc.UseGraph(transport.GetFilterGraph());
-        ok = ok && SUCCEEDED(transport.SetDocument(&doc)) && SUCCEEDED(transport.ApplyAudioReset()) &&
-             SUCCEEDED(transport.SetLoop(0, 3840, TRUE)) && SUCCEEDED(transport.Play()) &&
+        ok = ok && SUCCEEDED(transport.SetDocument(&doc)) && SUCCEEDED(transport.ApplyAudioReset());
+        if constexpr (requires { doc.Build(transport); })
+            ok = ok && doc.Build(transport);
+        ok = ok && SUCCEEDED(transport.SetLoop(0, 3840, TRUE)) && SUCCEEDED(transport.Play()) &&
              transport.GetFilterGraph()->GetBlockFrames() == kFrames;
-        // One buffer that must go through the graph, not out as silence.
-        std::vector<short> out(kFrames * 2);
-        ok = ok && transport.ProcessBuffer(out.data(), nullptr, static_cast<UINT>(out.size() * 2), -1) == S_OK &&
-             transport.GetAudioRenderer()->GetSamplePosition() == kFrames;
+        // One buffer that must go through every path of the graph.
+        int paths = 1;
+        if constexpr (requires { doc.Paths(); })
+            paths = doc.Paths();
+        ok = ok && transport.ProcessBuffer(out.data(), in.data(), kFrames * 4, -1) == S_OK &&
+             transport.GetAudioRenderer()->GetSamplePosition() == kFrames &&
+             std::abs(out[kFrames] - paths * in[kFrames]) <= 2;
         factory.journal.SetEnabled(false);
     }
     ~PlayingEngine() { transport.SetDocument(nullptr); }
 
     mvtest::FakeEngineFactory factory;
     CTransport transport{&factory};
-    mvtest::FakeTransportDocument doc{&factory.journal};
+    Document doc;
+    // A quiet stereo input and the device buffer.
+    std::vector<short> in = std::vector<short>(kFrames * 2, 64);
+    std::vector<short> out = std::vector<short>(kFrames * 2);
     bool ok = false;
 
 private:
@@ -85,16 +212,22 @@ private:
 };
 
 // Times every buffer on its own and reports the percentiles beside the mean.
-void RunBuffers(benchmark::State& state, CTransport& transport)
+template <class Engine>
+void RunBuffers(benchmark::State& state, Engine& engine)
 {
-    std::vector<short> out(kFrames * 2);
+    if (!engine.ok) {
+        state.SkipWithError("the engine did not start");
+        return;
+    }
+    CTransport& transport = engine.transport;
+    std::vector<short>& out = engine.out;
     std::vector<double> times;
     times.reserve(1 << 20);
     long allocations = 0;
     for (auto _ : state) {
         const long before = g_allocations.load(std::memory_order_relaxed);
         const auto t0 = std::chrono::steady_clock::now();
-        HRESULT hr = transport.ProcessBuffer(out.data(), nullptr, static_cast<UINT>(out.size() * 2), -1);
+        HRESULT hr = transport.ProcessBuffer(out.data(), engine.in.data(), static_cast<UINT>(out.size() * 2), -1);
         const auto t1 = std::chrono::steady_clock::now();
         allocations += g_allocations.load(std::memory_order_relaxed) - before;
         benchmark::DoNotOptimize(hr);
@@ -113,13 +246,16 @@ void RunBuffers(benchmark::State& state, CTransport& transport)
 
 void BM_ProcessBuffer_EmptyDocument(benchmark::State& state)
 {
-    PlayingEngine engine;
-    if (!engine.ok) {
-        state.SkipWithError("the engine did not start");
-        return;
-    }
-    RunBuffers(state, engine.transport);
+    PlayingEngine<mvtest::FakeTransportDocument> engine;
+    RunBuffers(state, engine);
 }
 BENCHMARK(BM_ProcessBuffer_EmptyDocument)->Unit(benchmark::kMicrosecond);
+
+void BM_ProcessBuffer_SixteenNullSynthChannels(benchmark::State& state)
+{
+    PlayingEngine<MixerDocument> engine(16);
+    RunBuffers(state, engine);
+}
+BENCHMARK(BM_ProcessBuffer_SixteenNullSynthChannels)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
