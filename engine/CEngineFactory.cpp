@@ -10,6 +10,7 @@
 #include "engine/CDxFilterGraph.h"
 #include "engine/CTimeKeeper.h"
 #include "engine/CTimer.h"
+#include "platform/audio/CJackAsioDriver.h"
 
 CTimer* CEngineFactory::CreateTimer(UINT periodMs) { return new (std::nothrow) CTimer(periodMs); }
 
@@ -52,7 +53,14 @@ IAudioDevice* CEngineFactory::CreateDirectSound(IEngineOwner* owner) { return ne
 
 IAudioDevice* CEngineFactory::CreateWDMAudio(IEngineOwner* owner) { return new (std::nothrow) CWDMAudio(owner); }
 
-IAudioDevice* CEngineFactory::CreateAsioDevice(IEngineOwner* owner) { return new (std::nothrow) CAsioDevice(owner); }
+IAudioDevice* CEngineFactory::CreateAsioDevice(IEngineOwner* owner)
+{
+    // The JACK driver ships inside the program: it is installed, like any
+    // ASIO driver, by its registry entries, which must stand before the
+    // back-end lists the drivers. A failure only leaves it out of that list.
+    CJackAsioDriver::Register();
+    return new (std::nothrow) CAsioDevice(owner);
+}
 
 IRewireDevice* CEngineFactory::CreateRewireDevice(IEngineOwner*) { return nullptr; }
 
