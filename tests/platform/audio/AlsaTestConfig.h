@@ -23,9 +23,9 @@ public:
     // `extra`: another file of this folder read after alsa-test.conf.
     explicit AlsaTestConfig(const char* extra = nullptr)
     {
-        // This header's own folder holds the configuration files.
-        std::string dir = __FILE__;
-        dir.erase(dir.find_last_of('/') + 1);
+        // This header's own folder holds the configuration files. (Not
+        // __FILE__: a compiler cache may make it relative to the build.)
+        const std::string dir = MORVANE_SOURCE_DIR "/tests/platform/audio/";
         std::string path = std::string(snd_config_topdir()) + "/alsa.conf:" + dir + "alsa-test.conf";
         if (extra)
             path += ":" + dir + extra;
