@@ -53,9 +53,10 @@ private:
 
     CBaseAudioMixer* m_mixer;
     int m_number;
-    CMediaSampleFifo m_fifo;
+    // What the mix reads of every input, next to the queue's indices.
     BOOL m_ended = FALSE;
     BOOL m_used = TRUE;
     WORD m_channels = 0;
     WORD m_bits = 0;
+    CMediaSampleFifo m_fifo;
 };

@@ -193,11 +193,6 @@ void CBaseAudioMixer::OnOutputTypeSet(const CMediaType& mt)
     m_outRate = wfx->nSamplesPerSec;
 }
 
-bool CBaseAudioMixer::Waits(const CAudioMixerIPin* pin)
-{
-    return pin->IsConnected() && pin->Fifo().Empty() && !pin->IsEnded();
-}
-
 void CBaseAudioMixer::RecountWaiting()
 {
     m_waiting = static_cast<int>(std::count_if(m_ordered.begin(), m_ordered.end(), Waits));
@@ -207,15 +202,6 @@ int CBaseAudioMixer::PositionRate() const
 {
     const int rate = m_properties ? m_properties->GetSampleRate() : 0;
     return rate > 0 ? rate : static_cast<int>(m_outRate);
-}
-
-HRESULT CBaseAudioMixer::Queue(CAudioMixerIPin* pin, IMediaSample* sample)
-{
-    bool queued = false;
-    TrackWaiting(pin, [&] { queued = pin->Fifo().Push(sample); });
-    if (!queued)
-        return VFW_E_BUFFER_OVERFLOW;
-    return Process();
 }
 
 HRESULT CBaseAudioMixer::ProduceOutput(IMediaSample** out)
@@ -245,9 +231,13 @@ HRESULT CBaseAudioMixer::Process()
     for (CAudioMixerIPin* pin : m_ordered) {
         if (pin->Fifo().Empty())
             continue;
-        TrackWaiting(pin, [&] { pin->Fifo().Pop(); });
-        if (pin->IsEnded() && pin->Fifo().Empty())
-            InputEnded(pin->Number());
+        pin->Fifo().Pop();
+        if (pin->Fifo().Empty()) {
+            if (pin->IsEnded())
+                InputEnded(pin->Number());
+            else if (pin->IsConnected())
+                ++m_waiting;
+        }
     }
     if (!out)
         return S_OK;

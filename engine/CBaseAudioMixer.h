@@ -66,7 +66,16 @@ public:
     // delivered.
     virtual HRESULT Process();
     // Queues a sample on input `pin` and processes (the input pin's Receive).
-    HRESULT Queue(CAudioMixerIPin* pin, IMediaSample* sample);
+    HRESULT Queue(CAudioMixerIPin* pin, IMediaSample* sample)
+    {
+        const bool waited = Waits(pin);
+        if (!pin->Fifo().Push(sample))
+            return VFW_E_BUFFER_OVERFLOW;
+        if (waited)
+            --m_waiting;
+        // Most blocks arrive while others are still awaited: nothing to do yet.
+        return m_waiting > 0 ? S_FALSE : Process();
+    }
 
     // Stream time from the device position; the end-of-stream mark cleared.
     virtual HRESULT ResetStreamTime();
@@ -101,7 +110,11 @@ protected:
     CBaseAudioMixer(const char* name, CDxFilterGraph* graph, IAudioProperties* properties, REFCLSID clsid,
                     HRESULT* phr);
 
-    static bool Waits(const CAudioMixerIPin* pin);
+    // Connected, not ended and holding nothing.
+    static bool Waits(const CAudioMixerIPin* pin)
+    {
+        return pin->Fifo().Empty() && !pin->IsEnded() && pin->IsConnected();
+    }
     // Sample rate for converting positions: the device's, else the output's.
     int PositionRate() const;
 

@@ -22,9 +22,32 @@ public:
 
     // Queues the sample with a reference of its own; false (and no
     // reference) when the ring is full.
-    bool Push(IMediaSample* sample);
+    bool Push(IMediaSample* sample)
+    {
+        if (m_count == kCapacity || !sample)
+            return false;
+        // The query's reference is the one the ring holds.
+        IDeferZeroFill* face = nullptr;
+        if (FAILED(sample->QueryInterface(IID_IDeferZeroFill, reinterpret_cast<void**>(&face)))) {
+            face = nullptr;
+            sample->AddRef();
+        }
+        m_ring[m_write] = Entry{sample, face};
+        m_write = (m_write + 1) & kMask;
+        ++m_count;
+        return true;
+    }
     // Releases the oldest sample; nothing when empty.
-    void Pop();
+    void Pop()
+    {
+        if (m_count == 0)
+            return;
+        IMediaSample* sample = m_ring[m_read].sample;
+        m_ring[m_read] = Entry{};
+        m_read = (m_read + 1) & kMask;
+        --m_count;
+        sample->Release();
+    }
     // Releases every queued sample.
     void Flush();
 
@@ -41,8 +64,12 @@ private:
         IDeferZeroFill* face;
     };
 
-    Entry m_ring[kCapacity]{};
-    int m_read = 0;
-    int m_write = 0;
+    static constexpr unsigned kMask = kCapacity - 1;
+    static_assert((kCapacity & kMask) == 0, "the ring wraps by masking");
+
+    // The indices first, so they share a cache line with the pin's fields.
+    unsigned m_read = 0;
+    unsigned m_write = 0;
     int m_count = 0;
+    Entry m_ring[kCapacity]{};
 };

@@ -60,23 +60,64 @@ void CStereoSumMixer::WrapStreamTime()
     m_streamTime = pos * kUnitsPerSecond / rate;
 }
 
+void CStereoSumMixer::AddInput(float* dst, WORD outChannels, LONG frames, const Active& input, bool first)
+{
+    const LONG n = std::min(input.frames, frames);
+    if (outChannels == 2) {
+        if (first)
+            MixCopy(dst, input.data, 2 * n);
+        else
+            MixAdd(dst, input.data, 2 * n);
+    } else {
+        if (first)
+            MixFoldCopy(dst, input.data, n);
+        else
+            MixFoldAdd(dst, input.data, n);
+    }
+    // A short first input leaves the rest of the block silent.
+    if (first && n < frames)
+        std::memset(dst + outChannels * n, 0, static_cast<std::size_t>(outChannels * (frames - n)) * 4);
+}
+
 HRESULT CStereoSumMixer::Mix(IMediaSample** out)
 {
     if (!out)
         return E_POINTER;
     *out = nullptr;
 
+    // One pass: the reference input (the first connected one holding a
+    // block), discontinuities, and the inputs that are not silent.
+    WrapStreamTime();
     CAudioMixerIPin* reference = nullptr;
+    BOOL discontinuity = FALSE;
+    int active = 0;
     for (CAudioMixerIPin* pin : m_ordered) {
         if (!pin->IsConnected())
             continue;
-        if (pin->Fifo().Empty()) {
+        IMediaSample* head = pin->Fifo().Head();
+        if (!head) {
             if (pin->IsEnded())
                 continue;
             return VFW_E_SAMPLE_REJECTED;
         }
         if (!reference)
             reference = pin;
+        if (head->IsDiscontinuity() == S_OK) {
+            REFERENCE_TIME start = 0, stop = 0;
+            if (SUCCEEDED(head->GetTime(&start, &stop)))
+                m_streamTime = start;
+            discontinuity = TRUE;
+        }
+        IDeferZeroFill* face = pin->Fifo().HeadFace();
+        if ((face && face->GetZeroFillPending()) || active == kMaxActive)
+            continue;
+        BYTE* data = nullptr;
+        HRESULT hr = face ? face->GetPointerNoFill(&data) : head->GetPointer(&data);
+        if (FAILED(hr))
+            return hr;
+        const LONG channels = pin->Channels() ? pin->Channels() : 2;
+        m_active[active++] =
+            Active{reinterpret_cast<const float*>(data), pin, head->GetActualDataLength() / (4 * channels)};
     }
     if (!reference)
         return S_OK;
@@ -84,32 +125,6 @@ HRESULT CStereoSumMixer::Mix(IMediaSample** out)
     if (refChannels == 0)
         return E_UNEXPECTED;
     const LONG frames = reference->Fifo().Head()->GetActualDataLength() / (4 * refChannels);
-
-    WrapStreamTime();
-
-    BOOL discontinuity = FALSE;
-    int active = 0;
-    for (CAudioMixerIPin* pin : m_ordered) {
-        if (!pin->IsConnected() || pin->Fifo().Empty())
-            continue;
-        IMediaSample* head = pin->Fifo().Head();
-        IDeferZeroFill* face = pin->Fifo().HeadFace();
-        if (head->IsDiscontinuity() == S_OK) {
-            REFERENCE_TIME start = 0, stop = 0;
-            if (SUCCEEDED(head->GetTime(&start, &stop)))
-                m_streamTime = start;
-            discontinuity = TRUE;
-        }
-        if ((face && face->GetZeroFillPending()) || active == kMaxActive)
-            continue;
-        BYTE* data = nullptr;
-        HRESULT hr = face ? face->GetPointerNoFill(&data) : head->GetPointer(&data);
-        if (FAILED(hr))
-            return hr;
-        const WORD channels = pin->Channels() ? pin->Channels() : 2;
-        m_active[active++] = Active{reinterpret_cast<const float*>(data), pin,
-                                    head->GetActualDataLength() / (4 * static_cast<LONG>(channels))};
-    }
 
     IMemAllocator* allocator = reference->PeekAllocator();
     if (!allocator)
@@ -122,44 +137,35 @@ HRESULT CStereoSumMixer::Mix(IMediaSample** out)
     hr = sample->SetActualDataLength(outChannels * frames * 4);
     if (SUCCEEDED(hr) && discontinuity)
         hr = sample->SetDiscontinuity(TRUE);
-    if (SUCCEEDED(hr) && active == 0)
+    if (SUCCEEDED(hr) && active == 0) {
+        // Nothing to add: the block is silence, passed as a flag.
         hr = MarkSilent(sample);
-    if (FAILED(hr) || active == 0) {
-        if (FAILED(hr))
-            sample->Release();
-        else
+        if (SUCCEEDED(hr)) {
             *out = sample;
-        return hr;
+            return S_OK;
+        }
     }
-
     BYTE* raw = nullptr;
-    hr = GetWritePointer(sample, &raw);
+    if (SUCCEEDED(hr))
+        hr = GetWritePointer(sample, &raw);
+    bool whole = true;
     for (int i = 0; SUCCEEDED(hr) && i < active; ++i) {
         const CAudioMixerIPin* pin = m_active[i].pin;
-        if (!GetInputPin(pin->Number()) || pin->Channels() != 2 || pin->BitsPerSample() != 32)
+        if (pin->Channels() != 2 || pin->BitsPerSample() != 32)
             hr = E_UNEXPECTED;
+        whole = whole && m_active[i].frames >= frames;
+        m_sources[i] = m_active[i].data;
     }
     if (FAILED(hr)) {
         sample->Release();
         return hr;
     }
     float* dst = reinterpret_cast<float*>(raw);
-    for (int i = 0; i < active; ++i) {
-        const LONG n = std::min(m_active[i].frames, frames);
-        if (outChannels == 2) {
-            if (i == 0)
-                MixCopy(dst, m_active[i].data, 2 * n);
-            else
-                MixAdd(dst, m_active[i].data, 2 * n);
-        } else {
-            if (i == 0)
-                MixFoldCopy(dst, m_active[i].data, n);
-            else
-                MixFoldAdd(dst, m_active[i].data, n);
-        }
-        // A short first input leaves the rest of the block silent.
-        if (i == 0 && n < frames)
-            std::memset(dst + outChannels * n, 0, static_cast<std::size_t>(outChannels * (frames - n)) * 4);
+    if (whole && outChannels == 2) {
+        MixSum(dst, m_sources, active, 2 * frames);
+    } else {
+        for (int i = 0; i < active; ++i)
+            AddInput(dst, outChannels, frames, m_active[i], i == 0);
     }
     *out = sample;
     return S_OK;

@@ -51,5 +51,9 @@ private:
         CAudioMixerIPin* pin;
         LONG frames;
     };
+    // Adds (or, first, copies) one input into the output; frames it lacks
+    // stay silent.
+    static void AddInput(float* dst, WORD outChannels, LONG frames, const Active& input, bool first);
     Active m_active[kMaxActive];
+    const float* m_sources[kMaxActive];
 };

@@ -44,3 +44,25 @@ TEST(MixKernels, FoldingGivesHalfTheSumOfEachFrame)
         EXPECT_EQ(7.0f, out.back());
     }
 }
+
+TEST(MixKernels, SummingManySourcesAtOnceGivesTheSameValuesAsOneAtATime)
+{
+    for (int sources : {1, 2, 5, 64}) {
+        for (int n : {0, 7, 32, 100, 512}) {
+            std::vector<std::vector<float>> data;
+            std::vector<const float*> pointers;
+            for (int s = 0; s < sources; ++s) {
+                data.push_back(Values(n, 0.001f * static_cast<float>(s + 1)));
+                pointers.push_back(data.back().data());
+            }
+            std::vector<float> oneByOne(static_cast<std::size_t>(n)), atOnce(static_cast<std::size_t>(n) + 1, 3.0f);
+            MixCopy(oneByOne.data(), pointers[0], n);
+            for (int s = 1; s < sources; ++s)
+                MixAdd(oneByOne.data(), pointers[static_cast<std::size_t>(s)], n);
+            MixSum(atOnce.data(), pointers.data(), sources, n);
+            EXPECT_EQ(3.0f, atOnce.back());
+            atOnce.pop_back();
+            EXPECT_EQ(oneByOne, atOnce) << sources << " sources, " << n;
+        }
+    }
+}
