@@ -4,6 +4,8 @@
 // exactly one source file of a benchmark program.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -11,6 +13,18 @@
 namespace mvbench {
 inline std::atomic<long> g_allocations{0};
 inline long Allocations() { return g_allocations.load(std::memory_order_relaxed); }
+
+// Reports the allocations made since `before` as `counter`, per iteration,
+// and fails the benchmark with `failure` if there were any: the timed path
+// is one the audio thread runs.
+inline void ReportAllocations(benchmark::State& state, long before, const char* counter, const char* failure)
+{
+    const long allocations = Allocations() - before;
+    state.counters[counter] =
+        benchmark::Counter(static_cast<double>(allocations), benchmark::Counter::kAvgIterations);
+    if (allocations != 0)
+        state.SkipWithError(failure);
+}
 }  // namespace mvbench
 
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
@@ -32,3 +46,5 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }

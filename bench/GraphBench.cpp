@@ -5,12 +5,10 @@
 // operator new during the timed pushes (it must be 0).
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <vector>
 
+#include "bench/AllocationCounter.h"
 #include "devices/CAudioRenderer.h"
 #include "engine/CDxBufRenderer.h"
 #include "engine/CDxFilterGraph.h"
@@ -18,32 +16,6 @@
 #include "platform/media/CBaseFilter.h"
 #include "platform/media/CBaseInputPin.h"
 #include "platform/media/CBaseOutputPin.h"
-
-namespace {
-std::atomic<long> g_allocations{0};
-}
-
-// The counting operators below replace both new and delete, on malloc/free.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t n)
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(n ? n : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) { return operator new(n); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(n ? n : 1);
-}
-void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -142,10 +114,7 @@ struct Chain {
 
 void ReportAllocations(benchmark::State& state, long before)
 {
-    const long allocs = g_allocations.load() - before;
-    state.counters["allocs_per_push"] = static_cast<double>(allocs) / static_cast<double>(state.iterations());
-    if (allocs != 0)
-        state.SkipWithError("the push path allocated");
+    mvbench::ReportAllocations(state, before, "allocs_per_push", "the push path allocated");
 }
 
 void BM_PushThroughFilters(benchmark::State& state)
@@ -162,7 +131,7 @@ void BM_PushThroughFilters(benchmark::State& state)
         return;
     }
     chain.renderer->ReleaseSample();
-    const long before = g_allocations.load();
+    const long before = mvbench::Allocations();
     for (auto _ : state) {
         chain.source->PushBuffer(0, block.data(), kFrames, FALSE);
         chain.renderer->ReleaseSample();
@@ -203,7 +172,7 @@ void BM_RenderBuffer16(benchmark::State& state)
     std::vector<short> in(kFrames * 2, 1000), out(kFrames * 2);
     int got = 0;
     renderer->RenderBuffer(out.data(), in.data(), kFrames, &got, kFrames, 0);
-    const long before = g_allocations.load();
+    const long before = mvbench::Allocations();
     for (auto _ : state) {
         renderer->RenderBuffer(out.data(), in.data(), kFrames, &got, kFrames, 0);
         benchmark::DoNotOptimize(out.data());

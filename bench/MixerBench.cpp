@@ -38,10 +38,7 @@ constexpr int kFloats = kFrames * 2;
 
 void ReportAllocations(benchmark::State& state, long before)
 {
-    const long allocs = mvbench::Allocations() - before;
-    state.counters["allocs_per_block"] = static_cast<double>(allocs) / static_cast<double>(state.iterations());
-    if (allocs != 0)
-        state.SkipWithError("the block path allocated");
+    mvbench::ReportAllocations(state, before, "allocs_per_block", "the block path allocated");
 }
 
 // 64 sources, each holding one filled sample, into a mixer and the renderer.

@@ -70,8 +70,32 @@ void Rewind(IStream* stream)
     stream->Seek(zero, STREAM_SEEK_SET, nullptr);
 }
 
-void Report(benchmark::State& state)
+// Every event a chunk of its own, one after another.
+HRESULT SaveEach(std::vector<CMfxEvent>& events, IStream* stream)
 {
+    for (CMfxEvent& e : events)
+        if (HRESULT hr = e.Save(stream, 1); FAILED(hr))
+            return hr;
+    return S_OK;
+}
+
+HRESULT LoadEach(std::vector<CMfxEvent>& events, IStream* stream)
+{
+    for (CMfxEvent& e : events)
+        if (HRESULT hr = e.Load(stream); FAILED(hr))
+            return hr;
+    return S_OK;
+}
+
+// Times `pass` over the whole stream from its start, and reports events/s.
+template <class Pass>
+void TimePasses(benchmark::State& state, IStream* stream, const char* failure, Pass pass)
+{
+    for (auto _ : state) {
+        Rewind(stream);
+        if (FAILED(pass()))
+            state.SkipWithError(failure);
+    }
     state.counters["events/s"] = benchmark::Counter(kEvents, benchmark::Counter::kIsIterationInvariantRate);
 }
 
@@ -79,29 +103,16 @@ void BM_SaveEvents(benchmark::State& state)
 {
     std::vector<CMfxEvent> events = MakeEvents();
     auto stream = NewStream();
-    for (auto _ : state) {
-        Rewind(stream.Get());
-        for (CMfxEvent& e : events)
-            if (FAILED(e.Save(stream.Get(), 1)))
-                state.SkipWithError("save failed");
-    }
-    Report(state);
+    TimePasses(state, stream.Get(), "save failed", [&] { return SaveEach(events, stream.Get()); });
 }
 
 void BM_LoadEvents(benchmark::State& state)
 {
     std::vector<CMfxEvent> events = MakeEvents();
     auto stream = NewStream();
-    for (CMfxEvent& e : events)
-        e.Save(stream.Get(), 1);
+    SaveEach(events, stream.Get());
     std::vector<CMfxEvent> loaded(kEvents);
-    for (auto _ : state) {
-        Rewind(stream.Get());
-        for (CMfxEvent& e : loaded)
-            if (FAILED(e.Load(stream.Get())))
-                state.SkipWithError("load failed");
-    }
-    Report(state);
+    TimePasses(state, stream.Get(), "load failed", [&] { return LoadEach(loaded, stream.Get()); });
 }
 
 void BM_SaveSequence(benchmark::State& state)
@@ -109,12 +120,7 @@ void BM_SaveSequence(benchmark::State& state)
     std::vector<CMfxEvent> events = MakeEvents();
     EventSequence sequence(events);
     auto stream = NewStream();
-    for (auto _ : state) {
-        Rewind(stream.Get());
-        if (FAILED(sequence.Save(stream.Get(), 1)))
-            state.SkipWithError("save failed");
-    }
-    Report(state);
+    TimePasses(state, stream.Get(), "save failed", [&] { return sequence.Save(stream.Get(), 1); });
 }
 
 void BM_LoadSequence(benchmark::State& state)
@@ -125,12 +131,7 @@ void BM_LoadSequence(benchmark::State& state)
     out.Save(stream.Get(), 1);
     std::vector<CMfxEvent> loaded;
     EventSequence in(loaded);
-    for (auto _ : state) {
-        Rewind(stream.Get());
-        if (FAILED(in.Load(stream.Get())))
-            state.SkipWithError("load failed");
-    }
-    Report(state);
+    TimePasses(state, stream.Get(), "load failed", [&] { return in.Load(stream.Get()); });
 }
 
 }  // namespace

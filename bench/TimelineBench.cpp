@@ -7,50 +7,20 @@
 // 1,000 to 100,000 instances: what is left is the search, which should grow
 // with the logarithm of the count.
 //
-// Every allocation of the process goes through the counting operator new
-// below; a rendering path that allocates fails the benchmark.
+// Every allocation of the process is counted; a rendering path that
+// allocates fails the benchmark.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <random>
 #include <vector>
 
+#include "bench/AllocationCounter.h"
 #include "engine/CTimeline.h"
 #include "model/CPattern.h"
 #include "model/CTempoMap.h"
 #include "model/IEngineServices.h"
 #include "model/ISongDocument.h"
-
-namespace {
-
-std::atomic<long long> g_allocations{0};
-
-void* CountedAlloc(std::size_t size)
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size == 0 ? 1 : size);
-}
-
-}  // namespace
-
-void* operator new(std::size_t size)
-{
-    if (void* p = CountedAlloc(size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return CountedAlloc(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return CountedAlloc(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -167,7 +137,7 @@ void RenderSpans(benchmark::State& state, bool jumps)
 
     long long emitted = 0;
     std::size_t next = 0;
-    const long long allocationsBefore = g_allocations.load();
+    const long allocationsBefore = mvbench::Allocations();
     for (auto _ : state) {
         events.clear();
         const LONG from = starts[next];
@@ -179,14 +149,11 @@ void RenderSpans(benchmark::State& state, bool jumps)
         emitted += static_cast<long long>(events.size());
         benchmark::DoNotOptimize(events.data());
     }
-    const long long allocations = g_allocations.load() - allocationsBefore;
-    if (allocations != 0)
-        state.SkipWithError("the rendering path allocated");
+    mvbench::ReportAllocations(state, allocationsBefore, "allocs", "the rendering path allocated");
     state.counters["events_per_span"] =
         benchmark::Counter(static_cast<double>(emitted), benchmark::Counter::kAvgIterations);
     state.counters["ns_per_event"] = benchmark::Counter(static_cast<double>(emitted),
                                                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["allocs"] = benchmark::Counter(static_cast<double>(allocations), benchmark::Counter::kAvgIterations);
 }
 
 void BM_RenderPlayback(benchmark::State& state) { RenderSpans(state, false); }
@@ -199,14 +166,13 @@ void BM_SearchOnly(benchmark::State& state)
     std::vector<CMfxEvent> events;
     events.reserve(16);
     const LONG from = song.Length() + kInstanceTicks;
-    const long long allocationsBefore = g_allocations.load();
+    const long allocationsBefore = mvbench::Allocations();
     for (auto _ : state) {
         benchmark::DoNotOptimize(song.Timeline().RenderSpan(from, from + 256, &events, 0.0f));
     }
-    const long long allocations = g_allocations.load() - allocationsBefore;
-    if (allocations != 0 || !events.empty())
-        state.SkipWithError("the search allocated or rendered");
-    state.counters["allocs"] = benchmark::Counter(static_cast<double>(allocations), benchmark::Counter::kAvgIterations);
+    mvbench::ReportAllocations(state, allocationsBefore, "allocs", "the search allocated");
+    if (!events.empty())
+        state.SkipWithError("the search rendered");
 }
 
 }  // namespace

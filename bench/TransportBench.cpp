@@ -18,14 +18,13 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <new>
 #include <optional>
 #include <vector>
 
+#include "bench/AllocationCounter.h"
 #include "devices/CAppConfig.h"
 #include "engine/CMergeSwitch.h"
 #include "engine/CNullSynth.h"
@@ -35,32 +34,6 @@
 #include "platform/media/CBufferMatcherFilter.h"
 #include "platform/media/IGainPan.h"
 #include "tests/engine/TransportFakes.h"
-
-namespace {
-std::atomic<long> g_allocations{0};
-}
-
-// The counting operators below replace both new and delete, on malloc/free.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t n)
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(n ? n : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) { return operator new(n); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(n ? n : 1);
-}
-void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -225,11 +198,11 @@ void RunBuffers(benchmark::State& state, Engine& engine)
     times.reserve(1 << 20);
     long allocations = 0;
     for (auto _ : state) {
-        const long before = g_allocations.load(std::memory_order_relaxed);
+        const long before = mvbench::Allocations();
         const auto t0 = std::chrono::steady_clock::now();
         HRESULT hr = transport.ProcessBuffer(out.data(), engine.in.data(), static_cast<UINT>(out.size() * 2), -1);
         const auto t1 = std::chrono::steady_clock::now();
-        allocations += g_allocations.load(std::memory_order_relaxed) - before;
+        allocations += mvbench::Allocations() - before;
         benchmark::DoNotOptimize(hr);
         benchmark::DoNotOptimize(out.data());
         if (times.size() < times.capacity())
