@@ -270,7 +270,8 @@ HRESULT CMergeSwitch::FeedTail(CMergeSwitchInputPin* in, LONG length)
         hr = silent->SetActualDataLength(wanted);
     if (SUCCEEDED(hr)) {
         watcher->SetLevelOnly(TRUE);
-        // The sample copies the type into its own inline block.
+        // The sample keeps the type in its own room (never a new block); a
+        // type it has no room for is left off, the block is fed all the same.
         silent->SetMediaType(const_cast<CMediaType*>(&out->CurrentMediaType()));
         hr = out->Deliver(silent);
         // The watched input goes back to passing blocks even when the feed

@@ -1,6 +1,5 @@
 #include "platform/media/CMediaSample.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/media/CBaseAllocator.h"
@@ -19,7 +18,6 @@ CMediaSample::~CMediaSample()
 {
     if (m_mt.pUnk)
         m_mt.pUnk->Release();
-    std::free(m_heapFormat);
 }
 
 HRESULT CMediaSample::QueryInterface(REFIID riid, void** ppv)
@@ -129,6 +127,12 @@ HRESULT CMediaSample::GetMediaType(AM_MEDIA_TYPE** mt)
 
 HRESULT CMediaSample::SetMediaType(AM_MEDIA_TYPE* mt)
 {
+    const ULONG n = (mt && mt->pbFormat && mt->cbFormat) ? mt->cbFormat : 0;
+    // Types are attached on the streaming thread, which may not allocate: a
+    // format block the sample has no room for is refused, and the sample
+    // keeps the type it had.
+    if (n > kInlineFormat)
+        return E_OUTOFMEMORY;
     if (m_mt.pUnk) {
         m_mt.pUnk->Release();
         m_mt.pUnk = nullptr;
@@ -137,26 +141,11 @@ HRESULT CMediaSample::SetMediaType(AM_MEDIA_TYPE* mt)
         m_dwFlags &= ~kTypeChanged;
         return S_OK;
     }
-    BYTE* store = nullptr;
-    ULONG n = (mt->pbFormat && mt->cbFormat) ? mt->cbFormat : 0;
-    if (n > kInlineFormat) {
-        if (n > m_heapFormatSize) {
-            auto* bigger = static_cast<BYTE*>(std::malloc(n));
-            if (!bigger)
-                return E_OUTOFMEMORY;
-            std::free(m_heapFormat);
-            m_heapFormat = bigger;
-            m_heapFormatSize = n;
-        }
-        store = m_heapFormat;
-    } else if (n) {
-        store = m_inlineFormat;
-    }
     m_mt = *mt;
     m_mt.cbFormat = n;
-    m_mt.pbFormat = store;
+    m_mt.pbFormat = n ? m_inlineFormat : nullptr;
     if (n)
-        std::memcpy(store, mt->pbFormat, n);
+        std::memcpy(m_inlineFormat, mt->pbFormat, n);
     if (m_mt.pUnk)
         m_mt.pUnk->AddRef();
     m_dwFlags |= kTypeChanged;

@@ -4,8 +4,8 @@
 // allocator's free list (it is never deleted by a release). Flags, times and
 // any attached media type are cleared on the way back.
 //
-// Audio thread: every IMediaSample method except GetMediaType (which copies
-// the type into a new block) is free of allocation and locks.
+// Audio thread: no allocation, no blocking (every IMediaSample method but
+// GetMediaType, which copies the type into a new block).
 #pragma once
 
 #include <atomic>
@@ -58,8 +58,9 @@ protected:
         kStopValid = 0x20,
         kMediaTimeValid = 0x40,
     };
-    // Format blocks up to this size are kept inside the sample, so attaching
-    // the audio types to a sample never allocates.
+    // Format blocks up to this size are kept inside the sample (a wave
+    // format with its extensible part fits); SetMediaType refuses a larger
+    // one (E_OUTOFMEMORY), so attaching a type to a sample never allocates.
     static constexpr ULONG kInlineFormat = 64;
 
     // Called when the last reference goes, before the sample is requeued.
@@ -79,6 +80,4 @@ protected:
     LONGLONG m_MediaEnd = 0;
     AM_MEDIA_TYPE m_mt{};
     BYTE m_inlineFormat[kInlineFormat];
-    BYTE* m_heapFormat = nullptr;
-    ULONG m_heapFormatSize = 0;
 };
