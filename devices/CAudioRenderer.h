@@ -64,6 +64,7 @@ public:
     CHeapCriticalSection& GetLock() { return m_lock; }
 
 private:
+    // Audio thread: no allocation, no blocking (the three below).
     void ConvertInput(const void* input, int samples);
     void ConvertOutput(void* output, const float* data, int frames, int floatOutput);
     HRESULT PushToSources(REFERENCE_TIME start, int frames);

@@ -55,6 +55,9 @@ public:
 
 private:
     struct ThreadState;
+    // The audio thread: waits (up to a second at a time) for the device's
+    // notification and refills the half that has played.
+    // Audio thread: no allocation, no blocking but that wait on the device.
     static DWORD AudioThread(LPVOID arg);
 
     HRESULT ProbeDevices();

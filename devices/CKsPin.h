@@ -29,6 +29,7 @@ public:
     // Audio thread: no allocation, no blocking.
     bool WritePacket(int index);
     // WAIT_OBJECT_0 once packet `index` is free again, WAIT_TIMEOUT.
+    // Audio thread: no allocation; it waits only for the device.
     DWORD Wait(int index, DWORD timeoutMs);
     void WaitAll(DWORD timeoutMs);
     // Stops, waits for the packets (up to 2000 ms each), frees them and

@@ -59,6 +59,9 @@ public:
 
 private:
     struct ThreadState;
+    // The audio thread: waits (up to a second at a time) for the device to
+    // free the next packet, fills it and hands it back.
+    // Audio thread: no allocation, no blocking but that wait on the device.
     static DWORD AudioThread(LPVOID arg);
     using LimitTable = std::array<int, kBufferLimitEntries>;
 

@@ -85,6 +85,10 @@ public:
     virtual HRESULT EndFlushAll();
     // Input n has ended and holds nothing: once every connected input has,
     // end-of-stream goes downstream (once until the next reset).
+    // Audio thread: no allocation, no blocking. From Process it never
+    // delivers (the input whose block started the mix has not ended), so
+    // the downstream pins' locked end-of-stream is only ever met on the UI
+    // thread.
     virtual void InputEnded(int n);
     virtual HRESULT DecideOutputBuffers(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* props);
 

@@ -65,6 +65,7 @@ private:
     CMergeSwitch(CDxFilterGraph* graph);
 
     // Widens or folds the block in place to `channels`.
+    // Audio thread: no allocation, no blocking (this and FeedTail).
     static HRESULT ConvertInPlace(IMediaSample* sample, WORD to);
     // Sends one silent block into the target output's path.
     HRESULT FeedTail(CMergeSwitchInputPin* in, LONG length);

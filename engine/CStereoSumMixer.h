@@ -44,6 +44,7 @@ private:
 
     // Moves the stream time back into the graph's loop when it has passed
     // the loop end.
+    // Audio thread: no allocation, no blocking (this and AddInput).
     void WrapStreamTime();
 
     struct Active {

@@ -119,6 +119,7 @@ public:
     // E_POINTER for null, E_FAIL without a document.
     HRESULT GetDocument(ITransportDocument** document);
     // The ReWire host's rate in ReWire-device mode, else the engine's.
+    // Audio thread: no allocation, no blocking.
     int GetSampleRate();
     LONG GetNowTicks(BOOL live);
     LONGLONG GetDeviceTime(BOOL live);
@@ -157,6 +158,7 @@ public:
     // ---- Loop ----
     // The stored values, or the staged ones when asked and a change is
     // staged. The stored end is never less than start + 960.
+    // Audio thread: no allocation, no blocking (these three).
     bool IsLoopOn(bool usePending) override;
     LONG GetLoopStart(bool usePending);
     LONG GetLoopEnd(bool usePending);
@@ -193,6 +195,7 @@ public:
     // S_OK when a reset is requested or the document's graph is dirty;
     // S_FALSE otherwise and when the transport lock is busy; E_UNEXPECTED
     // without a document.
+    // Audio thread: no allocation, no blocking (it only tries the lock).
     HRESULT NeedsAudioReset();
     // Re-reads the audio settings and reopens the device when a reset is
     // requested; rebuilds a dirty graph. S_FALSE when a lock is busy.
@@ -256,6 +259,8 @@ private:
     HRESULT RestartAfterLoopChange(BOOL restart, bool requireLoopOn);
     HRESULT SendLoopToHost(LONG start, LONG end, BOOL on);
     bool HostCallActive() const;
+    // Audio thread: no allocation, no blocking (these two; the load guard's
+    // sleep in RenderSegments is the one wait the design asks for).
     bool FixedTempoAfterLoopStart();
     HRESULT RenderSegments(BYTE* out, BYTE* in, UINT outBytes, LONG frames);
     HRESULT PersistTransportState(CKelPersistArchive* archive);

@@ -57,7 +57,12 @@ private:
     };
 
     int SegmentAt(DWORD offset) const;
+    // Audio thread: no allocation, no blocking (from Unlock).
     void MarkRefilled(const void* part, DWORD bytes);
+    // The writer thread, at real-time priority where permitted: no
+    // allocation and no lock of its own; it waits only for refills and for
+    // the device (these four), and signals a notification event as it
+    // passes one (the platform's event call stands for the kernel's).
     void WriterLoop();
     // Waits until segment `s` was refilled, the stop request, or `ms` passed.
     void WaitRefilled(int s, long ms);

@@ -67,6 +67,7 @@ private:
 
     HRESULT CheckSizeArgument(LONG bytes) const;
     // Sends the oldest `bytes` of the ring downstream as one block.
+    // Audio thread: no allocation, no blocking.
     HRESULT Emit(IMediaSample* out, std::size_t bytes);
     void Empty();
 

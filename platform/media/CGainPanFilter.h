@@ -136,6 +136,7 @@ private:
         std::atomic<float*> m_frames{nullptr};
     };
 
+    // Audio thread: no allocation, no blocking (the four below).
     static Matrix MatrixFor(const float* values, WORD inChannels, WORD outChannels);
     static float Clamp(DWORD index, float value);
     // The parameter's value at time t, envelopes applied.
