@@ -1,6 +1,9 @@
 // Each back-end's audio thread, watched from its second buffer on: between
 // and around the engine's buffers (waiting for the device, handing the
-// buffer over, converting and splitting it) it touches no heap.
+// buffer over, converting and splitting it) it touches no heap. Where the
+// device has threads of its own in this process (the DirectSound writer,
+// JACK's client threads), the whole process is watched for a stretch of
+// steady streaming too.
 //
 // Waiting for the device is these threads' job, and the platform's event
 // and stream calls stand for kernel calls that take a short lock of their
@@ -78,6 +81,16 @@ private:
         EXPECT_EQ(0, (owner).Releases()) << "releases on the audio thread";            \
     } while (0)
 
+// What every thread of the process does in 300 ms while this one sleeps.
+mvrt::Counts WatchTheProcessWhileStreaming()
+{
+    mvrt::ResetCounts();
+    mvrt::WatchEveryThread(true);
+    std::this_thread::sleep_for(300ms);
+    mvrt::WatchEveryThread(false);
+    return mvrt::ReadCounts();
+}
+
 // Streams 16-bit stereo at `rate` in 256-frame buffers until the owner has
 // watched its calls, then stops and closes.
 void StreamWatched(IAudioDevice& device, const WatchingOwner& owner, int rate)
@@ -99,6 +112,24 @@ TEST(BackEndRtTest, DirectSoundRefillsItsHalvesWithoutTheHeap)
     WatchingOwner owner;
     CDirectSound device(&owner);
     StreamWatched(device, owner, 44100);
+}
+
+TEST(BackEndRtTest, TheDirectSoundWriterHandsTheRingToTheDeviceWithoutTheHeap)
+{
+    mvtest::AlsaTestConfig alsa;
+    CAppConfig::SetDSoundOutput("");
+    WatchingOwner owner;
+    CDirectSound device(&owner);
+    ASSERT_EQ(S_OK, device.Open());
+    ASSERT_EQ(S_OK, device.SetFormat(44100, 16, 256));
+    ASSERT_EQ(S_OK, device.Start());
+    ASSERT_TRUE(owner.WaitUntilWatched());
+    // Playing on: the audio thread and the writer are the only ones at work.
+    const mvrt::Counts c = WatchTheProcessWhileStreaming();
+    EXPECT_EQ(S_OK, device.Stop());
+    EXPECT_EQ(S_OK, device.Close(0));
+    EXPECT_EQ(0, c.allocations);
+    EXPECT_EQ(0, c.releases);
 }
 
 class WdmRtTest : public mvtest::KsTestFixture {};
@@ -178,7 +209,7 @@ TEST_F(AsioRtTest, TheBufferSwitchSplitsTheBlockWithoutTheHeapOrAWait)
 
 // The JACK driver under the back-end: JACK's process thread runs the
 // buffer switch. Needs the run's JACK server.
-TEST_F(AsioRtTest, OnJackTheProcessCallbackRunsWithoutTheHeap)
+TEST_F(AsioRtTest, OnJackTheProcessCallbackAndJacksThreadsRunWithoutTheHeap)
 {
     const char* server = mvtest::SharedJackServer();
     if (!server)
@@ -193,6 +224,7 @@ TEST_F(AsioRtTest, OnJackTheProcessCallbackRunsWithoutTheHeap)
     }
     ASSERT_EQ(S_OK, CJackAsioDriver::Register());
     WatchingOwner owner;
+    mvrt::Counts c;
     {
         CAsioDevice device(&owner);
         ASSERT_EQ(S_OK, device.Open());
@@ -200,10 +232,14 @@ TEST_F(AsioRtTest, OnJackTheProcessCallbackRunsWithoutTheHeap)
         ASSERT_EQ(S_OK, device.SetFormat(rate, 24, frames));
         ASSERT_EQ(S_OK, device.Start());
         EXPECT_TRUE(owner.WaitUntilWatched());
+        // Streaming on: JACK's threads and the engine's are the only ones at work.
+        c = WatchTheProcessWhileStreaming();
         EXPECT_EQ(S_OK, device.Stop());
     }
     CJackAsioDriver::Unregister();
     EXPECT_NO_HEAP_ON_THE_AUDIO_THREAD(owner);
+    EXPECT_EQ(0, c.allocations);
+    EXPECT_EQ(0, c.releases);
 }
 
 }  // namespace

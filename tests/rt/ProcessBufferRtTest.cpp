@@ -3,6 +3,7 @@
 // nor waits for a lock.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <functional>
@@ -34,7 +35,7 @@ constexpr short kInput = 64;
 int* volatile g_kept = nullptr;
 void* volatile g_keptBytes = nullptr;
 
-TEST(RtProbe, CountsHeapAndWaitingLocksOnWatchedThreadsOnly)
+TEST(RtProbe, CountsHeapAndWaitingLocksOnTheThreadsItWatches)
 {
     std::mutex lock;
     mvrt::ResetCounts();
@@ -58,6 +59,24 @@ TEST(RtProbe, CountsHeapAndWaitingLocksOnWatchedThreadsOnly)
     EXPECT_EQ(2, c.allocations);
     EXPECT_EQ(2, c.releases);
     EXPECT_EQ(1, c.blockingLocks) << "a try-lock is not a wait";
+
+    // Every thread, for a stretch: one the test did not mark is counted.
+    std::atomic<int> step{0};
+    std::thread other([&] {
+        while (step.load() == 0)
+            std::this_thread::yield();
+        g_kept = new int(2);
+        delete g_kept;
+        step = 2;
+    });
+    mvrt::ResetCounts();
+    mvrt::WatchEveryThread(true);
+    step = 1;
+    while (step.load() != 2)
+        std::this_thread::yield();
+    mvrt::WatchEveryThread(false);
+    other.join();
+    EXPECT_EQ(1, mvrt::ReadCounts().allocations);
 }
 
 // A song with every filter kind the engine builds: per channel a push

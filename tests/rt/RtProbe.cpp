@@ -23,19 +23,22 @@ namespace {
 
 // Plain thread-locals of the program itself: reading them allocates nothing.
 thread_local bool t_watched = false;
+std::atomic<bool> g_watchAll{false};
 std::atomic<long> g_allocations{0};
 std::atomic<long> g_releases{0};
 std::atomic<long> g_locks{0};
 
+bool Watched() { return t_watched || g_watchAll.load(std::memory_order_relaxed); }
+
 void CountAllocation()
 {
-    if (t_watched)
+    if (Watched())
         g_allocations.fetch_add(1, std::memory_order_relaxed);
 }
 
 void CountRelease(const void* p)
 {
-    if (t_watched && p)
+    if (p && Watched())
         g_releases.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -55,6 +58,8 @@ Counts ReadCounts() { return Counts{g_allocations.load(), g_releases.load(), g_l
 void WatchThisThread(bool on) { t_watched = on; }
 
 bool IsThisThreadWatched() { return t_watched; }
+
+void WatchEveryThread(bool on) { g_watchAll = on; }
 
 }  // namespace mvrt
 
@@ -108,7 +113,7 @@ int posix_memalign(void** out, std::size_t alignment, std::size_t n) noexcept
 
 int pthread_mutex_lock(pthread_mutex_t* mutex) noexcept
 {
-    if (t_watched)
+    if (Watched())
         g_locks.fetch_add(1, std::memory_order_relaxed);
     return mvrt_real_mutex_lock(mutex);
 }

@@ -24,6 +24,10 @@ Counts ReadCounts();
 // Marks or unmarks the calling thread.
 void WatchThisThread(bool on);
 bool IsThisThreadWatched();
+// Marks every thread of the process, for a stretch in which the test's own
+// thread only sleeps: what threads the test cannot reach (a device's writer)
+// do then is counted too.
+void WatchEveryThread(bool on);
 
 // Marks the calling thread for its lifetime and puts back what was there.
 class WatchedScope {
