@@ -33,11 +33,18 @@ HANDLE OpenHandle(std::shared_ptr<CKernelObject> object)
 {
     if (!object)
         return nullptr;
+    // The audio thread looks handles up (SetEvent) under the table's lock:
+    // the entry is allocated before the lock is taken, so the lock is never
+    // held across an allocation but for the rare growth of the bucket array.
+    decltype(HandleTable::objects) staging;
+    staging.emplace(0, std::move(object));
+    auto node = staging.extract(staging.begin());
     HandleTable& t = Table();
     std::lock_guard guard(t.lock);
     const std::uintptr_t value = t.next;
     t.next += 4;
-    t.objects.emplace(value, std::move(object));
+    node.key() = value;
+    t.objects.insert(std::move(node));
     return reinterpret_cast<HANDLE>(value);
 }
 
@@ -53,19 +60,15 @@ std::shared_ptr<CKernelObject> LookupHandle(HANDLE handle)
 
 BOOL CloseHandle(HANDLE handle)
 {
-    std::shared_ptr<mvsync::CKernelObject> last;
+    decltype(mvsync::HandleTable::objects)::node_type last;
     {
         mvsync::HandleTable& t = mvsync::Table();
         std::lock_guard guard(t.lock);
-        const auto it = t.objects.find(reinterpret_cast<std::uintptr_t>(handle));
-        if (it == t.objects.end())
-            return FALSE;
-        last = std::move(it->second);
-        t.objects.erase(it);
+        last = t.objects.extract(reinterpret_cast<std::uintptr_t>(handle));
     }
-    // `last` may be the final reference: the object is destroyed here,
+    // The entry, and perhaps the object's last reference, are freed here,
     // outside the table's lock.
-    return TRUE;
+    return last.empty() ? FALSE : TRUE;
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
