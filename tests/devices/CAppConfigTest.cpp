@@ -13,6 +13,7 @@
 
 #include "platform/registry/Profile.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TempRegistry.h"
 #include "uikit/CAppRegKey.h"
 
 namespace {
@@ -55,8 +56,6 @@ class CAppConfigTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setenv("MORVANE_REGISTRY", m_registry.Path().c_str(), 1);
-        mvreg::ReloadHives();
         UseApplicationProfile();
         CAppConfig::SetRewireDeviceMode(false);
         m_config.emplace();
@@ -65,7 +64,6 @@ protected:
     {
         m_config.reset();
         CAppConfig::SetRewireDeviceMode(false);
-        mvreg::ReloadHives();
     }
 
     static int StoredInt(const char* key, int missing = -12345)
@@ -73,7 +71,7 @@ protected:
         return static_cast<int>(GetProfileIntA("Options", key, missing));
     }
 
-    mvtest::TempDir m_registry;
+    mvtest::TempRegistry m_registry;
     std::optional<CAppConfig> m_config;
 };
 

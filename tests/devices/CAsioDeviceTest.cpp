@@ -19,7 +19,7 @@
 #include "platform/registry/Registry.h"
 #include "tests/platform/audio/FakeAsioDriver.h"
 #include "tests/platform/audio/JackTestSupport.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/TempRegistry.h"
 
 namespace {
 
@@ -119,8 +119,6 @@ class AsioDeviceFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setenv("MORVANE_REGISTRY", m_registry.Path().c_str(), 1);
-        mvreg::ReloadHives();
         FakeAsio::Reset();
         CAsioDevice::DeleteDriverList();
         CAppConfig::SetAsioOutput("");
@@ -130,10 +128,9 @@ protected:
     {
         CAsioDevice::DeleteDriverList();
         FakeAsio::Reset();
-        mvreg::ReloadHives();
     }
 
-    mvtest::TempDir m_registry;
+    mvtest::TempRegistry m_registry;
     FakeEngine m_engine;
 };
 

@@ -8,7 +8,7 @@
 
 #include "platform/registry/Registry.h"
 #include "tests/platform/audio/FakeAsioDriver.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/TempRegistry.h"
 
 namespace {
 
@@ -21,14 +21,11 @@ class CAsioDriverListTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setenv("MORVANE_REGISTRY", m_registry.Path().c_str(), 1);
-        mvreg::ReloadHives();
         FakeAsio::Reset();
     }
     void TearDown() override
     {
         FakeAsio::Reset();
-        mvreg::ReloadHives();
     }
 
     static std::vector<std::string> Names(const CAsioDriverList& list)
@@ -56,7 +53,7 @@ protected:
         RegCloseKey(key);
     }
 
-    mvtest::TempDir m_registry;
+    mvtest::TempRegistry m_registry;
 };
 
 TEST_F(CAsioDriverListTest, DriversInSubkeyOrderNamedByDescriptionOrKey)

@@ -11,7 +11,7 @@
 #include "devices/KsLibrary.h"
 #include "platform/registry/Registry.h"
 #include "tests/devices/FakeKsProvider.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/TempRegistry.h"
 
 namespace mvtest {
 
@@ -19,8 +19,6 @@ class KsTestFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setenv("MORVANE_REGISTRY", m_registry.Path().c_str(), 1);
-        mvreg::ReloadHives();
         m_provider = std::make_shared<FakeKsProvider>();
         KsSetDeviceProvider(m_provider);
     }
@@ -28,10 +26,9 @@ protected:
     {
         ReleaseKsLibrary();
         KsSetDeviceProvider(nullptr);
-        mvreg::ReloadHives();
     }
 
-    TempDir m_registry;
+    TempRegistry m_registry;
     std::shared_ptr<FakeKsProvider> m_provider;
 };
 

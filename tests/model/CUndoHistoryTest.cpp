@@ -9,7 +9,7 @@
 #include "model/CUndoRemovePtrStep.h"
 #include "platform/registry/Profile.h"
 #include "tests/model/UndoTestSupport.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/TempRegistry.h"
 
 using undotest::Add;
 using undotest::AddStep;
@@ -112,8 +112,6 @@ class CUndoHistoryProfileTest : public CUndoHistoryTest {
 protected:
     void SetUp() override
     {
-        setenv("MORVANE_REGISTRY", m_dir.Path().c_str(), 1);
-        mvreg::ReloadHives();
         SetRegistryKey("Varnholt Music Software\\Morvane");
         SetProfileName("1.0");
     }
@@ -121,10 +119,9 @@ protected:
     {
         SetRegistryKey(nullptr);
         SetProfileName(nullptr);
-        mvreg::ReloadHives();
         CUndoHistoryTest::TearDown();
     }
-    mvtest::TempDir m_dir;
+    mvtest::TempRegistry m_registry;
 };
 
 TEST_F(CUndoHistoryProfileTest, StartsAtSixteenThenTakesTheProfileDepth)

@@ -28,6 +28,7 @@
 #include "tests/platform/audio/FakeAsioDriver.h"
 #include "tests/platform/audio/JackTestSupport.h"
 #include "tests/rt/RtProbe.h"
+#include "tests/support/TempRegistry.h"
 
 namespace {
 
@@ -148,8 +149,6 @@ class AsioRtTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setenv("MORVANE_REGISTRY", m_registry.Path().c_str(), 1);
-        mvreg::ReloadHives();
         mvtest::FakeAsio::Reset();
         CAsioDevice::DeleteDriverList();
         CAppConfig::SetAsioOutput("");
@@ -158,10 +157,9 @@ protected:
     {
         CAsioDevice::DeleteDriverList();
         mvtest::FakeAsio::Reset();
-        mvreg::ReloadHives();
     }
 
-    mvtest::TempDir m_registry;
+    mvtest::TempRegistry m_registry;
 };
 
 TEST_F(AsioRtTest, TheBufferSwitchSplitsTheBlockWithoutTheHeapOrAWait)

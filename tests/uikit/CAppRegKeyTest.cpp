@@ -3,20 +3,13 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "tests/support/TempDir.h"
+#include "tests/support/TempRegistry.h"
 
 namespace {
 
 class CAppRegKeyTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        setenv("MORVANE_REGISTRY", m_dir.Path().c_str(), 1);
-        mvreg::ReloadHives();
-    }
-    void TearDown() override { mvreg::ReloadHives(); }
-
-    mvtest::TempDir m_dir;
+    mvtest::TempRegistry m_registry;
 };
 
 TEST_F(CAppRegKeyTest, KeyTextsComeFromNameAndVersion)

@@ -6,19 +6,12 @@
 #include <cstring>
 #include <vector>
 
-#include "tests/support/TempDir.h"
+#include "tests/support/TempRegistry.h"
 
 namespace {
 
 class CRegKeyBaseTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        setenv("MORVANE_REGISTRY", m_dir.Path().c_str(), 1);
-        mvreg::ReloadHives();
-    }
-    void TearDown() override { mvreg::ReloadHives(); }
-
     static void SetRaw(HKEY root, const char* path, const char* name, DWORD type, const void* data, DWORD size)
     {
         HKEY k = nullptr;
@@ -35,7 +28,7 @@ protected:
         return true;
     }
 
-    mvtest::TempDir m_dir;
+    mvtest::TempRegistry m_registry;
 };
 
 TEST_F(CRegKeyBaseTest, UnknownRootCodeGivesNoKeyAndDefaults)

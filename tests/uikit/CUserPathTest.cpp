@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tests/support/TempDir.h"
+#include "tests/support/TempRegistry.h"
 #include "uikit/CAppRegKey.h"
 
 namespace {
@@ -27,11 +28,8 @@ class CUserPathTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setenv("MORVANE_REGISTRY", m_registry.Path().c_str(), 1);
-        mvreg::ReloadHives();
         CAppRegKey::SetAppRegistryRoot("Morvane", "1.0");
     }
-    void TearDown() override { mvreg::ReloadHives(); }
 
     static CString Stored(const char* valueName)
     {
@@ -41,7 +39,7 @@ protected:
         return text;
     }
 
-    mvtest::TempDir m_registry;
+    mvtest::TempRegistry m_registry;
     mvtest::TempDir m_folders;
 };
 

@@ -17,7 +17,7 @@
 #include "platform/com/ComRuntime.h"
 #include "platform/registry/Registry.h"
 #include "tests/platform/audio/JackTestSupport.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/TempRegistry.h"
 
 namespace {
 
@@ -88,14 +88,11 @@ class CJackAsioDriverTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setenv("MORVANE_REGISTRY", m_registry.Path().c_str(), 1);
-        mvreg::ReloadHives();
         g_host = &m_host;
     }
     void TearDown() override
     {
         g_host = nullptr;
-        mvreg::ReloadHives();
     }
 
     // Buffers for output channels 0 and 1 and input channels 0 and 1.
@@ -107,7 +104,7 @@ protected:
     }
 
     HostSide m_host;
-    mvtest::TempDir m_registry;
+    mvtest::TempRegistry m_registry;
     mvtest::ScopedEnv m_clientName{"MORVANE_JACK_CLIENT", mvtest::DriverClientName().c_str()};
 };
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "tests/support/TempDir.h"
+#include "tests/support/TempRegistry.h"
 
 namespace {
 
@@ -11,8 +11,6 @@ class ProfileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setenv("MORVANE_REGISTRY", m_dir.Path().c_str(), 1);
-        mvreg::ReloadHives();
         SetRegistryKey("Varnholt Music Software\\Morvane");
         SetProfileName("1.0");
     }
@@ -20,7 +18,6 @@ protected:
     {
         SetRegistryKey(nullptr);
         SetProfileName(nullptr);
-        mvreg::ReloadHives();
     }
 
     static bool KeyExists(const char* path)
@@ -32,7 +29,7 @@ protected:
         return true;
     }
 
-    mvtest::TempDir m_dir;
+    mvtest::TempRegistry m_registry;
 };
 
 TEST_F(ProfileTest, ValuesRoundTripInTheApplicationKey)
