@@ -4,7 +4,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include <string>
 
 #include "platform/registry/Profile.h"
+#include "tests/support/ProgramPath.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "uikit/CAppRegKey.h"
@@ -44,13 +44,6 @@ const bool g_ranAsProbe = [] {
     _exit(0);
     return true;
 }();
-
-std::string ProgramDir()
-{
-    char buf[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
-    return fs::path(std::string(buf, static_cast<std::size_t>(n))).parent_path().string();
-}
 
 class CAppConfigTest : public ::testing::Test {
 protected:
@@ -268,7 +261,7 @@ TEST_F(CAppConfigTest, FolderSettingsExistOnlyWhileLoaded)
     EXPECT_EQ("", CAppConfig::GetMidiPatternsFolder().Str());
 
     ASSERT_EQ(S_OK, CAppConfig::Load());
-    const std::string program = ProgramDir();
+    const std::string program = mvtest::ProgramDir();
     // Made before the settings that default to it, so even a first run gets it.
     EXPECT_EQ(program + "/Patterns", CAppConfig::GetMidiPatternsFolder().Str());
     EXPECT_EQ(program + "/Patterns", CAppConfig::GetAudioPatternsFolder().Str());

@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
-#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "tests/support/ProgramPath.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "uikit/CAppRegKey.h"
@@ -16,13 +15,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ProgramDir()
-{
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
-    return fs::path(std::string(buf, static_cast<std::size_t>(n))).parent_path().string();
-}
 
 class CUserPathTest : public ::testing::Test {
 protected:
@@ -46,11 +38,11 @@ protected:
 TEST_F(CUserPathTest, DefaultsToTheProgramDirectory)
 {
     CUserPath plain("MetronomeWaveFilesFolder", nullptr, nullptr);
-    EXPECT_EQ(ProgramDir(), plain.GetPath().Str());
+    EXPECT_EQ(mvtest::ProgramDir(), plain.GetPath().Str());
     EXPECT_EQ(plain.GetPath(), plain.GetStoredPath());
     // A default sub-folder that does not exist yet falls back as well.
     CUserPath sub("MidiPatternsFolder", nullptr, "/No Such Patterns Folder");
-    EXPECT_EQ(ProgramDir(), sub.GetPath().Str());
+    EXPECT_EQ(mvtest::ProgramDir(), sub.GetPath().Str());
     EXPECT_EQ("<none>", Stored("MidiPatternsFolder"));  // reading stores nothing
 }
 
@@ -73,7 +65,7 @@ TEST_F(CUserPathTest, StoredFolderIsReadBackAndAVanishedOneFallsBack)
 
     fs::remove(folder);
     CUserPath vanished("MidiPatternsFolder", nullptr, "/Patterns");
-    EXPECT_EQ(ProgramDir(), vanished.GetPath().Str());
+    EXPECT_EQ(mvtest::ProgramDir(), vanished.GetPath().Str());
 }
 
 TEST_F(CUserPathTest, SetPathNormalisesAndStoresOnlyWhenAsked)
@@ -87,8 +79,8 @@ TEST_F(CUserPathTest, SetPathNormalisesAndStoresOnlyWhenAsked)
     EXPECT_EQ("<none>", Stored("AudioPatternsFolder"));
 
     path.SetPath("/no/such/folder/at/all", true);
-    EXPECT_EQ(ProgramDir(), path.GetPath().Str());
-    EXPECT_EQ(ProgramDir(), Stored("AudioPatternsFolder").Str());
+    EXPECT_EQ(mvtest::ProgramDir(), path.GetPath().Str());
+    EXPECT_EQ(mvtest::ProgramDir(), Stored("AudioPatternsFolder").Str());
 }
 
 TEST_F(CUserPathTest, DirectoryTextHelpers)
@@ -125,7 +117,7 @@ TEST_F(CUserPathTest, DirectoryTextHelpers)
     EXPECT_FALSE(CUserPath::EnsureDir(missing, false));
     EXPECT_EQ("/no/such/folder", missing);
     EXPECT_TRUE(CUserPath::EnsureDir(missing, true));
-    EXPECT_EQ(ProgramDir(), missing.Str());
+    EXPECT_EQ(mvtest::ProgramDir(), missing.Str());
     CString empty;
     EXPECT_FALSE(CUserPath::EnsureDir(empty, false));
     CString spaced((" " + tmp + "/ ").c_str());

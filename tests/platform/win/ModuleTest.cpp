@@ -7,27 +7,22 @@
 #include <climits>
 #include <string>
 
-namespace {
+#include "tests/support/ProgramPath.h"
 
-std::string SelfExe()
-{
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
-    return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
-}
+namespace {
 
 TEST(ModuleFileName, NullModuleIsTheRunningProgram)
 {
     char buf[PATH_MAX];
     DWORD n = GetModuleFileNameA(nullptr, buf, sizeof buf);
-    EXPECT_EQ(SelfExe(), buf);
+    EXPECT_EQ(mvtest::ProgramFile(), buf);
     EXPECT_EQ(n, std::string(buf).size());
     EXPECT_EQ('/', buf[0]);
 }
 
 TEST(ModuleFileName, ShortBufferCutsTerminatesAndReturnsSize)
 {
-    std::string full = SelfExe();
+    std::string full = mvtest::ProgramFile();
     ASSERT_GT(full.size(), 5u);
     char buf[6] = {'x', 'x', 'x', 'x', 'x', 'x'};
     EXPECT_EQ(6u, GetModuleFileNameA(nullptr, buf, 6));
@@ -42,7 +37,7 @@ TEST(ModuleFileName, LoadedLibraryHandleGivesItsPath)
     ASSERT_NE(nullptr, self);
     char buf[PATH_MAX];
     EXPECT_GT(GetModuleFileNameA(reinterpret_cast<HMODULE>(self), buf, sizeof buf), 0u);
-    EXPECT_EQ(SelfExe(), buf);
+    EXPECT_EQ(mvtest::ProgramFile(), buf);
     dlclose(self);
 
     void* lib = dlopen("libmvplatform.so", RTLD_NOW | RTLD_NOLOAD);
