@@ -6,6 +6,8 @@
 // UI thread.
 #pragma once
 
+#include <memory>
+
 #include "platform/sync/Thread.h"
 
 class CDeviceThread {
@@ -18,10 +20,35 @@ public:
 
     // Suspended, at time-critical priority. False when there is no thread.
     bool Create(LPTHREAD_START_ROUTINE start, LPVOID arg);
+    // Suspended, with a reference of its own to `state`, handed over as a
+    // heap-held shared_ptr the thread takes and deletes. False (nothing
+    // handed over) when there is no thread.
+    template <class State>
+    bool Create(LPTHREAD_START_ROUTINE start, const std::shared_ptr<State>& state)
+    {
+        auto* arg = new std::shared_ptr<State>(state);
+        if (Create(start, static_cast<LPVOID>(arg)))
+            return true;
+        delete arg;
+        return false;
+    }
     void Resume();
     // Raises the stop counter and waits up to `ms`: true when the thread
     // ended (and is forgotten), false when it still runs.
     bool Stop(LONG* stopCount, DWORD ms);
+    // Ends the thread sharing `state` through its stop counter; the
+    // back-end's share goes once the thread has ended. True when no thread
+    // runs (also when there was none), false when it still runs.
+    template <class State>
+    bool Stop(std::shared_ptr<State>& state, DWORD ms)
+    {
+        if (!Exists() || !state)
+            return true;
+        if (!Stop(&state->stopCount, ms))
+            return false;
+        state.reset();
+        return true;
+    }
     // Whether a thread that an earlier Stop could not end still runs;
     // forgets it once it has ended.
     bool StillRunning();

@@ -222,10 +222,7 @@ HRESULT CDirectSound::Close(int)
 {
     m_open = false;
     if (m_buffer) {
-        HRESULT hr = Stop();
-        if (FAILED(hr))
-            return hr;
-        hr = ReleaseBuffers();
+        const HRESULT hr = StopAndReleaseBuffers(*this);
         if (FAILED(hr))
             return hr;
     }
@@ -362,9 +359,7 @@ HRESULT CDirectSound::Start()
     }
     const DWORD halfBytes = m_format.nBlockAlign * static_cast<DWORD>(m_bufferFrames);
     auto state = std::make_shared<ThreadState>(m_owner, m_buffer, m_event, halfBytes);
-    auto* arg = new std::shared_ptr<ThreadState>(state);
-    if (!m_thread.Create(AudioThread, arg)) {
-        delete arg;
+    if (!m_thread.Create(AudioThread, state)) {
         m_errors.AddFormat(IDS_DSOUND_PLAY_FAILED, Hex(E_FAIL));
         return E_FAIL;
     }
@@ -383,8 +378,7 @@ HRESULT CDirectSound::Start()
     if (FAILED(hr)) {
         m_errors.AddFormat(IDS_DSOUND_PLAY_FAILED, Hex(hr));
         m_thread.Resume();
-        if (m_thread.Stop(&state->stopCount, m_threadStopWaitMs))
-            m_threadState.reset();
+        m_thread.Stop(m_threadState, m_threadStopWaitMs);
         return hr;
     }
     m_thread.Resume();
@@ -398,15 +392,11 @@ HRESULT CDirectSound::Stop()
     if (!IsPlaying())
         return S_FALSE;
     HRESULT result = S_OK;
-    if (m_thread.Exists() && m_threadState) {
-        if (m_thread.Stop(&m_threadState->stopCount, m_threadStopWaitMs)) {
-            m_threadState.reset();
-        } else {
-            // Still inside the per-buffer entry: the thread keeps its handle
-            // and its own reference to the buffer until it returns.
-            m_errors.AddFormat(IDS_DSOUND_STOP_FAILED, Hex(kThreadDidNotEnd));
-            result = kThreadDidNotEnd;
-        }
+    if (!m_thread.Stop(m_threadState, m_threadStopWaitMs)) {
+        // Still inside the per-buffer entry: the thread keeps its handle
+        // and its own reference to the buffer until it returns.
+        m_errors.AddFormat(IDS_DSOUND_STOP_FAILED, Hex(kThreadDidNotEnd));
+        result = kThreadDidNotEnd;
     }
     const HRESULT hr = m_buffer->Stop();
     if (FAILED(hr)) {

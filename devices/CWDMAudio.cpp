@@ -179,10 +179,7 @@ HRESULT CWDMAudio::Close(int)
     if (!m_open)
         return S_FALSE;
     if (m_pin) {
-        HRESULT hr = Stop();
-        if (FAILED(hr))
-            return hr;
-        hr = ReleaseBuffers();
+        const HRESULT hr = StopAndReleaseBuffers(*this);
         if (FAILED(hr))
             return hr;
     }
@@ -259,9 +256,7 @@ HRESULT CWDMAudio::Start()
     auto state = std::make_shared<ThreadState>();
     state->owner = m_owner;
     state->pin = m_pin;
-    auto* arg = new std::shared_ptr<ThreadState>(state);
-    if (!m_thread.Create(AudioThread, arg)) {
-        delete arg;
+    if (!m_thread.Create(AudioThread, state)) {
         m_errors.AddFormat(IDS_WDM_CREATE_THREAD);
         m_pin->SetState(KSSTATE_STOP);
         return E_FAIL;
@@ -282,15 +277,11 @@ HRESULT CWDMAudio::Stop()
     if (m_pin->GetState() == KSSTATE_STOP)
         return S_FALSE;
     HRESULT result = S_OK;
-    if (m_thread.Exists() && m_threadState) {
-        if (m_thread.Stop(&m_threadState->stopCount, m_threadStopWaitMs)) {
-            m_threadState.reset();
-        } else {
-            // Still inside the per-buffer entry: the thread keeps its handle
-            // and its share of the pin until it returns.
-            m_errors.AddFormat(IDS_WDM_STOP_UNEXPECTED);
-            result = kThreadDidNotEnd;
-        }
+    if (!m_thread.Stop(m_threadState, m_threadStopWaitMs)) {
+        // Still inside the per-buffer entry: the thread keeps its handle
+        // and its share of the pin until it returns.
+        m_errors.AddFormat(IDS_WDM_STOP_UNEXPECTED);
+        result = kThreadDidNotEnd;
     }
     m_pin->SetState(KSSTATE_STOP);
     return result;

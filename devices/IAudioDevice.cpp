@@ -159,3 +159,11 @@ WAVEFORMATEX MakeDeviceFormat(int rate, unsigned short bits, unsigned short mode
     format.cbSize = 0;
     return format;
 }
+
+HRESULT StopAndReleaseBuffers(IAudioDevice& device)
+{
+    const HRESULT hr = device.Stop();
+    if (FAILED(hr))
+        return hr;
+    return device.ReleaseBuffers();
+}

@@ -143,3 +143,7 @@ int DeviceFrameBytes(unsigned short bits, unsigned short mode24);
 // DeviceFrameBytes as block align, the requested bits (32 in modes 3 and 4
 // above 16 bits), average bytes per second = block align x rate, no extra.
 WAVEFORMATEX MakeDeviceFormat(int rate, unsigned short bits, unsigned short mode24);
+
+// What a close does with an open device: stops streaming, then releases the
+// buffers; the first failure is returned and ends it there.
+HRESULT StopAndReleaseBuffers(IAudioDevice& device);
