@@ -27,13 +27,10 @@
 #include "bench/AllocationCounter.h"
 #include "devices/CAppConfig.h"
 #include "engine/CMergeSwitch.h"
-#include "engine/CNullSynth.h"
-#include "engine/CSimpleTee.h"
-#include "engine/CStereoSumMixer.h"
-#include "platform/com/ComRuntime.h"
 #include "platform/media/CBufferMatcherFilter.h"
 #include "platform/media/IGainPan.h"
 #include "tests/engine/TransportFakes.h"
+#include "tests/support/GraphBuilder.h"
 
 namespace {
 
@@ -48,66 +45,48 @@ public:
     {
         graphDirty = 0;
     }
+    // The filters stay with the engine owner's graph, which releases them.
     ~MixerDocument()
     {
-        if (m_matcher)
-            m_matcher->Release();
         if (m_renderer)
             m_renderer->ReleaseSample();
-        if (m_graph)
-            m_graph->Stop();
-        for (IBaseFilter* f : m_filters) {
-            if (m_graph)
-                m_graph->RemoveFilter(f);
-            f->Release();
-        }
     }
 
     bool Build(CTransport& transport)
     {
-        m_graph = transport.GetFilterGraph();
-        IAudioProperties* audio = transport.GetAudioRenderer();
-        CStereoSumMixer* master = nullptr;
-        CStereoSumMixer* aux = nullptr;
-        CMergeSwitch* metronome = nullptr;
-        bool ok = Keep(CStereoSumMixer::Create(m_graph, audio, "MainSumMixer", &master), &master) &&
-                  Keep(CStereoSumMixer::Create(m_graph, audio, "AuxSumMixer", &aux), &aux) &&
-                  Keep(CMergeSwitch::Create(m_graph, 1, 1, &metronome), &metronome) &&
-                  Keep(m_graph->CreateBufRenderer(&m_renderer), &m_renderer);
-        IBaseFilter* auxGain = Create(CLSID_GainPanFilter);
-        IBaseFilter* masterGain = Create(CLSID_GainPanFilter);
-        IBaseFilter* matcher = Create(CLSID_BufferMatcherFilter);
-        ok = ok && auxGain && masterGain && matcher &&
-             SUCCEEDED(matcher->QueryInterface(IID_IBufferMatcher, reinterpret_cast<void**>(&m_matcher)));
+        CDxFilterGraph* graph = transport.GetFilterGraph();
+        mvtest::GraphBuilder g(graph);
+        mvtest::GraphBuilder::Buses buses;
+        bool ok = g.MakeBuses(transport.GetAudioRenderer(), buses, m_renderer);
+        IBaseFilter* auxGain = g.Create(CLSID_GainPanFilter);
+        IBaseFilter* masterGain = g.Create(CLSID_GainPanFilter);
+        std::vector<IBufferMatcher*> masterBus;
+        IBaseFilter* matcher = g.Matcher(&masterBus);
+        ok = ok && auxGain && masterGain && matcher;
         for (int c = 0; ok && c < m_channels; ++c) {
-            CDxSource* source = nullptr;
-            CNullSynth* synth = nullptr;
-            CSimpleTee* tee = nullptr;
+            mvtest::GraphBuilder::ChannelHead head;
             CMergeSwitch* effects = nullptr;
-            ok = Keep(m_graph->CreateSource(&source), &source) && Keep(CNullSynth::Create(m_graph, 1, &synth), &synth) &&
-                 Keep(CSimpleTee::Create(m_graph, 2, &tee), &tee) &&
-                 Keep(CMergeSwitch::Create(m_graph, 1, 1, &effects), &effects);
-            IBaseFilter* volume = Create(CLSID_GainPanFilter);
-            IBaseFilter* send = Create(CLSID_GainPanFilter);
-            ok = ok && volume && send && Ok(m_graph->Connect(source, 0, synth, 0, nullptr)) &&
-                 Ok(m_graph->Connect(synth, 0, tee, 0, nullptr)) && Ok(m_graph->Connect(tee, 0, effects, 0, nullptr)) &&
-                 Ok(m_graph->Connect(effects, 0, volume, 0, nullptr)) &&
-                 Ok(m_graph->ConnectToPin(volume, 0, master->GetFreeInputPin(), nullptr)) &&
-                 Ok(m_graph->Connect(tee, 1, send, 0, nullptr)) &&
-                 Ok(m_graph->ConnectToPin(send, 0, aux->GetFreeInputPin(), nullptr));
+            ok = g.MakeChannelHead(head) && g.Adopt(CMergeSwitch::Create(graph, 1, 1, &effects), effects);
+            IBaseFilter* volume = g.Create(CLSID_GainPanFilter);
+            IBaseFilter* send = g.Create(CLSID_GainPanFilter);
+            ok = ok && volume && send && g.Ok(graph->Connect(head.tee, 0, effects, 0, nullptr)) &&
+                 g.Ok(graph->Connect(effects, 0, volume, 0, nullptr)) &&
+                 g.Ok(graph->ConnectToPin(volume, 0, buses.master->GetFreeInputPin(), nullptr)) &&
+                 g.Ok(graph->Connect(head.tee, 1, send, 0, nullptr)) &&
+                 g.Ok(graph->ConnectToPin(send, 0, buses.aux->GetFreeInputPin(), nullptr));
             if (ok) {
-                source->SetEnabled(TRUE);
-                render.sources.push_back(source);
+                head.source->SetEnabled(TRUE);
+                render.sources.push_back(head.source);
             }
         }
-        ok = ok && Ok(m_graph->Connect(aux, 0, auxGain, 0, nullptr)) &&
-             Ok(m_graph->ConnectToPin(auxGain, 0, master->GetFreeInputPin(), nullptr)) &&
-             Ok(m_graph->Connect(master, 0, metronome, 0, nullptr)) &&
-             Ok(m_graph->Connect(metronome, 0, masterGain, 0, nullptr)) &&
-             Ok(m_graph->Connect(masterGain, 0, matcher, 0, nullptr)) &&
-             Ok(m_graph->Connect(matcher, 0, m_renderer, 0, nullptr));
+        ok = ok && g.Ok(graph->Connect(buses.aux, 0, auxGain, 0, nullptr)) &&
+             g.Ok(graph->ConnectToPin(auxGain, 0, buses.master->GetFreeInputPin(), nullptr)) &&
+             g.Ok(graph->Connect(buses.master, 0, buses.metronome, 0, nullptr)) &&
+             g.Ok(graph->Connect(buses.metronome, 0, masterGain, 0, nullptr)) &&
+             g.Ok(graph->Connect(masterGain, 0, matcher, 0, nullptr)) &&
+             g.Ok(graph->Connect(matcher, 0, m_renderer, 0, nullptr));
         render.renderer = m_renderer;
-        render.masterBus = m_matcher;
+        render.masterBus = masterBus.empty() ? nullptr : masterBus.front();
         return ok;
     }
 
@@ -115,31 +94,8 @@ public:
     int Paths() const { return 2 * m_channels; }
 
 private:
-    static bool Ok(HRESULT hr) { return SUCCEEDED(hr); }
-    // Keeps a filter made with one reference, for release with the song.
-    // (The filter is read through its address: the creation that fills it
-    // is the other argument.)
-    template <class Filter>
-    bool Keep(HRESULT hr, Filter** filter)
-    {
-        if (FAILED(hr) || !*filter)
-            return false;
-        m_filters.push_back(*filter);
-        return SUCCEEDED(m_graph->AddFilter(*filter, u"f"));
-    }
-    IBaseFilter* Create(REFCLSID clsid)
-    {
-        IBaseFilter* f = nullptr;
-        if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&f))))
-            return nullptr;
-        return Keep(S_OK, &f) ? f : nullptr;
-    }
-
     int m_channels;
-    CDxFilterGraph* m_graph = nullptr;
     CDxBufRenderer* m_renderer = nullptr;
-    IBufferMatcher* m_matcher = nullptr;
-    std::vector<IBaseFilter*> m_filters;
 };
 
 // An engine owner started the way the program's first timer tick leaves it,

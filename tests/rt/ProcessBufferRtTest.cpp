@@ -14,10 +14,6 @@
 
 #include "devices/CAppConfig.h"
 #include "engine/CMergeSwitch.h"
-#include "engine/CNullSynth.h"
-#include "engine/CSimpleTee.h"
-#include "engine/CStereoSumMixer.h"
-#include "platform/com/ComRuntime.h"
 #include "platform/media/CBufferMatcherFilter.h"
 #include "platform/media/CFloatAudioFilter.h"
 #include "platform/media/CGainPanFilter.h"
@@ -25,6 +21,7 @@
 #include "platform/media/MediaParams.h"
 #include "tests/engine/TransportFakes.h"
 #include "tests/rt/RtProbe.h"
+#include "tests/support/GraphBuilder.h"
 
 namespace {
 
@@ -101,61 +98,51 @@ public:
 
     bool Build(CTransport& transport)
     {
-        m_graph = transport.GetFilterGraph();
-        IAudioProperties* audio = transport.GetAudioRenderer();
-        CStereoSumMixer* master = nullptr;
-        CStereoSumMixer* aux = nullptr;
-        CMergeSwitch* metronome = nullptr;
-        bool ok = Adopt(CStereoSumMixer::Create(m_graph, audio, "MainSumMixer", &master), master) &&
-                  Adopt(CStereoSumMixer::Create(m_graph, audio, "AuxSumMixer", &aux), aux) &&
-                  Adopt(CMergeSwitch::Create(m_graph, 1, 1, &metronome), metronome) &&
-                  Adopt(m_graph->CreateBufRenderer(&m_renderer), m_renderer);
-        IBaseFilter* auxGain = Create(CLSID_GainPanFilter);
-        IBaseFilter* auxMatcher = Matcher(&render.auxBuses);
-        m_masterGain = Create(CLSID_GainPanFilter);
+        CDxFilterGraph* graph = transport.GetFilterGraph();
+        mvtest::GraphBuilder g(graph);
+        mvtest::GraphBuilder::Buses buses;
+        bool ok = g.MakeBuses(transport.GetAudioRenderer(), buses, m_renderer);
+        IBaseFilter* auxGain = g.Create(CLSID_GainPanFilter);
+        IBaseFilter* auxMatcher = g.Matcher(&render.auxBuses);
+        m_masterGain = g.Create(CLSID_GainPanFilter);
         std::vector<IBufferMatcher*> masterBus;
-        IBaseFilter* masterMatcher = Matcher(&masterBus);
-        m_envelope = Face<IMediaParams>(m_masterGain, IID_IMediaParams);
+        IBaseFilter* masterMatcher = g.Matcher(&masterBus);
+        m_envelope = g.Face<IMediaParams>(m_masterGain, IID_IMediaParams);
         ok = ok && auxGain && auxMatcher && masterMatcher && m_envelope;
         for (int c = 0; ok && c < m_channels; ++c) {
-            CDxSource* source = nullptr;
-            CNullSynth* synth = nullptr;
-            CSimpleTee* tee = nullptr;
+            mvtest::GraphBuilder::ChannelHead head;
             CMergeSwitch* front = nullptr;
             CMergeSwitch* end = nullptr;
-            ok = Adopt(m_graph->CreateSource(&source), source) && Adopt(CNullSynth::Create(m_graph, 1, &synth), synth) &&
-                 Adopt(CSimpleTee::Create(m_graph, 2, &tee), tee) &&
-                 Adopt(CMergeSwitch::Create(m_graph, 1, 2, &front), front) &&
-                 Adopt(CMergeSwitch::Create(m_graph, 2, 1, &end), end);
-            IBaseFilter* effect = Create(CLSID_GainPanFilter);
-            IBaseFilter* volume = Create(CLSID_GainPanFilter);
-            IBaseFilter* send = Create(CLSID_GainPanFilter);
+            ok = g.MakeChannelHead(head) && g.Adopt(CMergeSwitch::Create(graph, 1, 2, &front), front) &&
+                 g.Adopt(CMergeSwitch::Create(graph, 2, 1, &end), end);
+            IBaseFilter* effect = g.Create(CLSID_GainPanFilter);
+            IBaseFilter* volume = g.Create(CLSID_GainPanFilter);
+            IBaseFilter* send = g.Create(CLSID_GainPanFilter);
             std::vector<IBufferMatcher*> outputs;
-            IBaseFilter* matcher = Matcher(&outputs);
-            ok = ok && effect && volume && send && matcher && Ok(m_graph->Connect(source, 0, synth, 0, nullptr)) &&
-                 Ok(m_graph->Connect(synth, 0, tee, 0, nullptr)) && Ok(m_graph->Connect(tee, 0, front, 0, nullptr)) &&
-                 Ok(m_graph->Connect(front, 0, effect, 0, nullptr)) && Ok(m_graph->Connect(effect, 0, end, 0, nullptr)) &&
-                 Ok(m_graph->Connect(front, 1, end, 1, nullptr)) && Ok(m_graph->Connect(end, 0, volume, 0, nullptr)) &&
-                 Ok(m_graph->Connect(volume, 0, matcher, 0, nullptr)) &&
-                 Ok(m_graph->ConnectToPin(matcher, 0, master->GetFreeInputPin(), nullptr)) &&
-                 Ok(m_graph->Connect(tee, 1, send, 0, nullptr)) &&
-                 Ok(m_graph->ConnectToPin(send, 0, aux->GetFreeInputPin(), nullptr));
+            IBaseFilter* matcher = g.Matcher(&outputs);
+            ok = ok && effect && volume && send && matcher && g.Ok(graph->Connect(head.tee, 0, front, 0, nullptr)) &&
+                 g.Ok(graph->Connect(front, 0, effect, 0, nullptr)) && g.Ok(graph->Connect(effect, 0, end, 0, nullptr)) &&
+                 g.Ok(graph->Connect(front, 1, end, 1, nullptr)) && g.Ok(graph->Connect(end, 0, volume, 0, nullptr)) &&
+                 g.Ok(graph->Connect(volume, 0, matcher, 0, nullptr)) &&
+                 g.Ok(graph->ConnectToPin(matcher, 0, buses.master->GetFreeInputPin(), nullptr)) &&
+                 g.Ok(graph->Connect(head.tee, 1, send, 0, nullptr)) &&
+                 g.Ok(graph->ConnectToPin(send, 0, buses.aux->GetFreeInputPin(), nullptr));
             if (ok) {
                 // The effect is bypassed and its tail still being fed.
                 front->SetPartner(end);
-                ok = Ok(front->SetSelectedOutput(1)) && Ok(front->SetSwitchTarget(0));
-                source->SetEnabled(TRUE);
-                render.sources.push_back(source);
+                ok = g.Ok(front->SetSelectedOutput(1)) && g.Ok(front->SetSwitchTarget(0));
+                head.source->SetEnabled(TRUE);
+                render.sources.push_back(head.source);
                 render.channelOutputs.push_back(outputs);
             }
         }
-        ok = ok && Ok(m_graph->Connect(aux, 0, auxGain, 0, nullptr)) &&
-             Ok(m_graph->Connect(auxGain, 0, auxMatcher, 0, nullptr)) &&
-             Ok(m_graph->ConnectToPin(auxMatcher, 0, master->GetFreeInputPin(), nullptr)) &&
-             Ok(m_graph->Connect(master, 0, metronome, 0, nullptr)) &&
-             Ok(m_graph->Connect(metronome, 0, m_masterGain, 0, nullptr)) &&
-             Ok(m_graph->Connect(m_masterGain, 0, masterMatcher, 0, nullptr)) &&
-             Ok(m_graph->Connect(masterMatcher, 0, m_renderer, 0, nullptr));
+        ok = ok && g.Ok(graph->Connect(buses.aux, 0, auxGain, 0, nullptr)) &&
+             g.Ok(graph->Connect(auxGain, 0, auxMatcher, 0, nullptr)) &&
+             g.Ok(graph->ConnectToPin(auxMatcher, 0, buses.master->GetFreeInputPin(), nullptr)) &&
+             g.Ok(graph->Connect(buses.master, 0, buses.metronome, 0, nullptr)) &&
+             g.Ok(graph->Connect(buses.metronome, 0, m_masterGain, 0, nullptr)) &&
+             g.Ok(graph->Connect(m_masterGain, 0, masterMatcher, 0, nullptr)) &&
+             g.Ok(graph->Connect(masterMatcher, 0, m_renderer, 0, nullptr));
         render.auxConnected.assign(render.auxBuses.size(), true);
         render.masterBus = masterBus.empty() ? nullptr : masterBus.front();
         render.renderer = m_renderer;
@@ -169,50 +156,7 @@ public:
     IBaseFilter* MasterGain() const { return m_masterGain; }
 
 private:
-    static bool Ok(HRESULT hr) { return SUCCEEDED(hr); }
-    // Hands a filter made with one reference to the graph; null (false)
-    // when it was not made or not taken.
-    template <class Filter>
-    bool Adopt(HRESULT made, Filter*& filter)
-    {
-        if (FAILED(made) || !filter)
-            return false;
-        const bool taken = SUCCEEDED(m_graph->AddFilter(filter, u"f"));
-        filter->Release();
-        if (!taken)
-            filter = nullptr;
-        return taken;
-    }
-    IBaseFilter* Create(REFCLSID clsid)
-    {
-        IBaseFilter* f = nullptr;
-        const HRESULT made =
-            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&f));
-        return Adopt(made, f) ? f : nullptr;
-    }
-    // The filter seen through one of its interfaces, kept by the graph.
-    template <class Interface>
-    static Interface* Face(IBaseFilter* filter, REFIID iid)
-    {
-        Interface* face = nullptr;
-        if (!filter || FAILED(filter->QueryInterface(iid, reinterpret_cast<void**>(&face))))
-            return nullptr;
-        face->Release();
-        return face;
-    }
-    // A buffer matcher whose control face goes into `into`.
-    IBaseFilter* Matcher(std::vector<IBufferMatcher*>* into)
-    {
-        IBaseFilter* f = Create(CLSID_BufferMatcherFilter);
-        IBufferMatcher* m = Face<IBufferMatcher>(f, IID_IBufferMatcher);
-        if (!m)
-            return nullptr;
-        into->push_back(m);
-        return f;
-    }
-
     int m_channels;
-    CDxFilterGraph* m_graph = nullptr;
     CDxBufRenderer* m_renderer = nullptr;
     IBaseFilter* m_masterGain = nullptr;
     IMediaParams* m_envelope = nullptr;
