@@ -277,18 +277,8 @@ void CPattern::SelectAllEvents(BOOL selected)
 
 HRESULT CPattern::GetSelectedEventIndices(std::vector<int>* indices, DWORD kind) const
 {
-    if (indices == nullptr)
-        return E_POINTER;
-    if (!indices->empty())
-        return E_INVALIDARG;
-    if (GetSize() == 0)
-        return S_FALSE;
-    for (int i = 0; i < GetSize(); ++i) {
-        const CMfxEvent& e = (*this)[i];
-        if (e.IsSelected() && (kind == kAnyKind || e.m_kind == kind))
-            indices->push_back(i);
-    }
-    return S_OK;
+    return PickedIndices(
+        indices, [kind](const CMfxEvent& e) { return e.IsSelected() && (kind == kAnyKind || e.m_kind == kind); });
 }
 
 namespace {

@@ -249,20 +249,11 @@ HRESULT CTempoMap::SetSelected(int index, BOOL selected)
 
 HRESULT CTempoMap::GetSelectedIndices(std::vector<int>* indices) const
 {
-    if (indices == nullptr)
-        return E_POINTER;
-    if (!indices->empty())
-        return E_INVALIDARG;
-    if (GetSize() == 0)
-        return S_FALSE;
     try {
-        for (int i = 0; i < GetSize(); ++i)
-            if ((*this)[i].m_selected != 0)
-                indices->push_back(i);
+        return PickedIndices(indices, [](const CTempo& t) { return t.m_selected != 0; });
     } catch (...) {
         return E_OUTOFMEMORY;
     }
-    return S_OK;
 }
 
 LONGLONG CTempoMap::TicksToTime(LONG tick, LONGLONG scale, BOOL ignoreLive) const

@@ -61,6 +61,24 @@ protected:
         return static_cast<int>(it - m_items.begin()) - 1;
     }
 
+    // The indices of the elements `picked` accepts, added to `indices`, which
+    // must come empty: E_POINTER for none, E_INVALIDARG when not empty,
+    // S_FALSE when there are no elements.
+    template <class Pick>
+    HRESULT PickedIndices(std::vector<int>* indices, Pick picked) const
+    {
+        if (indices == nullptr)
+            return E_POINTER;
+        if (!indices->empty())
+            return E_INVALIDARG;
+        if (GetSize() == 0)
+            return S_FALSE;
+        for (int i = 0; i < GetSize(); ++i)
+            if (picked((*this)[i]))
+                indices->push_back(i);
+        return S_OK;
+    }
+
     // Direct access for the derived class's own overrides and recomputation.
     T& At(int index) { return m_items[static_cast<std::size_t>(index)]; }
     std::vector<T>& Items() { return m_items; }
