@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "model/CBasicStream.h"
 #include "platform/com/CComPtr.h"
 #include "platform/com/ComStream.h"
 
@@ -93,10 +94,10 @@ void Patch(Bytes& in, std::size_t offset, T value)
 // Passes everything to a memory stream, but once `budget` bytes have been
 // written it takes fewer than asked (and says so through *written), as a
 // device that fills up without an error code would.
-class ShortWriteStream : public IStream {
+class ShortWriteStream : public CBasicStream {
 public:
     explicit ShortWriteStream(ULONGLONG budget) : m_inner(NewMemoryStream()), m_budget(budget) {}
-    virtual ~ShortWriteStream() = default;
+    ~ShortWriteStream() override = default;
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
@@ -120,14 +121,7 @@ public:
     {
         return m_inner->Seek(move, origin, at);
     }
-    STDMETHODIMP SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
-    STDMETHODIMP CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override { return E_NOTIMPL; }
-    STDMETHODIMP Commit(DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP Revert() override { return E_NOTIMPL; }
-    STDMETHODIMP LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
     STDMETHODIMP Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP Clone(IStream**) override { return E_NOTIMPL; }
 
 private:
     mvcom::CComPtr<IStream> m_inner;
