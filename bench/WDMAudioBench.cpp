@@ -16,16 +16,8 @@ class InstantProvider : public IKsDeviceProvider {
 public:
     std::vector<KsFilterDescription> Filters() override
     {
-        KSDATARANGE_AUDIO range{};
-        range.DataRange.FormatSize = sizeof range;
-        range.DataRange.MajorFormat = KSDATAFORMAT_TYPE_AUDIO;
-        range.DataRange.SubFormat = KSDATAFORMAT_SUBTYPE_PCM;
-        range.DataRange.Specifier = KSDATAFORMAT_SPECIFIER_WAVEFORMATEX;
-        range.MaximumChannels = 2;
-        range.MinimumBitsPerSample = range.MaximumBitsPerSample = 16;
-        range.MinimumSampleFrequency = range.MaximumSampleFrequency = 44100;
         KsPinDescription pin;
-        pin.ranges = {range};
+        pin.ranges = {PcmAudioRange(2, 16, 16, 44100, 44100)};
         KsFilterDescription f;
         f.path = "bench:render";
         f.friendlyName = "Bench";

@@ -36,16 +36,7 @@ std::vector<KSDATARANGE_AUDIO> RangesOf(const std::string& device, snd_pcm_strea
         for (const SampleWidth& w : kWidths) {
             if (snd_pcm_hw_params_test_format(pcm, params, w.format) < 0)
                 continue;
-            KSDATARANGE_AUDIO r{};
-            r.DataRange.FormatSize = sizeof r;
-            r.DataRange.MajorFormat = KSDATAFORMAT_TYPE_AUDIO;
-            r.DataRange.SubFormat = KSDATAFORMAT_SUBTYPE_PCM;
-            r.DataRange.Specifier = KSDATAFORMAT_SPECIFIER_WAVEFORMATEX;
-            r.MaximumChannels = channels;
-            r.MinimumBitsPerSample = r.MaximumBitsPerSample = w.bits;
-            r.MinimumSampleFrequency = minRate;
-            r.MaximumSampleFrequency = maxRate;
-            ranges.push_back(r);
+            ranges.push_back(PcmAudioRange(channels, w.bits, w.bits, minRate, maxRate));
         }
     }
     snd_pcm_close(pcm);

@@ -13,6 +13,22 @@
 
 #include "platform/audio/KsMedia.h"
 
+// A data range of PCM audio described by a wave format, as a pin offers it.
+inline KSDATARANGE_AUDIO PcmAudioRange(ULONG channels, ULONG minBits, ULONG maxBits, ULONG minRate, ULONG maxRate)
+{
+    KSDATARANGE_AUDIO r{};
+    r.DataRange.FormatSize = sizeof r;
+    r.DataRange.MajorFormat = KSDATAFORMAT_TYPE_AUDIO;
+    r.DataRange.SubFormat = KSDATAFORMAT_SUBTYPE_PCM;
+    r.DataRange.Specifier = KSDATAFORMAT_SPECIFIER_WAVEFORMATEX;
+    r.MaximumChannels = channels;
+    r.MinimumBitsPerSample = minBits;
+    r.MaximumBitsPerSample = maxBits;
+    r.MinimumSampleFrequency = minRate;
+    r.MaximumSampleFrequency = maxRate;
+    return r;
+}
+
 struct KsPinDescription {
     ULONG dataFlow = KSPIN_DATAFLOW_IN;
     ULONG communication = KSPIN_COMMUNICATION_SINK;

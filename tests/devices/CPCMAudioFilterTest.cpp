@@ -8,13 +8,12 @@
 
 namespace {
 
-using mvtest::AudioRange;
 using mvtest::RenderFilter;
 using mvtest::RenderPin;
 
 KsPinDescription Pin(ULONG flow, ULONG communication)
 {
-    KsPinDescription p = RenderPin({AudioRange(2, 16, 16, 44100, 48000)});
+    KsPinDescription p = RenderPin({PcmAudioRange(2, 16, 16, 44100, 48000)});
     p.dataFlow = flow;
     p.communication = communication;
     return p;
@@ -106,7 +105,7 @@ TEST_F(CPCMAudioFilterTest, TopologyFiltersListTheirNodesWithNamesAndPropertySup
 
 TEST_F(CPCMAudioFilterTest, ARenderPinStreamsItsTwoPacketsInTurn)
 {
-    m_provider->filters = {RenderFilter("Speakers", {RenderPin({AudioRange(2, 16, 16, 44100, 44100)}, 1024)})};
+    m_provider->filters = {RenderFilter("Speakers", {RenderPin({PcmAudioRange(2, 16, 16, 44100, 44100)}, 1024)})};
     auto* filter = static_cast<CPCMAudioFilter*>((*Render())[0].get());
     WAVEFORMATEX record[3] = {{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0}};
     WAVEFORMATEX tooWide[3] = {{WAVE_FORMAT_PCM, 2, 44100, 264600, 6, 24, 0}};

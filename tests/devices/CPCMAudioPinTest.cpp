@@ -7,7 +7,6 @@
 
 namespace {
 
-using mvtest::AudioRange;
 
 WAVEFORMATEX Format(DWORD rate, WORD bits, WORD channels)
 {
@@ -17,12 +16,12 @@ WAVEFORMATEX Format(DWORD rate, WORD bits, WORD channels)
 
 TEST(CPCMAudioPinTest, CapabilityWordsCoverTheRangesWidthsRatesAndChannels)
 {
-    EXPECT_EQ(0x37F03u, CPCMAudioPin::CapabilitiesOf({AudioRange(2, 8, 16, 8000, 48000)}));
-    EXPECT_EQ(0x1F2010u | 0x200000u, CPCMAudioPin::CapabilitiesOf({AudioRange(8, 24, 24, 44100, 44100)}));
+    EXPECT_EQ(0x37F03u, CPCMAudioPin::CapabilitiesOf({PcmAudioRange(2, 8, 16, 8000, 48000)}));
+    EXPECT_EQ(0x1F2010u | 0x200000u, CPCMAudioPin::CapabilitiesOf({PcmAudioRange(8, 24, 24, 44100, 44100)}));
     // Ranges add up; a range that is not PCM audio counts for nothing.
-    KSDATARANGE_AUDIO midi = AudioRange(2, 16, 16, 96000, 96000);
+    KSDATARANGE_AUDIO midi = PcmAudioRange(2, 16, 16, 96000, 96000);
     midi.DataRange.SubFormat = KSDATAFORMAT_SPECIFIER_WAVEFORMATEX;
-    KSDATARANGE_AUDIO untyped = AudioRange(1, 32, 32, 96000, 96000);
+    KSDATARANGE_AUDIO untyped = PcmAudioRange(1, 32, 32, 96000, 96000);
     untyped.DataRange.SubFormat = GUID_NULL;
     EXPECT_EQ(0x18020u, CPCMAudioPin::CapabilitiesOf({midi, untyped}));
 }
@@ -31,7 +30,7 @@ TEST(CPCMAudioPinTest, AFormatIsTriedOnlyOnAPinThatHoldsEveryBitItAsks)
 {
     const CPCMAudioPin stereo(nullptr, 0, KSPIN_DATAFLOW_IN, KSPIN_COMMUNICATION_SINK, 0x37F03);
     const CPCMAudioPin mono(nullptr, 0, KSPIN_DATAFLOW_IN, KSPIN_COMMUNICATION_SINK,
-                            CPCMAudioPin::CapabilitiesOf({AudioRange(1, 8, 16, 8000, 48000)}));
+                            CPCMAudioPin::CapabilitiesOf({PcmAudioRange(1, 8, 16, 8000, 48000)}));
     EXPECT_TRUE(stereo.IsViableFor(Format(44100, 16, 2)));
     EXPECT_FALSE(mono.IsViableFor(Format(44100, 16, 2)));
     EXPECT_FALSE(stereo.IsViableFor(Format(44100, 24, 2)));
@@ -62,7 +61,7 @@ TEST_F(CPCMAudioPinBuffers, PacketsAreWholeAllocatorFramesInWholePages)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        KsPinDescription pin = mvtest::RenderPin({AudioRange(2, 16, 16, 44100, 44100)}, c.frameSize);
+        KsPinDescription pin = mvtest::RenderPin({PcmAudioRange(2, 16, 16, 44100, 44100)}, c.frameSize);
         pin.framingExMinFrameSize = c.framingExMin;
         m_provider->filters = {mvtest::RenderFilter("Card", {pin})};
         ASSERT_TRUE(InitKsLibrary());

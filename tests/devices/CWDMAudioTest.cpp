@@ -12,7 +12,6 @@
 
 namespace {
 
-using mvtest::AudioRange;
 using mvtest::RenderFilter;
 using mvtest::RenderPin;
 
@@ -36,7 +35,7 @@ public:
 
 KsFilterDescription CaptureFilter(const std::string& name)
 {
-    KsPinDescription pin = RenderPin({AudioRange(2, 16, 16, 44100, 48000)});
+    KsPinDescription pin = RenderPin({PcmAudioRange(2, 16, 16, 44100, 48000)});
     pin.dataFlow = KSPIN_DATAFLOW_OUT;
     KsFilterDescription f = RenderFilter(name, {pin});
     f.categories = {KSCATEGORY_AUDIO, KSCATEGORY_CAPTURE};
@@ -63,8 +62,9 @@ protected:
 TEST_F(CWDMAudioTest, ProbesEachRenderDeviceForFormatsAndBufferLimits)
 {
     m_provider->filters = {
-        RenderFilter("Only 44100", {RenderPin({AudioRange(2, 16, 16, 44100, 44100)}, 1024)}),
-        RenderFilter("Wide", {RenderPin({AudioRange(2, 16, 16, 8000, 96000), AudioRange(2, 24, 24, 8000, 48000)})}),
+        RenderFilter("Only 44100", {RenderPin({PcmAudioRange(2, 16, 16, 44100, 44100)}, 1024)}),
+        RenderFilter("Wide",
+                     {RenderPin({PcmAudioRange(2, 16, 16, 8000, 96000), PcmAudioRange(2, 24, 24, 8000, 48000)})}),
         CaptureFilter("Line In"),
     };
     CWDMAudio device(&m_engine);
@@ -116,7 +116,7 @@ TEST_F(CWDMAudioTest, ProbesEachRenderDeviceForFormatsAndBufferLimits)
 
 TEST_F(CWDMAudioTest, ThePlayedStreamIsTheRenderedStreamAfterTheStartingSilence)
 {
-    m_provider->filters = {RenderFilter("Speakers", {RenderPin({AudioRange(2, 16, 32, 44100, 48000)}, 1024)}),
+    m_provider->filters = {RenderFilter("Speakers", {RenderPin({PcmAudioRange(2, 16, 32, 44100, 48000)}, 1024)}),
                            CaptureFilter("Line In")};
     CWDMAudio device(&m_engine);
     ASSERT_EQ(S_OK, device.Open());
@@ -163,7 +163,7 @@ TEST_F(CWDMAudioTest, WithoutDevicesOpenFailsAndTheBackEndCanBeDeleted)
 
 TEST_F(CWDMAudioTest, RenderDevicesAloneAreEnoughToOpen)
 {
-    m_provider->filters = {RenderFilter("Speakers", {RenderPin({AudioRange(2, 16, 16, 44100, 44100)})})};
+    m_provider->filters = {RenderFilter("Speakers", {RenderPin({PcmAudioRange(2, 16, 16, 44100, 44100)})})};
     CWDMAudio device(&m_engine);
     ASSERT_EQ(S_OK, device.Open());
     EXPECT_EQ(S_FALSE, device.Open());
@@ -178,8 +178,8 @@ TEST_F(CWDMAudioTest, RenderDevicesAloneAreEnoughToOpen)
 
 TEST_F(CWDMAudioTest, TheStoredOutputOrTheFirstDeviceIsChosen)
 {
-    m_provider->filters = {RenderFilter("First", {RenderPin({AudioRange(2, 16, 16, 44100, 44100)})}),
-                           RenderFilter("Second", {RenderPin({AudioRange(2, 16, 16, 48000, 48000)})})};
+    m_provider->filters = {RenderFilter("First", {RenderPin({PcmAudioRange(2, 16, 16, 44100, 44100)})}),
+                           RenderFilter("Second", {RenderPin({PcmAudioRange(2, 16, 16, 48000, 48000)})})};
     struct Case {
         const char* stored;
         const char* chosen;
@@ -206,7 +206,7 @@ TEST_F(CWDMAudioTest, TheStoredOutputOrTheFirstDeviceIsChosen)
 
 TEST_F(CWDMAudioTest, FailuresAreReportedInTheErrorList)
 {
-    m_provider->filters = {RenderFilter("Speakers", {RenderPin({AudioRange(2, 16, 16, 44100, 44100)})})};
+    m_provider->filters = {RenderFilter("Speakers", {RenderPin({PcmAudioRange(2, 16, 16, 44100, 44100)})})};
     CWDMAudio device(&m_engine);
     ASSERT_EQ(S_OK, device.Open());
     EXPECT_EQ(E_FAIL, device.Start());
@@ -233,7 +233,7 @@ TEST_F(CWDMAudioTest, FailuresAreReportedInTheErrorList)
 
 TEST_F(CWDMAudioTest, AThreadStuckInTheEngineKeepsItsPacketsUntilItReturns)
 {
-    m_provider->filters = {RenderFilter("Speakers", {RenderPin({AudioRange(2, 16, 16, 44100, 44100)}, 1024)})};
+    m_provider->filters = {RenderFilter("Speakers", {RenderPin({PcmAudioRange(2, 16, 16, 44100, 44100)}, 1024)})};
     auto* device = new CWDMAudio(&m_engine, 100);
     ASSERT_EQ(S_OK, device->Open());
     ASSERT_EQ(S_OK, device->SetFormat(44100, 16, 16384));

@@ -15,22 +15,6 @@
 
 namespace mvtest {
 
-// A PCM data range of audio.
-inline KSDATARANGE_AUDIO AudioRange(ULONG channels, ULONG minBits, ULONG maxBits, ULONG minRate, ULONG maxRate)
-{
-    KSDATARANGE_AUDIO r{};
-    r.DataRange.FormatSize = sizeof r;
-    r.DataRange.MajorFormat = KSDATAFORMAT_TYPE_AUDIO;
-    r.DataRange.SubFormat = KSDATAFORMAT_SUBTYPE_PCM;
-    r.DataRange.Specifier = KSDATAFORMAT_SPECIFIER_WAVEFORMATEX;
-    r.MaximumChannels = channels;
-    r.MinimumBitsPerSample = minBits;
-    r.MaximumBitsPerSample = maxBits;
-    r.MinimumSampleFrequency = minRate;
-    r.MaximumSampleFrequency = maxRate;
-    return r;
-}
-
 inline KsPinDescription RenderPin(std::vector<KSDATARANGE_AUDIO> ranges, ULONG frameSize = 0)
 {
     KsPinDescription pin;

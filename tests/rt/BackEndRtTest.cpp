@@ -138,7 +138,7 @@ class WdmRtTest : public mvtest::KsTestFixture {};
 TEST_F(WdmRtTest, TheKernelStreamingThreadWritesItsPacketsWithoutTheHeap)
 {
     m_provider->filters = {
-        mvtest::RenderFilter("Speakers", {mvtest::RenderPin({mvtest::AudioRange(2, 16, 16, 44100, 48000)}, 1024)})};
+        mvtest::RenderFilter("Speakers", {mvtest::RenderPin({PcmAudioRange(2, 16, 16, 44100, 48000)}, 1024)})};
     CAppConfig::SetWDMOutput("");
     WatchingOwner owner;
     CWDMAudio device(&owner);
