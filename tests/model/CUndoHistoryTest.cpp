@@ -9,7 +9,7 @@
 #include "model/CUndoRemovePtrStep.h"
 #include "platform/registry/Profile.h"
 #include "tests/model/UndoTestSupport.h"
-#include "tests/support/TempRegistry.h"
+#include "tests/support/TempProfile.h"
 
 using undotest::Add;
 using undotest::AddStep;
@@ -110,18 +110,7 @@ TEST_F(CUndoHistoryTest, ANewCommandCutsOffTheUndoneOnes)
 // The depth the program runs with comes from the user's settings.
 class CUndoHistoryProfileTest : public CUndoHistoryTest {
 protected:
-    void SetUp() override
-    {
-        SetRegistryKey("Varnholt Music Software\\Morvane");
-        SetProfileName("1.0");
-    }
-    void TearDown() override
-    {
-        SetRegistryKey(nullptr);
-        SetProfileName(nullptr);
-        CUndoHistoryTest::TearDown();
-    }
-    mvtest::TempRegistry m_registry;
+    mvtest::TempProfile m_profile;
 };
 
 TEST_F(CUndoHistoryProfileTest, StartsAtSixteenThenTakesTheProfileDepth)

@@ -3,23 +3,12 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "tests/support/TempRegistry.h"
+#include "tests/support/TempProfile.h"
 
 namespace {
 
 class ProfileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        SetRegistryKey("Varnholt Music Software\\Morvane");
-        SetProfileName("1.0");
-    }
-    void TearDown() override
-    {
-        SetRegistryKey(nullptr);
-        SetProfileName(nullptr);
-    }
-
     static bool KeyExists(const char* path)
     {
         HKEY k = nullptr;
@@ -29,7 +18,7 @@ protected:
         return true;
     }
 
-    mvtest::TempRegistry m_registry;
+    mvtest::TempProfile m_profile;
 };
 
 TEST_F(ProfileTest, ValuesRoundTripInTheApplicationKey)
