@@ -30,6 +30,7 @@
 #include "platform/media/CBufferMatcherFilter.h"
 #include "platform/media/IGainPan.h"
 #include "tests/engine/TransportFakes.h"
+#include "tests/support/BuiltSongDocument.h"
 #include "tests/support/GraphBuilder.h"
 
 namespace {
@@ -39,18 +40,9 @@ constexpr int kRate = 44100;
 
 // A song of `channels` channels, built in the engine owner's graph once
 // the device has set the block length.
-class MixerDocument : public mvtest::FakeTransportDocument {
+class MixerDocument : public mvtest::BuiltSongDocument {
 public:
-    MixerDocument(mvtest::Journal* journal, int channels) : FakeTransportDocument(journal), m_channels(channels)
-    {
-        graphDirty = 0;
-    }
-    // The filters stay with the engine owner's graph, which releases them.
-    ~MixerDocument()
-    {
-        if (m_renderer)
-            m_renderer->ReleaseSample();
-    }
+    using BuiltSongDocument::BuiltSongDocument;
 
     bool Build(CTransport& transport)
     {
@@ -89,13 +81,6 @@ public:
         render.masterBus = masterBus.empty() ? nullptr : masterBus.front();
         return ok;
     }
-
-    // How many times the input reaches the master bus at unity gain.
-    int Paths() const { return 2 * m_channels; }
-
-private:
-    int m_channels;
-    CDxBufRenderer* m_renderer = nullptr;
 };
 
 // An engine owner started the way the program's first timer tick leaves it,

@@ -21,6 +21,7 @@
 #include "platform/media/MediaParams.h"
 #include "tests/engine/TransportFakes.h"
 #include "tests/rt/RtProbe.h"
+#include "tests/support/BuiltSongDocument.h"
 #include "tests/support/GraphBuilder.h"
 
 namespace {
@@ -83,18 +84,9 @@ TEST(RtProbe, CountsHeapAndWaitingLocksOnTheThreadsItWatches)
 // a send gain-pan into the aux bus (mixer, gain-pan, buffer matcher) and on
 // into the master mixer; the master bus: mixer, metronome switch, gain-pan
 // with a volume envelope, buffer matcher, buffer renderer.
-class SongDocument : public mvtest::FakeTransportDocument {
+class SongDocument : public mvtest::BuiltSongDocument {
 public:
-    SongDocument(mvtest::Journal* journal, int channels) : FakeTransportDocument(journal), m_channels(channels)
-    {
-        graphDirty = 0;
-    }
-    // The filters stay with the engine owner's graph, which releases them.
-    ~SongDocument()
-    {
-        if (m_renderer)
-            m_renderer->ReleaseSample();
-    }
+    using BuiltSongDocument::BuiltSongDocument;
 
     bool Build(CTransport& transport)
     {
@@ -149,15 +141,11 @@ public:
         return ok;
     }
 
-    // How many times the input reaches the master bus at unity gain.
-    int Paths() const { return 2 * m_channels; }
     // The master volume's automation, as the audio thread adds it.
     IMediaParams* MasterVolume() const { return m_envelope; }
     IBaseFilter* MasterGain() const { return m_masterGain; }
 
 private:
-    int m_channels;
-    CDxBufRenderer* m_renderer = nullptr;
     IBaseFilter* m_masterGain = nullptr;
     IMediaParams* m_envelope = nullptr;
 };
