@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "devices/AudDataConvert.h"
-#include "engine/SampleKernels.h"
+#include "engine/graph/SampleKernels.h"
 
 namespace {
 

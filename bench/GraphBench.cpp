@@ -10,9 +10,9 @@
 
 #include "bench/AllocationCounter.h"
 #include "devices/CAudioRenderer.h"
-#include "engine/CDxBufRenderer.h"
-#include "engine/CDxFilterGraph.h"
-#include "engine/CDxSource.h"
+#include "engine/graph/CDxBufRenderer.h"
+#include "engine/graph/CDxFilterGraph.h"
+#include "engine/graph/CDxSource.h"
 #include "platform/media/CBaseFilter.h"
 #include "platform/media/CBaseInputPin.h"
 #include "platform/media/CBaseOutputPin.h"

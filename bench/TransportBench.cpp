@@ -26,12 +26,12 @@
 
 #include "bench/AllocationCounter.h"
 #include "devices/CAppConfig.h"
-#include "engine/CMergeSwitch.h"
+#include "engine/graph/CMergeSwitch.h"
 #include "platform/media/CBufferMatcherFilter.h"
 #include "platform/media/IGainPan.h"
 #include "tests/engine/TransportFakes.h"
-#include "tests/support/BuiltSongDocument.h"
-#include "tests/support/GraphBuilder.h"
+#include "tests/engine/BuiltSongDocument.h"
+#include "tests/engine/GraphBuilder.h"
 
 namespace {
 

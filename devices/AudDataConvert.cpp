@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/SampleKernels.h"
+#include "engine/graph/SampleKernels.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "platform/registry/Profile.h"
-#include "uikit/CUserPath.h"
-#include "uikit/ModulePath.h"
+#include "uikit/core/CUserPath.h"
+#include "uikit/core/ModulePath.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "devices/CAsioDriverList.h"
 #include "devices/IEngineOwner.h"
 #include "platform/audio/AsioHost.h"
-#include "uikit/CHeapCriticalSection.h"
+#include "uikit/core/CHeapCriticalSection.h"
 
 namespace {
 

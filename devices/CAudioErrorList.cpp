@@ -3,7 +3,7 @@
 #include <cstdarg>
 
 #include "resources/MorvaneStrings.h"
-#include "uikit/ResString.h"
+#include "uikit/core/ResString.h"
 
 void CAudioErrorList::Add(const char* text)
 {

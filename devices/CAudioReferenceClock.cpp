@@ -1,6 +1,6 @@
 #include "devices/CAudioReferenceClock.h"
 
-#include "uikit/CDebugLog.h"
+#include "uikit/core/CDebugLog.h"
 
 namespace {
 constexpr REFERENCE_TIME kTimeUnknown = 0x7FFFFFFFFFFFFFFFLL;

@@ -7,7 +7,7 @@
 // position.
 #pragma once
 
-#include "engine/IAudioProperties.h"
+#include "engine/graph/IAudioProperties.h"
 #include "platform/media/CBaseReferenceClock.h"
 
 class CAudioReferenceClock : public CBaseReferenceClock {

@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "devices/AudDataConvert.h"
-#include "engine/CDxBufRenderer.h"
-#include "engine/CDxSource.h"
-#include "engine/SampleKernels.h"
+#include "engine/graph/CDxBufRenderer.h"
+#include "engine/graph/CDxSource.h"
+#include "engine/graph/SampleKernels.h"
 #include "platform/media/IBufferMatcher.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include <atomic>
 
 #include "devices/IRenderDocument.h"
-#include "engine/IAudioProperties.h"
-#include "uikit/CHeapCriticalSection.h"
+#include "engine/graph/IAudioProperties.h"
+#include "uikit/core/CHeapCriticalSection.h"
 
 class CAudioRenderer : public IAudioProperties {
 public:

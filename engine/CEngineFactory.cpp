@@ -7,7 +7,7 @@
 #include "devices/CAudioRenderer.h"
 #include "devices/CDirectSound.h"
 #include "devices/CWDMAudio.h"
-#include "engine/CDxFilterGraph.h"
+#include "engine/graph/CDxFilterGraph.h"
 #include "engine/CTimeKeeper.h"
 #include "engine/CTimer.h"
 #include "platform/audio/CJackAsioDriver.h"

@@ -4,7 +4,7 @@
 #include <cassert>
 #include <cmath>
 
-#include "engine/IAudioProperties.h"
+#include "engine/graph/IAudioProperties.h"
 
 CTimeKeeper::CTimeKeeper(ITimeKeeperSite* site, CounterFunction counter, CounterFunction frequency)
     : m_site(site), m_counter(counter), m_frequencyFunction(frequency)

@@ -15,7 +15,7 @@
 #include "model/RunProjectEdit.h"
 #include "model/SubmitUndoStep.h"
 #include "resources/MorvaneStrings.h"
-#include "uikit/ResString.h"
+#include "uikit/core/ResString.h"
 
 namespace {
 

@@ -34,7 +34,7 @@
 #include "model/CPatternInstance.h"
 #include "model/CUndoInsertStep.h"
 #include "model/CUndoVector.h"
-#include "uikit/CHeapCriticalSection.h"
+#include "uikit/core/CHeapCriticalSection.h"
 
 class CMvCommand;
 class ITimelineOwner;

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "platform/win/WinTypes.h"
-#include "uikit/CHeapCriticalSection.h"
+#include "uikit/core/CHeapCriticalSection.h"
 
 class CTimerClient;
 

@@ -8,7 +8,7 @@
 #include "devices/CAudioReferenceClock.h"
 #include "devices/CAudioRenderer.h"
 #include "devices/IAudioDevice.h"
-#include "engine/CDxFilterGraph.h"
+#include "engine/graph/CDxFilterGraph.h"
 #include "engine/CEngineFactory.h"
 #include "engine/CTimer.h"
 #include "engine/IClipPoolLimits.h"
@@ -31,7 +31,7 @@
 #include "platform/res/MessageBox.h"
 #include "platform/sync/Time.h"
 #include "resources/MorvaneStrings.h"
-#include "uikit/ResString.h"
+#include "uikit/core/ResString.h"
 
 namespace {
 

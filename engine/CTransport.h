@@ -24,7 +24,7 @@
 #include "engine/CTimeKeeper.h"
 #include "model/CKelPersistObject.h"
 #include "platform/win/CString.h"
-#include "uikit/CHeapCriticalSection.h"
+#include "uikit/core/CHeapCriticalSection.h"
 
 class CAudioReferenceClock;
 class CAudioRenderer;

@@ -3,7 +3,7 @@
 // caller asks OwnsLock before touching what the lock guards.
 #pragma once
 
-#include "uikit/CHeapCriticalSection.h"
+#include "uikit/core/CHeapCriticalSection.h"
 
 class CHeapLockGuard {
 public:

@@ -30,7 +30,7 @@
 #include "model/CUndoPtrTraits.h"
 #include "model/CUndoVector.h"
 #include "platform/win/CString.h"
-#include "uikit/CHeapCriticalSection.h"
+#include "uikit/core/CHeapCriticalSection.h"
 
 class CMvCommand;
 class ILoopClip;

@@ -11,7 +11,7 @@
 #include "model/IEngineServices.h"
 #include "model/ISongDocument.h"
 #include "resources/MorvaneStrings.h"
-#include "uikit/ResString.h"
+#include "uikit/core/ResString.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "platform/registry/Profile.h"
 #include "resources/MorvaneStrings.h"
-#include "uikit/ResString.h"
+#include "uikit/core/ResString.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "tests/support/ProgramPath.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
-#include "uikit/CAppRegKey.h"
+#include "uikit/core/CAppRegKey.h"
 
 namespace {
 

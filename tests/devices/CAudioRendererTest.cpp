@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "FakeRenderDocument.h"
-#include "tests/engine/EngineGraphFixture.h"
+#include "tests/engine/graph/EngineGraphFixture.h"
 #include "devices/CAudioRenderer.h"
-#include "engine/CDxFilterGraph.h"
+#include "engine/graph/CDxFilterGraph.h"
 #include "tests/platform/media/TestFilters.h"
 
 using mvtest::FakeRenderDocument;

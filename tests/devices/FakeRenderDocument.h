@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "devices/IRenderDocument.h"
-#include "engine/CDxBufRenderer.h"
-#include "engine/CDxSource.h"
+#include "engine/graph/CDxBufRenderer.h"
+#include "engine/graph/CDxSource.h"
 #include "platform/media/IBufferMatcher.h"
 
 namespace mvtest {

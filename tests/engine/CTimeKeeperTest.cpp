@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "engine/IAudioProperties.h"
+#include "engine/graph/IAudioProperties.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "resources/MorvaneStrings.h"
 #include "tests/engine/TransportRig.h"
-#include "uikit/ResString.h"
+#include "uikit/core/ResString.h"
 
 using namespace mvtest;
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "devices/CAppConfig.h"
-#include "engine/CMergeSwitch.h"
+#include "engine/graph/CMergeSwitch.h"
 #include "platform/media/CBufferMatcherFilter.h"
 #include "platform/media/CFloatAudioFilter.h"
 #include "platform/media/CGainPanFilter.h"
@@ -21,8 +21,8 @@
 #include "platform/media/MediaParams.h"
 #include "tests/engine/TransportFakes.h"
 #include "tests/rt/RtProbe.h"
-#include "tests/support/BuiltSongDocument.h"
-#include "tests/support/GraphBuilder.h"
+#include "tests/engine/BuiltSongDocument.h"
+#include "tests/engine/GraphBuilder.h"
 
 namespace {
 

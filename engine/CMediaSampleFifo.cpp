@@ -1,7 +1,0 @@
-#include "engine/CMediaSampleFifo.h"
-
-void CMediaSampleFifo::Flush()
-{
-    while (m_count > 0)
-        Pop();
-}

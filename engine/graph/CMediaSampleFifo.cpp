@@ -1,0 +1,7 @@
+#include "engine/graph/CMediaSampleFifo.h"
+
+void CMediaSampleFifo::Flush()
+{
+    while (m_count > 0)
+        Pop();
+}
