@@ -9,6 +9,7 @@
 #include "devices/CAsioDriverList.h"
 #include "devices/IEngineOwner.h"
 #include "platform/audio/AsioHost.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "uikit/core/CHeapCriticalSection.h"
 
 namespace {
@@ -156,6 +157,7 @@ HRESULT CAsioDevice::EnumPorts(IEnumAudioDeviceCallback* callback, int isInput)
 
 HRESULT CAsioDevice::Open()
 {
+    MV_ASSERT_UI_THREAD();
     if (m_open)
         return S_OK;
     if (m_ports.empty()) {
@@ -182,6 +184,7 @@ HRESULT CAsioDevice::Open()
 
 HRESULT CAsioDevice::Close(int unloadDriver)
 {
+    MV_ASSERT_UI_THREAD();
     if (!m_open)
         return S_FALSE;
     if (g_served.load() == this) {
@@ -202,6 +205,7 @@ HRESULT CAsioDevice::SetWindow(HWND window)
 
 HRESULT CAsioDevice::SetFormat(int sampleRate, unsigned short bitsPerSample, int bufferFrames)
 {
+    MV_ASSERT_UI_THREAD();
     if (bufferFrames < 1)
         return E_INVALIDARG;
     ReleasePanelDriver();
@@ -251,6 +255,7 @@ HRESULT CAsioDevice::Set24BitMode(unsigned short mode)
 
 HRESULT CAsioDevice::ReleaseBuffers()
 {
+    MV_ASSERT_UI_THREAD();
     CDeviceLockHolder hold;
     DisposeBuffers();
     m_driverLoaded = false;
@@ -273,6 +278,7 @@ HRESULT CAsioDevice::GetBufferBytes(unsigned* bytes)
 
 HRESULT CAsioDevice::Start()
 {
+    MV_ASSERT_UI_THREAD();
     if (m_running)
         return S_OK;
     if (ASIOStart() != kAsioOk)
@@ -283,6 +289,7 @@ HRESULT CAsioDevice::Start()
 
 HRESULT CAsioDevice::Stop()
 {
+    MV_ASSERT_UI_THREAD();
     if (!m_running)
         return S_OK;
     CDeviceLockHolder hold;
@@ -559,6 +566,7 @@ void CAsioDevice::ZeroHalf(int index)
 
 void CAsioDevice::BufferSwitch(std::int32_t index, AsioBool)
 {
+    MV_ASSERT_AUDIO_THREAD();
     const int half = index != 0 ? 1 : 0;
     CAsioDevice* device = g_served.load();
     if (!g_deviceLock.TryLock()) {

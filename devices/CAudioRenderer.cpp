@@ -8,6 +8,7 @@
 #include "engine/graph/CDxSource.h"
 #include "engine/graph/SampleKernels.h"
 #include "platform/media/IBufferMatcher.h"
+#include "platform/sync/ThreadAffinity.h"
 
 namespace {
 
@@ -71,6 +72,7 @@ HRESULT CAudioRenderer::SetSamplePosition(LONGLONG position)
 
 HRESULT CAudioRenderer::Prepare()
 {
+    MV_ASSERT_UI_THREAD();
     m_firstBlock = TRUE;
     m_matchersPresent = FALSE;
     if (!m_lock.TryLock())
@@ -94,6 +96,7 @@ HRESULT CAudioRenderer::Prepare()
 
 HRESULT CAudioRenderer::ResetRenderers()
 {
+    MV_ASSERT_UI_THREAD();
     IRenderDocument* doc = m_document;
     if (!doc)
         return S_OK;
@@ -115,6 +118,7 @@ HRESULT CAudioRenderer::ResetRenderers()
 
 HRESULT CAudioRenderer::BeginSegment(int segment, int remaining)
 {
+    MV_ASSERT_AUDIO_THREAD();
     if (!m_matchersPresent)
         return S_OK;
     IRenderDocument* doc = m_document;
@@ -138,6 +142,7 @@ HRESULT CAudioRenderer::BeginSegment(int segment, int remaining)
 
 HRESULT CAudioRenderer::BeginBuffer(int frames)
 {
+    MV_ASSERT_AUDIO_THREAD();
     IRenderDocument* doc = m_document;
     if (!doc)
         return E_UNEXPECTED;
@@ -229,6 +234,7 @@ void CAudioRenderer::ConvertOutput(void* output, const float* data, int frames, 
 HRESULT CAudioRenderer::RenderBuffer(void* output, const void* input, int frames, int* outFrames, int,
                                      int floatOutput)
 {
+    MV_ASSERT_AUDIO_THREAD();
     if (!outFrames || !output)
         return E_POINTER;
     if (frames < 1 || frames > kMaxFrames)

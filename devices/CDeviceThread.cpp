@@ -1,6 +1,29 @@
 #include "devices/CDeviceThread.h"
 
+#include <new>
+
 #include "platform/sync/Interlocked.h"
+#include "platform/sync/ThreadAffinity.h"
+
+namespace {
+
+// What the new thread runs before the back-end's loop: it marks itself as
+// the audio thread, so every entry point down the per-buffer path can check
+// who calls it.
+struct AudioStart {
+    LPTHREAD_START_ROUTINE start;
+    LPVOID arg;
+};
+
+DWORD RunAsAudioThread(LPVOID p)
+{
+    const AudioStart launch = *static_cast<AudioStart*>(p);
+    delete static_cast<AudioStart*>(p);
+    mv::MarkCurrentThread(mv::ThreadRole::Audio);
+    return launch.start(launch.arg);
+}
+
+}  // namespace
 
 CDeviceThread::~CDeviceThread() { Forget(); }
 
@@ -14,9 +37,16 @@ void CDeviceThread::Forget()
 bool CDeviceThread::Create(LPTHREAD_START_ROUTINE start, LPVOID arg)
 {
     Forget();
-    m_handle = CreateThread(nullptr, 0, start, arg, CREATE_SUSPENDED, nullptr);
-    if (!m_handle)
+    if (!start)
         return false;
+    auto* launch = new (std::nothrow) AudioStart{start, arg};
+    if (!launch)
+        return false;
+    m_handle = CreateThread(nullptr, 0, RunAsAudioThread, launch, CREATE_SUSPENDED, nullptr);
+    if (!m_handle) {
+        delete launch;
+        return false;
+    }
     SetThreadPriority(m_handle, THREAD_PRIORITY_TIME_CRITICAL);
     return true;
 }

@@ -3,6 +3,7 @@
 // and a bounded wait. A thread that does not end within the wait is never
 // taken for ended: its handle is kept, so the back-end can see that it
 // still runs and start no second one; what it uses it must hold itself.
+// The thread marks itself as the audio thread before the start routine runs.
 // UI thread.
 #pragma once
 

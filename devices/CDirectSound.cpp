@@ -9,6 +9,7 @@
 #include "platform/sync/Event.h"
 #include "platform/sync/Interlocked.h"
 #include "platform/sync/Thread.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "platform/win/Guid.h"
 #include "resources/MorvaneStrings.h"
 
@@ -135,6 +136,7 @@ DWORD CDirectSound::AudioThread(LPVOID arg)
 {
     const std::unique_ptr<std::shared_ptr<ThreadState>> holder(static_cast<std::shared_ptr<ThreadState>*>(arg));
     ThreadState& state = **holder;
+    MV_ASSERT_AUDIO_THREAD();
     while (InterlockedCompareExchange(&state.stopCount, 0, 0) == 0) {
         const DWORD wait = WaitForSingleObject(state.event, kEventWaitMs);
         if (wait == WAIT_FAILED)
@@ -200,6 +202,7 @@ HRESULT CDirectSound::ProbeDevices()
 
 HRESULT CDirectSound::Open()
 {
+    MV_ASSERT_UI_THREAD();
     if (m_open)
         return S_FALSE;
     if (!m_enumerated) {
@@ -220,6 +223,7 @@ HRESULT CDirectSound::Open()
 
 HRESULT CDirectSound::Close(int)
 {
+    MV_ASSERT_UI_THREAD();
     m_open = false;
     if (m_buffer) {
         const HRESULT hr = StopAndReleaseBuffers(*this);
@@ -284,6 +288,7 @@ HRESULT CDirectSound::CreateOutputBuffer()
 
 HRESULT CDirectSound::SetFormat(int sampleRate, unsigned short bitsPerSample, int bufferFrames)
 {
+    MV_ASSERT_UI_THREAD();
     // Buffers that exist stay as they are (and no second device object is made).
     if (m_buffer && m_notify)
         return S_OK;
@@ -311,6 +316,7 @@ HRESULT CDirectSound::Set24BitMode(unsigned short mode)
 
 HRESULT CDirectSound::ReleaseBuffers()
 {
+    MV_ASSERT_UI_THREAD();
     // Never leave a buffer playing for a thread that outlives it here.
     if (IsPlaying())
         Stop();
@@ -346,6 +352,7 @@ bool CDirectSound::IsPlaying() const
 
 HRESULT CDirectSound::Start()
 {
+    MV_ASSERT_UI_THREAD();
     if (!m_buffer) {
         m_errors.AddFormat(IDS_DSOUND_PLAY_FAILED, 0ul);
         return E_FAIL;
@@ -387,6 +394,7 @@ HRESULT CDirectSound::Start()
 
 HRESULT CDirectSound::Stop()
 {
+    MV_ASSERT_UI_THREAD();
     if (!m_buffer)
         return E_FAIL;
     if (!IsPlaying())

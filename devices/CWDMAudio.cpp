@@ -9,6 +9,7 @@
 #include "devices/IEngineOwner.h"
 #include "platform/sync/Interlocked.h"
 #include "platform/sync/Thread.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "resources/MorvaneStrings.h"
 
 namespace {
@@ -57,6 +58,7 @@ DWORD CWDMAudio::AudioThread(LPVOID arg)
     const std::unique_ptr<std::shared_ptr<ThreadState>> holder(static_cast<std::shared_ptr<ThreadState>*>(arg));
     ThreadState& state = **holder;
     CPCMAudioPin& pin = *state.pin;
+    MV_ASSERT_AUDIO_THREAD();
     while (InterlockedCompareExchange(&state.stopCount, 0, 0) == 0) {
         const int index = state.packetIndex;
         if (pin.Wait(index, kPacketWaitMs) != WAIT_OBJECT_0)
@@ -143,6 +145,7 @@ int CWDMAudio::FindPort(const CString& name, int direction) const
 
 HRESULT CWDMAudio::Open()
 {
+    MV_ASSERT_UI_THREAD();
     if (m_open)
         return S_FALSE;
     if (!InitKsLibrary())
@@ -176,6 +179,7 @@ HRESULT CWDMAudio::Open()
 
 HRESULT CWDMAudio::Close(int)
 {
+    MV_ASSERT_UI_THREAD();
     if (!m_open)
         return S_FALSE;
     if (m_pin) {
@@ -191,6 +195,7 @@ HRESULT CWDMAudio::SetWindow(HWND) { return S_OK; }
 
 HRESULT CWDMAudio::SetFormat(int sampleRate, unsigned short bitsPerSample, int bufferFrames)
 {
+    MV_ASSERT_UI_THREAD();
     if (m_pin)
         return S_OK;
     m_bufferFrames = bufferFrames;
@@ -215,6 +220,7 @@ HRESULT CWDMAudio::Set24BitMode(unsigned short mode)
 
 HRESULT CWDMAudio::ReleaseBuffers()
 {
+    MV_ASSERT_UI_THREAD();
     // Never leave a pin running for a thread that outlives it here.
     if (m_pin && m_pin->GetState() != KSSTATE_STOP)
         Stop();
@@ -236,6 +242,7 @@ HRESULT CWDMAudio::GetBufferBytes(unsigned* bytes)
 
 HRESULT CWDMAudio::Start()
 {
+    MV_ASSERT_UI_THREAD();
     if (!m_filter || !m_pin) {
         m_errors.AddFormat(IDS_WDM_PLAY_UNEXPECTED);
         return E_FAIL;
@@ -270,6 +277,7 @@ HRESULT CWDMAudio::Start()
 
 HRESULT CWDMAudio::Stop()
 {
+    MV_ASSERT_UI_THREAD();
     if (!m_filter || !m_pin) {
         m_errors.AddFormat(IDS_WDM_STOP_UNEXPECTED);
         return E_FAIL;

@@ -14,6 +14,7 @@
 #include "model/PersistNestedList.h"
 #include "model/RunProjectEdit.h"
 #include "model/SubmitUndoStep.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "resources/MorvaneStrings.h"
 #include "uikit/core/ResString.h"
 
@@ -83,6 +84,7 @@ void CTimeline::UpdateReach(int from)
 
 HRESULT CTimeline::Insert(const int& index, const CPatternInstance& instance)
 {
+    MV_ASSERT_UI_THREAD();
     const DWORD id = instance.GetInstanceId();
     {
         CHeapLockGuard guard(m_instancesLock);
@@ -114,6 +116,7 @@ HRESULT CTimeline::Insert(const int& index, const CPatternInstance& instance)
 
 HRESULT CTimeline::Set(const int& index, const CPatternInstance& instance)
 {
+    MV_ASSERT_UI_THREAD();
     CHeapLockGuard guard(m_instancesLock);
     if (!IsValidIndex(index))
         return E_INVALIDARG;
@@ -127,6 +130,7 @@ HRESULT CTimeline::Set(const int& index, const CPatternInstance& instance)
 
 HRESULT CTimeline::Remove(const int& index)
 {
+    MV_ASSERT_UI_THREAD();
     CPatternInstance removed;
     bool wasCurrent = false;
     {
@@ -222,6 +226,7 @@ CString CTimeline::PlacementName(UINT textId, const CPatternInstance& instance) 
 
 HRESULT CTimeline::AddPatternInstance(const CPatternInstance& instance, BOOL createCommand, CMvCommand* command)
 {
+    MV_ASSERT_UI_THREAD();
     // An instance without a pattern could never be saved.
     if (instance.GetPattern() == nullptr)
         return E_INVALIDARG;
@@ -235,6 +240,7 @@ HRESULT CTimeline::AddPatternInstance(const CPatternInstance& instance, BOOL cre
 
 HRESULT CTimeline::DeletePatternInstance(DWORD id, BOOL createCommand, CMvCommand* command)
 {
+    MV_ASSERT_UI_THREAD();
     if (GetSize() == 0)
         return E_UNEXPECTED;
     const int index = FindIndex(id);
@@ -259,6 +265,7 @@ HRESULT CTimeline::SetPatternInstanceAttributes(DWORD id, BOOL createCommand, co
                                                 const LONG* offset, const WORD* midiChannel, const LONG* transpose,
                                                 CMvCommand* command)
 {
+    MV_ASSERT_UI_THREAD();
     if (id == kNoInstance)
         return E_INVALIDARG;
     const int index = FindIndex(id);
@@ -411,6 +418,7 @@ void CTimeline::InvalidatePatternInstances(SHORT patternId)
 
 HRESULT CTimeline::RenderSpan(LONG from, LONG to, std::vector<CMfxEvent>* events, float swing)
 {
+    MV_ASSERT_AUDIO_THREAD();
     if (events == nullptr)
         return E_POINTER;
     CHeapLockGuard guard(m_instancesLock, CHeapLockGuard::TryOnly{});
@@ -506,6 +514,7 @@ HRESULT CTimeline::PersistClipStates(CKelPersistArchive* archive)
 
 STDMETHODIMP CTimeline::PersistChunk(DWORD versionWord, CKelPersistArchive* archive)
 {
+    MV_ASSERT_UI_THREAD();
     if (archive == nullptr)
         return E_POINTER;
     switch (KelVersionIndex(versionWord)) {

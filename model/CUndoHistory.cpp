@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/registry/Profile.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "resources/MorvaneStrings.h"
 #include "uikit/core/ResString.h"
 
@@ -61,6 +62,7 @@ void CUndoHistory::Notify(const CCommand& command, bool updateViews)
 
 HRESULT CUndoHistory::AddCommand(CCommand* command)
 {
+    MV_ASSERT_UI_THREAD();
     if (command == nullptr || std::find(m_commands.begin(), m_commands.end(), command) != m_commands.end())
         return E_INVALIDARG;
     try {
@@ -98,6 +100,7 @@ HRESULT CUndoHistory::RemoveOldest()
 
 HRESULT CUndoHistory::Undo(DWORD* hint)
 {
+    MV_ASSERT_UI_THREAD();
     if (!CanUndo())
         return S_FALSE;
     CCommand* command = m_commands[static_cast<std::size_t>(m_done - 1)];
@@ -113,6 +116,7 @@ HRESULT CUndoHistory::Undo(DWORD* hint)
 
 HRESULT CUndoHistory::Redo(DWORD* hint)
 {
+    MV_ASSERT_UI_THREAD();
     if (!CanRedo())
         return S_FALSE;
     CCommand* command = m_commands[static_cast<std::size_t>(m_done)];
@@ -171,6 +175,7 @@ HRESULT CUndoHistory::GetCount(int* count) const
 
 HRESULT CUndoHistory::GoToPosition(int target, DWORD* hints)
 {
+    MV_ASSERT_UI_THREAD();
     if (target < 0 || target > Count())
         return E_INVALIDARG;
     if (m_document != nullptr)
@@ -203,6 +208,7 @@ HRESULT CUndoHistory::GoToPosition(int target, DWORD* hints)
 
 HRESULT CUndoHistory::TrimToLevels(int levels)
 {
+    MV_ASSERT_UI_THREAD();
     levels = std::max(levels, 0);
     if (levels == m_capacity)
         return S_OK;
@@ -221,6 +227,7 @@ HRESULT CUndoHistory::TrimToLevels(int levels)
 
 HRESULT CUndoHistory::Clear()
 {
+    MV_ASSERT_UI_THREAD();
     if (m_commands.empty())
         return S_FALSE;
     for (CCommand* command : m_commands)

@@ -1,6 +1,7 @@
 #include "engine/graph/CAudioMixerIPin.h"
 
 #include "engine/graph/CBaseAudioMixer.h"
+#include "platform/sync/ThreadAffinity.h"
 
 CAudioMixerIPin::CAudioMixerIPin(CBaseAudioMixer* mixer, CCritSec* lock, HRESULT* phr, LPCWSTR name, int number,
                                  CDxFilterGraph* graph)
@@ -77,6 +78,7 @@ HRESULT CAudioMixerIPin::Disconnect()
 
 HRESULT CAudioMixerIPin::Receive(IMediaSample* sample)
 {
+    MV_ASSERT_AUDIO_THREAD();
     if (!sample)
         return E_POINTER;
     CTryLock lock(m_pLock);

@@ -5,6 +5,7 @@
 #include "engine/graph/CDxBufRenderer.h"
 #include "engine/graph/DxSampleOps.h"
 #include "engine/graph/FloatAudioType.h"
+#include "platform/sync/ThreadAffinity.h"
 
 CDxBufRendererInputPin::CDxBufRendererInputPin(CDxBufRenderer* filter, CCritSec* lock, HRESULT* phr)
     : CBaseInputPin("CDxBufRendererInputPin", filter, lock, phr, u"In"), m_renderer(filter)
@@ -44,6 +45,7 @@ HRESULT CDxBufRendererInputPin::GetAllocator(IMemAllocator** allocator)
 
 HRESULT CDxBufRendererInputPin::Receive(IMediaSample* sample)
 {
+    MV_ASSERT_AUDIO_THREAD();
     CTryLock lock(m_pLock);
     if (!lock.Locked())
         return VFW_E_WRONG_STATE;

@@ -8,6 +8,7 @@
 #include "engine/graph/FloatAudioType.h"
 #include "model/CKelPersistArchive.h"
 #include "platform/com/ComRuntime.h"
+#include "platform/sync/ThreadAffinity.h"
 
 namespace {
 
@@ -65,6 +66,7 @@ CDxFilterGraph::~CDxFilterGraph()
 
 HRESULT CDxFilterGraph::AddFilter(IBaseFilter* filter, LPCWSTR name)
 {
+    MV_ASSERT_UI_THREAD();
     if (!m_graph)
         return E_UNEXPECTED;
     HRESULT hr = m_graph->AddFilter(filter, name);
@@ -73,6 +75,7 @@ HRESULT CDxFilterGraph::AddFilter(IBaseFilter* filter, LPCWSTR name)
 
 HRESULT CDxFilterGraph::RemoveFilter(IBaseFilter* filter)
 {
+    MV_ASSERT_UI_THREAD();
     if (!m_graph)
         return E_UNEXPECTED;
     HRESULT hr = m_graph->RemoveFilter(filter);
@@ -112,6 +115,7 @@ HRESULT CDxFilterGraph::ConnectFound(IPin* out, IPin* in, const AM_MEDIA_TYPE* m
 
 HRESULT CDxFilterGraph::ConnectPins(IPin* out, IPin* in, const AM_MEDIA_TYPE* mt)
 {
+    MV_ASSERT_UI_THREAD();
     if (!m_graph)
         return E_UNEXPECTED;
     if (mt)
@@ -184,6 +188,7 @@ HRESULT CDxFilterGraph::GetLoop(int* on, LONGLONG* startSamples, LONGLONG* endSa
 
 HRESULT CDxFilterGraph::Run()
 {
+    MV_ASSERT_UI_THREAD();
     if (!m_control || !m_lock)
         return E_FAIL;
     m_lock->Lock();
@@ -194,6 +199,7 @@ HRESULT CDxFilterGraph::Run()
 
 HRESULT CDxFilterGraph::Stop()
 {
+    MV_ASSERT_UI_THREAD();
     if (!m_control || !m_lock)
         return E_FAIL;
     m_lock->Lock();

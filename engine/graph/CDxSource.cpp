@@ -3,6 +3,7 @@
 #include <new>
 
 #include "engine/graph/DxSampleOps.h"
+#include "platform/sync/ThreadAffinity.h"
 
 CDxSource::CDxSource(IUnknown* outer, CDxFilterGraph* graph)
     : CBaseFilter("CDxSource", outer, &m_lock, CLSID_DxSource), m_graph(graph)
@@ -37,6 +38,7 @@ CBasePin* CDxSource::GetPin(int n) { return n == 0 ? m_stream : nullptr; }
 
 HRESULT CDxSource::PushBuffer(REFERENCE_TIME start, const float* frames, LONG frameCount, BOOL discontinuity)
 {
+    MV_ASSERT_AUDIO_THREAD();
     return m_stream->PushBuffer(start, frames, frameCount, discontinuity);
 }
 

@@ -1,6 +1,7 @@
 #include "engine/graph/CFanOutInputPin.h"
 
 #include "engine/graph/CFanOutFilter.h"
+#include "platform/sync/ThreadAffinity.h"
 
 CFanOutInputPin::CFanOutInputPin(const char* objectName, CFanOutFilter* owner, HRESULT* phr, LPCWSTR name,
                                  CDxFilterGraph* graph)
@@ -35,7 +36,11 @@ HRESULT CFanOutInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL readOnly
     return CDxInputPin::NotifyAllocator(allocator, readOnly);
 }
 
-HRESULT CFanOutInputPin::Receive(IMediaSample* sample) { return m_owner->FanOut(sample); }
+HRESULT CFanOutInputPin::Receive(IMediaSample* sample)
+{
+    MV_ASSERT_AUDIO_THREAD();
+    return m_owner->FanOut(sample);
+}
 
 HRESULT CFanOutInputPin::EndOfStream()
 {

@@ -1,6 +1,7 @@
 #include "engine/graph/CMergeSwitchInputPin.h"
 
 #include "engine/graph/CMergeSwitch.h"
+#include "platform/sync/ThreadAffinity.h"
 
 CMergeSwitchInputPin::CMergeSwitchInputPin(CMergeSwitch* owner, HRESULT* phr, CDxFilterGraph* graph)
     : CDxInputPin("CMergeSwitchInputPin", owner, owner, phr, u"MergeSwitchIPin", graph), m_switch(owner)
@@ -39,7 +40,11 @@ HRESULT CMergeSwitchInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL rea
     return CDxInputPin::NotifyAllocator(allocator, readOnly);
 }
 
-HRESULT CMergeSwitchInputPin::Receive(IMediaSample* sample) { return m_switch->ReceiveOn(this, sample); }
+HRESULT CMergeSwitchInputPin::Receive(IMediaSample* sample)
+{
+    MV_ASSERT_AUDIO_THREAD();
+    return m_switch->ReceiveOn(this, sample);
+}
 
 HRESULT CMergeSwitchInputPin::EndOfStream()
 {

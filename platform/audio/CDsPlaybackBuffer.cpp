@@ -12,6 +12,7 @@
 #include <climits>
 
 #include "platform/sync/Event.h"
+#include "platform/sync/ThreadAffinity.h"
 
 namespace mvaudio {
 
@@ -227,7 +228,12 @@ STDMETHODIMP CDsPlaybackBuffer::Play(DWORD, DWORD, DWORD flags)
     m_framesSent = 0;
     m_startNs = NowNs();
     m_playing.store(true, std::memory_order_release);
-    m_writer = std::thread([this] { WriterLoop(); });
+    // The writer is on the audio side: it hands the ring to the device as
+    // the device thread refills it, and must never run UI code.
+    m_writer = std::thread([this] {
+        mv::MarkCurrentThread(mv::ThreadRole::Audio);
+        WriterLoop();
+    });
     return S_OK;
 }
 

@@ -15,6 +15,7 @@
 #include "platform/com/ComRuntime.h"
 #include "platform/com/InprocServer.h"
 #include "platform/registry/Registry.h"
+#include "platform/sync/ThreadAffinity.h"
 
 namespace {
 
@@ -349,6 +350,10 @@ void CJackAsioDriver::ConnectPhysicalPorts()
 int CJackAsioDriver::OnProcess(std::uint32_t frames, void* self)
 {
     auto* d = static_cast<CJackAsioDriver*>(self);
+    // JACK's process thread is the audio thread; it is JACK's own, so it is
+    // marked on its first cycle (one thread-local read from then on).
+    if (mv::CurrentThreadRole() != mv::ThreadRole::Audio)
+        mv::MarkCurrentThread(mv::ThreadRole::Audio);
     d->m_inProcess.fetch_add(1);
     if (d->m_running.load() && static_cast<std::int32_t>(frames) == d->m_bufferFrames.load())
         d->SwitchBuffers(frames);

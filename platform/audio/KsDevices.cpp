@@ -11,6 +11,7 @@
 #include "platform/audio/KsDeviceProvider.h"
 #include "platform/sync/CKernelObject.h"
 #include "platform/sync/Event.h"
+#include "platform/sync/ThreadAffinity.h"
 
 namespace {
 
@@ -167,7 +168,12 @@ public:
     CKsPinObject(const KsPinDescription& desc, std::unique_ptr<IKsPinStream> stream)
         : m_desc(desc), m_stream(std::move(stream))
     {
-        m_worker = std::thread([this] { WorkerLoop(); });
+        // The worker stands in for the device's side of the stream: audio
+        // side, never UI.
+        m_worker = std::thread([this] {
+            mv::MarkCurrentThread(mv::ThreadRole::Audio);
+            WorkerLoop();
+        });
     }
     ~CKsPinObject() override
     {

@@ -2,6 +2,7 @@
 
 #include "platform/media/CBaseFilter.h"
 #include "platform/media/CMemAllocator.h"
+#include "platform/sync/ThreadAffinity.h"
 
 CBaseInputPin::CBaseInputPin(const char* objectName, CBaseFilter* filter, CCritSec* lock, HRESULT* phr,
                              LPCWSTR name)
@@ -64,6 +65,7 @@ HRESULT CBaseInputPin::CheckStreaming()
 
 HRESULT CBaseInputPin::Receive(IMediaSample* sample)
 {
+    MV_ASSERT_AUDIO_THREAD();
     if (!sample)
         return E_POINTER;
     return CheckStreaming();

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/com/ComRuntime.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "platform/win/WideString.h"
 
 namespace {
@@ -103,6 +104,7 @@ bool CFilterGraph::PinInGraph(IPin* pin) const
 
 HRESULT CFilterGraph::AddFilter(IBaseFilter* filter, LPCWSTR name)
 {
+    MV_ASSERT_UI_THREAD();
     if (!filter)
         return E_POINTER;
     CAutoLock lock(&m_lock);
@@ -129,6 +131,7 @@ HRESULT CFilterGraph::AddFilter(IBaseFilter* filter, LPCWSTR name)
 
 HRESULT CFilterGraph::RemoveFilter(IBaseFilter* filter)
 {
+    MV_ASSERT_UI_THREAD();
     if (!filter)
         return E_POINTER;
     CAutoLock lock(&m_lock);
@@ -176,6 +179,7 @@ HRESULT CFilterGraph::FindFilterByName(LPCWSTR name, IBaseFilter** filter)
 
 HRESULT CFilterGraph::ConnectDirect(IPin* out, IPin* in, const AM_MEDIA_TYPE* mt)
 {
+    MV_ASSERT_UI_THREAD();
     if (!out || !in)
         return E_POINTER;
     CAutoLock lock(&m_lock);
@@ -188,6 +192,7 @@ HRESULT CFilterGraph::Reconnect(IPin*) { return E_NOTIMPL; }
 
 HRESULT CFilterGraph::Disconnect(IPin* pin)
 {
+    MV_ASSERT_UI_THREAD();
     if (!pin)
         return E_POINTER;
     return pin->Disconnect();

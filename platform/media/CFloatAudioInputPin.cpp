@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/media/CFloatAudioFilter.h"
+#include "platform/sync/ThreadAffinity.h"
 
 CFloatAudioInputPin::CFloatAudioInputPin(CFloatAudioFilter* owner, CCritSec* lock, HRESULT* phr)
     : CBaseInputPin("CFloatAudioInputPin", owner, lock, phr, u"In"), m_owner(owner)
@@ -28,7 +29,11 @@ HRESULT CFloatAudioInputPin::BreakConnect()
     return CBaseInputPin::BreakConnect();
 }
 
-HRESULT CFloatAudioInputPin::Receive(IMediaSample* sample) { return m_owner->ReceiveBlock(sample); }
+HRESULT CFloatAudioInputPin::Receive(IMediaSample* sample)
+{
+    MV_ASSERT_AUDIO_THREAD();
+    return m_owner->ReceiveBlock(sample);
+}
 
 HRESULT CFloatAudioInputPin::EndOfStream()
 {
