@@ -17,6 +17,7 @@
 #include "devices/IEngineOwner.h"
 #include "platform/audio/CJackAsioDriver.h"
 #include "platform/registry/Registry.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "tests/platform/audio/FakeAsioDriver.h"
 #include "tests/platform/audio/JackTestSupport.h"
 #include "tests/support/TempRegistry.h"
@@ -40,6 +41,7 @@ public:
         if (calls.load() > 0 && caller != thread.load())
             ++threadChanges;
         thread = caller;
+        audioMarkedCalls += mv::CurrentThreadRole() == mv::ThreadRole::Audio;
         lastOut = out;
         lastIn = in;
         lastBytes = outBytes;
@@ -68,6 +70,7 @@ public:
     std::atomic<int> resets{0};
     std::atomic<std::thread::id> thread{};
     std::atomic<int> threadChanges{0};
+    std::atomic<int> audioMarkedCalls{0};
     void* lastOut = nullptr;
     void* lastIn = reinterpret_cast<void*>(1);
     UINT lastBytes = 0;
@@ -447,6 +450,21 @@ TEST_F(CAsioDeviceTest, RateAndSizeTheDriverRefusesFailTheFormat)
     EXPECT_EQ(E_UNEXPECTED, m_device->SetFormat(48000, 32, 256)) << "a driver is loaded";
 }
 
+#if MV_THREAD_CHECKS
+TEST_F(CAsioDeviceTest, ABufferSwitchOnTheUIThreadDies)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Stream(32, 4);
+    EXPECT_DEATH(
+        {
+            mv::MarkCurrentThread(mv::ThreadRole::UI);
+            FakeAsio::Callbacks().bufferSwitch(0, TRUE);
+        },
+        "BufferSwitch belongs to the audio thread but was called on the UI thread");
+    EXPECT_EQ(0, m_engine.calls.load());
+}
+#endif
+
 TEST_F(CAsioDeviceTest, WhileStopHoldsTheLockTheHalfIsZeroedNotPlayedAgain)
 {
     FakeAsioConfig config;
@@ -643,6 +661,23 @@ TEST_F(CAsioDeviceOnJackTest, TheEngineRendersOnJacksThreadAtTheServersRateAndIs
     // machine loses), and its negation.
     EXPECT_EQ("",
               mvtest::CounterStreamFault(probe.Recorded(0), probe.Recorded(1), static_cast<std::size_t>(frames)));
+}
+
+TEST_F(CAsioDeviceOnJackTest, JacksProcessThreadIsTheAudioThreadWhileTheUIThreadDrivesTheDevice)
+{
+    mvtest::JackProbe probe(m_server, 0, 0);
+    ASSERT_TRUE(probe.IsOpen());
+    const int rate = static_cast<int>(jack_get_sample_rate(probe.Client()));
+    const int frames = static_cast<int>(jack_get_buffer_size(probe.Client()));
+    const mv::ScopedThreadRole ui(mv::ThreadRole::UI);
+    CAsioDevice device(&m_engine);
+    ASSERT_EQ(S_OK, device.Open());
+    ASSERT_EQ(S_OK, device.Set24BitMode(1));
+    ASSERT_EQ(S_OK, device.SetFormat(rate, 24, frames));
+    ASSERT_EQ(S_OK, device.Start());
+    ASSERT_TRUE(WaitFor([&] { return m_engine.calls.load() > 2; }));
+    ASSERT_EQ(S_OK, device.Stop());
+    EXPECT_EQ(m_engine.calls.load(), m_engine.audioMarkedCalls.load());
 }
 
 TEST_F(CAsioDeviceOnJackTest, WithoutAServerOpenFailsAndTheProgramGoesOn)

@@ -9,6 +9,7 @@
 #include "tests/engine/graph/EngineGraphFixture.h"
 #include "devices/CAudioRenderer.h"
 #include "engine/graph/CDxFilterGraph.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "tests/platform/media/TestFilters.h"
 
 using mvtest::FakeRenderDocument;
@@ -334,3 +335,44 @@ TEST_F(RendererFixture, PrepareFailsWhileAnotherThreadHoldsTheLock)
     holder.join();
     EXPECT_EQ(S_OK, audio->Prepare());
 }
+
+TEST_F(RendererFixture, TheWholeGraphRendersOnAThreadMarkedAudio)
+{
+    std::vector<short> in(kFrames * 2, 1000), out(kFrames * 2, 0);
+    int got = 0;
+    HRESULT hr = E_FAIL;
+    std::thread([&] {
+        mv::MarkCurrentThread(mv::ThreadRole::Audio);
+        hr = audio->RenderBuffer(out.data(), in.data(), kFrames, &got, kFrames, 0);
+    }).join();
+    ASSERT_EQ(S_OK, hr);
+    EXPECT_EQ(kFrames, got);
+    EXPECT_EQ(std::vector<short>(kFrames * 2, 1000), out);
+}
+
+#if MV_THREAD_CHECKS
+TEST_F(RendererFixture, RenderingOnTheUIThreadDiesAndPreparingOnTheAudioThreadDies)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::vector<short> out(kFrames * 2);
+    int got = 0;
+    EXPECT_DEATH(
+        {
+            mv::MarkCurrentThread(mv::ThreadRole::UI);
+            audio->RenderBuffer(out.data(), nullptr, kFrames, &got, kFrames, 0);
+        },
+        "RenderBuffer belongs to the audio thread but was called on the UI thread");
+    EXPECT_DEATH(
+        {
+            mv::MarkCurrentThread(mv::ThreadRole::UI);
+            audio->BeginBuffer(kFrames);
+        },
+        "BeginBuffer belongs to the audio thread");
+    EXPECT_DEATH(
+        {
+            mv::MarkCurrentThread(mv::ThreadRole::Audio);
+            audio->Prepare();
+        },
+        "Prepare belongs to the UI thread but was called on the audio thread");
+}
+#endif

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "devices/CAppConfig.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "platform/win/Guid.h"
 #include "tests/devices/AudioDeviceErrors.h"
 #include "tests/devices/FakeEngineOwner.h"
@@ -129,6 +131,37 @@ TEST_F(CDirectSoundTest, ThePlayedStreamIsTheRenderedStreamAfterTheStartingSilen
             ASSERT_EQ(mvtest::FakeEngineOwner::StreamByte(i - 2 * half), played[i]) << "byte " << i;
     }
 }
+
+TEST_F(CDirectSoundTest, TheEngineIsCalledOnTheAudioThreadWhileTheUIThreadDrivesTheDevice)
+{
+    const mv::ScopedThreadRole ui(mv::ThreadRole::UI);
+    CDirectSound device(&m_engine);
+    ASSERT_EQ(S_OK, device.Open());
+    ASSERT_EQ(S_OK, device.SetFormat(44100, 16, 1024));
+    PlayHalves(device, 3);
+    EXPECT_EQ(std::set<mv::ThreadRole>{mv::ThreadRole::Audio}, m_engine.Roles());
+}
+
+#if MV_THREAD_CHECKS
+TEST_F(CDirectSoundTest, DrivingTheDeviceFromTheAudioThreadDies)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CDirectSound device(&m_engine);
+    EXPECT_DEATH(
+        {
+            mv::MarkCurrentThread(mv::ThreadRole::Audio);
+            device.Open();
+        },
+        "Open belongs to the UI thread but was called on the audio thread");
+    ASSERT_EQ(S_OK, device.Open());
+    EXPECT_DEATH(
+        {
+            mv::MarkCurrentThread(mv::ThreadRole::Audio);
+            device.Close(0);
+        },
+        "Close belongs to the UI thread");
+}
+#endif
 
 TEST_F(CDirectSoundTest, BuffersHoldAtLeastTenMilliseconds)
 {

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
 #include "devices/CAppConfig.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "tests/devices/AudioDeviceErrors.h"
 #include "tests/devices/FakeEngineOwner.h"
 #include "tests/devices/KsTestFixture.h"
@@ -148,6 +150,20 @@ TEST_F(CWDMAudioTest, ThePlayedStreamIsTheRenderedStreamAfterTheStartingSilence)
     for (std::size_t i = 2 * bytes; i < played.size(); ++i)
         ASSERT_EQ(mvtest::FakeEngineOwner::StreamByte(i - 2 * bytes), played[i]) << "byte " << i;
     EXPECT_TRUE(mvtest::ErrorTexts(device).empty());
+}
+
+TEST_F(CWDMAudioTest, TheEngineIsCalledOnTheAudioThreadWhileTheUIThreadDrivesTheDevice)
+{
+    m_provider->filters = {RenderFilter("Speakers", {RenderPin({PcmAudioRange(2, 16, 16, 44100, 48000)}, 1024)})};
+    const mv::ScopedThreadRole ui(mv::ThreadRole::UI);
+    CWDMAudio device(&m_engine);
+    ASSERT_EQ(S_OK, device.Open());
+    ASSERT_EQ(S_OK, device.SetFormat(48000, 16, 512));
+    ASSERT_EQ(S_OK, device.Start());
+    ASSERT_TRUE(m_engine.WaitForCalls(4));
+    ASSERT_EQ(S_OK, device.Stop());
+    ASSERT_EQ(S_OK, device.Close(0));
+    EXPECT_EQ(std::set<mv::ThreadRole>{mv::ThreadRole::Audio}, m_engine.Roles());
 }
 
 TEST_F(CWDMAudioTest, WithoutDevicesOpenFailsAndTheBackEndCanBeDeleted)

@@ -1,8 +1,9 @@
 // The engine owner as a back-end sees it, for back-end tests: each call of
 // the per-buffer entry writes the next bytes of one known stream (the same
 // stream whatever the device format), so a test can compare what a device
-// played with what was rendered. It records the sizes asked for and the
-// threads that asked, and can hold a call until the test lets it go.
+// played with what was rendered. It records the sizes asked for, the
+// threads that asked and the roles they were marked with, and can hold a
+// call until the test lets it go.
 #pragma once
 
 #include <atomic>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "devices/IEngineOwner.h"
+#include "platform/sync/ThreadAffinity.h"
 
 namespace mvtest {
 
@@ -29,6 +31,7 @@ public:
             std::unique_lock lock(m_lock);
             m_sizes.push_back(outBytes);
             m_threads.insert(std::this_thread::get_id());
+            m_roles.insert(mv::CurrentThreadRole());
             m_inputs += in != nullptr;
             m_framesArgs.push_back(frames);
             if (m_holdNext) {
@@ -92,6 +95,12 @@ public:
         return m_threads.size();
     }
     int CallsWithInput() const { return m_inputs.load(); }
+    // The roles of the threads that called the per-buffer entry.
+    std::set<mv::ThreadRole> Roles()
+    {
+        std::lock_guard lock(m_lock);
+        return m_roles;
+    }
 
 private:
     std::mutex m_lock;
@@ -99,6 +108,7 @@ private:
     std::vector<UINT> m_sizes;
     std::vector<LONG> m_framesArgs;
     std::set<std::thread::id> m_threads;
+    std::set<mv::ThreadRole> m_roles;
     std::atomic<int> m_inputs{0};
     std::atomic<int> m_calls{0};
     std::atomic<std::uint64_t> m_rendered{0};

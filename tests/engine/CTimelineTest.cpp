@@ -10,6 +10,7 @@
 
 #include "engine/ITimelineOwner.h"
 #include "model/CHeapLockGuard.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "tests/model/ChunkBytes.h"
 #include "tests/model/PatternTestSupport.h"
 
@@ -473,6 +474,7 @@ TEST_F(CTimelineTest, RenderingWhileTheTimelineIsEditedSeesItWholeOrNotAtAll)
     std::atomic<int> failedEdits{0};
     std::promise<void> started;
     std::thread edits([&] {
+        mv::MarkCurrentThread(mv::ThreadRole::UI);
         started.set_value();
         while (!stop) {
             if (FAILED(timeline.AddPatternInstance(extra, FALSE, nullptr)) ||
@@ -481,6 +483,7 @@ TEST_F(CTimelineTest, RenderingWhileTheTimelineIsEditedSeesItWholeOrNotAtAll)
         }
     });
     started.get_future().wait();
+    const mv::ScopedThreadRole audio(mv::ThreadRole::Audio);
     std::vector<CMfxEvent> events;
     events.reserve(16);
     for (int span = 0; span < 20000; ++span) {
@@ -497,6 +500,28 @@ TEST_F(CTimelineTest, RenderingWhileTheTimelineIsEditedSeesItWholeOrNotAtAll)
     edits.join();
     EXPECT_EQ(0, failedEdits.load());
 }
+
+#if MV_THREAD_CHECKS
+TEST_F(CTimelineTest, ASpanRenderedOnTheUIThreadOrAnEditOnTheAudioThreadDies)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    PatternPtr p = AddPattern(1, 1920, {Note(0, 60)});
+    const CPatternInstance instance = Placed(p.get(), 0, 1920);
+    EXPECT_DEATH(
+        {
+            mv::MarkCurrentThread(mv::ThreadRole::UI);
+            RenderSpan(0, 1920);
+        },
+        "RenderSpan belongs to the audio thread but was called on the UI thread");
+    EXPECT_DEATH(
+        {
+            mv::MarkCurrentThread(mv::ThreadRole::Audio);
+            timeline.AddPatternInstance(instance, FALSE, nullptr);
+        },
+        "AddPatternInstance belongs to the UI thread but was called on the audio thread");
+    EXPECT_EQ(0, timeline.GetSize());
+}
+#endif
 
 // ---- persistence ----
 

@@ -8,6 +8,7 @@
 
 #include "model/CUndoRemovePtrStep.h"
 #include "platform/registry/Profile.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "tests/model/UndoTestSupport.h"
 #include "tests/support/TempProfile.h"
 
@@ -291,3 +292,18 @@ TEST_F(CUndoHistoryTest, AGoToPositionThatFailsWalksBackToWhereItStarted)
 }
 
 }  // namespace
+
+#if MV_THREAD_CHECKS
+TEST_F(CUndoHistoryTest, UndoingOnTheAudioThreadDies)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Commit("c1");
+    EXPECT_DEATH(
+        {
+            mv::MarkCurrentThread(mv::ThreadRole::Audio);
+            history.Undo(nullptr);
+        },
+        "Undo belongs to the UI thread but was called on the audio thread");
+    EXPECT_EQ(0, Position());
+}
+#endif

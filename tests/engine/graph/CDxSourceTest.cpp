@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "EngineGraphFixture.h"
 #include "engine/graph/DxSampleOps.h"
 #include "engine/graph/FloatAudioType.h"
 #include "platform/media/CMemAllocator.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "tests/platform/media/TestFilters.h"
 
 using mvtest::EngineGraphFixture;
@@ -142,3 +145,42 @@ TEST(DxSource, WithoutAnAllocatorAForeignInputCannotBeConnected)
     source->Release();
     sink->Release();
 }
+
+#if MV_THREAD_CHECKS
+TEST_F(SourceTest, PushingOrReceivingOnTheUIThreadAndConnectingOnTheAudioThreadDie)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::vector<float> block = Ramp(256);
+    EXPECT_DEATH(
+        {
+            mv::MarkCurrentThread(mv::ThreadRole::Audio);
+            ConnectAndRun();
+        },
+        "belongs to the UI thread but was called on the audio thread");
+    ConnectAndRun();
+    source->SetEnabled(TRUE);
+    EXPECT_DEATH(
+        {
+            mv::MarkCurrentThread(mv::ThreadRole::UI);
+            source->PushBuffer(0, block.data(), 256, TRUE);
+        },
+        "PushBuffer belongs to the audio thread but was called on the UI thread");
+    IMemInputPin* input = nullptr;
+    ASSERT_EQ(S_OK, CDxFilterGraph::FindInputPin(renderer, 0)->QueryInterface(IID_IMemInputPin,
+                                                                              reinterpret_cast<void**>(&input)));
+    EXPECT_DEATH(
+        {
+            mv::MarkCurrentThread(mv::ThreadRole::UI);
+            input->Receive(nullptr);
+        },
+        "Receive belongs to the audio thread but was called on the UI thread");
+    input->Release();
+    // The path itself, on a thread marked audio, delivers as ever.
+    HRESULT pushed = E_FAIL;
+    std::thread([&] {
+        mv::MarkCurrentThread(mv::ThreadRole::Audio);
+        pushed = source->PushBuffer(0, block.data(), 256, TRUE);
+    }).join();
+    EXPECT_EQ(S_OK, pushed);
+}
+#endif
