@@ -41,6 +41,7 @@ public:
     ULONG GetDataFlow() const { return m_dataFlow; }
     ULONG GetCommunication() const { return m_communication; }
     KSSTATE GetState() const { return m_state; }
+    // Audio thread: no allocation, no blocking (these two).
     ULONG GetPacketBytes() const { return m_packetBytes; }
     int GetPacketCount() const { return static_cast<int>(m_packets.size()); }
     BYTE* GetPacketBuffer(int index) const { return m_packets[index].buffer; }

@@ -3,8 +3,10 @@
 // and the master bus, and the master bus's buffer renderer. The song document
 // implements it; every getter may return null for something that is absent.
 //
-// The renderer calls these on the audio thread inside its lock: they must not
-// allocate or wait.
+// The renderer calls these on the audio thread inside its lock (RenderBuffer,
+// BeginSegment, BeginBuffer), and on the UI thread when it prepares and
+// restarts the matchers (Prepare, ResetRenderers). Audio thread: no
+// allocation, no blocking (every method).
 #pragma once
 
 class CDxSource;

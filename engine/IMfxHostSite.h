@@ -11,5 +11,6 @@ class ITransportDocument;
 
 struct IMfxHostSite : public IUnknown {
     // Null also ends the site's pulse registration with the timer service.
+    // UI thread.
     STDMETHOD(SetDocument)(ITransportDocument* document) = 0;
 };

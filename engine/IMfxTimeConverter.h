@@ -42,5 +42,7 @@ static_assert(offsetof(MFX_TIME, samples) == 8, "the value starts at byte 8");
 struct IMfxTimeConverter : public IUnknown {
     // Converts the record in place to the target format and sets its format
     // field; S_OK untouched when both formats are the same.
+    // Audio thread (the engine owner's per-buffer entry and plug-ins while
+    // they process) and UI thread: no allocation, no blocking.
     STDMETHOD(ConvertTime)(MFX_TIME* time, DWORD targetFormat) = 0;
 };

@@ -2,6 +2,9 @@
 // MIDI source, told the document, asked whether a take is running, and fed
 // by the per-buffer entry at every buffer and every loop wrap. Owned by the
 // engine owner.
+//
+// Threads: the two calls marked below on the audio thread, inside the
+// per-buffer entry; the others on the UI thread.
 #pragma once
 
 #include "platform/win/WinTypes.h"

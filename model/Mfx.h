@@ -2,6 +2,11 @@
 // event record that plug-ins read and write, the 8-byte data-queue record,
 // and the event queue, data queue and buffer factory interfaces. Plug-ins
 // and the host share this header; it depends on nothing but the COM basics.
+//
+// Threads: MIDI effects and soft synths read and fill the queues on the
+// audio thread, inside the span the engine renders, and the host fills and
+// drains them there too; each method below says what it may cost. The
+// queues take no lock: their owner serialises use.
 #pragma once
 
 #include "platform/com/Unknown.h"
@@ -93,27 +98,40 @@ static_assert(sizeof(MfxData) == 8, "the data record is 8 bytes");
 
 struct IMfxBufferFactory : IUnknown {
     // A new block of `size` bytes (zero-filled); *handle is 0 on failure.
+    // Allocates and takes the factory's short lock (this and Duplicate): the
+    // UI thread, or a plug-in that makes a new system-exclusive or text
+    // block, knowing the cost; not the host's audio-thread paths.
     STDMETHOD(Alloc)(DWORD size, HMFXBUFFER* handle) = 0;
     // A new block of `size` bytes holding the first min(size, source size)
     // bytes of the source.
     STDMETHOD(Duplicate)(HMFXBUFFER source, DWORD size, HMFXBUFFER* handle) = 0;
     // The block's data and size; E_INVALIDARG for a handle that is not a
-    // live block.
+    // live block. Any thread, the audio thread included: no allocation, no
+    // blocking.
     STDMETHOD(GetPointer)(HMFXBUFFER handle, void** data, DWORD* size) = 0;
 };
 
 struct IMfxEventQueue : IUnknown {
     // Inserts after every record whose time is at or below the new one's.
+    // Audio thread: no blocking; allocates only when the queue outgrows the
+    // capacity it was made with (the host sizes it so that playback does
+    // not). Also the UI thread, on queues of its own.
     STDMETHOD(Add)(const MfxEvent* event) = 0;
+    // Audio thread: no allocation, no blocking (these two).
     STDMETHOD(GetCount)(int* count) = 0;
     STDMETHOD(GetAt)(int index, MfxEvent* event) = 0;
 };
 
 struct IMfxEventQueue2 : IMfxEventQueue {
+    // The queue's factory, with a reference. Audio thread: no allocation, no
+    // blocking.
     STDMETHOD(GetBufferFactory)(IMfxBufferFactory** factory) = 0;
 };
 
+// A fixed-size queue: it never grows.
 struct IMfxDataQueue : IUnknown {
+    // Audio thread: no allocation, no blocking (all three). Also the thread
+    // that queues live input; the owner serialises the two.
     STDMETHOD(Add)(const MfxData* record) = 0;
     STDMETHOD(GetCount)(int* count) = 0;
     STDMETHOD(GetAt)(int index, MfxData* record) = 0;

@@ -8,6 +8,9 @@
 class IAudioProperties {
 public:
     virtual ~IAudioProperties() = default;
+    // Any thread, the audio thread included: no allocation, no blocking
+    // (these two). The rate changes only on the UI thread while the device
+    // is stopped.
     virtual int GetSampleRate() = 0;
     virtual LONGLONG GetSamplePosition() = 0;
 };

@@ -76,6 +76,8 @@ struct DSBPOSITIONNOTIFY {
 struct IDirectSoundBuffer : IUnknown {
     // Byte offsets into the ring: where the writer is, and where the
     // application may safely write (one segment ahead).
+    // Audio thread (the device thread) and UI thread: no allocation, no
+    // blocking (this, GetStatus, Lock and Unlock).
     STDMETHOD(GetCurrentPosition)(DWORD* playCursor, DWORD* writeCursor) = 0;
     STDMETHOD(GetStatus)(DWORD* status) = 0;
     // `bytes` at `offset`, split in two where the ring wraps (the second
@@ -84,6 +86,7 @@ struct IDirectSoundBuffer : IUnknown {
     STDMETHOD(Lock)(DWORD offset, DWORD bytes, void** part1, DWORD* bytes1, void** part2, DWORD* bytes2,
                     DWORD flags) = 0;
     // Only DSBPLAY_LOOPING buffers are played; from the current position.
+    // UI thread (this and Stop).
     STDMETHOD(Play)(DWORD reserved, DWORD priority, DWORD flags) = 0;
     // Stops the writer; the position stays where it was.
     STDMETHOD(Stop)() = 0;

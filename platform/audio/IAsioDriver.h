@@ -108,8 +108,13 @@ struct AsioTime {
 // bufferSwitch: buffer half `index` (0 or 1) is the host's to fill now;
 // directProcess is true when the call comes straight from the driver's
 // processing, as it always does here.
+// The driver's process thread is the host's audio thread.
 struct AsioCallbacks {
+    // Audio thread: no allocation, no blocking (this and bufferSwitchTimeInfo).
     void (*bufferSwitch)(std::int32_t index, AsioBool directProcess);
+    // The driver's threads (process or notification), also while the host
+    // is on its UI thread in a driver call: no allocation, no blocking (this
+    // and asioMessage).
     void (*sampleRateDidChange)(double rate);
     std::int32_t (*asioMessage)(std::int32_t selector, std::int32_t value, void* message, double* opt);
     AsioTime* (*bufferSwitchTimeInfo)(AsioTime* params, std::int32_t index, AsioBool directProcess);
@@ -138,6 +143,7 @@ struct IAsioDriver : IUnknown {
     STDMETHOD_(AsioError, DisposeBuffers)() = 0;
     STDMETHOD_(AsioError, ControlPanel)() = 0;
     // The host has filled the current half. kAsioOk when the driver makes
-    // use of it, kAsioNotPresent when it does not.
+    // use of it, kAsioNotPresent when it does not. Audio thread (from inside
+    // the buffer switch): no allocation, no blocking.
     STDMETHOD_(AsioError, OutputReady)() = 0;
 };

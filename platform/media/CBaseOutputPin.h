@@ -2,6 +2,11 @@
 // connected to. On connection it agrees an allocator with that pin
 // (DecideAllocator), sized by the derived pin (DecideBufferSize); it commits
 // the allocator when activated and decommits it when deactivated.
+//
+// Threads: connection, Active and Inactive on the UI thread; buffers are
+// taken and delivered on the audio thread; stream notifications (end of
+// stream, flush, new segment) go downstream on the UI thread while no block
+// is in flight.
 #pragma once
 
 #include "platform/media/CBasePin.h"

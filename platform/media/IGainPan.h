@@ -17,10 +17,13 @@ MV_DEFINE_GUID(IID_IGainPanTap, 0xC512BB4C, 0xF59F, 0x4D3C, 0x9F, 0x0D, 0x67, 0x
 
 struct IGainPanSend : IUnknown {
     // The send object of that index with a reference, or null (S_FALSE).
+    // UI thread (this and GetSendCount).
     STDMETHOD(GetSendObject)(LONG index, IUnknown** object) = 0;
     STDMETHOD(GetSendCount)(LONG* count) = 0;
     // The next block applies the parameters as they stand then, without
-    // gliding from the values of the last block played.
+    // gliding from the values of the last block played. Any thread, the
+    // audio thread included: no allocation, no blocking (it sets a flag the
+    // next block reads).
     STDMETHOD(OnTransportStart)() = 0;
 };
 

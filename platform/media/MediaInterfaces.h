@@ -2,6 +2,12 @@
 // clocks and the filter graph talk through. Slot order and interface
 // identifiers are the platform's, so plug-in filters built apart plug in.
 // Every interface is pure virtual with no destructor in the table.
+//
+// Threads: the graph is built, connected, run and stopped on the UI thread.
+// Blocks travel it on the audio thread, inside the push call of a source:
+// allocator GetBuffer and ReleaseBuffer, the media sample, and the input
+// pin's Receive. Plug-in filters keep to the same contract; each method
+// below says which thread calls it.
 #pragma once
 
 #include "platform/com/Persist.h"
@@ -36,13 +42,16 @@ struct IMediaSample;
 struct IMemAllocator;
 
 struct IReferenceClock : IUnknown {
+    // Any thread, the audio thread included: no allocation, no blocking.
     STDMETHOD(GetTime)(REFERENCE_TIME* time) = 0;
+    // UI thread (these three).
     STDMETHOD(AdviseTime)(REFERENCE_TIME baseTime, REFERENCE_TIME streamTime, HEVENT event, DWORD_PTR* cookie) = 0;
     STDMETHOD(AdvisePeriodic)(REFERENCE_TIME startTime, REFERENCE_TIME periodTime, HSEMAPHORE semaphore,
                               DWORD_PTR* cookie) = 0;
     STDMETHOD(Unadvise)(DWORD_PTR cookie) = 0;
 };
 
+// UI thread: state changes and the clock come from the filter graph.
 struct IMediaFilter : IPersist {
     STDMETHOD(Stop)() = 0;
     STDMETHOD(Pause)() = 0;
@@ -52,6 +61,7 @@ struct IMediaFilter : IPersist {
     STDMETHOD(GetSyncSource)(IReferenceClock** clock) = 0;
 };
 
+// UI thread.
 struct IBaseFilter : IMediaFilter {
     STDMETHOD(EnumPins)(IEnumPins** pins) = 0;
     STDMETHOD(FindPin)(LPCWSTR id, IPin** pin) = 0;
@@ -61,6 +71,7 @@ struct IBaseFilter : IMediaFilter {
 };
 
 struct IPin : IUnknown {
+    // UI thread (connection and queries, through EnumMediaTypes).
     STDMETHOD(Connect)(IPin* receivePin, const AM_MEDIA_TYPE* mt) = 0;
     STDMETHOD(ReceiveConnection)(IPin* connector, const AM_MEDIA_TYPE* mt) = 0;
     STDMETHOD(Disconnect)() = 0;
@@ -72,12 +83,15 @@ struct IPin : IUnknown {
     STDMETHOD(QueryAccept)(const AM_MEDIA_TYPE* mt) = 0;
     STDMETHOD(EnumMediaTypes)(IEnumMediaTypes** types) = 0;
     STDMETHOD(QueryInternalConnections)(IPin** pins, ULONG* count) = 0;
+    // Stream control, sent downstream on the thread that controls the
+    // stream: the UI thread while no block is in flight (these four).
     STDMETHOD(EndOfStream)() = 0;
     STDMETHOD(BeginFlush)() = 0;
     STDMETHOD(EndFlush)() = 0;
     STDMETHOD(NewSegment)(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) = 0;
 };
 
+// UI thread (the enumerators below and the graph's interfaces).
 struct IEnumPins : IUnknown {
     STDMETHOD(Next)(ULONG count, IPin** pins, ULONG* fetched) = 0;
     STDMETHOD(Skip)(ULONG count) = 0;
@@ -86,6 +100,7 @@ struct IEnumPins : IUnknown {
 };
 
 // Each type handed out is a new block the caller frees with DeleteMediaType.
+// UI thread: it allocates.
 struct IEnumMediaTypes : IUnknown {
     STDMETHOD(Next)(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) = 0;
     STDMETHOD(Skip)(ULONG count) = 0;
@@ -122,7 +137,7 @@ struct IGraphBuilder : IFilterGraph {
 };
 
 // The graph's run control. The automation (IDispatch) slots of the platform's
-// interface are left out: nothing here scripts the graph.
+// interface are left out: nothing here scripts the graph. UI thread.
 struct IMediaControl : IUnknown {
     STDMETHOD(Run)() = 0;
     STDMETHOD(Pause)() = 0;
@@ -131,6 +146,11 @@ struct IMediaControl : IUnknown {
     STDMETHOD(StopWhenReady)() = 0;
 };
 
+// Audio thread: no allocation, no blocking (every method but GetMediaType,
+// which copies the type into a new block the caller frees). SetMediaType
+// keeps the type in the sample's own room and refuses one that does not fit
+// rather than allocate. Also called on the UI thread while no block is in
+// flight.
 struct IMediaSample : IUnknown {
     STDMETHOD(GetPointer)(BYTE** buffer) = 0;
     STDMETHOD_(LONG, GetSize)() = 0;
@@ -151,32 +171,43 @@ struct IMediaSample : IUnknown {
 };
 
 struct IMemAllocator : IUnknown {
+    // UI thread, while no block is in flight (these four).
     STDMETHOD(SetProperties)(ALLOCATOR_PROPERTIES* request, ALLOCATOR_PROPERTIES* actual) = 0;
     STDMETHOD(GetProperties)(ALLOCATOR_PROPERTIES* props) = 0;
     STDMETHOD(Commit)() = 0;
     STDMETHOD(Decommit)() = 0;
+    // Audio thread: no allocation, no blocking (this and ReleaseBuffer, which
+    // a sample's last Release calls). GetBuffer never waits for a sample.
     STDMETHOD(GetBuffer)(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* end, DWORD flags) = 0;
     STDMETHOD(ReleaseBuffer)(IMediaSample* sample) = 0;
 };
 
 struct IMemAllocatorNotifyCallbackTemp : IUnknown {
+    // Audio thread (from ReleaseBuffer): no allocation, no blocking.
     STDMETHOD(NotifyRelease)() = 0;
 };
 
 struct IMemAllocatorCallbackTemp : IMemAllocator {
+    // UI thread.
     STDMETHOD(SetNotify)(IMemAllocatorNotifyCallbackTemp* notify) = 0;
+    // Any thread: no allocation, no blocking.
     STDMETHOD(GetFreeCount)(LONG* freeCount) = 0;
 };
 
 struct IMemInputPin : IUnknown {
+    // UI thread, during connection (these three).
     STDMETHOD(GetAllocator)(IMemAllocator** allocator) = 0;
     STDMETHOD(NotifyAllocator)(IMemAllocator* allocator, BOOL readOnly) = 0;
     STDMETHOD(GetAllocatorRequirements)(ALLOCATOR_PROPERTIES* props) = 0;
+    // Audio thread: no allocation, no blocking (this and ReceiveMultiple).
+    // The block is processed and passed on within the call.
     STDMETHOD(Receive)(IMediaSample* sample) = 0;
     STDMETHOD(ReceiveMultiple)(IMediaSample** samples, LONG count, LONG* processed) = 0;
+    // Any thread: no allocation, no blocking.
     STDMETHOD(ReceiveCanBlock)() = 0;
 };
 
+// UI thread.
 struct IQualityControl : IUnknown {
     STDMETHOD(Notify)(IBaseFilter* self, Quality q) = 0;
     STDMETHOD(SetSink)(IQualityControl* sink) = 0;

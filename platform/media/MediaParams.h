@@ -60,6 +60,8 @@ struct MP_ENVELOPE_SEGMENT {
 };
 static_assert(sizeof(MP_ENVELOPE_SEGMENT) == 32);
 
+// UI thread: the descriptions are read when a parameter is shown or bound
+// (GetParamText allocates).
 struct IMediaParamInfo : IUnknown {
     STDMETHOD(GetParamCount)(DWORD* count) = 0;
     STDMETHOD(GetParamInfo)(DWORD index, MP_PARAMINFO* info) = 0;
@@ -72,9 +74,16 @@ struct IMediaParamInfo : IUnknown {
 };
 
 struct IMediaParams : IUnknown {
+    // Any thread, the audio thread included (a control moved on the UI
+    // thread, automation played on the audio thread): no allocation, no
+    // blocking (these two).
     STDMETHOD(GetParam)(DWORD index, MP_DATA* value) = 0;
     STDMETHOD(SetParam)(DWORD index, MP_DATA value) = 0;
+    // Audio thread (automation playback, between blocks): no allocation, no
+    // blocking (these two). A filter whose lock is busy refuses rather than
+    // wait. Also called on the UI thread while the transport is stopped.
     STDMETHOD(AddEnvelope)(DWORD index, DWORD count, MP_ENVELOPE_SEGMENT* segments) = 0;
     STDMETHOD(FlushEnvelope)(DWORD index, REFERENCE_TIME start, REFERENCE_TIME end) = 0;
+    // UI thread, when the filter is bound.
     STDMETHOD(SetTimeFormat)(GUID format, MP_TIMEDATA data) = 0;
 };
