@@ -4,6 +4,8 @@
 // its allocator through the mixer.
 //
 // The pin's lock is the mixer's filter lock.
+// Threads: connection, type and allocator calls on the UI thread; blocks
+// leave through Deliver on the audio thread.
 #pragma once
 
 #include "platform/media/CBaseOutputPin.h"

@@ -4,7 +4,8 @@
 // that is the engine's CDxAllocator (else its own, made through the graph),
 // commits only while connected, and ignores quality messages.
 //
-// Its lock is its filter's lock. Deliveries run on the pushing thread.
+// Its lock is its filter's lock. Deliveries run on the pushing thread (the
+// audio thread); everything declared here on the UI thread.
 #pragma once
 
 #include "platform/media/CBaseOutputPin.h"

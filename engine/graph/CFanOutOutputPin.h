@@ -2,6 +2,9 @@
 // its type rule; the allocator is sized for one graph block with the
 // alignment of 16 and the prefix of the input's allocator; the types offered
 // for enumeration are those of the pin feeding the filter's input.
+//
+// Threads: connection, type and allocator calls on the UI thread; blocks
+// leave through Deliver on the audio thread.
 #pragma once
 
 #include "engine/graph/CDxOutputPin.h"

@@ -3,6 +3,9 @@
 // and passes its input (the source's silent block) to every output as the
 // tee does (see CFanOutFilter). The first connection decides the type of
 // every pin: after it, only an identical type is accepted.
+//
+// Threads: creation and type checks on the UI thread; blocks pass on the
+// audio thread (CFanOutFilter).
 #pragma once
 
 #include "engine/graph/CFanOutFilter.h"

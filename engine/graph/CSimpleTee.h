@@ -3,6 +3,9 @@
 // 0 passes the received sample itself on; every further connected output
 // gets its own copy (see CFanOutFilter). Its pins take 16-bit PCM (plain or
 // extensible) and 32-bit float audio of one or two channels.
+//
+// Threads: creation and type checks on the UI thread; blocks pass on the
+// audio thread (CFanOutFilter).
 #pragma once
 
 #include "engine/graph/CFanOutFilter.h"

@@ -1,6 +1,9 @@
 // The output pin "Out" of a CFloatAudioFilter. It offers float stereo and
 // then mono at the input's rate, and sizes its buffers for the largest block
 // the filter may make from one input buffer.
+//
+// Threads: connection, type and allocator calls on the UI thread; blocks
+// leave through Deliver on the audio thread.
 #pragma once
 
 #include "platform/media/CBaseOutputPin.h"
@@ -17,6 +20,7 @@ public:
     HRESULT BreakConnect() override;
     HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* props) override;
 
+    // Audio thread: no allocation, no blocking.
     const WAVEFORMATEX& Format() const { return m_format; }
 
 private:
