@@ -7,8 +7,9 @@
 //
 // RenderBuffer, BeginSegment and BeginBuffer run on the audio thread inside
 // the engine owner's try-locks (transport, processing, then this renderer's
-// lock); Prepare and the setters on the UI thread. The sample position may be
-// read from any thread.
+// lock); Prepare, ResetRenderers and the setters on the UI thread, but for
+// SetSamplePosition, which both call. The sample position may be read from
+// any thread.
 #pragma once
 
 #include <atomic>
@@ -37,7 +38,9 @@ public:
     HRESULT SetBitDepth(unsigned short bits);
     // 0 packed, 1 and 3 low-aligned in 32 bits, 2 and 4 high-aligned; stored as given.
     HRESULT Set24BitMode(unsigned short mode);
-    // Also marks the next block as a discontinuity.
+    // Also marks the next block as a discontinuity. Audio thread (the
+    // per-buffer entry, when playback wraps or re-seeks) and UI thread (a
+    // locate while stopped): no allocation, no blocking.
     HRESULT SetSamplePosition(LONGLONG position);
 
     // Before streaming starts: E_FAIL when the renderer lock is busy.
