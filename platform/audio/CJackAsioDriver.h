@@ -97,13 +97,16 @@ private:
 
     CJackAsioDriver() = default;
 
-    // JACK's callbacks, on its threads.
-    // Audio thread: no allocation, no blocking (these and the three below).
+    // JACK's process thread, the engine's audio thread while the driver runs.
+    // Audio thread: no allocation, no blocking.
     static int OnProcess(std::uint32_t frames, void* self);
-    static int OnBufferSize(std::uint32_t frames, void* self);
-    static void OnShutdown(void* self);
     void SwitchBuffers(std::uint32_t frames);
     void WriteSilence(std::uint32_t frames);
+    // JACK's notification thread: a new period size or the server going away.
+    // They only ask the host for a reset; they never touch the buffers.
+    static int OnBufferSize(std::uint32_t frames, void* self);
+    static void OnShutdown(void* self);
+    // Any of JACK's threads: passes the request on without blocking.
     void RequestReset();
     void ConnectPhysicalPorts();
     void UnregisterChannels();
