@@ -902,6 +902,56 @@ HRESULT CTransport::CountInEndSamples(LONGLONG* samples)
     return TicksToSamples(endTick, samples);
 }
 
+HRESULT CTransport::EndCountIn(LONGLONG* samplePos)
+{
+    // Playback starts from the play position, the data renderer with it.
+    m_renderPosition = m_playPosition.load();
+    HRESULT hr = TicksToSamples(m_renderPosition, samplePos);
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(hr = m_dataRenderer->Stop(m_renderPosition)) || FAILED(hr = m_dataRenderer->Start(m_renderPosition)))
+        return hr;
+    m_countInActive = 0;
+    return S_OK;
+}
+
+HRESULT CTransport::WrapLoop(ITransportDocument* doc, bool fixedTempo, LONGLONG* loopStart, LONGLONG* loopEnd)
+{
+    HRESULT hr = doc->OnBufferTempoHook(GetLoopStart(false), GetLoopEnd(false));
+    if (FAILED(hr) || FAILED(hr = GetLoopTimes(loopStart, loopEnd)))
+        return hr;
+    m_renderPosition = GetLoopStart(false);
+    if (fixedTempo &&
+        (FAILED(hr = m_dataRenderer->Stop(m_renderPosition)) || FAILED(hr = m_dataRenderer->Start(m_renderPosition))))
+        return hr;
+    return S_OK;
+}
+
+HRESULT CTransport::DriveSongSpan(ITransportDocument* doc, LONG startTick, bool playing, bool wrapped,
+                                  bool fixedTempo, bool endsAtLoopEnd)
+{
+    HRESULT hr = S_OK;
+    if (wrapped) {
+        if (FAILED(hr = doc->ResetInstanceCursors(ITransportDocument::kAllPatterns)))
+            return hr;
+        if (!fixedTempo && FAILED(hr = m_recorder->CommitTouches(GetLoopStart(false), GetLoopEnd(false))))
+            return hr;
+    }
+    if (FAILED(hr = m_dataRenderer->BeginSpan(startTick)))
+        return hr;
+    if (!playing || m_countInActive)
+        return S_OK;
+    LONG endTick = m_renderPosition;
+    if (IsLoopOn(false) && endTick >= GetLoopEnd(true))
+        endTick = GetLoopEnd(true);
+    if (FAILED(hr = m_recorder->WrapAtPatternEnd(startTick)) || FAILED(hr = m_dataRenderer->Render(startTick, endTick)))
+        return hr;
+    m_playPosition = m_renderPosition.load();
+    if (endsAtLoopEnd && FAILED(hr = m_dataRenderer->Loop(GetLoopStart(false), GetLoopEnd(false))))
+        return hr;
+    return S_OK;
+}
+
 HRESULT CTransport::RenderSegments(BYTE* out, BYTE* in, UINT outBytes, LONG frames)
 {
     BYTE* const outStart = out;
@@ -949,30 +999,19 @@ HRESULT CTransport::RenderSegments(BYTE* out, BYTE* in, UINT outBytes, LONG fram
         planner.SetTransport(playing, m_countInActive != 0);
 
         if (planner.MoveAt(samplePos) == CSegmentPlanner::Move::CountInEnds) {
-            // The count-in ends here: playback starts from the play position.
-            m_renderPosition = m_playPosition.load();
-            if (FAILED(hr = TicksToSamples(m_renderPosition, &samplePos)))
+            if (FAILED(hr = EndCountIn(&samplePos)))
                 return fail(hr);
             wrapped = true;
-            if (FAILED(hr = m_dataRenderer->Stop(m_renderPosition)) ||
-                FAILED(hr = m_dataRenderer->Start(m_renderPosition)))
-                return fail(hr);
             fixedTempo = true;
-            m_countInActive = 0;
             planner.EndCountIn();
         }
         if (planner.MoveAt(samplePos) == CSegmentPlanner::Move::LoopWraps) {
-            if (FAILED(hr = doc->OnBufferTempoHook(GetLoopStart(false), GetLoopEnd(false))) ||
-                FAILED(hr = GetLoopTimes(&loopStart, &loopEnd)))
+            if (FAILED(hr = WrapLoop(doc, fixedTempo, &loopStart, &loopEnd)))
                 return fail(hr);
             // The hook may have moved the tempo, and the loop's samples with it.
             planner.SetLoop(loopStart, loopEnd);
             samplePos = loopStart;
-            m_renderPosition = GetLoopStart(false);
             wrapped = loopWrap = true;
-            if (fixedTempo && (FAILED(hr = m_dataRenderer->Stop(m_renderPosition)) ||
-                               FAILED(hr = m_dataRenderer->Start(m_renderPosition))))
-                return fail(hr);
         }
         const CSegmentPlanner::Segment segment = planner.SegmentFrom(samplePos, remaining);
         const int seg = segment.frames;
@@ -983,29 +1022,8 @@ HRESULT CTransport::RenderSegments(BYTE* out, BYTE* in, UINT outBytes, LONG fram
         if (FAILED(hr = SamplesToTicks(samplePos + seg, &segmentEndTick)))
             return fail(hr);
         m_renderPosition = segmentEndTick + 1;
-
-        if (wrapped) {
-            if (FAILED(hr = doc->ResetInstanceCursors(ITransportDocument::kAllPatterns)))
-                return fail(hr);
-            if (!fixedTempo && FAILED(hr = m_recorder->CommitTouches(GetLoopStart(false), GetLoopEnd(false))))
-                return fail(hr);
-        }
-        if (FAILED(hr = m_dataRenderer->BeginSpan(startTick)))
+        if (FAILED(hr = DriveSongSpan(doc, startTick, playing, wrapped, fixedTempo, segment.endsAtLoopEnd)))
             return fail(hr);
-        if (playing) {
-            LONG endTick = m_renderPosition;
-            if (IsLoopOn(false) && endTick >= GetLoopEnd(true))
-                endTick = GetLoopEnd(true);
-            if (!m_countInActive) {
-                if (FAILED(hr = m_recorder->WrapAtPatternEnd(startTick)) ||
-                    FAILED(hr = m_dataRenderer->Render(startTick, endTick)))
-                    return fail(hr);
-                m_playPosition = m_renderPosition.load();
-                if (segment.endsAtLoopEnd &&
-                    FAILED(hr = m_dataRenderer->Loop(GetLoopStart(false), GetLoopEnd(false))))
-                    return fail(hr);
-            }
-        }
         if (wrapped) {
             if (FAILED(hr = m_audioRenderer->SetSamplePosition(samplePos)))
                 return fail(hr);

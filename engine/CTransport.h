@@ -253,13 +253,25 @@ private:
     HRESULT RestartAfterLoopChange(BOOL restart, bool requireLoopOn);
     HRESULT SendLoopToHost(LONG start, LONG end, BOOL on);
     bool HostCallActive() const;
-    // Audio thread: no allocation, no blocking (these three; the load guard's
+    // Audio thread: no allocation, no blocking (these six; the load guard's
     // sleep in RenderSegments is the one wait the design asks for, as
     // ProcessBuffer says).
     bool FixedTempoAfterLoopStart();
     // Where the running count-in ends: its beats of the meter at tick 0 from
     // the play position, in samples.
     HRESULT CountInEndSamples(LONGLONG* samples);
+    // The count-in is over: the song and the data renderer start from the
+    // play position, whose sample time goes to `samplePos`.
+    HRESULT EndCountIn(LONGLONG* samplePos);
+    // The loop wraps: the live tempo is re-applied, the loop re-read in
+    // samples, the render position goes to the loop start (and the data
+    // renderer restarts there under a fixed tempo).
+    HRESULT WrapLoop(ITransportDocument* doc, bool fixedTempo, LONGLONG* loopStart, LONGLONG* loopEnd);
+    // What the song's partners hear of one segment: the cursors and the
+    // recorder after a jump, the live-input span, and while playing past the
+    // count-in the rendered ticks (and the loop, when the segment ends there).
+    HRESULT DriveSongSpan(ITransportDocument* doc, LONG startTick, bool playing, bool wrapped, bool fixedTempo,
+                          bool endsAtLoopEnd);
     HRESULT RenderSegments(BYTE* out, BYTE* in, UINT outBytes, LONG frames);
     HRESULT PersistTransportState(CKelPersistArchive* archive);
     HRESULT PersistMetronome(CKelPersistArchive* archive);
