@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <thread>
 
 #include "platform/media/MediaInterfaces.h"
 #include "platform/sync/Interlocked.h"
@@ -864,19 +863,3 @@ TEST_F(TransportThreadsDeathTest, EntryPointsAbortOnTheWrongThread)
     }
 }
 #endif
-
-TEST_F(RewireTransport, TheWorkerMayMoveTheTransportForTheHost)
-{
-    Start(TRUE);
-    // The ReWire worker is the audio thread; with the counter raised it
-    // plays, locates and stops on the host's behalf.
-    std::thread worker([&] {
-        mv::MarkCurrentThread(mv::ThreadRole::Audio);
-        EXPECT_EQ(S_OK, AsHost([&] { return transport->Play(); }));
-        EXPECT_EQ(S_OK, AsHost([&] { return transport->Locate(960); }));
-        EXPECT_EQ(S_OK, AsHost([&] { return transport->Stop(); }));
-    });
-    worker.join();
-    EXPECT_FALSE(transport->IsPlaying());
-    EXPECT_EQ(960, transport->GetPlayPosition());
-}
