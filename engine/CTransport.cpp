@@ -1,7 +1,6 @@
 #include "engine/CTransport.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 
 #include "devices/CAppConfig.h"
@@ -10,6 +9,8 @@
 #include "devices/IAudioDevice.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/CEngineFactory.h"
+#include "engine/CSegmentPlanner.h"
+#include "engine/CTransportChunks.h"
 #include "engine/CTimer.h"
 #include "engine/IClipPoolLimits.h"
 #include "engine/IDataRenderer.h"
@@ -28,7 +29,7 @@
 #include "model/CHeapLockGuard.h"
 #include "model/CKelPersistArchive.h"
 #include "model/CTempoMap.h"
-#include "platform/res/MessageBox.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "platform/sync/Time.h"
 #include "resources/MorvaneStrings.h"
 #include "uikit/core/ResString.h"
@@ -40,24 +41,7 @@ constexpr LONG kClipBeatLimit = 256;
 constexpr double kClipSecondsLimit = 60.0;
 constexpr float kLoadGuardThreshold = 1.01f;
 constexpr LONG kTicksPerWholeNote = 3840;
-constexpr LONGLONG kNoLoopStart = LLONG_MIN;
-constexpr LONGLONG kNoLimit = LLONG_MAX;
 constexpr CHeapLockGuard::TryOnly kTry{};
-
-// The formats tried, in order, when the port refuses the configured one.
-struct FallbackFormat {
-    int rate;
-    unsigned short bits;
-    unsigned short mode24;
-};
-
-constexpr FallbackFormat kFallbackFormats[] = {
-    {44100, 16, 0}, {44100, 24, 0}, {44100, 24, 1}, {44100, 24, 2}, {44100, 32, 3}, {44100, 32, 4},
-    {48000, 16, 0}, {48000, 24, 0}, {48000, 24, 1}, {48000, 24, 2}, {48000, 32, 3}, {48000, 32, 4},
-    {88200, 16, 0}, {88200, 24, 0}, {88200, 24, 1}, {88200, 24, 2}, {88200, 32, 3}, {88200, 32, 4},
-    {96000, 16, 0}, {96000, 24, 0}, {96000, 24, 1}, {96000, 24, 2}, {96000, 32, 3}, {96000, 32, 4},
-};
-static_assert(std::size(kFallbackFormats) == 24);
 
 // Every part of the engine a program without a factory of its own uses.
 CEngineFactory g_engineFactory;
@@ -84,13 +68,6 @@ void Silence(void* p, std::size_t bytes)
 {
     if (p && bytes > 0)
         std::memset(p, 0, bytes);
-}
-
-// a + b > limit without overflow, for the loop and count-in bounds that
-// stand at the ends of the 64-bit range when unused.
-bool Exceeds(LONGLONG a, LONGLONG b, LONGLONG limit)
-{
-    return static_cast<__int128>(a) + b > limit;
 }
 
 // One conversion through the MIDI-effect host site's converter.
@@ -144,6 +121,7 @@ void CTransport::ShowProgress(UINT textId)
 
 HRESULT CTransport::Init(BOOL rewireDeviceMode)
 {
+    MV_ASSERT_UI_THREAD();
     // A second start over a built engine would lose the parts it holds.
     if (m_timer)
         return E_UNEXPECTED;
@@ -152,15 +130,14 @@ HRESULT CTransport::Init(BOOL rewireDeviceMode)
     if (FAILED(hr))
         return hr;
     if (m_rewireDeviceMode) {
-        m_rewire = m_factory->CreateRewireDevice(this);
-        if (!m_rewire)
+        IRewireDevice* rewire = m_factory->CreateRewireDevice(this);
+        if (!rewire)
             return E_OUTOFMEMORY;
-        m_backEnds[kSlotRewire] = m_rewire;
-        m_currentDevice = m_rewire;
+        m_devices.AdoptRewire(rewire);
         ShowProgress(IDS_INIT_REWIRE);
-        if (FAILED(hr = OpenBackEnd(m_rewire)))
+        if (FAILED(hr = m_devices.Open(rewire)))
             return hr;
-    } else if (FAILED(hr = ProbeBackEnds())) {
+    } else if (FAILED(hr = m_devices.Probe(m_factory, this, m_shell))) {
         return hr;
     }
     m_initialized = TRUE;
@@ -244,60 +221,12 @@ HRESULT CTransport::BuildEngine()
     return S_OK;
 }
 
-HRESULT CTransport::ProbeBackEnds()
-{
-    m_backEnds[kSlotDirectSound] = m_factory->CreateDirectSound(this);
-    m_backEnds[kSlotWDM] = m_factory->CreateWDMAudio(this);
-    m_backEnds[kSlotAsio] = m_factory->CreateAsioDevice(this);
-    if (!m_backEnds[kSlotDirectSound] || !m_backEnds[kSlotWDM] || !m_backEnds[kSlotAsio])
-        return E_OUTOFMEMORY;
-
-    struct Probe {
-        BackEndSlot slot;
-        UINT progress;
-        bool reportOpenFailure;
-    };
-    const Probe probes[] = {{kSlotDirectSound, IDS_INIT_DIRECTSOUND, true},
-                            {kSlotWDM, IDS_INIT_WDM_AUDIO, false},
-                            {kSlotAsio, IDS_INIT_ASIO, false}};
-    for (const Probe& p : probes) {
-        ShowProgress(p.progress);
-        IAudioDevice* device = m_backEnds[p.slot];
-        if (FAILED(OpenBackEnd(device))) {
-            if (p.reportOpenFailure)
-                ReportAudioDeviceErrors(device);
-            DeleteBackEnd(p.slot);
-            continue;
-        }
-        if (FAILED(CloseBackEnd(device, TRUE)))
-            ReportAudioDeviceErrors(device);
-    }
-    // A back-end the probe removed must not stay current: take the one a
-    // reset would take, or none.
-    m_currentDevice = ChooseBackEnd(false);
-    if (!m_backEnds[kSlotDirectSound] && !m_backEnds[kSlotWDM] && !m_backEnds[kSlotAsio])
-        return E_UNEXPECTED;
-    return S_OK;
-}
-
-void CTransport::DeleteBackEnd(BackEndSlot slot)
-{
-    if (m_currentDevice == m_backEnds[slot])
-        m_currentDevice = nullptr;
-    if (slot == kSlotRewire)
-        m_rewire = nullptr;
-    DeleteAndClear(m_backEnds[slot]);
-    m_backEndOpen[slot] = false;
-}
-
 HRESULT CTransport::Shutdown()
 {
+    MV_ASSERT_UI_THREAD();
     HRESULT first = S_OK;
-    DeleteBackEnd(kSlotDirectSound);
-    DeleteBackEnd(kSlotWDM);
-    DeleteBackEnd(kSlotAsio);
-    DeleteBackEnd(kSlotRewire);
-    m_deviceRunning = FALSE;
+    // The back-ends first: their threads call back into the parts below.
+    m_devices.DeleteAll();
 
     ReleaseAndClear(m_timeConverter);
     ReleaseAndClear(m_meterMap);
@@ -329,6 +258,7 @@ HRESULT CTransport::Shutdown()
 
 HRESULT CTransport::SetDocument(ITransportDocument* document)
 {
+    MV_ASSERT_UI_THREAD();
     ITransportDocument* const previous = m_document;
     if (previous && !document) {
         HRESULT hr = CloseAudioDevice();
@@ -358,7 +288,7 @@ HRESULT CTransport::SetDocument(ITransportDocument* document)
         m_resetRequested = 1;
         {
             CHeapLockGuard processing(m_processingLock);
-            SetLoopFields(0, kDefaultLoopEnd, FALSE);
+            m_loop.Set(0, kDefaultLoopEnd, FALSE);
             NotifyLoopChanged();
         }
         SetMetronomeOn(FALSE);
@@ -368,31 +298,18 @@ HRESULT CTransport::SetDocument(ITransportDocument* document)
 
 HRESULT CTransport::SetOwnerWindow(HWND window)
 {
+    MV_ASSERT_UI_THREAD();
     if (!window)
         return E_INVALIDARG;
     if (!m_initialized)
         return E_UNEXPECTED;
-    for (BackEndSlot slot : {kSlotDirectSound, kSlotAsio})
-        if (m_backEnds[slot])
-            m_backEnds[slot]->SetWindow(window);
+    m_devices.SetWindow(window);
     return S_OK;
 }
 
 // ---------------------------------------------------------------- getters
 
-IAudioDevice* CTransport::GetBackEnd(int driverType) const
-{
-    switch (driverType) {
-    case kDriverWDM:
-        return m_backEnds[kSlotWDM];
-    case kDriverDirectSound:
-        return m_backEnds[kSlotDirectSound];
-    case kDriverAsio:
-        return m_backEnds[kSlotAsio];
-    default:
-        return nullptr;
-    }
-}
+IAudioDevice* CTransport::GetBackEnd(int driverType) const { return m_devices.GetBackEnd(driverType); }
 
 HRESULT CTransport::GetReferenceClock(IReferenceClock** clock)
 {
@@ -414,9 +331,10 @@ HRESULT CTransport::GetDocument(ITransportDocument** document)
 
 int CTransport::GetSampleRate()
 {
-    if (m_rewireDeviceMode && m_rewire)
-        return m_rewire->GetSampleRate();
-    return m_sampleRate;
+    IRewireDevice* rewire = m_devices.GetRewire();
+    if (m_rewireDeviceMode && rewire)
+        return rewire->GetSampleRate();
+    return m_devices.GetSampleRate();
 }
 
 LONG CTransport::GetNowTicks(BOOL live)
@@ -473,6 +391,8 @@ HRESULT CTransport::SetPosition(LONG tick)
 
 HRESULT CTransport::ResyncEngine()
 {
+    if (!HostCallActive())
+        MV_ASSERT_UI_THREAD();
     CHeapLockGuard transport(m_transportLock);
     CHeapLockGuard processing(m_processingLock);
     if (!m_audioRenderer || !m_dataRenderer || !m_filterGraph)
@@ -503,6 +423,9 @@ HRESULT CTransport::ResyncEngine()
 
 HRESULT CTransport::Play()
 {
+    // The ReWire worker calls in for the host with the counter raised.
+    if (!HostCallActive())
+        MV_ASSERT_UI_THREAD();
     // The transport lock first, as everywhere: Play re-seeks the engine,
     // which takes it, and must not wait for it holding the processing lock.
     CHeapLockGuard transport(m_transportLock);
@@ -511,9 +434,10 @@ HRESULT CTransport::Play()
     if (IsLoopOn(false) && m_playPosition >= GetLoopEnd(false) && FAILED(hr = Locate(GetLoopStart(false))))
         return hr;
     if (m_rewireDeviceMode) {
-        if (!m_rewire)
+        IRewireDevice* rewire = m_devices.GetRewire();
+        if (!rewire)
             return E_UNEXPECTED;
-        if (FAILED(hr = m_rewire->SendHostPlay()))
+        if (FAILED(hr = rewire->SendHostPlay()))
             return hr;
         // The host plays and calls back with the counter raised.
         if (!HostCallActive())
@@ -521,7 +445,7 @@ HRESULT CTransport::Play()
     } else if (ITransportDocument* doc = m_document) {
         doc->CommitLiveTempo(TRUE);
     }
-    if (!m_currentDevice || !m_filterGraph)
+    if (!m_devices.GetCurrent() || !m_filterGraph)
         return E_FAIL;
     if (m_playMode == 0 && m_recordMode == 0)
         m_playMode = 1;
@@ -536,13 +460,16 @@ HRESULT CTransport::Play()
 
 HRESULT CTransport::Stop()
 {
+    if (!HostCallActive())
+        MV_ASSERT_UI_THREAD();
     {
         CHeapLockGuard processing(m_processingLock);
         HRESULT hr = S_OK;
         if (m_rewireDeviceMode) {
-            if (!m_rewire)
+            IRewireDevice* rewire = m_devices.GetRewire();
+            if (!rewire)
                 return E_UNEXPECTED;
-            if (FAILED(hr = m_rewire->SendHostStop()))
+            if (FAILED(hr = rewire->SendHostStop()))
                 return hr;
         }
         if (!m_rewireDeviceMode || HostCallActive()) {
@@ -567,8 +494,11 @@ HRESULT CTransport::Stop()
 
 HRESULT CTransport::Locate(LONG tick)
 {
+    if (!HostCallActive())
+        MV_ASSERT_UI_THREAD();
+    IRewireDevice* const rewire = m_devices.GetRewire();
     if (m_rewireDeviceMode && !HostCallActive())
-        return m_rewire ? m_rewire->SendHostReposition(tick) : E_UNEXPECTED;
+        return rewire ? rewire->SendHostReposition(tick) : E_UNEXPECTED;
     if (!m_rewireDeviceMode && m_recorder && m_recorder->IsRecording())
         return E_UNEXPECTED;
     const DWORD recordMode = m_recordMode;
@@ -590,8 +520,8 @@ HRESULT CTransport::Locate(LONG tick)
             return hr;
     }
     m_countInActive = 0;
-    if (m_rewireDeviceMode && m_rewire)
-        m_rewire->SendHostReposition(tick);
+    if (m_rewireDeviceMode && rewire)
+        rewire->SendHostReposition(tick);
     return S_OK;
 }
 
@@ -624,6 +554,7 @@ HRESULT CTransport::SetPlayMode(LONG flag)
 
 HRESULT CTransport::ToggleRecord()
 {
+    MV_ASSERT_UI_THREAD();
     if (m_playing) {
         if (m_playMode == 0 && m_recordMode == 1)
             return Stop();
@@ -647,46 +578,20 @@ HRESULT CTransport::ToggleRecord()
 
 // ---------------------------------------------------------------- loop
 
-bool CTransport::IsLoopOn(bool usePending)
-{
-    if (usePending && m_loopChangePending != 0)
-        return m_pendingLoopOn != 0;
-    return m_loopOn != 0;
-}
+bool CTransport::IsLoopOn(bool usePending) { return m_loop.IsOn(usePending); }
 
-LONG CTransport::GetLoopStart(bool usePending)
-{
-    if (usePending && m_loopChangePending != 0)
-        return m_pendingLoopStart;
-    return m_loopStart;
-}
+LONG CTransport::GetLoopStart(bool usePending) { return m_loop.GetStart(usePending); }
 
-LONG CTransport::GetLoopEnd(bool usePending)
-{
-    if (usePending && m_loopChangePending != 0)
-        return m_pendingLoopEnd;
-    const LONG start = m_loopStart;
-    const LONG end = m_loopEnd;
-    // A loop is never shorter than a quarter note.
-    if (static_cast<LONGLONG>(end) - kMinLoopTicks < start)
-        return static_cast<LONG>(std::min<LONGLONG>(static_cast<LONGLONG>(start) + kMinLoopTicks, LONG_MAX));
-    return end;
-}
-
-void CTransport::SetLoopFields(LONG start, LONG end, BOOL on)
-{
-    m_loopStart = start;
-    m_loopEnd = end;
-    m_loopOn = on ? 1 : 0;
-}
+LONG CTransport::GetLoopEnd(bool usePending) { return m_loop.GetEnd(usePending); }
 
 HRESULT CTransport::SendLoopToHost(LONG start, LONG end, BOOL on)
 {
     if (!m_rewireDeviceMode)
         return S_OK;
-    if (!m_rewire)
+    IRewireDevice* rewire = m_devices.GetRewire();
+    if (!rewire)
         return E_UNEXPECTED;
-    HRESULT hr = m_rewire->SendHostLoop(start, end, on);
+    HRESULT hr = rewire->SendHostLoop(start, end, on);
     return FAILED(hr) ? hr : S_OK;
 }
 
@@ -701,12 +606,13 @@ HRESULT CTransport::RestartAfterLoopChange(BOOL restart, bool requireLoopOn)
 
 HRESULT CTransport::SetLoopStart(LONG tick, BOOL restart)
 {
-    HRESULT hr = SendLoopToHost(tick, m_loopEnd, m_loopOn);
+    MV_ASSERT_UI_THREAD();
+    HRESULT hr = SendLoopToHost(tick, m_loop.GetStoredEnd(), m_loop.GetStoredOn());
     if (FAILED(hr))
         return hr;
     {
         CHeapLockGuard processing(m_processingLock);
-        m_loopStart = tick;
+        m_loop.SetStart(tick);
         NotifyLoopChanged();
     }
     return RestartAfterLoopChange(restart, true);
@@ -714,12 +620,13 @@ HRESULT CTransport::SetLoopStart(LONG tick, BOOL restart)
 
 HRESULT CTransport::SetLoopEnd(LONG tick, BOOL restart)
 {
-    HRESULT hr = SendLoopToHost(m_loopStart, tick, m_loopOn);
+    MV_ASSERT_UI_THREAD();
+    HRESULT hr = SendLoopToHost(m_loop.GetStoredStart(), tick, m_loop.GetStoredOn());
     if (FAILED(hr))
         return hr;
     {
         CHeapLockGuard processing(m_processingLock);
-        m_loopEnd = tick;
+        m_loop.SetEnd(tick);
         NotifyLoopChanged();
     }
     return RestartAfterLoopChange(restart, true);
@@ -727,12 +634,13 @@ HRESULT CTransport::SetLoopEnd(LONG tick, BOOL restart)
 
 HRESULT CTransport::SetLoop(LONG start, LONG end, BOOL on)
 {
+    MV_ASSERT_UI_THREAD();
     HRESULT hr = SendLoopToHost(start, end, on);
     if (FAILED(hr))
         return hr;
     {
         CHeapLockGuard processing(m_processingLock);
-        SetLoopFields(start, end, on);
+        m_loop.Set(start, end, on);
         NotifyLoopChanged();
     }
     return RestartAfterLoopChange(TRUE, false);
@@ -740,15 +648,16 @@ HRESULT CTransport::SetLoop(LONG start, LONG end, BOOL on)
 
 HRESULT CTransport::SetLoopOn(BOOL on, BOOL restart)
 {
+    MV_ASSERT_UI_THREAD();
     const LONG flag = on ? 1 : 0;
-    if (flag == m_loopOn)
+    if (flag == m_loop.GetStoredOn())
         return S_OK;
-    HRESULT hr = SendLoopToHost(m_loopStart, m_loopEnd, flag);
+    HRESULT hr = SendLoopToHost(m_loop.GetStoredStart(), m_loop.GetStoredEnd(), flag);
     if (FAILED(hr))
         return hr;
     {
         CHeapLockGuard processing(m_processingLock);
-        m_loopOn = flag;
+        m_loop.SetOn(flag);
         NotifyLoopChanged();
     }
     return RestartAfterLoopChange(restart, false);
@@ -768,53 +677,50 @@ bool CTransport::WrapIfPastLoop()
 
 HRESULT CTransport::SetPendingLoopStart(LONG tick)
 {
-    m_pendingLoopOn = m_loopOn.load();
-    m_pendingLoopEnd = m_loopEnd.load();
-    m_pendingLoopStart = tick;
-    m_loopChangePending = 1;
+    MV_ASSERT_UI_THREAD();
+    m_loop.StageStart(tick);
     return S_OK;
 }
 
 HRESULT CTransport::SetPendingLoopEnd(LONG tick)
 {
-    m_pendingLoopOn = m_loopOn.load();
-    m_pendingLoopStart = m_loopStart.load();
-    m_pendingLoopEnd = tick;
-    m_loopChangePending = 1;
+    MV_ASSERT_UI_THREAD();
+    m_loop.StageEnd(tick);
     return S_OK;
 }
 
 HRESULT CTransport::SetPendingLoop(LONG start, LONG end, BOOL on)
 {
-    m_pendingLoopOn = on ? 1 : 0;
-    m_pendingLoopStart = start;
-    m_pendingLoopEnd = end;
-    m_loopChangePending = 1;
+    MV_ASSERT_UI_THREAD();
+    m_loop.Stage(start, end, on);
     return S_OK;
 }
 
 HRESULT CTransport::CancelPendingLoop()
 {
-    m_loopChangePending = 0;
+    MV_ASSERT_UI_THREAD();
+    m_loop.SetChangePending(CLoopState::kNothingStaged);
     return S_OK;
 }
 
 HRESULT CTransport::CommitPendingLoop()
 {
+    MV_ASSERT_UI_THREAD();
     // Committing with nothing staged would apply values left from an
     // earlier drag.
-    if (m_loopChangePending == 0)
+    if (m_loop.GetChangePending() == CLoopState::kNothingStaged)
         return S_FALSE;
+    const LONG start = m_loop.GetStagedStart(), end = m_loop.GetStagedEnd(), on = m_loop.GetStagedOn();
     if (!m_rewireDeviceMode)
-        return SetLoop(m_pendingLoopStart, m_pendingLoopEnd, m_pendingLoopOn);
-    SetLoopFields(m_pendingLoopStart, m_pendingLoopEnd, m_pendingLoopOn);
-    m_loopChangePending = 2;
-    return SendLoopToHost(GetLoopStart(false), GetLoopEnd(false), m_loopOn);
+        return SetLoop(start, end, on);
+    m_loop.Set(start, end, on);
+    m_loop.SetChangePending(CLoopState::kCommittedForHost);
+    return SendLoopToHost(GetLoopStart(false), GetLoopEnd(false), m_loop.GetStoredOn());
 }
 
 void CTransport::NotifyLoopChanged()
 {
-    m_loopChangePending = 0;
+    m_loop.SetChangePending(CLoopState::kNothingStaged);
     LONGLONG start = 0, end = 0;
     const bool on = IsLoopOn(false);
     if (on && FAILED(GetLoopTimes(&start, &end)))
@@ -841,6 +747,7 @@ HRESULT CTransport::GetLoopTimes(LONGLONG* startSamples, LONGLONG* endSamples)
 
 void CTransport::SetMetronomeOn(BOOL on)
 {
+    MV_ASSERT_UI_THREAD();
     m_metronomeOn = on ? 1 : 0;
     if (ITransportDocument* doc = m_document)
         doc->SetMetronomeOn(on ? TRUE : FALSE);
@@ -848,17 +755,26 @@ void CTransport::SetMetronomeOn(BOOL on)
 
 // ---------------------------------------------------------------- errors
 
-void CTransport::AddEngineError(const char* text) { m_engineErrors.emplace_back(text ? text : ""); }
+void CTransport::AddEngineError(const char* text)
+{
+    MV_ASSERT_UI_THREAD();
+    m_engineErrors.emplace_back(text ? text : "");
+}
 
 HRESULT CTransport::GetEngineErrors(std::vector<CString>* errors)
 {
+    MV_ASSERT_UI_THREAD();
     if (!errors)
         return E_POINTER;
     *errors = m_engineErrors;
     return S_OK;
 }
 
-void CTransport::ClearEngineErrors() { m_engineErrors.clear(); }
+void CTransport::ClearEngineErrors()
+{
+    MV_ASSERT_UI_THREAD();
+    m_engineErrors.clear();
+}
 
 // ---------------------------------------------------------------- device
 
@@ -879,155 +795,27 @@ HRESULT CTransport::NeedsAudioReset()
     return m_resetRequested || doc->GetGraphDirty() ? S_OK : S_FALSE;
 }
 
-int CTransport::SlotOf(IAudioDevice* device) const
-{
-    for (int i = 0; i < kSlotCount; ++i)
-        if (device && m_backEnds[i] == device)
-            return i;
-    return -1;
-}
-
-HRESULT CTransport::OpenBackEnd(IAudioDevice* device)
-{
-    const int slot = SlotOf(device);
-    if (slot < 0)
-        return E_UNEXPECTED;
-    HRESULT hr = device->Open();
-    // S_FALSE is "already open" from some back-ends and "nothing opened"
-    // from others: only what was open already counts as open.
-    if (hr == S_FALSE && !m_backEndOpen[slot])
-        hr = E_FAIL;
-    if (SUCCEEDED(hr))
-        m_backEndOpen[slot] = true;
-    return hr;
-}
-
-HRESULT CTransport::CloseBackEnd(IAudioDevice* device, int unload)
-{
-    const int slot = SlotOf(device);
-    if (slot < 0)
-        return E_UNEXPECTED;
-    m_backEndOpen[slot] = false;
-    return device->Close(unload);
-}
-
-IAudioDevice* CTransport::ChooseBackEnd(bool storeReplacement)
-{
-    const int type = CAppConfig::GetDriverType();
-    if (IAudioDevice* device = GetBackEnd(type))
-        return device;
-    const int replacement = type == kDriverDirectSound ? kDriverWDM : kDriverDirectSound;
-    if (storeReplacement)
-        CAppConfig::SetDriverType(replacement);
-    return GetBackEnd(replacement);
-}
-
 HRESULT CTransport::SelectAudioDriver()
 {
-    IAudioDevice* chosen = GetBackEnd(CAppConfig::GetDriverType());
-    if (!chosen)
-        return E_UNEXPECTED;
-    if (m_currentDevice) {
-        m_currentDevice->Stop();
-        CloseBackEnd(m_currentDevice, chosen != m_currentDevice);
-    }
-    m_deviceRunning = FALSE;
-    m_currentDevice = chosen;
-    return OpenBackEnd(chosen);
+    MV_ASSERT_UI_THREAD();
+    return m_devices.SelectConfigured();
 }
 
 HRESULT CTransport::CloseAudioDevice()
 {
-    HRESULT hr = S_OK;
-    if (m_deviceRunning && m_currentDevice) {
-        hr = CloseBackEnd(m_currentDevice, FALSE);
-        if (FAILED(hr))
-            ReportAudioDeviceErrors(m_currentDevice);
-    }
-    m_deviceRunning = FALSE;
-    return hr;
-}
-
-HRESULT CTransport::NegotiateFormat(unsigned mask)
-{
-    if (IsAudioFormatSupported(m_sampleRate, m_bitsPerSample, m_24BitMode, mask) == S_OK)
-        return S_OK;
-    for (const FallbackFormat& f : kFallbackFormats) {
-        const unsigned short mode = f.bits > 16 ? f.mode24 : m_24BitMode;
-        if (IsAudioFormatSupported(f.rate, f.bits, mode, mask) != S_OK)
-            continue;
-        m_sampleRate = f.rate;
-        m_bitsPerSample = f.bits;
-        m_24BitMode = mode;
-        CAppConfig::SetSampleRate(f.rate);
-        CAppConfig::SetBitDepth(f.bits);
-        if (f.bits > 16)
-            CAppConfig::Set24BitMode(mode);
-        return S_OK;
-    }
-    // No format works: the user's settings stay as they are for a device
-    // that may take them next time.
-    AfxMessageBox(IDS_AUDIO_INIT_FAILED, MB_OK);
-    return E_FAIL;
+    MV_ASSERT_UI_THREAD();
+    return m_devices.CloseCurrent();
 }
 
 HRESULT CTransport::OpenAudioDevice(int* latencyMs)
 {
-    if (!latencyMs)
-        return E_POINTER;
-    *latencyMs = -1;
-    if (m_deviceRunning)
-        CloseAudioDevice();
-    IAudioDevice* device = m_currentDevice;
-    if (!device || !m_audioRenderer || !m_filterGraph)
-        return E_UNEXPECTED;
-    HRESULT hr = OpenBackEnd(device);
-    if (FAILED(hr)) {
-        ReportAudioDeviceErrors(device);
-        return hr;
-    }
-    unsigned mask = 0;
-    int limits[kBufferLimitEntries] = {};
-    CString name;
-    device->GetPortInfo(nullptr, &name, kAudioOutput, &mask, limits);
-    if (FAILED(hr = NegotiateFormat(mask)))
-        return hr;
-
-    const int rate = m_sampleRate;
-    const unsigned short bits = m_bitsPerSample;
-    const unsigned short mode = m_24BitMode;
-    const int latency = m_latency;
-    int frames = static_cast<int>(static_cast<LONGLONG>(latency) * rate / 1000);
-    if (device == m_backEnds[kSlotWDM] || device == m_backEnds[kSlotAsio])
-        frames = ComputeBufferFrames(latency, rate, bits, mode != 0, limits);
-    else
-        frames = std::max(frames, rate / 100);
-
-    m_audioRenderer->SetSampleRate(rate);
-    m_audioRenderer->SetBitDepth(bits);
-    m_audioRenderer->Set24BitMode(mode);
-    device->Set24BitMode(mode);
-    if (FAILED(hr = device->SetFormat(rate, bits, frames))) {
-        ReportAudioDeviceErrors(device);
-        return hr;
-    }
-    unsigned bytes = 0;
-    if (FAILED(hr = device->GetBufferBytes(&bytes)))
-        return hr;
-    frames = static_cast<int>(bytes / static_cast<unsigned>(DeviceFrameBytes(bits, mode)));
-    if (FAILED(hr = m_filterGraph->SetSampleRate(rate)) || FAILED(hr = m_filterGraph->SetBlockFrames(frames)))
-        return hr;
-    *latencyMs = static_cast<int>(static_cast<double>(frames) / rate * 1000.0 + 0.5);
-    if (FAILED(hr = device->Start())) {
-        ReportAudioDeviceErrors(device);
-        return hr;
-    }
-    m_deviceRunning = TRUE;
-    return S_OK;
+    MV_ASSERT_UI_THREAD();
+    return m_devices.OpenCurrent(m_audioRenderer, m_filterGraph, latencyMs);
 }
 
 HRESULT CTransport::ApplyAudioReset()
 {
+    MV_ASSERT_UI_THREAD();
     CHeapLockGuard transport(m_transportLock, kTry);
     if (!transport.OwnsLock())
         return S_FALSE;
@@ -1041,21 +829,15 @@ HRESULT CTransport::ApplyAudioReset()
 
     if (m_resetRequested) {
         CloseAudioDevice();
-        m_latency = CAppConfig::GetBufferMsec();
-        m_sampleRate = m_rewireDeviceMode && m_rewire ? m_rewire->GetSampleRate() : CAppConfig::GetSampleRate();
-        m_bitsPerSample = static_cast<unsigned short>(CAppConfig::GetBitDepth());
-        m_24BitMode = static_cast<unsigned short>(CAppConfig::Get24BitMode());
-        if (!m_rewireDeviceMode) {
-            m_currentDevice = ChooseBackEnd(true);
-            if (!m_currentDevice)
-                return E_UNEXPECTED;
-        }
+        m_devices.ReadSettings(m_rewireDeviceMode != FALSE);
+        if (!m_rewireDeviceMode && !m_devices.ChooseCurrent())
+            return E_UNEXPECTED;
         int latency = -1;
         OpenAudioDevice(&latency);
-        if (latency != -1 && latency != m_latency)
-            m_latency = latency;
+        if (latency != -1 && latency != m_devices.GetLatency())
+            m_devices.SetLatency(latency);
         if (m_timeKeeper)
-            m_timeKeeper->SetBufferPeriod(static_cast<float>(m_latency));
+            m_timeKeeper->SetBufferPeriod(static_cast<float>(m_devices.GetLatency()));
         doc->ConnectAllContainers();
         m_resetRequested = 0;
     }
@@ -1066,25 +848,6 @@ HRESULT CTransport::ApplyAudioReset()
     HRESULT hr = doc->RebuildGraph();
     m_audioRenderer->ResetRenderers();
     return hr;
-}
-
-void ReportAudioDeviceErrors(IAudioDevice* device)
-{
-    std::vector<CString> errors;
-    if (device)
-        device->GetErrorList(&errors);
-    CString message;
-    for (const CString& e : errors) {
-        message += e;
-        message += '\n';
-    }
-    if (errors.empty()) {
-        message += LoadResString(IDS_AUDIO_UNSPECIFIED_ERROR);
-        message += '\n';
-    }
-    message += '\n';
-    message += LoadResString(IDS_SOUNDCARD_IN_USE);
-    AfxMessageBox(message, MB_OK);
 }
 
 // ---------------------------------------------------------------- per buffer
@@ -1099,6 +862,7 @@ bool CTransport::FixedTempoAfterLoopStart()
 
 HRESULT CTransport::ProcessBuffer(void* out, void* in, UINT outBytes, LONG frames)
 {
+    MV_ASSERT_AUDIO_THREAD();
     if (!out)
         return E_POINTER;
     CHeapLockGuard transport(m_transportLock, kTry);
@@ -1126,6 +890,68 @@ HRESULT CTransport::ProcessBuffer(void* out, void* in, UINT outBytes, LONG frame
     return m_timeKeeper->EndBuffer();
 }
 
+HRESULT CTransport::CountInEndSamples(LONGLONG* samples)
+{
+    LONG meterTick = 0, numerator = 4, denominator = 2;
+    const LONG index = m_meterMap->GetMeterIndexAt(0);
+    HRESULT hr = m_meterMap->GetMeterAt(index, &meterTick, &numerator, &denominator);
+    if (FAILED(hr))
+        return hr;
+    const LONG beatTicks = kTicksPerWholeNote >> std::clamp<LONG>(denominator, 0, 30);
+    const LONG endTick = static_cast<LONG>(GetCountInBeats()) * beatTicks + m_playPosition;
+    return TicksToSamples(endTick, samples);
+}
+
+HRESULT CTransport::EndCountIn(LONGLONG* samplePos)
+{
+    // Playback starts from the play position, the data renderer with it.
+    m_renderPosition = m_playPosition.load();
+    HRESULT hr = TicksToSamples(m_renderPosition, samplePos);
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(hr = m_dataRenderer->Stop(m_renderPosition)) || FAILED(hr = m_dataRenderer->Start(m_renderPosition)))
+        return hr;
+    m_countInActive = 0;
+    return S_OK;
+}
+
+HRESULT CTransport::WrapLoop(ITransportDocument* doc, bool fixedTempo, LONGLONG* loopStart, LONGLONG* loopEnd)
+{
+    HRESULT hr = doc->OnBufferTempoHook(GetLoopStart(false), GetLoopEnd(false));
+    if (FAILED(hr) || FAILED(hr = GetLoopTimes(loopStart, loopEnd)))
+        return hr;
+    m_renderPosition = GetLoopStart(false);
+    if (fixedTempo &&
+        (FAILED(hr = m_dataRenderer->Stop(m_renderPosition)) || FAILED(hr = m_dataRenderer->Start(m_renderPosition))))
+        return hr;
+    return S_OK;
+}
+
+HRESULT CTransport::DriveSongSpan(ITransportDocument* doc, LONG startTick, bool playing, bool wrapped,
+                                  bool fixedTempo, bool endsAtLoopEnd)
+{
+    HRESULT hr = S_OK;
+    if (wrapped) {
+        if (FAILED(hr = doc->ResetInstanceCursors(ITransportDocument::kAllPatterns)))
+            return hr;
+        if (!fixedTempo && FAILED(hr = m_recorder->CommitTouches(GetLoopStart(false), GetLoopEnd(false))))
+            return hr;
+    }
+    if (FAILED(hr = m_dataRenderer->BeginSpan(startTick)))
+        return hr;
+    if (!playing || m_countInActive)
+        return S_OK;
+    LONG endTick = m_renderPosition;
+    if (IsLoopOn(false) && endTick >= GetLoopEnd(true))
+        endTick = GetLoopEnd(true);
+    if (FAILED(hr = m_recorder->WrapAtPatternEnd(startTick)) || FAILED(hr = m_dataRenderer->Render(startTick, endTick)))
+        return hr;
+    m_playPosition = m_renderPosition.load();
+    if (endsAtLoopEnd && FAILED(hr = m_dataRenderer->Loop(GetLoopStart(false), GetLoopEnd(false))))
+        return hr;
+    return S_OK;
+}
+
 HRESULT CTransport::RenderSegments(BYTE* out, BYTE* in, UINT outBytes, LONG frames)
 {
     BYTE* const outStart = out;
@@ -1137,30 +963,23 @@ HRESULT CTransport::RenderSegments(BYTE* out, BYTE* in, UINT outBytes, LONG fram
     };
     ITransportDocument* const doc = m_document;
 
+    CSegmentPlanner planner;
     LONGLONG loopStart = 0, loopEnd = 0;
     HRESULT hr = GetLoopTimes(&loopStart, &loopEnd);
     if (FAILED(hr))
         return fail(hr);
-    if (!IsLoopOn(false)) {
-        loopStart = kNoLoopStart;
-        loopEnd = kNoLimit;
-    }
-
-    LONGLONG countInEnd = kNoLimit;
+    if (IsLoopOn(false))
+        planner.SetLoop(loopStart, loopEnd);
     if (m_countInActive) {
-        LONG meterTick = 0, numerator = 4, denominator = 2;
-        const LONG index = m_meterMap->GetMeterIndexAt(0);
-        if (FAILED(hr = m_meterMap->GetMeterAt(index, &meterTick, &numerator, &denominator)))
+        LONGLONG countInEnd = 0;
+        if (FAILED(hr = CountInEndSamples(&countInEnd)))
             return fail(hr);
-        const LONG beatTicks = kTicksPerWholeNote >> std::clamp<LONG>(denominator, 0, 30);
-        const LONG endTick = static_cast<LONG>(GetCountInBeats()) * beatTicks + m_playPosition;
-        if (FAILED(hr = TicksToSamples(endTick, &countInEnd)))
-            return fail(hr);
+        planner.SetCountInEnd(countInEnd);
     }
 
     if (frames < 0)
         frames = m_filterGraph->GetBlockFrames();
-    const int frameBytes = m_rewireDeviceMode ? 8 : DeviceFrameBytes(m_bitsPerSample, m_24BitMode);
+    const int frameBytes = m_rewireDeviceMode ? 8 : DeviceFrameBytes(GetBitsPerSample(), Get24BitMode());
     // Never more frames than the buffer holds.
     frames = std::min<LONG>(frames, static_cast<LONG>(outBytes / static_cast<UINT>(frameBytes)));
     const int rate = GetSampleRate();
@@ -1171,80 +990,40 @@ HRESULT CTransport::RenderSegments(BYTE* out, BYTE* in, UINT outBytes, LONG fram
     LONG remaining = frames;
     while (remaining > 0) {
         if (!m_rewireDeviceMode && m_timeKeeper->GetLoad() > kLoadGuardThreshold)
-            m_sleep(static_cast<DWORD>(std::max(1, static_cast<int>(m_latency * 0.1))));
+            m_sleep(static_cast<DWORD>(std::max(1, static_cast<int>(GetLatency() * 0.1))));
 
         LONGLONG samplePos = m_audioRenderer->GetSamplePosition();
-        LONGLONG segment = remaining;
-        bool wrapped = false, loopWrap = false, endsAtLoopEnd = false;
+        bool wrapped = false, loopWrap = false;
         bool fixedTempo = FixedTempoAfterLoopStart();
         const bool playing = m_playing != 0;
+        planner.SetTransport(playing, m_countInActive != 0);
 
-        if (playing && m_countInActive) {
-            if (samplePos >= countInEnd) {
-                // The count-in ends here: playback starts from the play position.
-                m_renderPosition = m_playPosition.load();
-                if (FAILED(hr = TicksToSamples(m_renderPosition, &samplePos)))
-                    return fail(hr);
-                wrapped = true;
-                if (FAILED(hr = m_dataRenderer->Stop(m_renderPosition)) ||
-                    FAILED(hr = m_dataRenderer->Start(m_renderPosition)))
-                    return fail(hr);
-                fixedTempo = true;
-                m_countInActive = 0;
-            } else if (Exceeds(samplePos, remaining, countInEnd)) {
-                segment = countInEnd - samplePos;
-            }
+        if (planner.MoveAt(samplePos) == CSegmentPlanner::Move::CountInEnds) {
+            if (FAILED(hr = EndCountIn(&samplePos)))
+                return fail(hr);
+            wrapped = true;
+            fixedTempo = true;
+            planner.EndCountIn();
         }
-        if (playing && !m_countInActive) {
-            if (samplePos >= loopEnd) {
-                if (FAILED(hr = doc->OnBufferTempoHook(GetLoopStart(false), GetLoopEnd(false))) ||
-                    FAILED(hr = GetLoopTimes(&loopStart, &loopEnd)))
-                    return fail(hr);
-                samplePos = loopStart;
-                m_renderPosition = GetLoopStart(false);
-                wrapped = loopWrap = true;
-                if (fixedTempo && (FAILED(hr = m_dataRenderer->Stop(m_renderPosition)) ||
-                                   FAILED(hr = m_dataRenderer->Start(m_renderPosition))))
-                    return fail(hr);
-            }
-            if (Exceeds(samplePos, remaining, loopEnd))
-                segment = loopEnd - samplePos;
-            endsAtLoopEnd = !Exceeds(samplePos, segment, loopEnd) && samplePos + segment == loopEnd;
+        if (planner.MoveAt(samplePos) == CSegmentPlanner::Move::LoopWraps) {
+            if (FAILED(hr = WrapLoop(doc, fixedTempo, &loopStart, &loopEnd)))
+                return fail(hr);
+            // The hook may have moved the tempo, and the loop's samples with it.
+            planner.SetLoop(loopStart, loopEnd);
+            samplePos = loopStart;
+            wrapped = loopWrap = true;
         }
-        // A bound behind the position (a tempo change moved the loop under
-        // it) must not stall the buffer.
-        if (segment < 1)
-            segment = remaining;
-        const int seg = static_cast<int>(segment);
+        const CSegmentPlanner::Segment segment = planner.SegmentFrom(samplePos, remaining);
+        const int seg = segment.frames;
 
         m_audioRenderer->BeginSegment(seg, remaining);
         const LONG startTick = m_renderPosition;
         LONG segmentEndTick = 0;
-        if (FAILED(hr = SamplesToTicks(samplePos + segment, &segmentEndTick)))
+        if (FAILED(hr = SamplesToTicks(samplePos + seg, &segmentEndTick)))
             return fail(hr);
         m_renderPosition = segmentEndTick + 1;
-
-        if (wrapped) {
-            if (FAILED(hr = doc->ResetInstanceCursors(ITransportDocument::kAllPatterns)))
-                return fail(hr);
-            if (!fixedTempo && FAILED(hr = m_recorder->CommitTouches(GetLoopStart(false), GetLoopEnd(false))))
-                return fail(hr);
-        }
-        if (FAILED(hr = m_dataRenderer->BeginSpan(startTick)))
+        if (FAILED(hr = DriveSongSpan(doc, startTick, playing, wrapped, fixedTempo, segment.endsAtLoopEnd)))
             return fail(hr);
-        if (playing) {
-            LONG endTick = m_renderPosition;
-            if (IsLoopOn(false) && endTick >= GetLoopEnd(true))
-                endTick = GetLoopEnd(true);
-            if (!m_countInActive) {
-                if (FAILED(hr = m_recorder->WrapAtPatternEnd(startTick)) ||
-                    FAILED(hr = m_dataRenderer->Render(startTick, endTick)))
-                    return fail(hr);
-                m_playPosition = m_renderPosition.load();
-                if (endsAtLoopEnd && FAILED(hr = m_dataRenderer->Loop(GetLoopStart(false), GetLoopEnd(false))))
-                    return fail(hr);
-            }
-        }
         if (wrapped) {
             if (FAILED(hr = m_audioRenderer->SetSamplePosition(samplePos)))
                 return fail(hr);
@@ -1268,7 +1047,7 @@ HRESULT CTransport::RenderSegments(BYTE* out, BYTE* in, UINT outBytes, LONG fram
             Silence(out, static_cast<std::size_t>(seg) * static_cast<std::size_t>(frameBytes));
             done = seg;
         }
-        m_timeKeeper->AdvanceSamples(segment);
+        m_timeKeeper->AdvanceSamples(seg);
         if (FAILED(hr = m_timeKeeper->AdvanceDeviceTime(done)))
             return fail(hr);
         out += static_cast<std::size_t>(done) * static_cast<std::size_t>(frameBytes);
@@ -1283,6 +1062,7 @@ HRESULT CTransport::RenderSegments(BYTE* out, BYTE* in, UINT outBytes, LONG fram
 
 STDMETHODIMP CTransport::PersistChunk(DWORD versionWord, CKelPersistArchive* archive)
 {
+    MV_ASSERT_UI_THREAD();
     if (!archive)
         return E_POINTER;
     if (KelVersionMajor(versionWord) != kMajor)
@@ -1299,77 +1079,35 @@ STDMETHODIMP CTransport::PersistChunk(DWORD versionWord, CKelPersistArchive* arc
 
 HRESULT CTransport::PersistTransportState(CKelPersistArchive* archive)
 {
-    const bool saving = archive->IsSaving() != FALSE;
-    BYTE reserved = 0;
-    LONG playPosition = m_playPosition, renderPosition = m_renderPosition;
-    BOOL loopOn = m_loopOn != 0;
-    LONG loopStart = m_loopStart, loopEnd = m_loopEnd;
-    DWORD spare[4] = {};
-    HRESULT hr = archive->PersistBytes(1, &reserved);
-    if (SUCCEEDED(hr))
-        hr = archive->PersistBytes(4, &playPosition);
-    if (SUCCEEDED(hr))
-        hr = archive->PersistBytes(4, &renderPosition);
-    if (SUCCEEDED(hr))
-        hr = archive->PersistBool(&loopOn);
-    if (SUCCEEDED(hr))
-        hr = archive->PersistBytes(4, &loopStart);
-    if (SUCCEEDED(hr))
-        hr = archive->PersistBytes(4, &loopEnd);
-    if (SUCCEEDED(hr))
-        hr = archive->PersistBytes(sizeof spare, spare);
-    if (FAILED(hr) || saving)
+    CTransportChunks::TransportState state;
+    state.playPosition = m_playPosition;
+    state.renderPosition = m_renderPosition;
+    state.loopOn = m_loop.GetStoredOn() != 0;
+    state.loopStart = m_loop.GetStoredStart();
+    state.loopEnd = m_loop.GetStoredEnd();
+    HRESULT hr = CTransportChunks::PersistTransportState(archive, &state);
+    if (FAILED(hr) || archive->IsSaving())
         return hr;
-    m_playPosition = playPosition;
-    m_renderPosition = renderPosition;
-    SetLoopStart(loopStart, FALSE);
-    SetLoopEnd(loopEnd, FALSE);
-    SetLoopOn(loopOn, FALSE);
+    m_playPosition = state.playPosition;
+    m_renderPosition = state.renderPosition;
+    SetLoopStart(state.loopStart, FALSE);
+    SetLoopEnd(state.loopEnd, FALSE);
+    SetLoopOn(state.loopOn, FALSE);
     return S_OK;
 }
 
 HRESULT CTransport::PersistMetronome(CKelPersistArchive* archive)
 {
-    constexpr ULONG kFixedBytes = 4 + 4 + 1 + 16;
-    const bool saving = archive->IsSaving() != FALSE;
-    HRESULT hr = S_OK;
+    CTransportChunks::MetronomeState state;
+    state.metronomeOn = m_metronomeOn;
+    state.countInOn = m_countInOn;
+    state.countInBeats = GetCountInBeats();
     IPersistStreamInit* sync = m_midiSyncGen ? m_midiSyncGen->GetPersistObject() : nullptr;
-    if (saving) {
-        if (sync)
-            hr = archive->PersistObject(sync);
-    } else if (SUCCEEDED(archive->CheckRemaining(kFixedBytes + 1))) {
-        // The chunk holds the generator's object: it was saved by an engine
-        // that had one, whether or not this one has.
-        if (sync) {
-            hr = archive->PersistObject(sync);
-        } else {
-            ULONGLONG length = 0;
-            hr = archive->PersistBytes(sizeof length, &length);
-            if (SUCCEEDED(hr) && length > sizeof length)
-                hr = archive->CheckRemaining(length - sizeof length);
-            for (ULONGLONG left = length > sizeof length ? length - sizeof length : 0; SUCCEEDED(hr) && left > 0;) {
-                BYTE scratch[256];
-                const ULONG n = static_cast<ULONG>(std::min<ULONGLONG>(left, sizeof scratch));
-                hr = archive->PersistBytes(n, scratch);
-                left -= n;
-            }
-        }
-    }
-    DWORD metronome = m_metronomeOn, countIn = m_countInOn;
-    BYTE beats = GetCountInBeats();
-    DWORD spare[4] = {};
-    if (SUCCEEDED(hr))
-        hr = archive->PersistBytes(4, &metronome);
-    if (SUCCEEDED(hr))
-        hr = archive->PersistBytes(4, &countIn);
-    if (SUCCEEDED(hr))
-        hr = archive->PersistBytes(1, &beats);
-    if (SUCCEEDED(hr))
-        hr = archive->PersistBytes(sizeof spare, spare);
-    if (FAILED(hr) || saving)
+    HRESULT hr = CTransportChunks::PersistMetronome(archive, sync, &state);
+    if (FAILED(hr) || archive->IsSaving())
         return hr;
-    m_countInOn = countIn != 0 ? 1 : 0;
-    SetMetronomeOn(metronome != 0);
-    SetCountInBeats(beats);
+    m_countInOn = state.countInOn != 0 ? 1 : 0;
+    SetMetronomeOn(state.metronomeOn != 0);
+    SetCountInBeats(state.countInBeats);
     return S_OK;
 }

@@ -14,13 +14,20 @@
 // Threads: the open back-end's thread calls ProcessBuffer; the ReWire-device
 // worker also calls Stop, Play and Locate with the host-call counter raised;
 // the UI thread calls everything else. Getters of flags and positions may be
-// called from any thread.
+// called from any thread. Checked builds assert the UI thread where it is
+// the only caller, and the audio thread at ProcessBuffer.
+//
+// Its parts: the back-ends and their format (CAudioDeviceSelector), the loop
+// values (CLoopState), where a buffer is cut (CSegmentPlanner) and the
+// layout of its two chunks (CTransportChunks).
 #pragma once
 
 #include <atomic>
 #include <vector>
 
 #include "devices/IEngineOwner.h"
+#include "engine/CAudioDeviceSelector.h"
+#include "engine/CLoopState.h"
 #include "engine/CTimeKeeper.h"
 #include "model/CKelPersistObject.h"
 #include "platform/win/CString.h"
@@ -58,15 +65,15 @@ public:
     using SleepFunction = void (*)(DWORD milliseconds);
 
     static constexpr WORD kMajor = 0x6018;
-    static constexpr LONG kMinLoopTicks = 960;
-    static constexpr LONG kDefaultLoopEnd = 3840;
+    static constexpr LONG kMinLoopTicks = CLoopState::kMinLoopTicks;
+    static constexpr LONG kDefaultLoopEnd = CLoopState::kDefaultLoopEnd;
     // Posted to the main window when the transport changed the loop range.
     static constexpr UINT kLoopChangedMessage = WM_APP + 7;
 
     // Driver types of the settings table.
-    static constexpr int kDriverWDM = 0;
-    static constexpr int kDriverDirectSound = 1;
-    static constexpr int kDriverAsio = 2;
+    static constexpr int kDriverWDM = CAudioDeviceSelector::kDriverWDM;
+    static constexpr int kDriverDirectSound = CAudioDeviceSelector::kDriverDirectSound;
+    static constexpr int kDriverAsio = CAudioDeviceSelector::kDriverAsio;
 
     // `factory` makes the engine's parts (null: the program's own); `sleep`
     // is how the audio thread waits when the engine is overloaded.
@@ -106,14 +113,14 @@ public:
     CDxFilterGraph* GetFilterGraph() const { return m_filterGraph; }
     IMidiSyncGen* GetMidiSyncGen() const { return m_midiSyncGen; }
     // The current back-end, null when none is usable.
-    IAudioDevice* GetAudioDriver() const { return m_currentDevice; }
+    IAudioDevice* GetAudioDriver() const { return m_devices.GetCurrent(); }
     IMfxHostSite* GetMfxHostSite() const { return m_hostSite; }
     ITransportRecorder* GetRecorder() const { return m_recorder; }
     ITransportClipboard* GetClipboard() const { return m_clipboard; }
     ITransportClipboard* GetDragDropClipboard() const { return m_dragDropClipboard; }
     // The back-end of a driver type, null when it is not there.
     IAudioDevice* GetBackEnd(int driverType) const;
-    IRewireDevice* GetRewireDevice() const { return m_rewire; }
+    IRewireDevice* GetRewireDevice() const { return m_devices.GetRewire(); }
     // With a reference added; null when there is no clock.
     HRESULT GetReferenceClock(IReferenceClock** clock);
     // E_POINTER for null, E_FAIL without a document.
@@ -129,12 +136,12 @@ public:
     DWORD GetRecordMode() const { return m_recordMode; }
     LONG GetPlayMode() const { return m_playMode; }
     LONG GetRenderPosition() const { return m_renderPosition; }
-    LONG GetLatency() const { return m_latency; }
-    unsigned short GetBitsPerSample() const { return m_bitsPerSample; }
-    unsigned short Get24BitMode() const { return m_24BitMode; }
-    BOOL IsDeviceRunning() const { return m_deviceRunning; }
+    LONG GetLatency() const { return m_devices.GetLatency(); }
+    unsigned short GetBitsPerSample() const { return m_devices.GetBitsPerSample(); }
+    unsigned short Get24BitMode() const { return m_devices.Get24BitMode(); }
+    BOOL IsDeviceRunning() const { return m_devices.IsRunning(); }
     // 0 none, 1 staged, 2 committed in ReWire-device mode.
-    LONG GetLoopChangePending() const { return m_loopChangePending; }
+    LONG GetLoopChangePending() const { return m_loop.GetChangePending(); }
     CHeapCriticalSection& GetTransportLock() { return m_transportLock; }
     CHeapCriticalSection& GetProcessingLock() { return m_processingLock; }
 
@@ -220,7 +227,12 @@ public:
     // the buffer at the loop end and at the end of a count-in; drives the
     // data renderer and the recorder; keeps the time keeper and the load.
     // On a failure the rest of the buffer is silence.
-    // Audio thread: no allocation, no blocking.
+    // Audio thread: no allocation, no blocking on a lock. One wait by design:
+    // when the measured load is above 1.01 outside ReWire-device mode, the
+    // thread sleeps a tenth of the configured latency (at least 1 ms) before
+    // each segment, with the three locks held, so that an overloaded engine
+    // gives the machine back some time. In ReWire-device mode the host paces
+    // the calls and it never sleeps.
     HRESULT ProcessBuffer(void* out, void* in, UINT outBytes, LONG frames) override;
 
     // ---- Persistence: chunk 0 transport state, chunk 1 metronome and sync ----
@@ -236,32 +248,30 @@ public:
     HRESULT TicksToSamples(LONG ticks, LONGLONG* samples);
 
 private:
-    enum BackEndSlot { kSlotWDM, kSlotDirectSound, kSlotAsio, kSlotRewire, kSlotCount };
-
     HRESULT BuildEngine();
-    HRESULT ProbeBackEnds();
     void ShowProgress(UINT textId);
-    // The back-end of the configured driver type, else its replacement (WDM
-    // and ASIO fall back to DirectSound, DirectSound to WDM), storing the
-    // replacement's type when asked; null when neither is there.
-    IAudioDevice* ChooseBackEnd(bool storeReplacement);
-    void DeleteBackEnd(BackEndSlot slot);
-    int SlotOf(IAudioDevice* device) const;
-    // Open and Close that keep track of which back-ends are open: a back-end
-    // that answers S_FALSE to Open when it was not open is not opened.
-    HRESULT OpenBackEnd(IAudioDevice* device);
-    HRESULT CloseBackEnd(IAudioDevice* device, int unload);
-    // Finds the first fallback row the port accepts; the transport and the
-    // settings take it. Shows the "unable to initialise" message and fails,
-    // with the format as it was, when none is accepted.
-    HRESULT NegotiateFormat(unsigned mask);
-    void SetLoopFields(LONG start, LONG end, BOOL on);
     HRESULT RestartAfterLoopChange(BOOL restart, bool requireLoopOn);
     HRESULT SendLoopToHost(LONG start, LONG end, BOOL on);
     bool HostCallActive() const;
-    // Audio thread: no allocation, no blocking (these two; the load guard's
-    // sleep in RenderSegments is the one wait the design asks for).
+    // Audio thread: no allocation, no blocking (these six; the load guard's
+    // sleep in RenderSegments is the one wait the design asks for, as
+    // ProcessBuffer says).
     bool FixedTempoAfterLoopStart();
+    // Where the running count-in ends: its beats of the meter at tick 0 from
+    // the play position, in samples.
+    HRESULT CountInEndSamples(LONGLONG* samples);
+    // The count-in is over: the song and the data renderer start from the
+    // play position, whose sample time goes to `samplePos`.
+    HRESULT EndCountIn(LONGLONG* samplePos);
+    // The loop wraps: the live tempo is re-applied, the loop re-read in
+    // samples, the render position goes to the loop start (and the data
+    // renderer restarts there under a fixed tempo).
+    HRESULT WrapLoop(ITransportDocument* doc, bool fixedTempo, LONGLONG* loopStart, LONGLONG* loopEnd);
+    // What the song's partners hear of one segment: the cursors and the
+    // recorder after a jump, the live-input span, and while playing past the
+    // count-in the rendered ticks (and the loop, when the segment ends there).
+    HRESULT DriveSongSpan(ITransportDocument* doc, LONG startTick, bool playing, bool wrapped, bool fixedTempo,
+                          bool endsAtLoopEnd);
     HRESULT RenderSegments(BYTE* out, BYTE* in, UINT outBytes, LONG frames);
     HRESULT PersistTransportState(CKelPersistArchive* archive);
     HRESULT PersistMetronome(CKelPersistArchive* archive);
@@ -272,10 +282,7 @@ private:
 
     CTimer* m_timer = nullptr;
     CTimeKeeper* m_timeKeeper = nullptr;
-    IAudioDevice* m_currentDevice = nullptr;
-    IAudioDevice* m_backEnds[kSlotCount] = {};
-    bool m_backEndOpen[kSlotCount] = {};
-    IRewireDevice* m_rewire = nullptr;  // the same object as the ReWire slot
+    CAudioDeviceSelector m_devices;
     CAudioRenderer* m_audioRenderer = nullptr;
     CAudioReferenceClock* m_referenceClock = nullptr;
     IDataRenderer* m_dataRenderer = nullptr;
@@ -295,23 +302,13 @@ private:
     BOOL m_initialized = FALSE;
     std::atomic<LONG> m_playing{0};
     BOOL m_rewireDeviceMode = FALSE;
-    std::atomic<LONG> m_loopOn{0};
-    std::atomic<LONG> m_loopStart{0};
-    std::atomic<LONG> m_loopEnd{kDefaultLoopEnd};
-    std::atomic<LONG> m_pendingLoopOn{0};
-    std::atomic<LONG> m_pendingLoopStart{0};
-    std::atomic<LONG> m_pendingLoopEnd{kDefaultLoopEnd};
+    CLoopState m_loop;
     std::atomic<LONG> m_renderPosition{0};
     std::atomic<LONG> m_playPosition{0};
     LONG m_savedPosition = 0;
-    std::atomic<int> m_sampleRate{44100};
-    unsigned short m_bitsPerSample = 16;
-    unsigned short m_24BitMode = 0;
-    std::atomic<LONG> m_latency{100};
     std::atomic<DWORD> m_recordMode{0};
     std::atomic<LONG> m_playMode{0};
     std::atomic<LONG> m_resetRequested{1};
-    BOOL m_deviceRunning = FALSE;
     // Prepare of the audio renderer succeeded for the current document.
     std::atomic<bool> m_rendererPrepared{false};
     CHeapCriticalSection m_transportLock;
@@ -320,10 +317,8 @@ private:
     std::atomic<LONG> m_countInOn{0};
     std::atomic<LONG> m_countInBeats{0};
     std::atomic<LONG> m_countInActive{0};
-    std::atomic<LONG> m_loopChangePending{0};
     std::vector<CString> m_engineErrors;
 };
 
-// Shows the back-end's error texts (or "Unspecified Audio Device Error")
-// and the hint that the sound card may be in use, in one message box.
-void ReportAudioDeviceErrors(IAudioDevice* device);
+// ReportAudioDeviceErrors(device), which shows a back-end's errors, comes
+// with CAudioDeviceSelector.h.

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <sstream>
 
 #include "tests/engine/TransportRig.h"
 
@@ -64,16 +66,48 @@ private:
 };
 
 using Strings = std::vector<std::string>;
+using Ticks = std::vector<LONG>;
+using Spans = std::vector<std::pair<LONG, LONG>>;
 
-// The journal's entries from the per-buffer entry's partners.
-Strings BufferCalls(const Journal& journal)
+// What the per-buffer entry handed its partners, one kind at a time: the
+// values of every call of `kind` ("data render", "recorder wrap", ...), in
+// the order the song produced them. How calls of different kinds interleave
+// is left open; where it matters a test says so.
+Ticks ValuesOf(const Journal& journal, const std::string& kind)
 {
-    Strings out;
+    Ticks out;
+    for (const std::string& e : journal.Starting(kind + " ")) {
+        std::istringstream values(e.substr(kind.size()));
+        for (LONG v = 0; values >> v;)
+            out.push_back(v);
+    }
+    return out;
+}
+
+// The tick ranges of the calls of a two-value kind ("data render", "data loop").
+Spans SpansOf(const Journal& journal, const std::string& kind)
+{
+    const Ticks v = ValuesOf(journal, kind);
+    Spans out;
+    for (std::size_t i = 0; i + 1 < v.size(); i += 2)
+        out.emplace_back(v[i], v[i + 1]);
+    return out;
+}
+
+std::size_t CountOf(const Journal& journal, const std::string& entry)
+{
+    const Strings all = journal.Entries();
+    return static_cast<std::size_t>(std::count(all.begin(), all.end(), entry));
+}
+
+// Anything the per-buffer entry asked of the song, the document or the recorder.
+bool AnythingRendered(const Journal& journal)
+{
     for (const std::string& e : journal.Entries())
         for (const char* p : {"data ", "doc ", "recorder "})
             if (e.rfind(p, 0) == 0)
-                out.push_back(e);
-    return out;
+                return true;
+    return false;
 }
 
 }  // namespace
@@ -90,9 +124,9 @@ TEST_F(TransportBuffers, WhatTheDeviceGivesComesOutOfTheGraphBufferAfterBuffer)
         EXPECT_EQ(inputs[i], buffers[i].out) << "buffer " << i;
     }
     // Each buffer is one span of the song, continuing the last.
-    EXPECT_EQ((Strings{"data span 0", "recorder wrap 0", "data render 0 45", "data span 45", "recorder wrap 45",
-                       "data render 45 89", "data span 89", "recorder wrap 89", "data render 89 133"}),
-              BufferCalls(factory.journal));
+    EXPECT_EQ((Spans{{0, 45}, {45, 89}, {89, 133}}), SpansOf(factory.journal, "data render"));
+    EXPECT_EQ((Ticks{0, 45, 89}), ValuesOf(factory.journal, "data span"));
+    EXPECT_EQ((Ticks{0, 45, 89}), ValuesOf(factory.journal, "recorder wrap"));
     EXPECT_EQ(133, transport->GetPlayPosition());
     EXPECT_EQ(3 * kFrames, transport->GetAudioRenderer()->GetSamplePosition());
 }
@@ -103,7 +137,9 @@ TEST_F(TransportBuffers, WhileStoppedLiveInputIsRenderedButTheSongIsNot)
     factory.journal.Clear();
     const auto buffers = Run(2);
     EXPECT_EQ(inputs[1], buffers[1].out);
-    EXPECT_EQ((Strings{"data span 0", "data span 45"}), BufferCalls(factory.journal));
+    EXPECT_EQ((Ticks{0, 45}), ValuesOf(factory.journal, "data span")) << "live input is delivered";
+    EXPECT_TRUE(SpansOf(factory.journal, "data render").empty());
+    EXPECT_TRUE(ValuesOf(factory.journal, "recorder wrap").empty());
     EXPECT_EQ(0, transport->GetPlayPosition());
 }
 
@@ -170,7 +206,7 @@ TEST_F(TransportBuffers, TheBufferIsSilentWheneverTheEngineCannotRender)
             EXPECT_EQ(S_OK, b.result) << c.name;
             EXPECT_TRUE(AllZero(b.out)) << c.name;
         }
-        EXPECT_TRUE(BufferCalls(factory.journal).empty()) << c.name << ": nothing rendered";
+        EXPECT_FALSE(AnythingRendered(factory.journal)) << c.name << ": nothing rendered";
         c.undo();
         const auto after = Run(1);
         EXPECT_EQ(inputs[0], after[0].out) << c.name << ": rendering resumes";
@@ -214,10 +250,15 @@ TEST_F(TransportBuffers, ABufferCrossingTheLoopEndIsRenderedInTwoSegments)
     const auto buffers = Run(1);
     EXPECT_EQ(S_OK, buffers[0].result);
     EXPECT_EQ(inputs[0], buffers[0].out) << "the audio runs on across the wrap";
-    EXPECT_EQ((Strings{"data span 927", "recorder wrap 927", "data render 927 960", "data loop 0 960",
-                       "doc tempo hook 0 960", "doc reset cursors 65535", "recorder commit touches 0 960",
-                       "data span 0", "recorder wrap 0", "data render 0 11"}),
-              BufferCalls(factory.journal));
+    // The song up to the loop end, the loop, and on from the loop start.
+    EXPECT_EQ((Spans{{927, 960}, {0, 11}}), SpansOf(factory.journal, "data render"));
+    EXPECT_EQ((Spans{{0, 960}}), SpansOf(factory.journal, "data loop"));
+    EXPECT_EQ((Ticks{927, 0}), ValuesOf(factory.journal, "data span"));
+    // At the wrap: the live tempo re-applied, every pattern's cursor back,
+    // the recorder's touches of the pass committed.
+    EXPECT_EQ((Spans{{0, 960}}), SpansOf(factory.journal, "doc tempo hook"));
+    EXPECT_EQ(1u, CountOf(factory.journal, "doc reset cursors 65535"));
+    EXPECT_EQ((Spans{{0, 960}}), SpansOf(factory.journal, "recorder commit touches"));
     EXPECT_EQ(22 * kFrames - 9600, transport->GetAudioRenderer()->GetSamplePosition())
         << "the sample counter went back to the loop start";
     EXPECT_EQ(11, transport->GetPlayPosition());
@@ -234,9 +275,12 @@ TEST_F(TransportBuffers, ABufferEndingExactlyAtTheLoopEndWrapsTheNextOne)
     const auto buffers = Run(5);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(inputs[i], buffers[i].out);
-    const Strings calls = BufferCalls(factory.journal);
-    EXPECT_EQ(1, std::count(calls.begin(), calls.end(), "data loop 0 1764")) << "the fourth ends at the loop end";
-    EXPECT_EQ(1, std::count(calls.begin(), calls.end(), "doc reset cursors 65535")) << "the fifth starts over";
+    EXPECT_EQ((Spans{{0, 1764}}), SpansOf(factory.journal, "data loop")) << "the fourth ends at the loop end";
+    EXPECT_EQ(1u, CountOf(factory.journal, "doc reset cursors 65535")) << "the fifth starts over";
+    const Spans renders = SpansOf(factory.journal, "data render");
+    ASSERT_EQ(5u, renders.size()) << "no buffer was split";
+    EXPECT_EQ(1764, renders[3].second);
+    EXPECT_EQ(0, renders[4].first);
     EXPECT_EQ(kFrames, transport->GetAudioRenderer()->GetSamplePosition());
 }
 
@@ -250,9 +294,14 @@ TEST_F(TransportBuffers, WithTheLoopOffNoBufferIsSplitEvenFarIntoTheSong)
     const auto buffers = Run(3);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(inputs[i], buffers[i].out);
-    const Strings calls = BufferCalls(factory.journal);
-    EXPECT_EQ(9u, calls.size()) << "one span, wrap check and render a buffer";
-    EXPECT_EQ(0, std::count_if(calls.begin(), calls.end(), [](const std::string& s) { return s.rfind("data loop", 0) == 0; }));
+    const Spans renders = SpansOf(factory.journal, "data render");
+    ASSERT_EQ(3u, renders.size()) << "one render a buffer";
+    EXPECT_EQ(200000000, renders[0].first);
+    EXPECT_EQ(renders[0].second, renders[1].first);
+    EXPECT_EQ(renders[1].second, renders[2].first);
+    EXPECT_EQ(3u, ValuesOf(factory.journal, "data span").size());
+    EXPECT_EQ(3u, ValuesOf(factory.journal, "recorder wrap").size());
+    EXPECT_TRUE(SpansOf(factory.journal, "data loop").empty());
 }
 
 TEST_F(TransportBuffers, ACountInHoldsTheSongThenStartsItFromThePlayPosition)
@@ -266,9 +315,7 @@ TEST_F(TransportBuffers, ACountInHoldsTheSongThenStartsItFromThePlayPosition)
     factory.journal.Clear();
     // Two beats of 4/4: tick 1920, sample 19200, inside buffer 43.
     Run(43);
-    Strings calls = BufferCalls(factory.journal);
-    EXPECT_EQ(0, std::count_if(calls.begin(), calls.end(), [](const std::string& s) { return s.rfind("data render", 0) == 0; }))
-        << "nothing of the song during the count-in";
+    EXPECT_TRUE(SpansOf(factory.journal, "data render").empty()) << "nothing of the song during the count-in";
     EXPECT_EQ(0, transport->GetPlayPosition());
     EXPECT_TRUE(transport->IsCountInActive());
     EXPECT_EQ(0, transport->GetNowTicks(TRUE)) << "the display holds during the count-in";
@@ -277,9 +324,17 @@ TEST_F(TransportBuffers, ACountInHoldsTheSongThenStartsItFromThePlayPosition)
     const auto buffers = Run(1);
     EXPECT_EQ(inputs[0], buffers[0].out);
     EXPECT_FALSE(transport->IsCountInActive());
-    EXPECT_EQ((Strings{"data span 1897", "data stop 0", "data start 0", "doc reset cursors 65535", "data span 0",
-                       "recorder wrap 0", "data render 0 21"}),
-              BufferCalls(factory.journal));
+    // The song starts at the play position: the data renderer restarted
+    // there (stopped, then started), the cursors back, then the first span.
+    EXPECT_EQ((Spans{{0, 21}}), SpansOf(factory.journal, "data render"));
+    EXPECT_EQ((Ticks{1897, 0}), ValuesOf(factory.journal, "data span"));
+    EXPECT_EQ(1u, CountOf(factory.journal, "doc reset cursors 65535"));
+    const Strings calls = factory.journal.Entries();
+    const auto stop = std::find(calls.begin(), calls.end(), "data stop 0");
+    const auto start = std::find(calls.begin(), calls.end(), "data start 0");
+    ASSERT_NE(calls.end(), stop);
+    ASSERT_NE(calls.end(), start);
+    EXPECT_LT(stop, start) << "a restart stops before it starts";
     EXPECT_EQ(43 * kFrames + kFrames - 19200, transport->GetAudioRenderer()->GetSamplePosition())
         << "the sample counter went back to the play position";
     EXPECT_EQ(21, transport->GetPlayPosition());

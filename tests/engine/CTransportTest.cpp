@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "platform/media/MediaInterfaces.h"
 #include "platform/sync/Interlocked.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "resources/MorvaneStrings.h"
 #include "tests/engine/TransportRig.h"
 #include "tests/model/PersistTestSupport.h"
@@ -31,13 +35,11 @@ struct RecordingShell : IEngineShell {
     std::vector<Post> posts;
 };
 
-Strings Without(const Strings& all, const std::string& prefix)
+// How often the journal holds exactly `entry`.
+std::size_t Occurrences(const Journal& journal, const std::string& entry)
 {
-    Strings out;
-    for (const std::string& e : all)
-        if (e.rfind(prefix, 0) != 0)
-            out.push_back(e);
-    return out;
+    const Strings all = journal.Entries();
+    return static_cast<std::size_t>(std::count(all.begin(), all.end(), entry));
 }
 
 // What the back-ends were asked, in order.
@@ -61,6 +63,9 @@ TEST_F(TransportLifeCycle, InitBuildsThePartsInOrderAndShutdownTearsThemDownInIt
     transport->SetShell(&shell);
     ASSERT_EQ(S_OK, transport->Init(FALSE));
     EXPECT_TRUE(transport->IsInitialized());
+    // The order is the contract here: each part is made after the parts it
+    // is wired to, and the back-ends, whose threads call into the engine,
+    // come last.
     EXPECT_EQ((Strings{"new timer", "new time keeper", "new audio renderer", "new reference clock",
                        "new data renderer", "new MIDI input router", "new MIDI source", "new MIDI sync generator",
                        "new filter graph", "new host site", "new recorder", "new edit clipboard",
@@ -85,6 +90,8 @@ TEST_F(TransportLifeCycle, InitBuildsThePartsInOrderAndShutdownTearsThemDownInIt
     factory.journal.Clear();
     EXPECT_EQ(S_OK, transport->Shutdown());
     EXPECT_FALSE(transport->IsInitialized());
+    // And the reverse: the back-ends go first, so that no device thread
+    // reaches a part already deleted; the ASIO driver list outlives them.
     EXPECT_EQ((Strings{"delete DirectSound", "delete WDM", "delete ASIO", "delete host site",
                        "delete edit clipboard", "delete drag-and-drop clipboard", "delete clip pool",
                        "delete recorder", "delete filter graph", "delete reference clock", "delete MIDI source",
@@ -152,7 +159,10 @@ TEST_F(TransportLifeCycle, TheSyncOptionsComeFromTheSettingsAndAMissingPortDoesN
     } f;
     CTransport t(&f, RecordSleep);
     EXPECT_EQ(S_OK, t.Init(FALSE));
-    EXPECT_EQ((Strings{"sync port 3", "sync never continue 1", "sync spp 0"}), f.journal.Starting("sync "));
+    // Each option reached the generator once, with the settings' value.
+    for (const char* set : {"sync port 3", "sync never continue 1", "sync spp 0"})
+        EXPECT_EQ(1u, Occurrences(f.journal, set)) << set;
+    EXPECT_EQ(3u, f.journal.Starting("sync ").size());
 }
 
 namespace {
@@ -490,8 +500,18 @@ TEST_F(TransportState, StopEndsATakeAndCommitsTheLiveTempo)
     factory.recorder->recording = TRUE;
     factory.journal.Clear();
     ASSERT_EQ(S_OK, transport->Stop());
-    EXPECT_EQ((Strings{"recorder end take", "doc commit live tempo", "sync stop", "data stop 0"}),
-              Without(factory.journal.Entries(), "DirectSound"));
+    EXPECT_FALSE(transport->IsPlaying());
+    EXPECT_FALSE(factory.recorder->recording) << "the take was ended";
+    EXPECT_EQ(1u, Occurrences(factory.journal, "recorder end take"));
+    EXPECT_EQ(1u, Occurrences(factory.journal, "doc commit live tempo"));
+    EXPECT_EQ(1u, Occurrences(factory.journal, "sync stop")) << "the sync followers stop";
+    EXPECT_EQ(1u, Occurrences(factory.journal, "data stop 0")) << "the song stops where it stands";
+
+    // Stopped, a stop ends no take again and still tells the followers.
+    factory.journal.Clear();
+    ASSERT_EQ(S_OK, transport->Stop());
+    EXPECT_EQ(0u, Occurrences(factory.journal, "recorder end take"));
+    EXPECT_EQ(1u, Occurrences(factory.journal, "sync stop"));
 }
 
 TEST_F(TransportState, TheRecordKeyWhileStoppedStartsAtTheEditMarkerWhenItIsInsideThePattern)
@@ -803,3 +823,43 @@ TEST_F(TransportChunks, UnknownChunksAndShortChunksAreRefused)
     EXPECT_EQ(100, transport->GetLoopStart(false));
     EXPECT_EQ(5000, transport->GetLoopEnd(false));
 }
+
+// ---------------------------------------------------------------- threads
+
+#if MV_THREAD_CHECKS
+namespace {
+
+using TransportThreadsDeathTest = TransportRig;
+
+}  // namespace
+
+TEST_F(TransportThreadsDeathTest, EntryPointsAbortOnTheWrongThread)
+{
+    ASSERT_EQ(S_OK, transport->Init(FALSE));
+    std::vector<BYTE> out(64);
+    EXPECT_DEATH(
+        {
+            mv::ScopedThreadRole ui(mv::ThreadRole::UI);
+            transport->ProcessBuffer(out.data(), nullptr, static_cast<UINT>(out.size()), -1);
+        },
+        "ProcessBuffer belongs to the audio thread but was called on the UI thread");
+    const struct {
+        const char* name;
+        std::function<void()> call;
+    } uiEntries[] = {
+        {"SetLoop", [&] { transport->SetLoop(0, 960, TRUE); }},
+        {"Play", [&] { transport->Play(); }},
+        {"ApplyAudioReset", [&] { transport->ApplyAudioReset(); }},
+        {"SelectAudioDriver", [&] { transport->SelectAudioDriver(); }},
+        {"Shutdown", [&] { transport->Shutdown(); }},
+    };
+    for (const auto& e : uiEntries) {
+        EXPECT_DEATH(
+            {
+                mv::ScopedThreadRole audio(mv::ThreadRole::Audio);
+                e.call();
+            },
+            std::string(e.name) + " belongs to the UI thread but was called on the audio thread");
+    }
+}
+#endif

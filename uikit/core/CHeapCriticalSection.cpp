@@ -12,7 +12,7 @@ CHeapCriticalSection::~CHeapCriticalSection()
     DeleteCriticalSection(m_cs);
     delete m_cs;
     // A store in a destructor is dead to the optimiser; written through a
-    // volatile lvalue it stays, so destroying the object again finds null
-    // and does nothing.
+    // volatile lvalue it stays, so that a stray use of a destroyed lock
+    // meets a null section at once rather than freed memory.
     *static_cast<CRITICAL_SECTION* volatile*>(&m_cs) = nullptr;
 }
