@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,12 @@ struct GroupCase {
     std::vector<std::string> names;
     std::vector<std::string> entries;  // group/item in list order
 };
+
+// Cases print by name: their padding bytes carry nothing.
+void PrintTo(const GroupCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class GroupNamesTest : public ::testing::TestWithParam<GroupCase> {};
 
@@ -122,6 +129,12 @@ struct MenuCase {
     std::string menu;
 };
 
+// Cases print by name: their padding bytes carry nothing.
+void PrintTo(const MenuCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class BuildMenuTest : public ::testing::TestWithParam<MenuCase> {};
 
 TEST_P(BuildMenuTest, ReplacesThePlaceholder)
@@ -184,6 +197,12 @@ struct ExclusionCase {
     std::vector<GUID> excluded;
     bool keyRemains;
 };
+
+// Cases print by name: their padding bytes carry nothing.
+void PrintTo(const ExclusionCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class LoadExclusionListTest : public ::testing::TestWithParam<ExclusionCase> {
 protected:

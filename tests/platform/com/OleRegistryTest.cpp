@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "platform/com/TaskMemory.h"
@@ -38,6 +39,12 @@ struct UserTypeCase {
     HRESULT expected;
     const char* text;
 };
+
+// Cases print by name: their padding bytes carry nothing.
+void PrintTo(const UserTypeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class OleRegGetUserTypeTest : public ::testing::TestWithParam<UserTypeCase> {
 protected:
