@@ -246,8 +246,9 @@ TEST_F(ProcessBufferRtTest, PlayingThroughEveryFilterKindAcrossLoopWrapsAndACoun
     } passes[] = {{"song tempo", -1}, {"live tempo", 960}};
     for (const auto& pass : passes) {
         SCOPED_TRACE(pass.name);
-        if (pass.liveTempoTick >= 0)
+        if (pass.liveTempoTick >= 0) {
             ASSERT_EQ(S_OK, doc.tempoMap.SetFixedTempo(pass.liveTempoTick, 12000));
+        }
         ASSERT_EQ(S_OK, transport.Locate(0));
         ASSERT_EQ(S_OK, transport.Play());
         ASSERT_TRUE(transport.IsCountInActive());

@@ -34,8 +34,9 @@ TEST_F(TimelineRtTest, RenderingSpansAndSeekingCursorsNeitherAllocatesNorWaits)
         const LONG s = start(rng);
         CPatternInstance instance = Placed(pattern, s, s + length(rng), offset(rng) % pattern->GetDuration());
         ASSERT_EQ(S_OK, instance.SetTranspose(shift(rng)));
-        if (i % 4 == 0)
+        if (i % 4 == 0) {
             ASSERT_EQ(S_OK, instance.SetMidiChannel(static_cast<WORD>(i % 16)));
+        }
         ASSERT_EQ(S_OK, timeline.AddPatternInstance(instance, FALSE, nullptr));
     }
     engine.recorder.touchedParam = 3;
