@@ -8,6 +8,7 @@
 
 MV_DEFINE_GUID(IID_IMediaParamInfo, 0x6D6CBB60, 0xA223, 0x44AA, 0x84, 0x2F, 0xA2, 0xF0, 0x67, 0x50, 0xBE, 0x6D);
 MV_DEFINE_GUID(IID_IMediaParams, 0x6D6CBB61, 0xA223, 0x44AA, 0x84, 0x2F, 0xA2, 0xF0, 0x67, 0x50, 0xBE, 0x6E);
+MV_DEFINE_GUID(IID_IMediaParamsUICallback, 0xB8E0480A, 0xE08D, 0x4A5D, 0x92, 0x28, 0x24, 0x80, 0x17, 0x03, 0x23, 0x68);
 // Envelope times in 100-ns reference time: the one time format used here.
 MV_DEFINE_GUID(GUID_TIME_REFERENCE, 0x93AD712B, 0xDAA0, 0x4FFE, 0xBC, 0x81, 0xB0, 0xCE, 0x50, 0x0F, 0xCD, 0xD9);
 
@@ -86,4 +87,12 @@ struct IMediaParams : IUnknown {
     STDMETHOD(FlushEnvelope)(DWORD index, REFERENCE_TIME start, REFERENCE_TIME end) = 0;
     // UI thread, when the filter is bound.
     STDMETHOD(SetTimeFormat)(GUID format, MP_TIMEDATA data) = 0;
+};
+
+// What a filter's editor tells its host while the user works a control:
+// indices are the filter's own parameter indices.
+struct IMediaParamsUICallback : IUnknown {
+    STDMETHOD(ParamsBeginCapture)(DWORD* indices, DWORD count) = 0;
+    STDMETHOD(ParamsChanged)(DWORD* indices, DWORD count, MP_DATA* values) = 0;
+    STDMETHOD(ParamsEndCapture)(DWORD* indices, DWORD count) = 0;
 };

@@ -1,0 +1,48 @@
+// The relay a parameter set gives a plug-in for its editor's gestures: it
+// speaks for one parameter group of one set, turns the plug-in's local
+// parameter indices into the set's ids and relays begin capture, value
+// changes and end capture as touch begin, user value changes and touch end
+// (touch source 4, the plug-in editor). So a control moved in a plug-in's
+// window is recorded, undone and shown like a fader of the mixer.
+//
+// The set creates and destroys the relay: Release never deletes it (at 0 it
+// only returns 0), and the set deletes it when the group goes, whatever
+// references the plug-in still holds. The reference count is atomic.
+//
+// The plug-in's editor calls it on the UI thread.
+#pragma once
+
+#include <atomic>
+
+#include "engine/mixer/CControlParamSet.h"
+#include "platform/media/MediaParams.h"
+
+class CParamCallbackProxy : public IMediaParamsUICallback {
+public:
+    CParamCallbackProxy(CControlParamSet* owner, const GroupKey& key);
+    virtual ~CParamCallbackProxy() = default;
+
+    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
+    STDMETHOD_(ULONG, AddRef)() override;
+    STDMETHOD_(ULONG, Release)() override;
+    // E_UNEXPECTED, nothing relayed, when the plug-in names more parameters
+    // than the group has.
+    STDMETHOD(ParamsBeginCapture)(DWORD* indices, DWORD count) override;
+    // The owner's group-value update; any success becomes S_OK.
+    STDMETHOD(ParamsChanged)(DWORD* indices, DWORD count, MP_DATA* values) override;
+    STDMETHOD(ParamsEndCapture)(DWORD* indices, DWORD count) override;
+
+    const GroupKey& GetKey() const { return m_key; }
+
+private:
+    HRESULT RelayTouch(const DWORD* indices, DWORD count, bool begin);
+
+    CControlParamSet* m_owner;
+    GroupKey m_key;
+    std::atomic<LONG> m_refs{0};
+};
+
+// E_POINTER for a null out, E_INVALIDARG for a null owner, E_OUTOFMEMORY.
+HRESULT CreateParamCallbackProxy(CControlParamSet* owner, const GroupKey& key, CParamCallbackProxy** proxy);
+// Nothing for null.
+void DestroyParamCallbackProxy(CParamCallbackProxy* proxy);
