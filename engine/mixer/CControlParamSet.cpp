@@ -334,10 +334,21 @@ HRESULT CControlParamSet::RegisterGroup(REFGUID classId, REFGUID instanceId, DWO
         return E_POINTER;
     Lock lock(m_ownerLock);
     const GroupKey key{classId, instanceId};
+    // Assignments made before a plug-in was re-created under the same key
+    // come back with it. The group of a removed plug-in stays (its block
+    // stays taken), so re-creating it lands on the known-key path, which
+    // therefore registers them too.
+    auto reregister = [&] {
+        if (auto rc = m_rcMaps.find(key); rc != m_rcMaps.end()) {
+            for (const auto& [id, param] : rc->second.GetMap().Items())
+                param->Register();
+        }
+    };
     auto it = m_groups.find(key);
     if (it != m_groups.end()) {
         it->second.count = count;
         *first = it->second.first;
+        reregister();
         return S_OK;
     }
     DWORD candidate = instanceId == GUID_NULL ? 0 : kPlugInBlockStart;
@@ -359,12 +370,7 @@ HRESULT CControlParamSet::RegisterGroup(REFGUID classId, REFGUID instanceId, DWO
     });
     if (FAILED(hr))
         return E_FAIL;
-    // Assignments made before a plug-in was re-created under the same key
-    // come back with it.
-    if (auto rc = m_rcMaps.find(key); rc != m_rcMaps.end()) {
-        for (const auto& [id, param] : rc->second.GetMap().Items())
-            param->Register();
-    }
+    reregister();
     *first = candidate;
     return S_OK;
 }
