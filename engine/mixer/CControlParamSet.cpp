@@ -182,13 +182,19 @@ HRESULT CControlParamSet::ApplyAutomation(const CMfxEvent* events, std::size_t c
     if (!m_ownerLock->TryLock())
         return S_FALSE;
     bool changed = false;
+    const std::size_t size = m_ids.size();
+    // A span's events usually come in id order: the record after the last
+    // one found is tried before searching.
+    std::size_t next = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const CMfxEvent& e = events[i];
         if (e.m_kind != MfxAutomation)
             continue;
-        const std::size_t at = IndexOf(e.m_automation.param);
-        if (at == m_ids.size())
+        const DWORD id = e.m_automation.param;
+        const std::size_t at = next < size && m_ids[next] == id ? next : IndexOf(id);
+        if (at == size)
             continue;
+        next = at + 1;
         const float value = Clamp01(e.m_value);
         if (m_params[at].value != value) {
             m_params[at].value = value;
