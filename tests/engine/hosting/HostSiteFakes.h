@@ -10,8 +10,8 @@
 
 #include "engine/CTimer.h"
 #include "engine/ITransportDocument.h"
-#include "engine/hosting/IMfxSiteDocument.h"
-#include "engine/hosting/IMfxSiteEngine.h"
+#include "engine/IMfxSiteDocument.h"
+#include "engine/IMfxSiteEngine.h"
 #include "model/CMeterKeySigMap.h"
 #include "model/CTempoMap.h"
 
