@@ -1,0 +1,6 @@
+#include "platform/ui/CCmdTarget.h"
+
+BOOL CCmdTarget::OnCmdMsg(UINT, int, void*)
+{
+    return FALSE;
+}

@@ -1,0 +1,57 @@
+// What the window-layer tests share: a Qt application for the whole
+// program (offscreen under tools/run-tests), clean input and system tables
+// per test, and PNG shots of what a test builds when MORVANE_SHOTS names a
+// folder, so anyone can look at what the user would see.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QString>
+#include <cstdlib>
+
+#include "platform/ui/CWnd.h"
+#include "platform/ui/InputState.h"
+#include "platform/ui/QtBridge.h"
+#include "platform/ui/SystemMetrics.h"
+
+namespace mvtest {
+
+// Writes `image` as <MORVANE_SHOTS>/<name>.png; nothing without the variable.
+inline void Shot(const QImage& image, const char* name)
+{
+    const char* folder = std::getenv("MORVANE_SHOTS");
+    if (!folder || !*folder || image.isNull())
+        return;
+    QDir().mkpath(QString::fromUtf8(folder));
+    const QString path = QDir(QString::fromUtf8(folder)).filePath(QString::fromUtf8(name) + ".png");
+    EXPECT_TRUE(image.save(path, "PNG")) << path.toStdString();
+}
+
+// The window's whole surface, frame included, painted up to date first.
+inline void Shot(CWnd& wnd, const char* name)
+{
+    wnd.UpdateWindow();
+    Shot(mvui::WindowSurface(wnd.m_hWnd), name);
+}
+
+// A fixture base: the application exists, the tables are at their defaults.
+class UiTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        mvui::EnsureApplication();
+        mvui::ResetInput();
+        mvui::ResetSystemTables();
+    }
+    void TearDown() override
+    {
+        ReleaseCapture();
+        mvui::PumpMessages();
+        mvui::ResetInput();
+        mvui::ResetSystemTables();
+    }
+};
+
+}  // namespace mvtest
