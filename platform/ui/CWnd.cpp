@@ -170,7 +170,9 @@ protected:
         p.drawImage(0, 0, m_impl->surface);
     }
     void mousePressEvent(QMouseEvent* e) override { Mouse(e, 1); }
-    void mouseDoubleClickEvent(QMouseEvent* e) override { Mouse(e, 1); }
+    // Qt sends the second press as well; double clicks are told apart from
+    // presses here, by time and distance, as Windows does.
+    void mouseDoubleClickEvent(QMouseEvent*) override {}
     void mouseReleaseEvent(QMouseEvent* e) override { Mouse(e, 2); }
     void mouseMoveEvent(QMouseEvent* e) override { Mouse(e, 0); }
     void wheelEvent(QWheelEvent* e) override
