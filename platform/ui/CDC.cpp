@@ -300,6 +300,13 @@ BOOL CDC::CreateCompatibleDC(CDC* dc)
     return TRUE;
 }
 
+BOOL CDC::CreateDC(LPCSTR, LPCSTR, LPCSTR, const void*)
+{
+    m_impl->kind = DcImpl::RecordOnly;
+    m_impl->log = nullptr;
+    return TRUE;
+}
+
 BOOL CDC::DeleteDC()
 {
     m_impl->kind = DcImpl::Unbound;

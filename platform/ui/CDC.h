@@ -87,6 +87,8 @@ public:
 
     // A memory context; draws into whatever bitmap is selected (nothing until one is).
     BOOL CreateCompatibleDC(CDC* dc);
+    // An information context of the display ("DISPLAY"): measures, draws nothing.
+    BOOL CreateDC(LPCSTR driver, LPCSTR device = nullptr, LPCSTR output = nullptr, const void* init = nullptr);
     BOOL DeleteDC();
 
     // Selection. Each returns the object selected before (a stock object at first).
