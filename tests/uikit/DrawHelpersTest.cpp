@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QFileDialog>
-#include <QTimer>
 #include <climits>
 
 #include "platform/ui/BitmapResources.h"
@@ -270,25 +267,11 @@ TEST_F(DrawHelpersTest, FolderPickerReturnsTheChosenFolderOnlyOnOk)
 {
     mvtest::TempDir dir;
     const std::string chosen = dir.Path();
-    auto answer = [&](bool accept) {
-        QTimer::singleShot(0, [=] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) {
-                    if (accept) {
-                        d->setDirectory(QString::fromStdString(chosen));
-                        d->selectFile(QString::fromStdString(chosen));
-                        QMetaObject::invokeMethod(d, "accept");
-                    } else {
-                        d->reject();
-                    }
-                }
-        });
-    };
     CString path("/nowhere");
-    answer(false);
+    mvtest::AnswerNextFileDialog(chosen, false);
     EXPECT_FALSE(ShellBrowseForFolder(&wnd, 0u, path, "/tmp", true));
     EXPECT_STREQ(path, "/nowhere");
-    answer(true);
+    mvtest::AnswerNextFileDialog(chosen, true);
     char buffer[MAX_PATH] = {};
     ASSERT_TRUE(ShellBrowseForFolder(&wnd, "Folder", buffer, "/tmp", false));
     EXPECT_EQ(std::string(buffer), chosen);

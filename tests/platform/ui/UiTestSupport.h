@@ -6,10 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QImage>
 #include <QString>
+#include <QTimer>
 #include <cstdlib>
+#include <string>
 
 #include "platform/ui/CWnd.h"
 #include "platform/ui/InputState.h"
@@ -34,6 +38,26 @@ inline void Shot(CWnd& wnd, const char* name)
 {
     wnd.UpdateWindow();
     Shot(mvui::WindowSurface(wnd.m_hWnd), name);
+}
+
+// Answers the next file or folder dialog once its modal loop runs: picks
+// `path` when `accept`, else cancels.
+inline void AnswerNextFileDialog(const std::string& path, bool accept)
+{
+    QTimer::singleShot(0, [path, accept] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* d = qobject_cast<QFileDialog*>(w);
+            if (!d || !d->isVisible())
+                continue;
+            if (!accept) {
+                d->reject();
+                continue;
+            }
+            d->setDirectory(QString::fromStdString(path));
+            d->selectFile(QString::fromStdString(path));
+            QMetaObject::invokeMethod(d, "accept");
+        }
+    });
 }
 
 // A fixture base: the application exists, the tables are at their defaults.
