@@ -6,6 +6,8 @@
 
 #include "platform/win/WinTypes.h"
 
+using INT_PTR = std::intptr_t;
+
 struct HWND__;
 using HWND = HWND__*;
 

@@ -1,0 +1,190 @@
+#include "platform/ui/CDialog.h"
+
+#include <QEventLoop>
+#include <cstring>
+
+#include "platform/ui/CDC.h"
+#include "platform/ui/CWinApp.h"
+#include "platform/win/MulDiv.h"
+
+namespace {
+
+std::map<UINT, DialogTemplate>& Templates()
+{
+    static std::map<UINT, DialogTemplate> t;
+    return t;
+}
+
+mvui::ModalHook g_hook = nullptr;
+void* g_hookContext = nullptr;
+
+// The dialog font's average character width and height: the dialog base units.
+CSize BaseUnits(const DialogTemplate& t)
+{
+    CFont font;
+    font.CreatePointFont(t.pointSize * 10, t.fontFace);
+    CDC dc;
+    dc.CreateDC("DISPLAY");
+    dc.SelectObject(&font);
+    const CSize letters = dc.GetTextExtent("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    TEXTMETRIC tm{};
+    dc.GetTextMetrics(&tm);
+    return CSize((letters.cx / 26 + 1) / 2, tm.tmHeight);
+}
+
+}  // namespace
+
+namespace mvui {
+
+void RegisterDialogTemplate(UINT id, const DialogTemplate& t)
+{
+    Templates()[id] = t;
+}
+
+void SetModalHook(ModalHook hook, void* context)
+{
+    g_hook = hook;
+    g_hookContext = context;
+}
+
+}  // namespace mvui
+
+BOOL CDialog::CreateFromTemplate(CWnd* parent)
+{
+    auto it = Templates().find(m_templateId);
+    if (it == Templates().end())
+        return FALSE;
+    const DialogTemplate& t = it->second;
+    m_baseUnits = BaseUnits(t);
+    CRect r = t.rect;
+    MapDialogRect(&r);
+    return CreateEx(0, nullptr, t.caption, t.style & ~WS_VISIBLE, r, parent, 0);
+}
+
+BOOL CDialog::Create(UINT templateId, CWnd* parent)
+{
+    m_templateId = templateId;
+    m_parent = parent;
+    m_modal = false;
+    m_ended = false;
+    if (!CreateFromTemplate(nullptr))
+        return FALSE;
+    SendMessage(WM_INITDIALOG);
+    if (IsWindow(m_hWnd) && (Templates()[templateId].style & WS_VISIBLE))
+        ShowWindow(SW_SHOW);
+    return IsWindow(m_hWnd);
+}
+
+INT_PTR CDialog::DoModal()
+{
+    CWnd* owner = m_parent ? m_parent : AfxGetMainWnd();
+    const HWND ownerHandle = owner ? owner->m_hWnd : nullptr;
+    if (!CreateFromTemplate(nullptr))
+        return -1;
+    m_modal = true;
+    m_ended = false;
+    m_result = IDCANCEL;
+    const bool ownerWasEnabled = IsWindow(ownerHandle) && owner->IsWindowEnabled();
+    if (ownerWasEnabled)
+        owner->EnableWindow(FALSE);
+    const HWND self = m_hWnd;
+    SendMessage(WM_INITDIALOG);
+    if (IsWindow(self) && !m_ended) {
+        ShowWindow(SW_SHOW);
+        QEventLoop loop;
+        m_loop = &loop;
+        if (g_hook)
+            g_hook(this, g_hookContext);
+        if (!m_ended && IsWindow(self))
+            loop.exec();
+        m_loop = nullptr;
+    }
+    if (ownerWasEnabled && IsWindow(ownerHandle))
+        owner->EnableWindow(TRUE);
+    m_modal = false;
+    if (IsWindow(self))
+        DestroyWindow();
+    return m_result;
+}
+
+void CDialog::EndDialog(int result)
+{
+    m_result = result;
+    m_ended = true;
+    if (m_loop)
+        static_cast<QEventLoop*>(m_loop)->quit();
+    else if (!m_modal)
+        ShowWindow(SW_HIDE);
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    if (!UpdateData(TRUE))
+        return;
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate)
+{
+    CDataExchange dx(this, saveAndValidate);
+    DoDataExchange(&dx);
+    return !dx.m_failed;
+}
+
+void CDialog::MapDialogRect(LPRECT rect) const
+{
+    if (!rect)
+        return;
+    rect->left = MulDiv(rect->left, m_baseUnits.cx, 4);
+    rect->right = MulDiv(rect->right, m_baseUnits.cx, 4);
+    rect->top = MulDiv(rect->top, m_baseUnits.cy, 8);
+    rect->bottom = MulDiv(rect->bottom, m_baseUnits.cy, 8);
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* msg)
+{
+    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) {
+        SendMessage(WM_COMMAND, MAKEWPARAM(msg->wParam == VK_RETURN ? IDOK : IDCANCEL, 0), 0);
+        return TRUE;
+    }
+    return CWnd::PreTranslateMessage(msg);
+}
+
+BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDOK: OnOK(); return TRUE;
+    case IDCANCEL: OnCancel(); return TRUE;
+    default: return CWnd::OnCommand(wParam, lParam);
+    }
+}
+
+BOOL CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    if (message == WM_INITDIALOG) {
+        *result = OnInitDialog();
+        return TRUE;
+    }
+    if (message == WM_DESTROY && m_loop) {
+        // A dialog that goes while its loop runs ends the loop with it.
+        m_ended = true;
+        static_cast<QEventLoop*>(m_loop)->quit();
+    }
+    return CWnd::OnWndMsg(message, wParam, lParam, result);
+}
+
+void CDialog::OnClose()
+{
+    SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+}

@@ -1,0 +1,80 @@
+// A dialog: a window from a template by id, shown modeless (Create) or
+// modal (DoModal, a local event loop that ends with EndDialog). OK and
+// Cancel (commands IDOK and IDCANCEL, Enter and Escape) end it through OnOK
+// and OnCancel; data moves between controls and members through
+// DoDataExchange, called by UpdateData. While a modal loop runs, the owner
+// is disabled. UI thread only.
+#pragma once
+
+#include <map>
+
+#include "platform/ui/CWnd.h"
+
+constexpr int IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7,
+              IDHELP = 9;
+constexpr UINT WM_INITDIALOG = 0x0110;
+
+// A dialog template: caption, size in dialog units, the dialog font. The
+// controls come with the controls' own layer.
+struct DialogTemplate {
+    CString caption;
+    CRect rect;  // dialog units
+    CString fontFace = "MS Shell Dlg";
+    int pointSize = 8;
+    DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+};
+
+class CDataExchange {
+public:
+    CDataExchange(CWnd* dialog, BOOL saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+    // Validation failed: UpdateData returns FALSE.
+    void Fail() { m_failed = true; }
+
+    CWnd* m_pDlgWnd;
+    BOOL m_bSaveAndValidate;
+    bool m_failed = false;
+};
+
+class CDialog : public CWnd {
+public:
+    CDialog() = default;
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr) : m_templateId(templateId), m_parent(parent) {}
+
+    virtual INT_PTR DoModal();
+    BOOL Create(UINT templateId, CWnd* parent = nullptr);
+    void EndDialog(int result);
+    virtual BOOL OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+    virtual void DoDataExchange(CDataExchange* dx) {}
+    // Controls to members (TRUE) or members to controls (FALSE).
+    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+    // The pixel rectangle of a rectangle in this dialog's dialog units.
+    void MapDialogRect(LPRECT rect) const;
+
+    BOOL PreTranslateMessage(MSG* msg) override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+
+protected:
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    void OnClose() override;
+
+private:
+    BOOL CreateFromTemplate(CWnd* parent);
+
+    UINT m_templateId = 0;
+    CWnd* m_parent = nullptr;
+    bool m_modal = false;
+    bool m_ended = false;
+    int m_result = IDCANCEL;
+    CSize m_baseUnits{6, 13};
+    void* m_loop = nullptr;
+};
+
+namespace mvui {
+// Registers the template a dialog id is built from (the resource table's job).
+void RegisterDialogTemplate(UINT id, const DialogTemplate& dialogTemplate);
+// Called with each modal dialog once its loop runs (tests answer dialogs with it).
+using ModalHook = void (*)(CDialog* dialog, void* context);
+void SetModalHook(ModalHook hook, void* context);
+}  // namespace mvui
