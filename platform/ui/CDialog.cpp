@@ -49,16 +49,35 @@ void SetModalHook(ModalHook hook, void* context)
 
 }  // namespace mvui
 
-BOOL CDialog::CreateFromTemplate(CWnd* parent)
+const DialogTemplate* FindDialogTemplate(UINT id)
 {
-    auto it = Templates().find(m_templateId);
-    if (it == Templates().end())
+    auto it = Templates().find(id);
+    return it == Templates().end() ? nullptr : &it->second;
+}
+
+CRect CDialog::TemplatePixelRect() const
+{
+    const DialogTemplate* t = FindDialogTemplate(m_templateId);
+    if (!t)
+        return CRect();
+    const CSize units = BaseUnits(*t);
+    const CRect& r = t->rect;
+    return CRect(MulDiv(r.left, units.cx, 4), MulDiv(r.top, units.cy, 8), MulDiv(r.right, units.cx, 4),
+                 MulDiv(r.bottom, units.cy, 8));
+}
+
+BOOL CDialog::CreateDialogWindow(CWnd* parent)
+{
+    const DialogTemplate* t = FindDialogTemplate(m_templateId);
+    if (!t)
         return FALSE;
-    const DialogTemplate& t = it->second;
-    m_baseUnits = BaseUnits(t);
-    CRect r = t.rect;
+    m_baseUnits = BaseUnits(*t);
+    CRect r = t->rect;
     MapDialogRect(&r);
-    return CreateEx(0, nullptr, t.caption, t.style & ~WS_VISIBLE, r, parent, 0);
+    DWORD style = t->style & ~WS_VISIBLE;
+    if (parent)
+        style = (style & ~(WS_POPUP | WS_CAPTION | WS_SYSMENU)) | WS_CHILD;
+    return CreateEx(0, nullptr, t->caption, style, r, parent, 0);
 }
 
 BOOL CDialog::Create(UINT templateId, CWnd* parent)
@@ -67,10 +86,10 @@ BOOL CDialog::Create(UINT templateId, CWnd* parent)
     m_parent = parent;
     m_modal = false;
     m_ended = false;
-    if (!CreateFromTemplate(nullptr))
+    if (!CreateDialogWindow(nullptr))
         return FALSE;
     SendMessage(WM_INITDIALOG);
-    if (IsWindow(m_hWnd) && (Templates()[templateId].style & WS_VISIBLE))
+    if (IsWindow(m_hWnd) && (FindDialogTemplate(templateId)->style & WS_VISIBLE))
         ShowWindow(SW_SHOW);
     return IsWindow(m_hWnd);
 }
@@ -79,7 +98,7 @@ INT_PTR CDialog::DoModal()
 {
     CWnd* owner = m_parent ? m_parent : AfxGetMainWnd();
     const HWND ownerHandle = owner ? owner->m_hWnd : nullptr;
-    if (!CreateFromTemplate(nullptr))
+    if (!CreateDialogWindow(nullptr))
         return -1;
     m_modal = true;
     m_ended = false;

@@ -51,6 +51,9 @@ public:
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
     // The pixel rectangle of a rectangle in this dialog's dialog units.
     void MapDialogRect(LPRECT rect) const;
+    UINT TemplateId() const { return m_templateId; }
+    // The template's rectangle in pixels, by the template's own font; empty without a template.
+    CRect TemplatePixelRect() const;
 
     BOOL PreTranslateMessage(MSG* msg) override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
@@ -58,9 +61,9 @@ public:
 protected:
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     void OnClose() override;
-
-private:
-    BOOL CreateFromTemplate(CWnd* parent);
+    // Makes the dialog's window (hidden): from the template, as a child of
+    // `parent` when one is given, else a top window.
+    virtual BOOL CreateDialogWindow(CWnd* parent);
 
     UINT m_templateId = 0;
     CWnd* m_parent = nullptr;
@@ -70,6 +73,9 @@ private:
     CSize m_baseUnits{6, 13};
     void* m_loop = nullptr;
 };
+
+// The template a dialog id is built from; null when none is registered.
+const DialogTemplate* FindDialogTemplate(UINT id);
 
 namespace mvui {
 // Registers the template a dialog id is built from (the resource table's job).
