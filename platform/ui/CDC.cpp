@@ -283,7 +283,14 @@ CDC::CDC() : m_impl(std::make_unique<DcImpl>())
     m_impl->s.fontSel = static_cast<CFont*>(GetStockObject(SYSTEM_FONT));
 }
 
-CDC::~CDC() = default;
+CDC::~CDC()
+{
+    // What was drawn outside a paint pass reaches the screen with the next frame.
+    if (m_impl->kind == DcImpl::Window)
+        if (CWndImpl* w = mvui::ImplOf(m_impl->hwnd); w && !w->painting)
+            if (QWidget* widget = mvui::WindowWidget(m_impl->hwnd))
+                widget->update();
+}
 
 void CDC::AttachWindow(CWnd* wnd, bool wholeWindow)
 {
@@ -1158,11 +1165,7 @@ CPaintDC::CPaintDC(CWnd* wnd)
         wnd->SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(m_hDC), 0);
 }
 
-CPaintDC::~CPaintDC()
-{
-    if (QWidget* w = mvui::WindowWidget(m_impl->hwnd))
-        w->update();
-}
+CPaintDC::~CPaintDC() = default;
 
 BOOL CPalette::CreateHalftonePalette(CDC*)
 {

@@ -163,9 +163,11 @@ protected:
     {
         if (!m_impl)
             return;
+        m_impl->painting = true;
         m_impl->PaintPending();
         if (!m_impl)
             return;
+        m_impl->painting = false;
         QPainter p(this);
         p.drawImage(0, 0, m_impl->surface);
     }
@@ -328,6 +330,10 @@ void CWndImpl::CreateWidget(CWnd* parentWnd)
     mvui::EnsureApplication();
     QWidget* parentWidget = parentWnd ? parentWnd->Impl()->widget : nullptr;
     widget = new CWndWidget(this, parentWidget);
+    // A pop-up's frame is its own non-client area; an overlapped top window
+    // keeps the desktop's frame.
+    if (!parentWidget && (style & WS_POPUP))
+        widget->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
 }
 
 void CWndImpl::ResizeSurface()
@@ -703,6 +709,8 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_NCCALCSIZE: {
         auto* r = reinterpret_cast<CRect*>(lParam);
+        if (!impl->parent && !(impl->style & WS_POPUP))
+            return 0;  // the desktop draws an overlapped top window's frame
         int frame = 0;
         if (impl->style & (WS_BORDER | WS_DLGFRAME)) frame += 1;
         if (impl->style & WS_THICKFRAME) frame += GetSystemMetrics(SM_CXDLGFRAME);

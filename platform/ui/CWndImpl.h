@@ -35,6 +35,7 @@ struct CWndImpl {
     bool visible = false;
     bool enabled = true;
     bool trackingLeave = false;
+    bool painting = false;  // inside the Qt paint event, which blits afterwards anyway
     std::map<UINT_PTR, QPointer<QTimer>> timers;
     // The last press, for double clicks in the Windows manner.
     UINT lastPressMessage = 0;

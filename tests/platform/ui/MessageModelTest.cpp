@@ -273,3 +273,66 @@ TEST_F(MessageModelTest, MouseLeaveArrivesOnlyWhenTracked)
 }
 
 }  // namespace
+
+namespace {
+
+// A drag as controls write it: press hides the pointer and takes the
+// capture; release, or losing the capture, ends the drag and shows it again.
+class DragWnd : public mvtest::LogWnd {
+public:
+    bool dragging = false;
+
+protected:
+    void OnLButtonDown(UINT, CPoint) override
+    {
+        SetCapture();
+        ShowCursor(FALSE);
+        dragging = true;
+    }
+    void OnLButtonUp(UINT, CPoint) override
+    {
+        if (dragging)
+            ReleaseCapture();
+    }
+    void OnCaptureChanged(CWnd*) override
+    {
+        if (!dragging)
+            return;
+        dragging = false;
+        ShowCursor(TRUE);
+    }
+};
+
+TEST_F(MessageModelTest, EveryDragEndsWithItsCaptureAndShowsThePointerAgain)
+{
+    struct Case {
+        const char* name;
+        std::function<void(DragWnd&, CWnd&)> end;
+    };
+    const Case cases[] = {
+        {"button up", [](DragWnd& d, CWnd&) {
+             QTest::mouseRelease(mvui::WindowWidget(d.m_hWnd), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+         }},
+        {"another window takes the capture", [](DragWnd&, CWnd& other) { other.SetCapture(); }},
+        {"cancel mode", [](DragWnd& d, CWnd&) { d.SendMessage(WM_CANCELMODE); }},
+        {"window goes", [](DragWnd& d, CWnd&) { d.DestroyWindow(); }},
+    };
+    for (const Case& c : cases) {
+        DragWnd drag;
+        LogWnd other;
+        Make(drag, CRect(0, 0, 50, 50));
+        Make(other, CRect(60, 0, 110, 50));
+        QTest::mousePress(mvui::WindowWidget(drag.m_hWnd), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+        ASSERT_TRUE(drag.dragging) << c.name;
+        EXPECT_EQ(ShowCursor(TRUE), 0) << c.name;  // hidden by one
+        ShowCursor(FALSE);
+        c.end(drag, other);
+        EXPECT_FALSE(drag.dragging) << c.name;
+        EXPECT_EQ(ShowCursor(TRUE), 1) << c.name;  // visible again
+        ShowCursor(FALSE);
+        EXPECT_NE(GetCapture(), drag.m_hWnd) << c.name;
+        ReleaseCapture();
+    }
+}
+
+}  // namespace
