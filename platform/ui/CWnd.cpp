@@ -406,6 +406,7 @@ void CWndImpl::DeliverMouse(int kind, int button, POINT screen, ULONG time)
         target = mvui::ImplOf(g_capture);
     CWnd* wnd = target->owner;
     const HWND h = wnd->m_hWnd;
+    mvui::NotePointerWidget(target->widget);
 
     UINT message = WM_MOUSEMOVE;
     if (kind == 1) {

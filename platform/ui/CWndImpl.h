@@ -52,4 +52,6 @@ struct CWndImpl {
 
 namespace mvui {
 CWndImpl* ImplOf(HWND hwnd);
+// The widget the pointer is over (or captured by): SetCursor shapes its cursor.
+void NotePointerWidget(QWidget* widget);
 }

@@ -2,6 +2,8 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QPointer>
+#include <QWidget>
 #include <array>
 
 #include "platform/ui/SystemMetrics.h"
@@ -113,10 +115,40 @@ HCURSOR LoadCursor(void*, UINT_PTR id)
     return reinterpret_cast<HCURSOR>(id);
 }
 
+namespace {
+
+Qt::CursorShape ShapeOf(UINT_PTR id)
+{
+    switch (id) {
+    case IDC_IBEAM: return Qt::IBeamCursor;
+    case IDC_WAIT: return Qt::WaitCursor;
+    case IDC_CROSS: return Qt::CrossCursor;
+    case IDC_SIZENWSE: return Qt::SizeFDiagCursor;
+    case IDC_SIZENESW: return Qt::SizeBDiagCursor;
+    case IDC_SIZEWE: return Qt::SizeHorCursor;
+    case IDC_SIZENS: return Qt::SizeVerCursor;
+    case IDC_SIZEALL: return Qt::SizeAllCursor;
+    case IDC_NO: return Qt::ForbiddenCursor;
+    case IDC_HAND: return Qt::PointingHandCursor;
+    default: return Qt::ArrowCursor;
+    }
+}
+
+QPointer<QWidget>& PointerWidget()
+{
+    static QPointer<QWidget> w;
+    return w;
+}
+
+}  // namespace
+
 HCURSOR SetCursor(HCURSOR cursor)
 {
     HCURSOR old = State().cursor;
     State().cursor = cursor;
+    // The pointer shows the cursor over the window it is in (or that holds it).
+    if (QWidget* w = PointerWidget())
+        w->setCursor(cursor ? QCursor(ShapeOf(mvui::CursorId(cursor))) : QCursor(Qt::BlankCursor));
     return old;
 }
 
@@ -167,6 +199,11 @@ UINT MouseKeyFlags()
 void NotePointerAt(POINT screen)
 {
     State().pos = Clamp(screen);
+}
+
+void NotePointerWidget(QWidget* widget)
+{
+    PointerWidget() = widget;
 }
 
 UINT_PTR CursorId(HCURSOR cursor)

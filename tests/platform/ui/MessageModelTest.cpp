@@ -336,3 +336,27 @@ TEST_F(MessageModelTest, EveryDragEndsWithItsCaptureAndShowsThePointerAgain)
 }
 
 }  // namespace
+
+namespace {
+
+class SizingWnd : public mvtest::LogWnd {
+protected:
+    BOOL OnSetCursor(CWnd*, UINT hit, UINT) override
+    {
+        if (hit != HTCLIENT)
+            return FALSE;
+        ::SetCursor(LoadCursor(nullptr, IDC_SIZEWE));
+        return TRUE;
+    }
+};
+
+TEST_F(MessageModelTest, SetCursorBeforeTheMoveShapesThePointer)
+{
+    SizingWnd w;
+    Make(w, CRect(0, 0, 50, 50));
+    QTest::mouseMove(mvui::WindowWidget(w.m_hWnd), QPoint(10, 10));
+    EXPECT_EQ(mvui::CursorId(GetCursor()), IDC_SIZEWE);
+    EXPECT_EQ(mvui::WindowWidget(w.m_hWnd)->cursor().shape(), Qt::SizeHorCursor);
+}
+
+}  // namespace
