@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <strings.h>
 
 #include "platform/ui/CWnd.h"
 #include "platform/ui/CWndImpl.h"
@@ -957,6 +958,68 @@ QString ExpandTabs(const QString& in, const QFontMetrics& fm)
     return out;
 }
 
+// The symbol face of window captions and scroll arrows is drawn here: its
+// glyphs are shapes, one square cell of the font's pixel size each.
+bool IsSymbolFace(const LOGFONT& lf)
+{
+    return strcasecmp(lf.lfFaceName, "Marlett") == 0;
+}
+
+int SymbolCell(const LOGFONT& lf)
+{
+    return std::max(4, static_cast<int>(std::abs(lf.lfHeight ? lf.lfHeight : 13)));
+}
+
+void DrawSymbols(QPainter& p, QPoint at, const QString& text, int cell, QColor colour)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    const int m = std::max(1, cell / 5);  // margin inside the cell
+    const int stroke = std::max(1, cell / 8);
+    for (int i = 0; i < text.size(); ++i) {
+        const QRect c(at.x() + i * cell, at.y(), cell, cell);
+        const QRect in = c.adjusted(m, m, -m, -m);
+        const QPoint mid = in.center();
+        const int half = in.width() / 2;
+        switch (text[i].unicode()) {
+        case '0': p.drawRect(QRect(in.left(), in.bottom() - stroke + 1, in.width(), stroke)); break;
+        case '1':
+            p.drawRect(QRect(in.left(), in.top(), in.width(), 2 * stroke));
+            p.drawRect(QRect(in.left(), in.top(), stroke, in.height()));
+            p.drawRect(QRect(in.right() - stroke + 1, in.top(), stroke, in.height()));
+            p.drawRect(QRect(in.left(), in.bottom() - stroke + 1, in.width(), stroke));
+            break;
+        case '2': {
+            const QRect back = in.adjusted(in.width() / 3, 0, 0, -in.height() / 3);
+            const QRect front = in.adjusted(0, in.height() / 3, -in.width() / 3, 0);
+            for (const QRect& r : {back, front}) {
+                p.drawRect(QRect(r.left(), r.top(), r.width(), 2 * stroke));
+                p.drawRect(QRect(r.left(), r.top(), stroke, r.height()));
+                p.drawRect(QRect(r.right() - stroke + 1, r.top(), stroke, r.height()));
+                p.drawRect(QRect(r.left(), r.bottom() - stroke + 1, r.width(), stroke));
+            }
+            break;
+        }
+        case '3': p.drawPolygon(QPolygon({QPoint(mid.x() - half / 2, mid.y()), QPoint(mid.x() + half / 2, mid.y() - half), QPoint(mid.x() + half / 2, mid.y() + half)})); break;
+        case '4': p.drawPolygon(QPolygon({QPoint(mid.x() + half / 2, mid.y()), QPoint(mid.x() - half / 2, mid.y() - half), QPoint(mid.x() - half / 2, mid.y() + half)})); break;
+        case '5': p.drawPolygon(QPolygon({QPoint(mid.x(), mid.y() - half / 2), QPoint(mid.x() - half, mid.y() + half / 2), QPoint(mid.x() + half, mid.y() + half / 2)})); break;
+        case '6': p.drawPolygon(QPolygon({QPoint(mid.x(), mid.y() + half / 2), QPoint(mid.x() - half, mid.y() - half / 2), QPoint(mid.x() + half, mid.y() - half / 2)})); break;
+        case 'r': {
+            QPen pen(colour, stroke + 1, Qt::SolidLine, Qt::SquareCap);
+            p.setPen(pen);
+            p.drawLine(in.topLeft(), in.bottomRight());
+            p.drawLine(in.topRight(), in.bottomLeft());
+            p.setPen(Qt::NoPen);
+            break;
+        }
+        default: break;
+        }
+    }
+    p.restore();
+}
+
 }  // namespace
 
 BOOL CDC::TextOut(int x, int y, LPCSTR text, int count)
@@ -981,9 +1044,11 @@ BOOL CDC::ExtTextOut(int x, int y, UINT options, LPCRECT rect, LPCSTR text, int 
     if (!t || !text || count <= 0)
         return TRUE;
     const QString s = QString::fromUtf8(text, count);
-    const QFont font = mvui::QtFont(m_impl->s.font.LogFont());
+    const LOGFONT& lf = m_impl->s.font.LogFont();
+    const QFont font = mvui::QtFont(lf);
     const QFontMetrics fm(font);
-    const int width = fm.horizontalAdvance(s);
+    const bool symbols = IsSymbolFace(lf);
+    const int width = symbols ? SymbolCell(lf) * static_cast<int>(s.size()) : fm.horizontalAdvance(s);
     QPoint o = m_impl->ToDevice(x, y);
     const UINT align = m_impl->s.textAlign;
     if ((align & TA_CENTER) == TA_CENTER) o.rx() -= width / 2;
@@ -999,6 +1064,10 @@ BOOL CDC::ExtTextOut(int x, int y, UINT options, LPCRECT rect, LPCSTR text, int 
     p.setClipRegion(clip);
     if (m_impl->s.bkMode == OPAQUE && !(options & ETO_OPAQUE))
         p.fillRect(QRect(o.x(), top, width, fm.ascent() + fm.descent()), QColor(ToRgb(m_impl->s.bk)));
+    if (symbols) {
+        DrawSymbols(p, QPoint(o.x(), top), s, SymbolCell(lf), QColor(ToRgb(m_impl->s.text)));
+        return TRUE;
+    }
     p.setFont(font);
     p.setPen(QColor(ToRgb(m_impl->s.text)));
     p.drawText(QPoint(o.x(), top + fm.ascent()), s);
@@ -1010,7 +1079,10 @@ CSize CDC::GetTextExtent(LPCSTR text, int count) const
     if (!text)
         return CSize();
     const QString s = QString::fromUtf8(text, count < 0 ? static_cast<int>(std::strlen(text)) : count);
-    const QFontMetrics fm(mvui::QtFont(m_impl->s.font.LogFont()));
+    const LOGFONT& lf = m_impl->s.font.LogFont();
+    if (IsSymbolFace(lf))
+        return CSize(SymbolCell(lf) * static_cast<int>(s.size()), SymbolCell(lf));
+    const QFontMetrics fm(mvui::QtFont(lf));
     return CSize(fm.horizontalAdvance(s), fm.ascent() + fm.descent());
 }
 
@@ -1088,6 +1160,31 @@ int CDC::DrawText(LPCSTR text, int count, LPRECT rect, UINT format)
             line = fm.elidedText(line, Qt::ElideRight, r.Width());
         else if ((format & DT_PATH_ELLIPSIS) && fm.horizontalAdvance(line) > r.Width())
             line = fm.elidedText(line, Qt::ElideMiddle, r.Width());
+    }
+    if (IsSymbolFace(m_impl->s.font.LogFont())) {
+        // Symbols: one line of square cells.
+        const int cell = SymbolCell(m_impl->s.font.LogFont());
+        const QString line = lines.join(QString());
+        const int w = cell * static_cast<int>(line.size());
+        if (format & DT_CALCRECT) {
+            rect->right = rect->left + w;
+            rect->bottom = rect->top + cell;
+            return cell;
+        }
+        int x = r.left, y = r.top;
+        if (format & DT_CENTER) x = r.left + (r.Width() - w) / 2;
+        else if (format & DT_RIGHT) x = r.right - w;
+        if (format & DT_VCENTER) y = r.top + (r.Height() - cell) / 2;
+        else if (format & DT_BOTTOM) y = r.bottom - cell;
+        if (QImage* t = m_impl->Target()) {
+            QPainter p(t);
+            QRegion clip = m_impl->Clip();
+            if (!(format & DT_NOCLIP))
+                clip &= QRect(m_impl->ToDevice(r.left, r.top), QSize(r.Width(), r.Height()));
+            p.setClipRegion(clip);
+            DrawSymbols(p, m_impl->ToDevice(x, y), line, cell, QColor(ToRgb(m_impl->s.text)));
+        }
+        return y - r.top + cell;
     }
     const int total = lineHeight * static_cast<int>(lines.size());
     if (format & DT_CALCRECT) {

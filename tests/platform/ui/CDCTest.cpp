@@ -228,6 +228,27 @@ TEST_F(CDCTest, DrawTextMeasuresBreaksAndPrefixes)
     EXPECT_GT(literal.Width(), plain.Width());
 }
 
+TEST_F(CDCTest, SymbolFaceDrawsItsGlyphsAsShapes)
+{
+    CClientDC dc(&wnd);
+    dc.FillSolidRect(0, 0, 120, 80, RGB(255, 255, 255));
+    CFont font;
+    LOGFONT lf{};
+    lf.lfHeight = -16;
+    std::strcpy(lf.lfFaceName, "Marlett");
+    font.CreateFontIndirect(&lf);
+    dc.SelectObject(&font);
+    EXPECT_EQ(dc.GetTextExtent("r3456"), CSize(80, 16));
+    dc.SetTextColor(RGB(0, 0, 0));
+    dc.SetBkMode(TRANSPARENT);
+    dc.TextOut(0, 0, "r6");
+    EXPECT_EQ(dc.GetPixel(8, 8), RGB(0, 0, 0));         // the close box's crossing
+    EXPECT_EQ(dc.GetPixel(8, 1), RGB(255, 255, 255));   // its cell's margin
+    EXPECT_EQ(dc.GetPixel(24, 6), RGB(0, 0, 0));        // the down arrow's wide top
+    EXPECT_EQ(dc.GetPixel(24, 13), RGB(255, 255, 255));  // below its point
+    mvtest::Shot(mvui::WindowSurface(wnd.m_hWnd).copy(0, 0, 40, 16), "dc-symbol-glyphs");
+}
+
 TEST_F(CDCTest, RecordingLogsDrawTextWithItsRectangleAndFlags)
 {
     CRecordingDC rec;

@@ -55,6 +55,15 @@ protected:
         font.CreateFontIndirect(&lf);
         dc.SelectObject(&font);
         dc.DrawText(GetWindowText(), &caption, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+        // The close box, from the symbol face.
+        CFont symbols;
+        LOGFONT sf{};
+        sf.lfHeight = -(kCaption - 4);
+        std::strcpy(sf.lfFaceName, "Marlett");
+        symbols.CreateFontIndirect(&sf);
+        dc.SelectObject(&symbols);
+        CRect close(w.Width() - kCaption, 2, w.Width() - 2, kCaption - 2);
+        dc.DrawText("r", -1, &close, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     }
     void OnPaint() override
     {
