@@ -14,6 +14,16 @@ namespace {
 
 using mvtest::LogWnd;
 
+// A move as the platform delivers it, whatever Qt's test
+// clock and exposure state are.
+void SendMove(QWidget* w, QPoint at, Qt::MouseButtons held = Qt::NoButton)
+{
+    QMouseEvent e(QEvent::MouseMove, QPointF(at), QPointF(at), QPointF(w->mapToGlobal(at)), Qt::NoButton, held,
+                  Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &e);
+}
+
+
 class MessageModelTest : public mvtest::UiTest {
 protected:
     void Make(LogWnd& w, CRect rect, DWORD style = WS_POPUP | WS_VISIBLE)
@@ -35,7 +45,7 @@ TEST_F(MessageModelTest, PressMoveReleaseWithCaptureInWindowsOrder)
     QTest::mousePress(Widget(a), Qt::LeftButton, Qt::NoModifier, QPoint(10, 20));
     // The pointer leaves the window while the button is down: the move still
     // comes to the captured window, in its client coordinates.
-    QTest::mouseMove(Widget(b), QPoint(5, 5));
+    SendMove(Widget(b), QPoint(5, 5), Qt::LeftButton);
     QTest::mouseRelease(Widget(b), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
 
     EXPECT_EQ(a.Only({WM_NCHITTEST, WM_SETCURSOR, WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP,
@@ -128,7 +138,8 @@ TEST_F(MessageModelTest, ShiftAndControlComeFromTheKeyTable)
 {
     LogWnd a;
     Make(a, CRect(0, 0, 80, 80));
-    QTest::mouseMove(Widget(a), QPoint(3, 4));
+    SendMove(Widget(a), QPoint(3, 4));
+    ASSERT_NE(a.Last(WM_MOUSEMOVE), nullptr);
     EXPECT_EQ(a.Last(WM_MOUSEMOVE)->wParam & (MK_SHIFT | MK_CONTROL), 0u);
     QTest::mousePress(Widget(a), Qt::LeftButton, Qt::ShiftModifier | Qt::ControlModifier, QPoint(3, 4));
     EXPECT_EQ(a.Last(WM_LBUTTONDOWN)->wParam, static_cast<WPARAM>(MK_LBUTTON | MK_SHIFT | MK_CONTROL));
@@ -354,7 +365,7 @@ TEST_F(MessageModelTest, SetCursorBeforeTheMoveShapesThePointer)
 {
     SizingWnd w;
     Make(w, CRect(0, 0, 50, 50));
-    QTest::mouseMove(mvui::WindowWidget(w.m_hWnd), QPoint(10, 10));
+    SendMove(mvui::WindowWidget(w.m_hWnd), QPoint(10, 10));
     EXPECT_EQ(mvui::CursorId(GetCursor()), IDC_SIZEWE);
     EXPECT_EQ(mvui::WindowWidget(w.m_hWnd)->cursor().shape(), Qt::SizeHorCursor);
 }
