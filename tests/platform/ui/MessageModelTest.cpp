@@ -371,3 +371,36 @@ TEST_F(MessageModelTest, SetCursorBeforeTheMoveShapesThePointer)
 }
 
 }  // namespace
+
+namespace {
+
+struct FilterLog {
+    std::vector<UINT> seen;
+    UINT eat = 0;
+};
+
+bool Filter(MSG& msg, void* context)
+{
+    auto* log = static_cast<FilterLog*>(context);
+    log->seen.push_back(msg.message);
+    return msg.message == log->eat;
+}
+
+TEST_F(MessageModelTest, LoopFilterSeesQueuedMessagesForOtherWindowsAndMayEatThem)
+{
+    LogWnd a;
+    Make(a, CRect(0, 0, 10, 10));
+    FilterLog log;
+    log.eat = WM_APP + 9;
+    mvui::PushMessageFilter(&Filter, &log);
+    a.PostMessage(WM_APP + 8);
+    a.PostMessage(WM_APP + 9);
+    mvui::PumpMessages();
+    mvui::PopMessageFilter();
+    a.PostMessage(WM_APP + 9);
+    mvui::PumpMessages();
+    EXPECT_EQ(log.seen, (std::vector<UINT>{WM_APP + 8, WM_APP + 9}));
+    EXPECT_EQ(a.Only({WM_APP + 8, WM_APP + 9}), (std::vector<UINT>{WM_APP + 8, WM_APP + 9}));
+}
+
+}  // namespace
