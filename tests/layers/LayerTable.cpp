@@ -63,23 +63,24 @@ std::string LayerTable::Place(const std::string &relPath) const {
   return relPath;
 }
 
-std::string LayerTable::SideOf(const std::string &relPath) const {
+// A path belongs to the longest folder of the table that holds it, layer or
+// side: a layer folder inside a side folder (a plug-in's library that the
+// program links too) stands at its layer, the rest of the side folder beside.
+LayerTable::Found LayerTable::Resolve(const std::string &relPath) const {
   std::string p = Place(relPath);
-  for (auto &s : sides_)
-    if (Under(p, s)) return s;
-  return {};
-}
-
-int LayerTable::LayerOf(const std::string &relPath) const {
-  std::string p = Place(relPath);
-  if (!SideOf(relPath).empty()) return kSide;
-  int best = kNone;
+  Found f;
   size_t bestLen = 0;
   for (size_t i = 0; i < layers_.size(); ++i)
     for (auto &dir : layers_[i])
-      if (Under(p, dir) && dir.size() > bestLen) best = int(i), bestLen = dir.size();
-  return best;
+      if (Under(p, dir) && dir.size() > bestLen) f.layer = int(i), bestLen = dir.size();
+  for (auto &s : sides_)
+    if (Under(p, s) && s.size() > bestLen) f.layer = kSide, f.side = s, bestLen = s.size();
+  return f;
 }
+
+std::string LayerTable::SideOf(const std::string &relPath) const { return Resolve(relPath).side; }
+
+int LayerTable::LayerOf(const std::string &relPath) const { return Resolve(relPath).layer; }
 
 bool LayerTable::QtAllowed(const std::string &relPath) const {
   std::string p = Place(relPath);
@@ -111,7 +112,9 @@ void LayerTable::CheckFile(const fs::path &root, const fs::path &file,
     std::string toSide = SideOf(target);
     std::string toPlace = Place(target);
     if (from == kSide) {
-      bool ok = Under(toPlace, "platform") || toSide == side || toSide == "plugins/synthframework";
+      // A side folder's own files include the layer folders inside it.
+      bool ok = Under(toPlace, "platform") || toSide == side || Under(toPlace, side) ||
+                toSide == "plugins/synthframework";
       if (!ok) out.push_back({rel, n, "includes " + target + " from beside the program (" + side + ")"});
     } else if (from == kNone) {
       continue;

@@ -29,6 +29,12 @@ private:
   static constexpr int kSide = -1;
   static constexpr int kNone = -2;
 
+  struct Found {
+    int layer = kNone;
+    std::string side;  // empty unless the path stands in a side folder
+  };
+
+  Found Resolve(const std::string &relPath) const;
   std::string Place(const std::string &relPath) const;
   std::string SideOf(const std::string &relPath) const;
   bool QtAllowed(const std::string &relPath) const;

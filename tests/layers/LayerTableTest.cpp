@@ -65,6 +65,8 @@ TEST(LayerTable, PlacesTestsAndSidesAsTheTableSays) {
       {"platform/com/regsvr/main.cpp", "platform/com/Unknown.h"},
       {"tests/rt/RtProbe.h", "engine/CTransport.h"},
       {"engine/mixer/X.h", "engine/mixer/Y.h"},
+      // The loop-clip library stands at its layer inside the loop player's side folder.
+      {"tests/plugins/loopplayer/cliplib/CWaveClipReaderTest.cpp", "plugins/loopplayer/cliplib/CWaveClipReader.h"},
   };
   for (auto &c : cases) EXPECT_EQ(table.LayerOf(c.path), table.LayerOf(c.sameAs)) << c.path;
   EXPECT_LT(table.LayerOf("engine/graph/CDxSource.h"), table.LayerOf("devices/IAudioDevice.h"));
@@ -72,6 +74,9 @@ TEST(LayerTable, PlacesTestsAndSidesAsTheTableSays) {
   EXPECT_LT(table.LayerOf("uikit/core/ResString.h"), table.LayerOf("model/CPattern.h"));
   EXPECT_LT(table.LayerOf("engine/hosting/X.h"), table.LayerOf("platform/ui/CWnd.h"));
   EXPECT_EQ(table.LayerOf("plugins/phaser/X.cpp"), -1);
+  EXPECT_EQ(table.LayerOf("plugins/loopplayer/CTamblor.h"), -1);
+  EXPECT_LT(table.LayerOf("platform/audio/X.h"), table.LayerOf("plugins/loopplayer/cliplib/X.h"));
+  EXPECT_LT(table.LayerOf("plugins/loopplayer/cliplib/X.h"), table.LayerOf("model/CPattern.h"));
   EXPECT_EQ(table.LayerOf("tools/setup"), -2);
 }
 
