@@ -94,7 +94,7 @@ void FadeIn(double x0, double k, double g, double& gain, double& slope, double& 
 }  // namespace
 
 CClipSlice::CClipSlice(const CClipSlice& o)
-    : m_audio(o.m_audio), m_channels(o.m_channels), m_startFixed(o.m_startFixed),
+    : m_audio(o.m_audio), m_channels(o.m_channels), m_dataOffset(o.m_dataOffset), m_startFixed(o.m_startFixed),
       m_startSamples(o.m_startSamples), m_lengthFixed(o.m_lengthFixed), m_lengthSamples(o.m_lengthSamples),
       m_loadedStart(o.m_loadedStart), m_loadedLength(o.m_loadedLength), m_gain(o.m_gain), m_pan(o.m_pan),
       m_transpose(o.m_transpose), m_ratio(o.m_ratio), m_index(o.m_index), m_useSecondStore(o.m_useSecondStore)
@@ -107,13 +107,13 @@ CClipSlice::~CClipSlice()
     if (m_audio) m_audio->Release();
 }
 
-void CClipSlice::Attach(CClipAudio* audio, LONG start)
+void CClipSlice::Attach(CClipAudio* audio, LONG offset)
 {
     if (audio) audio->AddRef();
     if (m_audio) m_audio->Release();
     m_audio = audio;
     m_channels = audio ? audio->GetChannels() : 0;
-    m_startSamples = start;
+    m_dataOffset = offset;
 }
 
 LONGLONG CClipSlice::GetStart(int unit) const
@@ -170,7 +170,7 @@ void CClipSlice::RenderSlice(LONG offset, LONG outputOffset, LONG frames, LONG t
     if (!m_audio || h <= 0 || frames <= 0 || offset < 0) return;
     const LONG d = targetLength < 1 ? h : targetLength;
     const WORD ch = m_channels;
-    const float* source = m_audio->GetSamples() + size_t(m_startSamples) * ch;
+    const float* source = m_audio->GetSamples() + size_t(m_dataOffset) * ch;
     double left, right;
     Gains(gain, clipPan, left, right);
     const StretchPlan plan(h, d, m_audio->GetSampleRate(),
@@ -217,7 +217,7 @@ void CClipSlice::RenderSliceShifted(LONG offset, LONG outputOffset, LONG frames,
     const double speed = std::exp2(shift / 12.0) * m_ratio;
     const LONG D = std::max<LONG>(1, LONG(std::lround(d * speed)));
     const WORD ch = m_channels;
-    const float* source = m_audio->GetSamples() + size_t(m_startSamples) * ch;
+    const float* source = m_audio->GetSamples() + size_t(m_dataOffset) * ch;
     double left, right;
     Gains(gain, clipPan, left, right);
     // Within a hair of the slice's own length the source is read as it is.

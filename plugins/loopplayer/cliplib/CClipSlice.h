@@ -29,8 +29,10 @@ public:
     CClipSlice& operator=(const CClipSlice&) = delete;
     ~CClipSlice();
 
-    // Plays audio (one reference taken) from sample offset start.
-    void Attach(CClipAudio* audio, LONG start);
+    // Plays audio (one reference taken) from frame offset of the store; the
+    // slice's start in samples is its place in the clip, set apart.
+    void Attach(CClipAudio* audio, LONG offset);
+    LONG GetDataOffset() const { return m_dataOffset; }
     CClipAudio* GetAudio() const { return m_audio; }
     WORD GetChannels() const { return m_channels; }
     double GetRateRatio() const { return m_ratio; }
@@ -75,6 +77,7 @@ private:
 
     CClipAudio* m_audio = nullptr;
     WORD m_channels = 0;
+    LONG m_dataOffset = 0;
     LONGLONG m_startFixed = 0;
     LONG m_startSamples = 0;
     LONGLONG m_lengthFixed = kNone;
