@@ -214,6 +214,9 @@ HRESULT CLoopClip::LoadAudio(CWaveClipReader& reader, LONG frames)
     const int bits = f->wBitsPerSample;
     const bool pcm = f->wFormatTag == WAVE_FORMAT_PCM, flt = f->wFormatTag == WAVE_FORMAT_IEEE_FLOAT;
     if (!(pcm && (bits == 4 || bits == 8 || bits == 16 || bits == 24)) && !(flt && bits == 32)) return E_FAIL;
+    // The resampler's work and table grow with the ratio to the stream's
+    // rate: a rate no sound card plays is refused rather than resampled.
+    if (f->nSamplesPerSec < 1 || f->nSamplesPerSec > kMaxSampleRate) return E_FAIL;
     const WORD channels = f->nChannels;
     const int sampleBytes = bits < 8 ? 1 : bits / 8;
     // Converters take packed samples: a frame with padding is not a clip's.

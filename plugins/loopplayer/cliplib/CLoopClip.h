@@ -41,6 +41,8 @@ public:
     // Why a load was refused with E_UNEXPECTED.
     static constexpr int kReasonTooManyBeats = 1;
     static constexpr int kReasonTooLong = 2;
+    // The highest file sample rate a clip is made from.
+    static constexpr DWORD kMaxSampleRate = 768000;
 
     CLoopClip(IRembetHost* host, ILoopClipPool* pool);
     // A copy with all settings, name and path; with deep it shares the

@@ -221,6 +221,7 @@ TEST(CLoopClip, RefusesWhatItCannotLoad)
     } cases[] = {
         {"32-bit integer samples", Plain(8000, 1, 32, 10), false, E_FAIL, 0},
         {"a compressed format", Plain(8000, 1, 16, 10, 2), false, E_FAIL, 0},
+        {"a rate no sound card plays", Plain(4000000, 1, 16, 10), false, E_FAIL, 0},
         {"300 beats", SlicedLoop(8000, 8000, 300, {0, 4000}), false, E_UNEXPECTED, CLoopClip::kReasonTooManyBeats},
         {"61 seconds, sliced", SlicedLoop(8000, 61 * 8000, 4, {0, 4000}), true, E_UNEXPECTED,
          CLoopClip::kReasonTooLong},
