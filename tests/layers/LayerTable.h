@@ -22,7 +22,8 @@ public:
   std::vector<LayerViolation> CheckTree(const std::filesystem::path &root) const;
 
   // Index of a path's layer (bottom is 0); -1 for a side folder, -2 for a
-  // path outside every layer.
+  // path outside every layer. The longest folder of the table that holds the
+  // path decides, layer or side.
   int LayerOf(const std::string &relPath) const;
 
 private:

@@ -215,7 +215,7 @@ void CClipSlice::RenderSliceShifted(LONG offset, LONG outputOffset, LONG frames,
     if (!m_audio || h <= 0 || frames <= 0 || offset < 0) return;
     const LONG d = targetLength < 1 ? h : targetLength;
     const double speed = std::exp2(shift / 12.0) * m_ratio;
-    const LONG D = std::max<LONG>(1, LONG(std::lround(d * speed)));
+    const LONG D = LONG(std::clamp(std::round(d * speed), 1.0, double(INT32_MAX)));
     const WORD ch = m_channels;
     const float* source = m_audio->GetSamples() + size_t(m_dataOffset) * ch;
     double left, right;

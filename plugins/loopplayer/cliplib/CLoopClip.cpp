@@ -438,7 +438,7 @@ HRESULT CLoopClip::RenderMix(float* output, const WAVEFORMATEX& outputFormat, LO
             }
             const LONGLONG lo = std::max(from, s0), hi = std::min(to, s1);
             if (hi <= lo) continue;
-            const LONG target = LONG(s1 - s0);
+            const LONG target = LONG(std::min<LONGLONG>(s1 - s0, INT32_MAX));
             const int shift = ShiftFor(*slice, songKey);
             if (shift == 0)
                 slice->RenderSlice(LONG(lo - s0), LONG(lo - position), LONG(hi - lo), target, output, channels,
