@@ -23,8 +23,9 @@ protected:
     }
     void TearDown() override
     {
-        if (site)
+        if (site) {
             EXPECT_EQ(0u, site->Release());
+        }
     }
     void Attach() { ASSERT_EQ(S_OK, site->SetDocument(&doc)); }
 
