@@ -30,12 +30,14 @@ struct Probe {
 void RecordCall(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR)
 {
     auto* probe = reinterpret_cast<Probe*>(user);
+    // In the call before it is counted, so a test that sees the count with
+    // no call in progress also sees the call's time recorded.
+    probe->inCall = true;
     const int call = ++probe->calls;
     {
         std::lock_guard guard(probe->lock);
         probe->times.push_back(Clock::now());
     }
-    probe->inCall = true;
     while (!probe->release)
         std::this_thread::sleep_for(1ms);
     if (call == probe->killOnCall) {
