@@ -12,6 +12,7 @@ const char* RoleName(ThreadRole role) {
     switch (role) {
     case ThreadRole::Audio: return "the audio thread";
     case ThreadRole::UI: return "the UI thread";
+    case ThreadRole::MidiInput: return "the MIDI input thread";
     default: return "an unmarked thread";
     }
 }

@@ -10,7 +10,9 @@
 
 namespace mv {
 
-enum class ThreadRole : std::uint8_t { Unmarked, Audio, UI };
+// MidiInput: the thread that delivers incoming MIDI messages to their
+// receivers; it is neither the audio thread nor the UI thread.
+enum class ThreadRole : std::uint8_t { Unmarked, Audio, UI, MidiInput };
 
 // Marks the calling thread; lasts until the thread ends or is marked again.
 void MarkCurrentThread(ThreadRole role);
@@ -40,16 +42,25 @@ private:
 #define MV_THREAD_CHECKS 1
 #define MV_ASSERT_AUDIO_THREAD()                                                        \
     do {                                                                                \
-        if (::mv::CurrentThreadRole() == ::mv::ThreadRole::UI)                          \
+        const ::mv::ThreadRole role_ = ::mv::CurrentThreadRole();                      \
+        if (role_ == ::mv::ThreadRole::UI || role_ == ::mv::ThreadRole::MidiInput)      \
             ::mv::ThreadAffinityFailed("the audio thread", __func__, __FILE__, __LINE__); \
     } while (0)
 #define MV_ASSERT_UI_THREAD()                                                           \
     do {                                                                                \
-        if (::mv::CurrentThreadRole() == ::mv::ThreadRole::Audio)                       \
+        const ::mv::ThreadRole role_ = ::mv::CurrentThreadRole();                      \
+        if (role_ == ::mv::ThreadRole::Audio || role_ == ::mv::ThreadRole::MidiInput)   \
             ::mv::ThreadAffinityFailed("the UI thread", __func__, __FILE__, __LINE__);  \
+    } while (0)
+#define MV_ASSERT_MIDI_INPUT_THREAD()                                                   \
+    do {                                                                                \
+        const ::mv::ThreadRole role_ = ::mv::CurrentThreadRole();                      \
+        if (role_ == ::mv::ThreadRole::Audio || role_ == ::mv::ThreadRole::UI)          \
+            ::mv::ThreadAffinityFailed("the MIDI input thread", __func__, __FILE__, __LINE__); \
     } while (0)
 #else
 #define MV_THREAD_CHECKS 0
 #define MV_ASSERT_AUDIO_THREAD() do {} while (0)
 #define MV_ASSERT_UI_THREAD() do {} while (0)
+#define MV_ASSERT_MIDI_INPUT_THREAD() do {} while (0)
 #endif
