@@ -6,6 +6,8 @@
 #include "devices/CAsioDevice.h"
 #include "devices/CAudioRenderer.h"
 #include "devices/CDirectSound.h"
+#include "devices/CMidiInputRouter.h"
+#include "devices/CMidiSource.h"
 #include "devices/CWDMAudio.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/CTimeKeeper.h"
@@ -27,9 +29,12 @@ CDxFilterGraph* CEngineFactory::CreateFilterGraph(HRESULT* phr) { return new (st
 
 IDataRenderer* CEngineFactory::CreateDataRenderer() { return nullptr; }
 
-IMidiInputRouter* CEngineFactory::CreateMidiInputRouter(IEngineOwner*) { return nullptr; }
+IMidiInputRouter* CEngineFactory::CreateMidiInputRouter(IEngineOwner* owner)
+{
+    return new (std::nothrow) CMidiInputRouter(owner);
+}
 
-IMidiSource* CEngineFactory::CreateMidiSource() { return nullptr; }
+IMidiSource* CEngineFactory::CreateMidiSource() { return new (std::nothrow) CMidiSource(); }
 
 IMidiSyncGen* CEngineFactory::CreateMidiSyncGen() { return nullptr; }
 

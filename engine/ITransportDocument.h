@@ -2,19 +2,21 @@
 // while rendering, the calls it makes around a buffer, a play start and a
 // device reset, and the view of the document that the audio renderer reads.
 // The song document implements it; the engine owner holds it, unowned,
-// between SetDocument(document) and SetDocument(null).
+// between SetDocument(document) and SetDocument(null). What the MIDI sync
+// generator reads of it comes from IMidiSyncDocument.
 //
 // Threads: the calls marked for the audio thread are made by the per-buffer
 // entry with the transport and processing locks held; the others on the UI
 // thread.
 #pragma once
 
+#include "devices/IMidiSyncDocument.h"
 #include "platform/win/WinTypes.h"
 
 class CTempoMap;
 class IRenderDocument;
 
-class ITransportDocument {
+class ITransportDocument : public IMidiSyncDocument {
 public:
     static constexpr WORD kNoPattern = 0xFFFF;
     static constexpr WORD kAllPatterns = 0xFFFF;

@@ -34,9 +34,9 @@
 #include "engine/IMfxHostSite.h"
 #include "engine/IMfxMeterMap.h"
 #include "engine/IMfxTimeConverter.h"
-#include "engine/IMidiInputRouter.h"
-#include "engine/IMidiSource.h"
-#include "engine/IMidiSyncGen.h"
+#include "devices/IMidiInputRouter.h"
+#include "devices/IMidiSource.h"
+#include "devices/IMidiSyncGen.h"
 #include "engine/IRewireDevice.h"
 #include "engine/ITransportClipboard.h"
 #include "engine/ITransportDocument.h"
@@ -275,7 +275,7 @@ public:
     HRESULT SetOutputPort(int id) override { return Set("port", id); }
     HRESULT SetSendSPP(int v) override { return Set("spp", v); }
     HRESULT SetStartNeverContinue(int v) override { return Set("never continue", v); }
-    HRESULT Restart(ITransportDocument*) override { return Sent("restart"); }
+    HRESULT Restart(IMidiSyncDocument*) override { return Sent("restart"); }
     HRESULT Relocate() override { return Sent("relocate"); }
     HRESULT SendStop() override { return Sent("stop"); }
     HRESULT SendPositionAndStart() override { return Sent("position and start"); }
@@ -754,6 +754,8 @@ public:
     explicit FakeTransportDocument(Journal* j) : m_journal(j) {}
     ~FakeTransportDocument() { ReleaseGraph(); }
 
+    BOOL GetSendMidiSync() override { return FALSE; }
+    LONG GetTicksPerQuarter() override { return 960; }
     LONG GetGraphDirty() override { return graphDirty; }
     IRenderDocument* GetRenderDocument() override { return &render; }
     CTempoMap* GetTempoMap() override { return &tempoMap; }

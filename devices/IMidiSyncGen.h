@@ -8,7 +8,7 @@
 #include "platform/com/Persist.h"
 #include "platform/win/WinTypes.h"
 
-class ITransportDocument;
+class IMidiSyncDocument;
 
 class IMidiSyncGen {
 public:
@@ -20,7 +20,7 @@ public:
 
     // Stops, stores the document and starts again when the document sends
     // MIDI sync.
-    virtual HRESULT Restart(ITransportDocument* document) = 0;
+    virtual HRESULT Restart(IMidiSyncDocument* document) = 0;
     // After a locate.
     virtual HRESULT Relocate() = 0;
     virtual HRESULT SendStop() = 0;
