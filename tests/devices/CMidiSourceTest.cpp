@@ -10,7 +10,7 @@
 
 #include "devices/CAppConfig.h"
 #include "platform/registry/Profile.h"
-#include "tests/devices/FakeMidiProvider.h"
+#include "tests/platform/midi/FakeMidiProvider.h"
 #include "tests/platform/audio/JackTestSupport.h"
 #include "tests/support/TempProfile.h"
 

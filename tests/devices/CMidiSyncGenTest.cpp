@@ -10,7 +10,7 @@
 #include "devices/CMidiSyncGuard.h"
 #include "devices/IMidiSyncDocument.h"
 #include "platform/midi/CJackMidiProvider.h"
-#include "tests/devices/FakeMidiProvider.h"
+#include "tests/platform/midi/FakeMidiProvider.h"
 #include "tests/platform/audio/JackTestSupport.h"
 
 namespace {
