@@ -20,6 +20,8 @@ namespace sitetest {
 class FakeSiteDocument final : public ITransportDocument, public IMfxSiteDocument {
 public:
     // ITransportDocument: nothing the site uses.
+    BOOL GetSendMidiSync() override { return FALSE; }
+    LONG GetTicksPerQuarter() override { return 960; }
     LONG GetGraphDirty() override { return 0; }
     IRenderDocument* GetRenderDocument() override { return nullptr; }
     CTempoMap* GetTempoMap() override { return &tempo; }
