@@ -8,6 +8,7 @@
 #include "devices/CDirectSound.h"
 #include "devices/CMidiInputRouter.h"
 #include "devices/CMidiSource.h"
+#include "devices/CMidiSyncGen.h"
 #include "devices/CWDMAudio.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/CTimeKeeper.h"
@@ -36,7 +37,7 @@ IMidiInputRouter* CEngineFactory::CreateMidiInputRouter(IEngineOwner* owner)
 
 IMidiSource* CEngineFactory::CreateMidiSource() { return new (std::nothrow) CMidiSource(); }
 
-IMidiSyncGen* CEngineFactory::CreateMidiSyncGen() { return nullptr; }
+IMidiSyncGen* CEngineFactory::CreateMidiSyncGen(IMidiSyncHost* host) { return new (std::nothrow) CMidiSyncGen(host); }
 
 HRESULT CEngineFactory::CreateMfxHostSite(IMfxHostSite** site)
 {

@@ -17,7 +17,7 @@ public:
     IDataRenderer* CreateDataRenderer() override;
     IMidiInputRouter* CreateMidiInputRouter(IEngineOwner* owner) override;
     IMidiSource* CreateMidiSource() override;
-    IMidiSyncGen* CreateMidiSyncGen() override;
+    IMidiSyncGen* CreateMidiSyncGen(IMidiSyncHost* host) override;
     CDxFilterGraph* CreateFilterGraph(HRESULT* phr) override;
     HRESULT CreateMfxHostSite(IMfxHostSite** site) override;
     ITransportRecorder* CreateRecorder() override;

@@ -176,7 +176,7 @@ HRESULT CTransport::BuildEngine()
     if (FAILED(hr = m_midiSource->AddPrioritySink(m_midiInputRouter->GetMidiSink())))
         return hr;
 
-    if (!(m_midiSyncGen = m_factory->CreateMidiSyncGen()))
+    if (!(m_midiSyncGen = m_factory->CreateMidiSyncGen(this)))
         return E_OUTOFMEMORY;
     // The sync options are the user's; a port this machine does not have
     // leaves the generator silent rather than the engine unbuilt.
@@ -335,6 +335,19 @@ int CTransport::GetSampleRate()
     if (m_rewireDeviceMode && rewire)
         return rewire->GetSampleRate();
     return m_devices.GetSampleRate();
+}
+
+HRESULT CTransport::ScheduleClockTick(IMidiClockTick* tick, bool on)
+{
+    if (!m_timer)
+        return on ? E_UNEXPECTED : S_FALSE;
+    if (!on) {
+        const HRESULT hr = m_timer->SetClientInterval(&m_clockTimer, 0);
+        m_clockTimer.SetTick(nullptr);  // waits for a tick in progress
+        return FAILED(hr) ? hr : S_OK;
+    }
+    m_clockTimer.SetTick(tick);
+    return m_timer->SetClientInterval(&m_clockTimer, m_timer->GetPeriod());
 }
 
 LONG CTransport::GetNowTicks(BOOL live)

@@ -26,6 +26,8 @@
 #include <vector>
 
 #include "devices/IEngineOwner.h"
+#include "devices/IMidiSyncHost.h"
+#include "engine/CMidiClockTimer.h"
 #include "engine/CAudioDeviceSelector.h"
 #include "engine/CLoopState.h"
 #include "engine/CTimeKeeper.h"
@@ -60,7 +62,7 @@ struct IReferenceClock;
 // Read with a plain load.
 inline LONG g_hostCallCount = 0;
 
-class CTransport : public CKelPersistObject, public ITimeKeeperSite, public IEngineOwner {
+class CTransport : public CKelPersistObject, public ITimeKeeperSite, public IEngineOwner, public IMidiSyncHost {
 public:
     using SleepFunction = void (*)(DWORD milliseconds);
 
@@ -240,6 +242,12 @@ public:
 
     // ---- ITimeKeeperSite ----
     bool IsPlaying() override { return m_playing != 0; }
+
+    // IMidiSyncHost: the live position, the play state and the program's
+    // timer for the MIDI sync clock.
+    LONG GetSyncNowTicks() override { return GetNowTicks(TRUE); }
+    bool IsSyncPlaying() override { return m_playing != 0; }
+    HRESULT ScheduleClockTick(IMidiClockTick* tick, bool on) override;
     bool IsCountInActive() override { return m_countInActive != 0; }
     LONG GetPlayPosition() override { return m_playPosition; }
     IAudioProperties* GetAudioProperties() override;
@@ -281,6 +289,7 @@ private:
     IEngineShell* m_shell = nullptr;
 
     CTimer* m_timer = nullptr;
+    CMidiClockTimer m_clockTimer;
     CTimeKeeper* m_timeKeeper = nullptr;
     CAudioDeviceSelector m_devices;
     CAudioRenderer* m_audioRenderer = nullptr;

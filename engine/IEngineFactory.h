@@ -22,6 +22,7 @@ class IEngineOwner;
 class IMidiInputRouter;
 class IMidiSource;
 class IMidiSyncGen;
+class IMidiSyncHost;
 class IRewireDevice;
 class ITimeKeeperSite;
 class ITransportClipboard;
@@ -39,7 +40,8 @@ public:
     // The router reaches the engine through `owner`.
     virtual IMidiInputRouter* CreateMidiInputRouter(IEngineOwner* owner) = 0;
     virtual IMidiSource* CreateMidiSource() = 0;
-    virtual IMidiSyncGen* CreateMidiSyncGen() = 0;
+    // `host`: the transport and timer the generator reads and schedules.
+    virtual IMidiSyncGen* CreateMidiSyncGen(IMidiSyncHost* host) = 0;
     // The construction's failure in *phr.
     virtual CDxFilterGraph* CreateFilterGraph(HRESULT* phr) = 0;
     // A new site with one reference.

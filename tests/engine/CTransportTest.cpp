@@ -150,9 +150,9 @@ TEST_F(TransportLifeCycle, TheSyncOptionsComeFromTheSettingsAndAMissingPortDoesN
     CAppConfig::SetSendMidiSPP(0);
     CAppConfig::SetSendMidiStartNeverContinue(1);
     struct NoPortFactory : FakeEngineFactory {
-        IMidiSyncGen* CreateMidiSyncGen() override
+        IMidiSyncGen* CreateMidiSyncGen(IMidiSyncHost* host) override
         {
-            auto* g = static_cast<FakeMidiSyncGen*>(FakeEngineFactory::CreateMidiSyncGen());
+            auto* g = static_cast<FakeMidiSyncGen*>(FakeEngineFactory::CreateMidiSyncGen(host));
             g->portResult = E_INVALIDARG;
             return g;
         }
@@ -778,7 +778,7 @@ TEST_F(TransportChunks, ASecondChunkWithOrWithoutTheGeneratorLoadsIntoEitherEngi
 {
     // Saved without a generator (none was made), loaded into an engine with one.
     struct NoSyncFactory : FakeEngineFactory {
-        IMidiSyncGen* CreateMidiSyncGen() override { return nullptr; }
+        IMidiSyncGen* CreateMidiSyncGen(IMidiSyncHost*) override { return nullptr; }
     } noSync;
     CTransport bare(&noSync, RecordSleep);
     bare.Init(FALSE);  // stops at the generator: the rest is not needed to save

@@ -671,7 +671,7 @@ public:
         return router = Make<FakeMidiInputRouter>("MIDI input router", &journal, owner);
     }
     IMidiSource* CreateMidiSource() override { return midiSource = Make<FakeMidiSource>("MIDI source", &journal); }
-    IMidiSyncGen* CreateMidiSyncGen() override { return syncGen = Make<FakeMidiSyncGen>("MIDI sync generator", &journal); }
+    IMidiSyncGen* CreateMidiSyncGen(IMidiSyncHost*) override { return syncGen = Make<FakeMidiSyncGen>("MIDI sync generator", &journal); }
     CDxFilterGraph* CreateFilterGraph(HRESULT* phr) override
     {
         return graph = Make<NotedFilterGraph>("filter graph", phr, &journal);
