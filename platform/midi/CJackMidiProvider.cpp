@@ -15,7 +15,7 @@ struct CJackMidiProvider::InSlot {
     jack_port_t* port = nullptr;
     IMidiInReceiver* receiver = nullptr;
     std::atomic<bool> running{false};
-    std::atomic<jack_time_t> startMicros{0};
+    std::atomic<jack_nframes_t> startFrame{0};
 };
 
 struct CJackMidiProvider::OutSlot {
@@ -52,7 +52,7 @@ public:
     }
     bool Start() override
     {
-        m_slot->startMicros = jack_get_time();
+        m_slot->startFrame = jack_frame_time(m_owner->m_client);
         m_slot->running = true;
         return true;
     }
@@ -148,14 +148,18 @@ void CJackMidiProvider::Process(jack_nframes_t frames)
         void* buffer = jack_port_get_buffer(slot->port, frames);
         if (!slot->running.load(std::memory_order_acquire))
             continue;
-        const jack_time_t start = slot->startMicros.load(std::memory_order_relaxed);
+        const jack_nframes_t start = slot->startFrame.load(std::memory_order_relaxed);
+        const double rate = jack_get_sample_rate(m_client);
         const jack_nframes_t count = jack_midi_get_event_count(buffer);
         for (jack_nframes_t i = 0; i < count; ++i) {
             jack_midi_event_t event{};
             if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0)
                 continue;
-            const jack_time_t at = jack_frames_to_time(m_client, cycleStart + event.time);
-            slot->receiver->Post(event.buffer, event.size, at > start ? at - start : 0);
+            // Counted in frames, so the stamps keep the spacing the sender
+            // gave, whatever the server's clock estimate does.
+            const auto since = static_cast<std::int32_t>(cycleStart + event.time - start);
+            const auto micros = since > 0 ? static_cast<std::uint64_t>(since * 1e6 / rate) : 0;
+            slot->receiver->Post(event.buffer, event.size, micros);
         }
     }
     for (auto& s : m_out) {

@@ -2,7 +2,8 @@
 // clients of the server, the output ports their MIDI inputs, each named by
 // its full JACK port name. Opening one registers a port of our own client
 // and connects it. One client serves every open stream; its process
-// callback reads the inputs (time-stamped by their frame) and writes what
+// callback reads the inputs (time-stamped by their frame, counted from the
+// frame the stream started at) and writes what
 // was queued for the outputs one period after it was sent, at the frame
 // it was sent, so the spacing of messages survives the trip.
 //

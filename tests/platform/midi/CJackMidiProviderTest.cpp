@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <jack/midiport.h>
-#include <jack/ringbuffer.h>
 
+#include <atomic>
 #include <mutex>
 
 #include "platform/midi/MidiApi.h"
@@ -13,8 +13,8 @@ namespace {
 
 using Bytes = std::vector<BYTE>;
 
-// A second client whose MIDI output plays what the test queued, one
-// message a cycle at frame 0.
+// A second client whose MIDI output plays a note-on at frame 0 and its
+// note-off at the cycle's last frame of one cycle, when asked.
 class MidiPlayer {
 public:
     explicit MidiPlayer(const char* server)
@@ -25,7 +25,6 @@ public:
         if (!m_client)
             return;
         m_port = jack_port_register(m_client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-        m_queue = jack_ringbuffer_create(4096);
         jack_set_process_callback(m_client, &MidiPlayer::Process, this);
         jack_activate(m_client);
     }
@@ -33,18 +32,12 @@ public:
     {
         if (m_client)
             jack_client_close(m_client);
-        if (m_queue)
-            jack_ringbuffer_free(m_queue);
     }
     bool IsOpen() const { return m_client && m_port; }
     std::string PortName() const { return jack_port_name(m_port); }
-    void Queue(Bytes bytes)
-    {
-        const BYTE n = static_cast<BYTE>(bytes.size());
-        Bytes record{n};
-        record.insert(record.end(), bytes.begin(), bytes.end());
-        jack_ringbuffer_write(m_queue, reinterpret_cast<const char*>(record.data()), record.size());
-    }
+    void PlayNote() { m_request = true; }
+    jack_nframes_t Period() const { return jack_get_buffer_size(m_client); }
+    jack_nframes_t Rate() const { return jack_get_sample_rate(m_client); }
 
 private:
     static int Process(jack_nframes_t frames, void* self)
@@ -52,20 +45,18 @@ private:
         auto* p = static_cast<MidiPlayer*>(self);
         void* buffer = jack_port_get_buffer(p->m_port, frames);
         jack_midi_clear_buffer(buffer);
-        BYTE n = 0;
-        if (jack_ringbuffer_peek(p->m_queue, reinterpret_cast<char*>(&n), 1) == 1 &&
-            jack_ringbuffer_read_space(p->m_queue) >= 1u + n) {
-            BYTE bytes[256];
-            jack_ringbuffer_read_advance(p->m_queue, 1);
-            jack_ringbuffer_read(p->m_queue, reinterpret_cast<char*>(bytes), n);
-            jack_midi_event_write(buffer, 0, bytes, n);
+        if (p->m_request.exchange(false)) {
+            const BYTE on[] = {0x90, 0x3C, 0x64};
+            const BYTE off[] = {0x80, 0x3C, 0x00};
+            jack_midi_event_write(buffer, 0, on, sizeof on);
+            jack_midi_event_write(buffer, frames - 1, off, sizeof off);
         }
         return 0;
     }
 
+    std::atomic<bool> m_request{false};
     jack_client_t* m_client = nullptr;
     jack_port_t* m_port = nullptr;
-    jack_ringbuffer_t* m_queue = nullptr;
 };
 
 struct Inbox {
@@ -112,19 +103,18 @@ TEST(CJackMidiProviderTest, AnotherClientsMidiOutputIsAnInputPortByName)
                          reinterpret_cast<DWORD_PTR>(&inbox), CALLBACK_FUNCTION),
               MMSYSERR_NOERROR);
     ASSERT_EQ(midiInStart(handle), MMSYSERR_NOERROR);
-    player.Queue({0x90, 0x3C, 0x64});
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    player.Queue({0x80, 0x3C, 0x00});
+    player.PlayNote();
     const bool both = mvtest::WaitFor([&] { return inbox.Count() == 2; });
     EXPECT_EQ(midiInClose(handle), MMSYSERR_NOERROR);
     MidiSetDeviceProvider(nullptr);
     ASSERT_TRUE(both);
     EXPECT_EQ(inbox.got[0].first, 0x643C90u);
     EXPECT_EQ(inbox.got[1].first, 0x003C80u);
-    // The time stamps are the frames' times since start, in milliseconds.
-    const DWORD apart = inbox.got[1].second - inbox.got[0].second;
-    EXPECT_GE(apart, 90u);
-    EXPECT_LE(apart, 400u);
+    // The time stamps are the frames' times since start, in milliseconds:
+    // the two are a period less one frame apart.
+    const double expected = (player.Period() - 1) * 1000.0 / player.Rate();
+    const double apart = static_cast<double>(inbox.got[1].second) - inbox.got[0].second;
+    EXPECT_NEAR(apart, expected, 1.0);
 }
 
 }  // namespace
