@@ -52,7 +52,9 @@ public:
     }
     bool Start() override
     {
-        m_slot->startFrame = jack_frame_time(m_owner->m_client);
+        // The start of the cycle now running: no event read after this
+        // comes from a frame before it.
+        m_slot->startFrame = jack_last_frame_time(m_owner->m_client);
         m_slot->running = true;
         return true;
     }
