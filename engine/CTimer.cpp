@@ -56,10 +56,11 @@ HRESULT CTimer::SetClientInterval(CTimerClient* client, DWORD intervalMs)
     m_lock.Lock();
     HRESULT hr = S_OK;
     if (intervalMs == 0) {
-        client->m_registered.store(0, std::memory_order_relaxed);
-        std::replace(m_collected.begin(), m_collected.end(), client, static_cast<CTimerClient*>(nullptr));
-        if (m_clients.erase(client) == 0)
-            hr = S_FALSE;
+        hr = Unregister(client);
+        // A derived client stops itself in its own destructor, before its
+        // members go: a call already running on the timer thread must end
+        // first. From that call itself there is nothing to wait for.
+        WaitForCallToEnd(client);
     } else if (client->IsRegistered()) {
         auto it = m_clients.find(client);
         if (it == m_clients.end()) {
@@ -170,16 +171,26 @@ CTimerClient* CTimer::NextCollected(std::size_t& index)
     return next;
 }
 
-void CTimer::ForgetClient(CTimerClient* client)
+HRESULT CTimer::Unregister(CTimerClient* client)
 {
-    m_lock.Lock();
-    if (client->IsRegistered())
-        SetClientInterval(client, 0);
+    client->m_registered.store(0, std::memory_order_relaxed);
     std::replace(m_collected.begin(), m_collected.end(), client, static_cast<CTimerClient*>(nullptr));
+    return m_clients.erase(client) == 0 ? S_FALSE : S_OK;
+}
+
+void CTimer::WaitForCallToEnd(CTimerClient* client)
+{
     if (m_tickThread.load() != GetCurrentThreadId()) {
         LockRef lock{m_lock};
         m_callEnded.wait(lock, [&] { return m_calling != client; });
     }
+}
+
+void CTimer::ForgetClient(CTimerClient* client)
+{
+    m_lock.Lock();
+    Unregister(client);
+    WaitForCallToEnd(client);
     client->m_timer.store(nullptr, std::memory_order_relaxed);
     m_lock.Unlock();
 }

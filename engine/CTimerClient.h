@@ -9,8 +9,8 @@
 // Destroying a client unregisters it and, when the timer thread is calling
 // it at that moment, waits for that call to return. A derived class whose
 // OnTimer uses its own members should unregister in its own destructor
-// first (SetClientInterval(this, 0)): the wait here comes after the derived
-// part is gone.
+// first (SetClientInterval(this, 0), which waits the same way): the wait
+// here comes after the derived part is gone.
 #pragma once
 
 #include <atomic>

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -30,10 +31,16 @@ struct Value {
     std::vector<BYTE> data;
 };
 
+// Subkeys are also indexed by their case-folded name: a class hive holds
+// thousands of siblings under one key, and loading it finds each one once per
+// line, so a scan of the siblings made loading quadratic. Subkeys are added
+// and removed only through FindOrCreate, RemoveSubkey and ClearSubkeys, which
+// keep the list and the index alike.
 struct Key {
     std::string name;
     std::vector<Value> values;                  // creation order
     std::vector<std::unique_ptr<Key>> subkeys;  // creation order
+    std::unordered_map<std::string, Key*> byFoldedName;
     ULONGLONG lastWrite = 0;                    // 100 ns since 1601
 };
 
@@ -59,12 +66,18 @@ bool SameName(std::string_view a, std::string_view b)
     return true;
 }
 
+std::string Folded(std::string_view name)
+{
+    std::string out(name);
+    for (char& c : out)
+        c = Lower(c);
+    return out;
+}
+
 Key* FindSubkey(Key& k, std::string_view name)
 {
-    for (auto& s : k.subkeys)
-        if (SameName(s->name, name))
-            return s.get();
-    return nullptr;
+    auto it = k.byFoldedName.find(Folded(name));
+    return it == k.byFoldedName.end() ? nullptr : it->second;
 }
 
 Value* FindValue(Key& k, std::string_view name)
@@ -97,6 +110,7 @@ Key* FindOrCreate(Key& root, const Path& path, bool* created)
             key->name = part;
             key->lastWrite = Now();
             next = key.get();
+            k->byFoldedName.emplace(Folded(part), next);
             k->subkeys.push_back(std::move(key));
             k->lastWrite = Now();
             fresh = true;
@@ -137,11 +151,18 @@ bool RemoveSubkey(Key& parent, std::string_view name)
 {
     for (auto it = parent.subkeys.begin(); it != parent.subkeys.end(); ++it)
         if (SameName((*it)->name, name)) {
+            parent.byFoldedName.erase(Folded(name));
             parent.subkeys.erase(it);
             parent.lastWrite = Now();
             return true;
         }
     return false;
+}
+
+void ClearSubkeys(Key& k)
+{
+    k.byFoldedName.clear();
+    k.subkeys.clear();
 }
 
 // Key paths: backslash-separated; empty parts (a doubled, leading or
@@ -176,7 +197,9 @@ Path SplitPath(const char* text)
 //   END-HIVE
 //
 // Strings escape \\ \" \n \r \t and other control bytes as \xHH; key names
-// (which never hold a backslash) escape % and control bytes as %HH. "[]"
+// escape as %HH every byte the format gives a meaning to (% \ [ ] " and
+// control bytes), so a name that a hand-edited or foreign hive spelled with
+// %5c reads back as one key, not two nested ones, after the next save. "[]"
 // holds the values of the hive's top. The closing line lets a cut-short file
 // be told from a whole one.
 
@@ -226,7 +249,7 @@ void AppendKeyName(std::string& out, std::string_view s)
 {
     for (char ch : s) {
         auto c = static_cast<unsigned char>(ch);
-        if (ch == '%' || IsControl(c)) {
+        if (ch == '%' || ch == '\\' || ch == '[' || ch == ']' || ch == '"' || IsControl(c)) {
             out += '%';
             out += kHex[c >> 4];
             out += kHex[c & 15];
@@ -893,13 +916,11 @@ template <typename Entry, typename Of>
 std::vector<const Entry*> Merged(const std::vector<Key*>& keys, Of entriesOf)
 {
     std::vector<const Entry*> out;
+    std::unordered_set<std::string> seen;
     for (Key* k : keys)
         for (auto& entry : entriesOf(*k)) {
             const Entry& e = Deref(entry);
-            bool seen = false;
-            for (const Entry* o : out)
-                seen = seen || SameName(o->name, e.name);
-            if (!seen)
+            if (seen.insert(Folded(e.name)).second)
                 out.push_back(&e);
         }
     return out;
@@ -1131,7 +1152,7 @@ LONG RegDeleteTreeA(HKEY key, LPCSTR subKey)
             if (Key* found = Find(p.hive->root, p.path)) {
                 changed = !found->values.empty() || !found->subkeys.empty();
                 found->values.clear();
-                found->subkeys.clear();
+                ClearSubkeys(*found);
                 found->lastWrite = Now();
             }
             return ERROR_SUCCESS;
