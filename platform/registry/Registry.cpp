@@ -76,7 +76,13 @@ std::string Folded(std::string_view name)
 
 Key* FindSubkey(Key& k, std::string_view name)
 {
-    auto it = k.byFoldedName.find(Folded(name));
+    // Folded into a buffer of the thread's own: a lookup allocates nothing
+    // once the buffer has grown to the longest name.
+    thread_local std::string folded;
+    folded.assign(name);
+    for (char& c : folded)
+        c = Lower(c);
+    auto it = k.byFoldedName.find(folded);
     return it == k.byFoldedName.end() ? nullptr : it->second;
 }
 
@@ -97,6 +103,19 @@ Key* Find(Key& root, const Path& path)
     return k;
 }
 
+// A new last subkey of `k`, of a name that `k` does not have yet.
+Key* AddSubkey(Key& k, std::string_view name)
+{
+    auto key = std::make_unique<Key>();
+    key->name = name;
+    key->lastWrite = Now();
+    Key* added = key.get();
+    k.byFoldedName.emplace(Folded(name), added);
+    k.subkeys.push_back(std::move(key));
+    k.lastWrite = added->lastWrite;
+    return added;
+}
+
 // Walks the path, creating what is missing; `created` tells whether the last
 // key was new.
 Key* FindOrCreate(Key& root, const Path& path, bool* created)
@@ -105,19 +124,8 @@ Key* FindOrCreate(Key& root, const Path& path, bool* created)
     bool fresh = false;
     for (const auto& part : path) {
         Key* next = FindSubkey(*k, part);
-        if (!next) {
-            auto key = std::make_unique<Key>();
-            key->name = part;
-            key->lastWrite = Now();
-            next = key.get();
-            k->byFoldedName.emplace(Folded(part), next);
-            k->subkeys.push_back(std::move(key));
-            k->lastWrite = Now();
-            fresh = true;
-        } else {
-            fresh = false;
-        }
-        k = next;
+        fresh = !next;
+        k = next ? next : AddSubkey(*k, part);
     }
     if (created)
         *created = fresh;
@@ -444,13 +452,20 @@ bool ParseValueLine(std::string_view s, Value& v)
     return false;
 }
 
+// The parts go into `out`'s existing strings where it has them, so a run of
+// header lines allocates only for parts longer than any before.
 bool ParseKeyPath(std::string_view s, Path& out)
 {
-    out.clear();
+    std::size_t parts = 0;
     std::string part;
     auto flush = [&] {
-        if (!part.empty())
+        if (part.empty())
+            return;
+        if (parts < out.size())
+            out[parts].swap(part);
+        else
             out.push_back(part);
+        ++parts;
         part.clear();
     };
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -469,6 +484,7 @@ bool ParseKeyPath(std::string_view s, Path& out)
         }
     }
     flush();
+    out.resize(parts);
     return true;
 }
 
@@ -495,7 +511,11 @@ ParseResult Parse(std::string_view text, Key& root, std::size_t& badLines)
         return ParseResult::NotAHive;
     bool sawEnd = false;
     Key* current = nullptr;
-    Path path;
+    Path path, previous;
+    // The keys of the previous header's path, the top first: a hive lists a
+    // key's subkeys right after it, so most headers share all but their last
+    // part with the one before and only that part is looked up.
+    std::vector<Key*> chain{&root};
     Value v;
     while (eol != std::string_view::npos) {
         text.remove_prefix(eol + 1);
@@ -511,7 +531,16 @@ ParseResult Parse(std::string_view text, Key& root, std::size_t& badLines)
             ++badLines;  // read on, but a file with text after its end is not whole
         if (line[0] == '[' && line.back() == ']') {
             if (ParseKeyPath(line.substr(1, line.size() - 2), path)) {
-                current = FindOrCreate(root, path, nullptr);
+                std::size_t same = 0;
+                while (same < path.size() && same < previous.size() && SameName(path[same], previous[same]))
+                    ++same;
+                chain.resize(same + 1);
+                for (std::size_t i = same; i < path.size(); ++i) {
+                    Key* next = FindSubkey(*chain.back(), path[i]);
+                    chain.push_back(next ? next : AddSubkey(*chain.back(), path[i]));
+                }
+                current = chain.back();
+                previous.swap(path);
             } else {
                 current = nullptr;
                 ++badLines;
