@@ -87,6 +87,8 @@ private:
     void ForgetClient(CTimerClient* client);
     // Under m_lock, taken once (the wait releases it for the tick to go on).
     HRESULT Unregister(CTimerClient* client);
+    // Under m_lock, with the client out of the set: its interval and next due time.
+    void Schedule(CTimerClient* client, DWORD intervalMs);
     void WaitForCallToEnd(CTimerClient* client);
 
     UINT m_timerId = 0;

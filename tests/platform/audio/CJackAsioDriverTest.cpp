@@ -355,6 +355,13 @@ TEST_F(CJackAsioDriverOwnServerTest, AServerShutDownReachesTheHostAsAResetReques
 
 TEST_F(CJackAsioDriverOwnServerTest, ABufferSizeChangeReachesTheHostAsAResetRequestAndSilencesTheBuffers)
 {
+#if defined(__SANITIZE_THREAD__) || (defined(__has_feature) && __has_feature(thread_sanitizer))
+    // Under ThreadSanitizer the in-process probe's threads, which libjack
+    // (not instrumented) restarts around the resize, lock up inside the
+    // sanitizer's own runtime: the probe hears nothing and closing it never
+    // returns. The plain and address-sanitizer suites run this test.
+    GTEST_SKIP() << "skipped under ThreadSanitizer: libjack's client threads deadlock in its runtime on a resize";
+#endif
     JackProbe probe(m_own->Name().c_str(), 1, 0);
     ASSERT_TRUE(probe.IsOpen());
     ASSERT_TRUE(probe.Connect(mvtest::DriverPort("Out 1"), probe.InputName(0)));
