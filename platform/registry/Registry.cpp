@@ -34,7 +34,7 @@ struct Value {
 // Subkeys are also indexed by their case-folded name: a class hive holds
 // thousands of siblings under one key, and loading it finds each one once per
 // line, so a scan of the siblings made loading quadratic. Subkeys are added
-// and removed only through FindOrCreate, RemoveSubkey and ClearSubkeys, which
+// and removed only through AddSubkey, RemoveSubkey and ClearSubkeys, which
 // keep the list and the index alike.
 struct Key {
     std::string name;
