@@ -132,7 +132,7 @@ std::vector<LayerViolation> LayerTable::CheckTree(const fs::path &root) const {
   static const char *const kTops[] = {"platform", "uikit",   "model",   "engine",
                                       "devices",  "app",     "patterneditor", "views",
                                       "plugins",  "plugmgr", "tests",   "bench",
-                                      "fuzz",     "resources"};
+                                      "resources"};
   for (const char *top : kTops) {
     fs::path dir = root / top;
     if (!fs::is_directory(dir)) continue;
