@@ -19,8 +19,9 @@ UINT SystemMinimumPeriod()
 
 bool CTimer::DueOrder::operator()(const CTimerClient* a, const CTimerClient* b) const
 {
-    if (a->m_dueTime != b->m_dueTime)
-        return a->m_dueTime < b->m_dueTime;
+    const DWORD dueA = a->GetDueTime(), dueB = b->GetDueTime();
+    if (dueA != dueB)
+        return dueA < dueB;
     return std::less<const CTimerClient*>()(a, b);
 }
 
@@ -47,6 +48,13 @@ CTimer::~CTimer()
     m_lock.Unlock();
 }
 
+void CTimer::Schedule(CTimerClient* client, DWORD intervalMs)
+{
+    const DWORD interval = std::max<DWORD>(intervalMs, m_period);
+    client->m_interval.store(interval, std::memory_order_relaxed);
+    client->m_dueTime.store(timeGetTime() + interval, std::memory_order_relaxed);
+}
+
 bool CTimer::IsRunning() const { return m_running.load() != 0; }
 
 HRESULT CTimer::SetClientInterval(CTimerClient* client, DWORD intervalMs)
@@ -56,25 +64,24 @@ HRESULT CTimer::SetClientInterval(CTimerClient* client, DWORD intervalMs)
     m_lock.Lock();
     HRESULT hr = S_OK;
     if (intervalMs == 0) {
-        client->m_registered.store(0, std::memory_order_relaxed);
-        std::replace(m_collected.begin(), m_collected.end(), client, static_cast<CTimerClient*>(nullptr));
-        if (m_clients.erase(client) == 0)
-            hr = S_FALSE;
+        hr = Unregister(client);
+        // A derived client stops itself in its own destructor, before its
+        // members go: a call already running on the timer thread must end
+        // first. From that call itself there is nothing to wait for.
+        WaitForCallToEnd(client);
     } else if (client->IsRegistered()) {
         auto it = m_clients.find(client);
         if (it == m_clients.end()) {
             hr = E_UNEXPECTED;
         } else {
             m_clients.erase(it);
-            client->m_interval = std::max<DWORD>(intervalMs, m_period);
-            client->m_dueTime = timeGetTime() + client->m_interval;
+            Schedule(client, intervalMs);
             m_clients.insert(client);
         }
     } else {
         client->m_registered.store(1, std::memory_order_relaxed);
         client->m_timer.store(this, std::memory_order_relaxed);
-        client->m_interval = std::max<DWORD>(intervalMs, m_period);
-        client->m_dueTime = timeGetTime() + client->m_interval;
+        Schedule(client, intervalMs);
         m_clients.insert(client);
         SetRunning(true);
     }
@@ -131,7 +138,7 @@ void CTimer::CollectDueClients()
     const DWORD now = timeGetTime();
     m_collected.clear();
     for (CTimerClient* client : m_clients) {
-        if (client->m_dueTime > now)
+        if (client->GetDueTime() > now)
             break;
         m_collected.push_back(client);
     }
@@ -142,7 +149,7 @@ void CTimer::CollectDueClients()
         } else {
             // From the old due time, so a client that fell behind catches up
             // by one call per tick.
-            client->m_dueTime += client->m_interval;
+            client->m_dueTime.store(client->GetDueTime() + client->GetInterval(), std::memory_order_relaxed);
             m_clients.insert(client);
         }
     }
@@ -170,16 +177,26 @@ CTimerClient* CTimer::NextCollected(std::size_t& index)
     return next;
 }
 
-void CTimer::ForgetClient(CTimerClient* client)
+HRESULT CTimer::Unregister(CTimerClient* client)
 {
-    m_lock.Lock();
-    if (client->IsRegistered())
-        SetClientInterval(client, 0);
+    client->m_registered.store(0, std::memory_order_relaxed);
     std::replace(m_collected.begin(), m_collected.end(), client, static_cast<CTimerClient*>(nullptr));
+    return m_clients.erase(client) == 0 ? S_FALSE : S_OK;
+}
+
+void CTimer::WaitForCallToEnd(CTimerClient* client)
+{
     if (m_tickThread.load() != GetCurrentThreadId()) {
         LockRef lock{m_lock};
         m_callEnded.wait(lock, [&] { return m_calling != client; });
     }
+}
+
+void CTimer::ForgetClient(CTimerClient* client)
+{
+    m_lock.Lock();
+    Unregister(client);
+    WaitForCallToEnd(client);
     client->m_timer.store(nullptr, std::memory_order_relaxed);
     m_lock.Unlock();
 }

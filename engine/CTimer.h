@@ -42,6 +42,9 @@ public:
     virtual ~CTimer();
 
     // intervalMs 0 unregisters: S_FALSE when the client was not in the set.
+    // It returns only once a call of the client in progress on the timer's
+    // thread has ended (unless made from that call): never unregister
+    // holding a lock that the client's OnTimer takes.
     // Otherwise the client is (re)scheduled at now + max(intervalMs, period);
     // a first registration starts the system timer. E_POINTER for a null
     // client; E_UNEXPECTED, with nothing changed, for a client that counts
@@ -82,6 +85,11 @@ private:
     CTimerClient* NextCollected(std::size_t& index);
     // A client's destructor: unregisters it and waits while another thread calls it.
     void ForgetClient(CTimerClient* client);
+    // Under m_lock, taken once (the wait releases it for the tick to go on).
+    HRESULT Unregister(CTimerClient* client);
+    // Under m_lock, with the client out of the set: its interval and next due time.
+    void Schedule(CTimerClient* client, DWORD intervalMs);
+    void WaitForCallToEnd(CTimerClient* client);
 
     UINT m_timerId = 0;
     UINT m_period;

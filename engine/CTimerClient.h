@@ -9,8 +9,8 @@
 // Destroying a client unregisters it and, when the timer thread is calling
 // it at that moment, waits for that call to return. A derived class whose
 // OnTimer uses its own members should unregister in its own destructor
-// first (SetClientInterval(this, 0)): the wait here comes after the derived
-// part is gone.
+// first (SetClientInterval(this, 0), which waits the same way): the wait
+// here comes after the derived part is gone.
 #pragma once
 
 #include <atomic>
@@ -32,9 +32,9 @@ public:
     virtual void OnTimer();
 
     // The effective interval: the requested one, at least the service's period.
-    DWORD GetInterval() const { return m_interval; }
+    DWORD GetInterval() const { return m_interval.load(std::memory_order_relaxed); }
     // The timeGetTime() value at which the client is next called.
-    DWORD GetDueTime() const { return m_dueTime; }
+    DWORD GetDueTime() const { return m_dueTime.load(std::memory_order_relaxed); }
     bool IsOneShot() const { return m_oneShot != 0; }
     // True while the client is in its service's set.
     bool IsRegistered() const { return m_registered.load(std::memory_order_relaxed) != 0; }
@@ -48,8 +48,10 @@ protected:
 private:
     friend class CTimer;
 
-    DWORD m_interval = 0;
-    DWORD m_dueTime = 0;
+    // Atomic so that the getters may be read from any thread while the
+    // timer's thread reschedules the client.
+    std::atomic<DWORD> m_interval{0};
+    std::atomic<DWORD> m_dueTime{0};
     LONG m_oneShot = 0;
     std::atomic<LONG> m_registered{0};
     std::atomic<CTimer*> m_timer{nullptr};

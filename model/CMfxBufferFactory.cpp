@@ -110,6 +110,14 @@ BufferTable& Table()
     return *table;
 }
 
+// Callers hand the address of a packed event record's handle field, which
+// is misaligned: out-parameters are stored byte-wise.
+template <typename T>
+void StoreOut(T* out, T value)
+{
+    std::memcpy(out, &value, sizeof value);
+}
+
 DWORD DataSize(const BYTE* block)
 {
     DWORD size = 0;
@@ -137,7 +145,7 @@ STDMETHODIMP CMfxBufferFactory::Alloc(DWORD size, HMFXBUFFER* handle)
 {
     if (!handle)
         return E_POINTER;
-    *handle = 0;
+    StoreOut<HMFXBUFFER>(handle, 0);
     if (size > 0xFFFFFFFFu - kBlockOverhead)
         return E_OUTOFMEMORY;
     auto* block = static_cast<BYTE*>(std::calloc(size + kBlockOverhead, 1));
@@ -150,7 +158,7 @@ STDMETHODIMP CMfxBufferFactory::Alloc(DWORD size, HMFXBUFFER* handle)
         std::free(block);
         return E_OUTOFMEMORY;
     }
-    *handle = token;
+    StoreOut(handle, token);
     return S_OK;
 }
 
@@ -158,7 +166,7 @@ STDMETHODIMP CMfxBufferFactory::Duplicate(HMFXBUFFER source, DWORD size, HMFXBUF
 {
     if (!handle)
         return E_POINTER;
-    *handle = 0;
+    StoreOut<HMFXBUFFER>(handle, 0);
     void* from = nullptr;
     DWORD fromSize = 0;
     HRESULT hr = GetPointer(source, &from, &fromSize);
@@ -174,7 +182,7 @@ STDMETHODIMP CMfxBufferFactory::Duplicate(HMFXBUFFER source, DWORD size, HMFXBUF
         return hr;
     }
     std::memcpy(to, from, std::min(fromSize, toSize));
-    *handle = copy;
+    StoreOut(handle, copy);
     return S_OK;
 }
 
@@ -185,8 +193,8 @@ STDMETHODIMP CMfxBufferFactory::GetPointer(HMFXBUFFER handle, void** data, DWORD
     BYTE* block = Table().Resolve(handle);
     if (!block)
         return E_INVALIDARG;
-    *data = block + kDataOffset;
-    *size = DataSize(block);
+    StoreOut<void*>(data, block + kDataOffset);
+    StoreOut(size, DataSize(block));
     return S_OK;
 }
 

@@ -96,6 +96,21 @@ struct MfxData {
 static_assert(sizeof(MfxEvent) == 17, "the event record is 17 packed bytes");
 static_assert(sizeof(MfxData) == 8, "the data record is 8 bytes");
 
+// The multi-byte fields of the packed records sit at odd addresses (m_kind
+// always, the others in arrays). Read them as values, never through a
+// reference or pointer bound to the field: that is undefined behaviour, and
+// a fault on processors that do not load misaligned words. A value copy is
+// loaded byte-safely by the compiler, which knows the field is packed:
+// EXPECT_EQ(MfxNote, MfxCopy(e.m_kind)), not EXPECT_EQ(MfxNote, e.m_kind),
+// which takes a reference.
+template <typename T>
+constexpr T MfxCopy(T field)
+{
+    return field;
+}
+
+// Out-parameters may point into a packed record (&e.m_buffer.handle, as
+// plug-ins write it): the factory stores them byte-wise.
 struct IMfxBufferFactory : IUnknown {
     // A new block of `size` bytes (zero-filled); *handle is 0 on failure.
     // Allocates and takes the factory's short lock (this and Duplicate): the

@@ -41,7 +41,8 @@ void SumSquares(float* sum, const float* x, int n, int step)
 
 void MeasureLevel(LEVEL_STATE* s, int channels, int flags, const float* x, int frames)
 {
-    if (channels != 1 && channels != 2)
+    // An empty block may come with no samples at all (a null pointer).
+    if ((channels != 1 && channels != 2) || frames <= 0)
         return;
     for (int c = 0; c < channels; ++c) {
         float peak = 0.0f;
@@ -59,7 +60,8 @@ void MeasureLevel(LEVEL_STATE* s, int channels, int flags, const float* x, int f
 void MeasureLevelSSE(LEVEL_STATE* s, int channels, int flags, const float* x, int frames)
 {
 #ifdef MV_X86
-    if (channels != 1 && channels != 2)
+    // An empty block may come with no samples at all (a null pointer).
+    if ((channels != 1 && channels != 2) || frames <= 0)
         return;
     // Four values per step: with two channels, lanes 0 and 2 hold the first.
     const int n = frames * channels;

@@ -26,7 +26,7 @@ constexpr int LEVEL_SUM = 2;
 
 // Raises the state's squared peaks to those of the block (1 channel, or 2
 // interleaved) and, with LEVEL_SUM, adds the squares to the sums. Any other
-// channel count does nothing.
+// channel count, and an empty block (x may then be null), does nothing.
 void MeasureLevel(LEVEL_STATE* s, int channels, int flags, const float* x, int frames);
 // The same with packed squares and maxima; bit-identical results.
 void MeasureLevelSSE(LEVEL_STATE* s, int channels, int flags, const float* x, int frames);

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -30,10 +31,16 @@ struct Value {
     std::vector<BYTE> data;
 };
 
+// Subkeys are also indexed by their case-folded name: a class hive holds
+// thousands of siblings under one key, and loading it finds each one once per
+// line, so a scan of the siblings made loading quadratic. Subkeys are added
+// and removed only through AddSubkey, RemoveSubkey and ClearSubkeys, which
+// keep the list and the index alike.
 struct Key {
     std::string name;
     std::vector<Value> values;                  // creation order
     std::vector<std::unique_ptr<Key>> subkeys;  // creation order
+    std::unordered_map<std::string, Key*> byFoldedName;
     ULONGLONG lastWrite = 0;                    // 100 ns since 1601
 };
 
@@ -59,12 +66,24 @@ bool SameName(std::string_view a, std::string_view b)
     return true;
 }
 
+std::string Folded(std::string_view name)
+{
+    std::string out(name);
+    for (char& c : out)
+        c = Lower(c);
+    return out;
+}
+
 Key* FindSubkey(Key& k, std::string_view name)
 {
-    for (auto& s : k.subkeys)
-        if (SameName(s->name, name))
-            return s.get();
-    return nullptr;
+    // Folded into a buffer of the thread's own: a lookup allocates nothing
+    // once the buffer has grown to the longest name.
+    thread_local std::string folded;
+    folded.assign(name);
+    for (char& c : folded)
+        c = Lower(c);
+    auto it = k.byFoldedName.find(folded);
+    return it == k.byFoldedName.end() ? nullptr : it->second;
 }
 
 Value* FindValue(Key& k, std::string_view name)
@@ -84,6 +103,19 @@ Key* Find(Key& root, const Path& path)
     return k;
 }
 
+// A new last subkey of `k`, of a name that `k` does not have yet.
+Key* AddSubkey(Key& k, std::string_view name)
+{
+    auto key = std::make_unique<Key>();
+    key->name = name;
+    key->lastWrite = Now();
+    Key* added = key.get();
+    k.byFoldedName.emplace(Folded(name), added);
+    k.subkeys.push_back(std::move(key));
+    k.lastWrite = added->lastWrite;
+    return added;
+}
+
 // Walks the path, creating what is missing; `created` tells whether the last
 // key was new.
 Key* FindOrCreate(Key& root, const Path& path, bool* created)
@@ -92,18 +124,8 @@ Key* FindOrCreate(Key& root, const Path& path, bool* created)
     bool fresh = false;
     for (const auto& part : path) {
         Key* next = FindSubkey(*k, part);
-        if (!next) {
-            auto key = std::make_unique<Key>();
-            key->name = part;
-            key->lastWrite = Now();
-            next = key.get();
-            k->subkeys.push_back(std::move(key));
-            k->lastWrite = Now();
-            fresh = true;
-        } else {
-            fresh = false;
-        }
-        k = next;
+        fresh = !next;
+        k = next ? next : AddSubkey(*k, part);
     }
     if (created)
         *created = fresh;
@@ -137,11 +159,18 @@ bool RemoveSubkey(Key& parent, std::string_view name)
 {
     for (auto it = parent.subkeys.begin(); it != parent.subkeys.end(); ++it)
         if (SameName((*it)->name, name)) {
+            parent.byFoldedName.erase(Folded(name));
             parent.subkeys.erase(it);
             parent.lastWrite = Now();
             return true;
         }
     return false;
+}
+
+void ClearSubkeys(Key& k)
+{
+    k.byFoldedName.clear();
+    k.subkeys.clear();
 }
 
 // Key paths: backslash-separated; empty parts (a doubled, leading or
@@ -176,7 +205,9 @@ Path SplitPath(const char* text)
 //   END-HIVE
 //
 // Strings escape \\ \" \n \r \t and other control bytes as \xHH; key names
-// (which never hold a backslash) escape % and control bytes as %HH. "[]"
+// escape as %HH every byte the format gives a meaning to (% \ [ ] " and
+// control bytes), so a name that a hand-edited or foreign hive spelled with
+// %5c reads back as one key, not two nested ones, after the next save. "[]"
 // holds the values of the hive's top. The closing line lets a cut-short file
 // be told from a whole one.
 
@@ -226,7 +257,7 @@ void AppendKeyName(std::string& out, std::string_view s)
 {
     for (char ch : s) {
         auto c = static_cast<unsigned char>(ch);
-        if (ch == '%' || IsControl(c)) {
+        if (ch == '%' || ch == '\\' || ch == '[' || ch == ']' || ch == '"' || IsControl(c)) {
             out += '%';
             out += kHex[c >> 4];
             out += kHex[c & 15];
@@ -421,13 +452,20 @@ bool ParseValueLine(std::string_view s, Value& v)
     return false;
 }
 
+// The parts go into `out`'s existing strings where it has them, so a run of
+// header lines allocates only for parts longer than any before.
 bool ParseKeyPath(std::string_view s, Path& out)
 {
-    out.clear();
+    std::size_t parts = 0;
     std::string part;
     auto flush = [&] {
-        if (!part.empty())
+        if (part.empty())
+            return;
+        if (parts < out.size())
+            out[parts].swap(part);
+        else
             out.push_back(part);
+        ++parts;
         part.clear();
     };
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -446,6 +484,7 @@ bool ParseKeyPath(std::string_view s, Path& out)
         }
     }
     flush();
+    out.resize(parts);
     return true;
 }
 
@@ -472,7 +511,11 @@ ParseResult Parse(std::string_view text, Key& root, std::size_t& badLines)
         return ParseResult::NotAHive;
     bool sawEnd = false;
     Key* current = nullptr;
-    Path path;
+    Path path, previous;
+    // The keys of the previous header's path, the top first: a hive lists a
+    // key's subkeys right after it, so most headers share all but their last
+    // part with the one before and only that part is looked up.
+    std::vector<Key*> chain{&root};
     Value v;
     while (eol != std::string_view::npos) {
         text.remove_prefix(eol + 1);
@@ -488,7 +531,16 @@ ParseResult Parse(std::string_view text, Key& root, std::size_t& badLines)
             ++badLines;  // read on, but a file with text after its end is not whole
         if (line[0] == '[' && line.back() == ']') {
             if (ParseKeyPath(line.substr(1, line.size() - 2), path)) {
-                current = FindOrCreate(root, path, nullptr);
+                std::size_t same = 0;
+                while (same < path.size() && same < previous.size() && SameName(path[same], previous[same]))
+                    ++same;
+                chain.resize(same + 1);
+                for (std::size_t i = same; i < path.size(); ++i) {
+                    Key* next = FindSubkey(*chain.back(), path[i]);
+                    chain.push_back(next ? next : AddSubkey(*chain.back(), path[i]));
+                }
+                current = chain.back();
+                previous.swap(path);
             } else {
                 current = nullptr;
                 ++badLines;
@@ -893,13 +945,11 @@ template <typename Entry, typename Of>
 std::vector<const Entry*> Merged(const std::vector<Key*>& keys, Of entriesOf)
 {
     std::vector<const Entry*> out;
+    std::unordered_set<std::string> seen;
     for (Key* k : keys)
         for (auto& entry : entriesOf(*k)) {
             const Entry& e = Deref(entry);
-            bool seen = false;
-            for (const Entry* o : out)
-                seen = seen || SameName(o->name, e.name);
-            if (!seen)
+            if (seen.insert(Folded(e.name)).second)
                 out.push_back(&e);
         }
     return out;
@@ -1131,7 +1181,7 @@ LONG RegDeleteTreeA(HKEY key, LPCSTR subKey)
             if (Key* found = Find(p.hive->root, p.path)) {
                 changed = !found->values.empty() || !found->subkeys.empty();
                 found->values.clear();
-                found->subkeys.clear();
+                ClearSubkeys(*found);
                 found->lastWrite = Now();
             }
             return ERROR_SUCCESS;

@@ -71,10 +71,11 @@ public:
     std::atomic<std::thread::id> thread{};
     std::atomic<int> threadChanges{0};
     std::atomic<int> audioMarkedCalls{0};
-    void* lastOut = nullptr;
-    void* lastIn = reinterpret_cast<void*>(1);
-    UINT lastBytes = 0;
-    LONG lastFrames = 0;
+    // Written on the device's thread, read by the test's while it runs.
+    std::atomic<void*> lastOut{nullptr};
+    std::atomic<void*> lastIn{reinterpret_cast<void*>(1)};
+    std::atomic<UINT> lastBytes{0};
+    std::atomic<LONG> lastFrames{0};
     bool counting = false;
     std::uint32_t frame = 0;
 };
@@ -381,14 +382,14 @@ TEST_F(CAsioDeviceTest, TheBufferSwitchSplitsTheEnginesBlockInTheChannelsByteOrd
 
         FakeAsio::Callbacks().bufferSwitch(1, TRUE);
         ASSERT_EQ(1, m_engine.calls.load());
-        EXPECT_EQ(nullptr, m_engine.lastIn);
-        EXPECT_EQ(bytes, m_engine.lastBytes);
-        EXPECT_EQ(-1, m_engine.lastFrames);
+        EXPECT_EQ(nullptr, m_engine.lastIn.load());
+        EXPECT_EQ(bytes, m_engine.lastBytes.load());
+        EXPECT_EQ(-1, m_engine.lastFrames.load());
         EXPECT_EQ(readies + 1, FakeAsio::Log().outputReadies);
 
         const int s = c.blockAlign / 2;
         const bool bigEndian = c.type < kAsioInt16LSB;
-        const auto* block = static_cast<const unsigned char*>(m_engine.lastOut);
+        const auto* block = static_cast<const unsigned char*>(m_engine.lastOut.load());
         for (std::size_t channel = 0; channel < 2; ++channel) {
             const std::vector<unsigned char> half = HalfBytes(channel, 1, static_cast<std::size_t>(256 * s));
             for (int f = 0; f < 256; ++f) {
@@ -652,7 +653,7 @@ TEST_F(CAsioDeviceOnJackTest, TheEngineRendersOnJacksThreadAtTheServersRateAndIs
     EXPECT_LT(second.count, expected * 1.5);
     EXPECT_NE(std::this_thread::get_id(), m_engine.thread.load());
     EXPECT_EQ(0, m_engine.threadChanges.load()) << "the engine was called from more than one thread";
-    EXPECT_EQ(static_cast<UINT>(frames) * 8, m_engine.lastBytes);
+    EXPECT_EQ(static_cast<UINT>(frames) * 8, m_engine.lastBytes.load());
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(stopped, m_engine.calls.load()) << "the engine was called after Stop returned";
 
@@ -732,7 +733,7 @@ TEST_F(CAsioDeviceOnJackTest, ABufferSizeChangeAsksForAResetAndTheReopenedDevice
     ASSERT_EQ(S_OK, device.Start());
     const int calls = m_engine.calls;
     EXPECT_TRUE(WaitFor([&] { return m_engine.calls.load() > calls + 2; }));
-    EXPECT_EQ(512u * 8, m_engine.lastBytes);
+    EXPECT_EQ(512u * 8, m_engine.lastBytes.load());
 }
 
 }  // namespace

@@ -256,6 +256,65 @@ TEST(CTimerTest, DestroyingAClientUnregistersItAndWaitsForItsCallInProgress)
     EXPECT_TRUE(mvtest::Eventually([&] { return !timer.IsRunning(); }));
 }
 
+// A client that stops itself in its destructor, as derived clients are told
+// to, and whose callback uses its own members: the stop has to wait for a
+// call in progress, or the callback runs on into destroyed members.
+class MemberUsingClient : public CTimerClient {
+public:
+    MemberUsingClient(CTimer& timer, std::atomic<bool>& inCall, std::atomic<int>& callsPastTheStop)
+        : m_service(timer), m_inCall(inCall), m_callsPastTheStop(callsPastTheStop)
+    {
+    }
+    ~MemberUsingClient() override
+    {
+        m_service.SetClientInterval(this, 0);
+        m_stopped = true;
+        m_history.clear();
+    }
+
+    void OnTimer() override
+    {
+        m_inCall = true;
+        std::this_thread::sleep_for(40ms);
+        if (m_stopped)
+            ++m_callsPastTheStop;
+        m_history.push_back(m_history.size());
+        m_inCall = false;
+    }
+
+private:
+    CTimer& m_service;
+    std::atomic<bool>& m_inCall;
+    std::atomic<int>& m_callsPastTheStop;
+    std::atomic<bool> m_stopped{false};
+    std::vector<std::size_t> m_history;
+};
+
+TEST(CTimerTest, StoppingAClientWaitsForItsCallInProgress)
+{
+    CTimer timer(10);
+    std::atomic<bool> inCall{false};
+    std::atomic<int> callsPastTheStop{0};
+    auto client = std::make_unique<MemberUsingClient>(timer, inCall, callsPastTheStop);
+    ASSERT_EQ(S_OK, timer.SetClientInterval(client.get(), 10));
+    ASSERT_TRUE(mvtest::Eventually([&] { return inCall.load(); }));
+    client.reset();
+    EXPECT_FALSE(inCall);
+    EXPECT_EQ(0, callsPastTheStop);
+
+    // The same wait for a plain stop from another thread, the client kept.
+    TestClient kept;
+    kept.release = false;
+    ASSERT_EQ(S_OK, timer.SetClientInterval(&kept, 10));
+    ASSERT_TRUE(mvtest::Eventually([&] { return kept.inCall.load(); }));
+    auto stopped = std::async(std::launch::async, [&] { return timer.SetClientInterval(&kept, 0); });
+    EXPECT_EQ(std::future_status::timeout, stopped.wait_for(50ms));
+    kept.release = true;
+    EXPECT_EQ(S_OK, stopped.get());
+    EXPECT_FALSE(kept.inCall);
+    EXPECT_EQ(1, kept.calls);
+}
+
 TEST(CTimerTest, ClientsOutlivingTheServiceForgetIt)
 {
     TestClient periodic, oneShot(true);

@@ -100,9 +100,9 @@ TEST_F(CFileStreamTest, ObjectsRoundTripByteForByteThroughAFile)
     ASSERT_EQ(S_OK, archive.PersistObject(&noteIn));
     ASSERT_EQ(S_OK, archive.PersistObject(&automationIn));
     ASSERT_EQ(S_OK, archive.PersistObject(&multiIn));
-    EXPECT_EQ(1920, noteIn.m_time);
+    EXPECT_EQ(1920, MfxCopy(noteIn.m_time));
     EXPECT_EQ(61, noteIn.m_note.key);
-    EXPECT_EQ(0x10002u, automationIn.m_automation.param);
+    EXPECT_EQ(0x10002u, MfxCopy(automationIn.m_automation.param));
     EXPECT_EQ(0.123456f, automationIn.m_value);
     EXPECT_EQ(CString("child"), childIn.m_name);
     EXPECT_EQ(TRUE, multiIn.m_flag);

@@ -77,6 +77,26 @@ TEST(CMfxBufferFactory, DuplicateCopiesWhatFits)
     factory->Free(h);
 }
 
+// Plug-ins hand the factory the handle field of a packed event record, which
+// sits at an odd address; the factory must store into it byte-wise.
+TEST(CMfxBufferFactory, OutParametersMayBeFieldsOfPackedEventRecords)
+{
+    Factory factory;
+    MfxEvent records[2] = {};
+    ASSERT_EQ(S_OK, factory->Alloc(3, &records[0].m_buffer.handle));
+    const HMFXBUFFER first = MfxCopy(records[0].m_buffer.handle);
+    EXPECT_NE(0u, first);
+    ASSERT_EQ(S_OK, factory->Duplicate(first, 5, &records[1].m_buffer.handle));
+    const HMFXBUFFER second = MfxCopy(records[1].m_buffer.handle);
+    EXPECT_NE(0u, second);
+    EXPECT_NE(first, second);
+    void* data = nullptr;
+    ASSERT_EQ(S_OK, factory->GetPointer(second, &data, &records[0].m_dword));
+    EXPECT_EQ(5u, MfxCopy(records[0].m_dword));
+    EXPECT_EQ(S_OK, factory->Free(first));
+    EXPECT_EQ(S_OK, factory->Free(second));
+}
+
 TEST(CMfxBufferFactory, HandlesAreTokensThatDieWithTheirBlock)
 {
     Factory one;

@@ -17,8 +17,8 @@ TEST(CMfxDataQueue, HoldsAFixedNumberOfRecordsUntilReset)
     EXPECT_EQ(2048, count);
     MfxData out{};
     ASSERT_EQ(S_OK, q->GetAt(2047, &out));
-    EXPECT_EQ(2047u, out.m_dw1);
-    EXPECT_EQ(~2047u, out.m_dw2);
+    EXPECT_EQ(2047u, MfxCopy(out.m_dw1));
+    EXPECT_EQ(~2047u, MfxCopy(out.m_dw2));
     EXPECT_EQ(E_INVALIDARG, q->GetAt(2048, &out));
     EXPECT_EQ(E_INVALIDARG, q->GetAt(-1, &out));
     EXPECT_EQ(E_POINTER, q->GetAt(0, nullptr));

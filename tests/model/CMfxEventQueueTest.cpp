@@ -42,7 +42,8 @@ HMFXBUFFER Block(IMfxBufferFactory* factory, const std::vector<BYTE>& data)
     void* p = nullptr;
     DWORD size = 0;
     factory->GetPointer(h, &p, &size);
-    std::memcpy(p, data.data(), data.size());
+    if (!data.empty())
+        std::memcpy(p, data.data(), data.size());
     return h;
 }
 
@@ -173,7 +174,7 @@ TEST(CMfxEventQueue, AccessorsCheckTheirArguments)
     q->Add(&e);
     MfxEvent out{};
     EXPECT_EQ(S_OK, q->GetAt(0, &out));
-    EXPECT_EQ(3, out.m_time);
+    EXPECT_EQ(3, MfxCopy(out.m_time));
     EXPECT_EQ(E_INVALIDARG, q->GetAt(1, &out));
     EXPECT_EQ(E_INVALIDARG, q->GetAt(-1, &out));
     EXPECT_EQ(E_POINTER, q->GetAt(0, nullptr));
@@ -191,7 +192,7 @@ TEST(CMfxEventQueue, RemoveRangeMovesTheTailDown)
     ASSERT_EQ(S_OK, q->RemoveRange(1, 3));
     std::vector<LONG> times;
     for (const MfxEvent& e : Contents(q.q))
-        times.push_back(e.m_time);
+        times.push_back(MfxCopy(e.m_time));
     EXPECT_EQ((std::vector<LONG>{0, 4, 5}), times);
     EXPECT_EQ(E_INVALIDARG, q->RemoveRange(2, 2));
     EXPECT_EQ(E_INVALIDARG, q->RemoveRange(-1, 1));

@@ -61,10 +61,12 @@ CMfxEvent WithBuffer(DWORD kind, const Bytes& data)
 {
     CMfxEvent e(kind);
     CMfxBufferFactory& factory = CMfxBufferFactory::GetShared();
-    EXPECT_EQ(S_OK, factory.Alloc(static_cast<DWORD>(data.size()), &e.m_buffer.handle));
+    HMFXBUFFER handle = 0;
+    EXPECT_EQ(S_OK, factory.Alloc(static_cast<DWORD>(data.size()), &handle));
+    e.m_buffer.handle = handle;
     void* p = nullptr;
     DWORD size = 0;
-    EXPECT_EQ(S_OK, factory.GetPointer(e.m_buffer.handle, &p, &size));
+    EXPECT_EQ(S_OK, factory.GetPointer(handle, &p, &size));
     std::memcpy(p, data.data(), data.size());
     return e;
 }
@@ -83,25 +85,25 @@ Bytes BufferBytes(HMFXBUFFER handle)
 TEST(CMfxEvent, EachKindStartsWithItsDefaults)
 {
     CMfxEvent note;
-    EXPECT_EQ(static_cast<DWORD>(MfxNote), note.m_kind);
+    EXPECT_EQ(static_cast<DWORD>(MfxNote), MfxCopy(note.m_kind));
     EXPECT_EQ(60, note.m_note.key);
     EXPECT_EQ(64, note.m_note.velocity);
     EXPECT_EQ(0, note.m_note.extra);
-    EXPECT_EQ(120u, note.m_note.duration);
-    EXPECT_EQ(0, note.m_time);
+    EXPECT_EQ(120u, MfxCopy(note.m_note.duration));
+    EXPECT_EQ(0, MfxCopy(note.m_time));
     EXPECT_EQ(0u, note.m_selected);
     EXPECT_EQ(0x6004, note.GetMajor());
     EXPECT_EQ(0, note.GetMinor());
 
     EXPECT_EQ(60, Make(MfxKeyAftertouch).m_keyAft.key);
     EXPECT_EQ(1, Make(MfxController).m_ctrl.number);
-    EXPECT_EQ(0xFFFF, Make(MfxPatch).m_patch.bank);
+    EXPECT_EQ(0xFFFF, MfxCopy(Make(MfxPatch).m_patch.bank));
     EXPECT_EQ(0, Make(MfxPatch).m_patch.patch);
-    EXPECT_EQ(0, Make(MfxWheel).m_wheel.value);
-    EXPECT_EQ(0u, Make(MfxSysex).m_buffer.handle);
-    EXPECT_EQ(0xFFFFFFFFu, Make(MfxAutomation).m_automation.param);
+    EXPECT_EQ(0, MfxCopy(Make(MfxWheel).m_wheel.value));
+    EXPECT_EQ(0u, MfxCopy(Make(MfxSysex).m_buffer.handle));
+    EXPECT_EQ(0xFFFFFFFFu, MfxCopy(Make(MfxAutomation).m_automation.param));
     EXPECT_EQ(0.0f, Make(MfxAutomation).m_value);
-    EXPECT_EQ(0u, Make(12).m_dword);
+    EXPECT_EQ(0u, MfxCopy(Make(12).m_dword));
 }
 
 TEST(CMfxEvent, BuildsFromEveryShortMessage)
@@ -126,7 +128,7 @@ TEST(CMfxEvent, BuildsFromEveryShortMessage)
         CMfxEvent e;
         e.m_note.extra = 9;
         ASSERT_EQ(S_OK, e.SetFromShortMsg(c.message, 3));
-        EXPECT_EQ(c.kind, e.m_kind);
+        EXPECT_EQ(c.kind, MfxCopy(e.m_kind));
         EXPECT_EQ(c.channel, e.m_channel);
         EXPECT_EQ(3, e.m_port);
         if (c.byte0 >= 0) {
@@ -152,8 +154,8 @@ TEST(CMfxEvent, PitchWheelMessagesCoverTheWholeRange)
         SCOPED_TRACE(c.message);
         CMfxEvent e;
         ASSERT_EQ(S_OK, e.SetFromShortMsg(c.message, 0));
-        EXPECT_EQ(static_cast<DWORD>(MfxWheel), e.m_kind);
-        EXPECT_EQ(c.value, e.m_wheel.value);
+        EXPECT_EQ(static_cast<DWORD>(MfxWheel), MfxCopy(e.m_kind));
+        EXPECT_EQ(c.value, MfxCopy(e.m_wheel.value));
     }
 }
 
@@ -230,10 +232,10 @@ TEST(CMfxEvent, ConvertsValuesBetweenKindsWithinTheTargetsRange)
         CMfxEvent target(c.target);
         ASSERT_EQ(1, target.ConvertValueFrom(c.source));
         switch (c.target) {
-        case MfxWheel: EXPECT_EQ(c.expected, target.m_wheel.value); break;
+        case MfxWheel: EXPECT_EQ(c.expected, MfxCopy(target.m_wheel.value)); break;
         case MfxController: EXPECT_EQ(c.expected, target.m_ctrl.value); break;
         case MfxRpn:
-        case MfxNrpn: EXPECT_EQ(c.expected, target.m_rpn.value); break;
+        case MfxNrpn: EXPECT_EQ(c.expected, MfxCopy(target.m_rpn.value)); break;
         default: EXPECT_FLOAT_EQ(static_cast<float>(c.expected), target.m_value); break;
         }
     }
@@ -266,7 +268,7 @@ TEST(CMfxEvent, OffsetsMoveValuesAndClamp)
         SCOPED_TRACE(w.from);
         CMfxEvent e = Wheel(w.from);
         EXPECT_EQ(1, e.OffsetValue(w.amount));
-        EXPECT_EQ(w.to, e.m_wheel.value);
+        EXPECT_EQ(w.to, MfxCopy(e.m_wheel.value));
     }
 
     CMfxEvent cc = Controller(120);
@@ -431,7 +433,7 @@ TEST(CMfxEvent, KindsOutsideThePersistedTableAreRefused)
     bad.resize(12 + 14, 0);
     CMfxEvent in;
     EXPECT_EQ(E_FAIL, in.Load(StreamOf(bad).Get()));
-    EXPECT_EQ(static_cast<DWORD>(MfxNote), in.m_kind);
+    EXPECT_EQ(static_cast<DWORD>(MfxNote), MfxCopy(in.m_kind));
 }
 
 TEST(CMfxEvent, CopiesNeverShareABuffer)
@@ -439,7 +441,7 @@ TEST(CMfxEvent, CopiesNeverShareABuffer)
     const Bytes data = {0xF0, 1, 2, 3, 4, 5, 6, 7, 8, 0xF7};
     CMfxEvent a = WithBuffer(MfxSysex, data);
     CMfxEvent b(a);
-    EXPECT_NE(a.m_buffer.handle, b.m_buffer.handle);
+    EXPECT_NE(MfxCopy(a.m_buffer.handle), MfxCopy(b.m_buffer.handle));
     EXPECT_EQ(data, BufferBytes(b.m_buffer.handle));
 
     // Assignment frees the target's own buffer first.
@@ -456,7 +458,7 @@ TEST(CMfxEvent, CopiesNeverShareABuffer)
     {
         CMfxEvent d(std::move(b));
         moved = d.m_buffer.handle;
-        EXPECT_EQ(0u, b.m_buffer.handle);
+        EXPECT_EQ(0u, MfxCopy(b.m_buffer.handle));
         EXPECT_EQ(data, BufferBytes(moved));
     }
     EXPECT_FALSE(CMfxBufferFactory::GetShared().IsValidBuffer(moved));
@@ -465,7 +467,7 @@ TEST(CMfxEvent, CopiesNeverShareABuffer)
     CMfxEvent plain(16);
     plain.m_dword = 0x1234;
     CMfxEvent plainCopy(plain);
-    EXPECT_EQ(0x1234u, plainCopy.m_dword);
+    EXPECT_EQ(0x1234u, MfxCopy(plainCopy.m_dword));
 }
 
 TEST(CMfxEvent, LoadingOverABufferEventFreesTheBuffer)
@@ -475,5 +477,5 @@ TEST(CMfxEvent, LoadingOverABufferEventFreesTheBuffer)
     CMfxEvent note;
     ASSERT_EQ(S_OK, e.Load(StreamOf(Saved(note)).Get()));
     EXPECT_FALSE(CMfxBufferFactory::GetShared().IsValidBuffer(handle));
-    EXPECT_EQ(static_cast<DWORD>(MfxNote), e.m_kind);
+    EXPECT_EQ(static_cast<DWORD>(MfxNote), MfxCopy(e.m_kind));
 }

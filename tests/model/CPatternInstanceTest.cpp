@@ -122,7 +122,7 @@ TEST_F(CPatternInstanceTest, ConstructorsGiveTheirDefaults)
 
     p->SetTriggerKey(40);
     CPatternInstance triggered(p.get());
-    EXPECT_EQ(MfxNote, triggered.GetTemplateEvent().m_kind);
+    EXPECT_EQ(MfxNote, MfxCopy(triggered.GetTemplateEvent().m_kind));
     EXPECT_EQ(CPatternInstance::kTriggerVelocity, triggered.GetTemplateEvent().m_note.velocity);
     EXPECT_EQ(0, triggered.GetTemplateEvent().m_channel);
 }
@@ -164,8 +164,8 @@ TEST_F(CPatternInstanceTest, NotesAreCutAtTheInstanceEnd)
     PatternPtr p = AddPattern(0, 1920, {Note(0, 61, 10), Note(1320, 60, 960)});
     const auto events = Render(Placed(p.get(), 0, 9600), 9000, 9600);
     ASSERT_EQ(1u, events.size());
-    EXPECT_EQ(9000, events[0].m_time);
-    EXPECT_EQ(600u, events[0].m_note.duration);
+    EXPECT_EQ(9000, MfxCopy(events[0].m_time));
+    EXPECT_EQ(600u, MfxCopy(events[0].m_note.duration));
 }
 
 TEST_F(CPatternInstanceTest, SwingMovesNotesInTheSwingWindowOfEachQuarter)
@@ -254,7 +254,9 @@ TEST_F(CPatternInstanceTest, RenderingAppendsOnlyWithinTheReservedCapacity)
 TEST_F(CPatternInstanceTest, EventsWithDataBlocksAreNotPlayed)
 {
     CMfxEvent sysex(MfxSysex);
-    ASSERT_EQ(S_OK, CMfxBufferFactory::GetShared().Alloc(4, &sysex.m_buffer.handle));
+    HMFXBUFFER block = 0;
+    ASSERT_EQ(S_OK, CMfxBufferFactory::GetShared().Alloc(4, &block));
+    sysex.m_buffer.handle = block;
     sysex.m_time = 5;
     PatternPtr p = AddPattern(0, 1920, {Note(0, 60), sysex, Note(10, 61)});
     EXPECT_EQ((std::vector<LONG>{0, 10}), Times(Render(Placed(p.get(), 0, 1920), 0, 1920)));
@@ -378,17 +380,17 @@ TEST_F(CPatternInstanceTest, TheTriggerEventAndTheDisplayName)
 {
     PatternPtr p = AddPattern(5, 1920);
     CPatternInstance instance = Placed(p.get(), 3840, 9600);
-    EXPECT_EQ(0, instance.GetTriggerEvent(TRUE).m_time);
+    EXPECT_EQ(0, MfxCopy(instance.GetTriggerEvent(TRUE).m_time));
     p->SetTriggerKey(300);
     CPatternInstance triggered = Placed(p.get(), 3840, 9600);
     ASSERT_EQ(S_OK, triggered.SetMidiChannel(2));
     const CMfxEvent with = triggered.GetTriggerEvent(TRUE);
-    EXPECT_EQ(3840, with.m_time);
+    EXPECT_EQ(3840, MfxCopy(with.m_time));
     EXPECT_EQ(44, with.m_note.key);
-    EXPECT_EQ(5760u, with.m_note.duration);
+    EXPECT_EQ(5760u, MfxCopy(with.m_note.duration));
     EXPECT_EQ(CPatternInstance::kTriggerVelocity, with.m_note.velocity);
     EXPECT_EQ(2, with.m_channel);
-    EXPECT_EQ(0u, triggered.GetTriggerEvent(FALSE).m_note.duration);
+    EXPECT_EQ(0u, MfxCopy(triggered.GetTriggerEvent(FALSE).m_note.duration));
 
     EXPECT_STREQ("Pat 6", instance.GetDisplayName());
     instance.SetTranspose(3);

@@ -202,7 +202,7 @@ TEST_F(CPatternTest, ClearingARangeIncludesBothEndsAndHonoursTheMatchEvent)
     ASSERT_EQ(S_OK, CUndoHistory::Instance().Undo());
     ASSERT_EQ(S_OK, CUndoHistory::Instance().Undo());
     EXPECT_EQ((std::vector<LONG>{0, 480, 480, 480, 960}), Times(*p));
-    EXPECT_EQ(MfxNote, (*p)[2].m_kind);
+    EXPECT_EQ(MfxNote, MfxCopy((*p)[2].m_kind));
     EXPECT_EQ(10, (*p)[3].m_ctrl.number);
 }
 
@@ -219,7 +219,7 @@ TEST_F(CPatternTest, ContainerSlotsCheckTheirIndices)
     EXPECT_EQ(E_INVALIDARG, p->Get(1, &out));
     EXPECT_EQ(E_INVALIDARG, p->PeekAt(1, &out));
     ASSERT_EQ(S_OK, p->PeekAt(0, &out));
-    EXPECT_EQ(5, out.m_time);
+    EXPECT_EQ(5, MfxCopy(out.m_time));
 }
 
 TEST_F(CPatternTest, AnswersRangeAndSelectionQueries)

@@ -96,7 +96,7 @@ inline std::vector<LONG> Times(const std::vector<CMfxEvent>& events)
 {
     std::vector<LONG> out;
     for (const CMfxEvent& e : events)
-        out.push_back(e.m_time);
+        out.push_back(MfxCopy(e.m_time));
     return out;
 }
 

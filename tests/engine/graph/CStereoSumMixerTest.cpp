@@ -218,7 +218,10 @@ TEST_F(MixerTest, AFullFifoRefusesTheBlockAndKeepsNoReference)
     EXPECT_TRUE(in->Fifo().Empty());
     for (IMediaSample* s : samples)
         EXPECT_EQ(0u, s->Release());
-    allocator->Release();
+    // A committed allocator holds a reference on itself until it is
+    // decommitted: without this its samples and buffer would leak.
+    EXPECT_EQ(S_OK, allocator->Decommit());
+    EXPECT_EQ(0u, allocator->Release());
 }
 
 TEST_F(MixerTest, AnEndedInputAddsNothingAndHoldsNothingBack)

@@ -325,7 +325,7 @@ TEST_F(CMfxChainTest, LiveInputPassesThroughTheDataQueuesTheSameWay)
     out->GetCount(&n);
     ASSERT_EQ(1, n);
     out->GetAt(0, &d);
-    EXPECT_EQ(0x93u, d.m_dw1);
+    EXPECT_EQ(0x93u, MfxCopy(d.m_dw1));
     in->GetCount(&n);
     EXPECT_EQ(0, n);
     in->Release();

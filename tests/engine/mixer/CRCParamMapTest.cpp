@@ -114,7 +114,10 @@ TEST_F(CRCParamMapTest, WrongTargetsAndMissingMapsAreRefused)
 {
     CommandTarget command;
     EXPECT_EQ(E_FAIL, set.AssignRCParam(0x10000, &command, nullptr));
-    EXPECT_EQ(E_FAIL, set.AssignRCParam(0x30000, Create(0), nullptr));
+    // A refused assignment leaves the parameter with its maker, who destroys it.
+    IRCParam* stray = Create(0);
+    EXPECT_EQ(E_FAIL, set.AssignRCParam(0x30000, stray, nullptr));
+    set.DestroyRCParam(stray);
     EXPECT_EQ(E_INVALIDARG, set.ModifyRCParam(0x10000, nullptr, nullptr));
     IRCParam* p = Create(0x10000);
     EXPECT_EQ(E_FAIL, set.ModifyRCParam(0x10000, p, nullptr));  // no map yet

@@ -19,6 +19,15 @@
 #include "tests/platform/audio/JackTestSupport.h"
 #include "tests/support/TempRegistry.h"
 
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define MV_HAS_THREAD_SANITIZER 1
+#endif
+#endif
+#ifndef MV_HAS_THREAD_SANITIZER
+#define MV_HAS_THREAD_SANITIZER 0
+#endif
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -355,6 +364,13 @@ TEST_F(CJackAsioDriverOwnServerTest, AServerShutDownReachesTheHostAsAResetReques
 
 TEST_F(CJackAsioDriverOwnServerTest, ABufferSizeChangeReachesTheHostAsAResetRequestAndSilencesTheBuffers)
 {
+#if defined(__SANITIZE_THREAD__) || MV_HAS_THREAD_SANITIZER
+    // Under ThreadSanitizer the in-process probe's threads, which libjack
+    // (not instrumented) restarts around the resize, lock up inside the
+    // sanitizer's own runtime: the probe hears nothing and closing it never
+    // returns. The plain and address-sanitizer suites run this test.
+    GTEST_SKIP() << "skipped under ThreadSanitizer: libjack's client threads deadlock in its runtime on a resize";
+#endif
     JackProbe probe(m_own->Name().c_str(), 1, 0);
     ASSERT_TRUE(probe.IsOpen());
     ASSERT_TRUE(probe.Connect(mvtest::DriverPort("Out 1"), probe.InputName(0)));

@@ -218,6 +218,50 @@ TEST_F(RegistryTest, HandWrittenHiveIsRead)
     EXPECT_EQ(std::vector<std::string>{"My % Driver"}, SubkeyNames(Open(HKEY_LOCAL_MACHINE, "software\\asio")));
 }
 
+// A hand-edited or foreign hive may spell any byte in a key name; the next
+// save must write the same tree back. A backslash written bare would split
+// the key into two nested ones, a bracket or quote could end the line early.
+TEST_F(RegistryTest, KeyNamesWithTheFormatsOwnCharactersSurviveASave)
+{
+    struct Case {
+        const char* name;
+        const char* spelled;  // in the hand-written file
+    } cases[] = {
+        {"back\\slash", "back%5cslash"},
+        {"trailing\\", "trailing%5C"},
+        {"[bracketed]", "%5bbracketed%5d"},
+        {"bare ] bracket", "bare ] bracket"},
+        {"\"quoted\"", "\"quoted\""},
+        {"100% sure", "100%25 sure"},
+        {"line\nbreak\ttab\x01\x7f", "line%0abreak%09tab%01%7f"},
+        {"caf\xc3\xa9", "caf\xc3\xa9"},
+    };
+    std::string hive = "MORVANE-HIVE 1\n";
+    for (auto& c : cases)
+        hive += std::string("[Software\\Odd\\") + c.spelled + "\\Inner]\n\"v\"=dword:00000001\n";
+    hive += "END-HIVE\n";
+    WriteFile(UserHive(), hive);
+    mvreg::ReloadHives();
+
+    std::vector<std::string> expected;
+    for (auto& c : cases)
+        expected.push_back(c.name);
+    ASSERT_EQ(expected, SubkeyNames(Open(HKEY_CURRENT_USER, "Software\\Odd")));
+
+    // Two saves in a row, each read back in between: the tree stays, and the
+    // second file is the first one byte for byte.
+    std::string written[2];
+    for (auto& text : written) {
+        ASSERT_EQ(ERROR_SUCCESS, SetDword(Create(HKEY_CURRENT_USER, "Software\\Other"), "n", 1));
+        text = ReadFile(UserHive());
+        mvreg::ReloadHives();
+        EXPECT_EQ(expected, SubkeyNames(Open(HKEY_CURRENT_USER, "Software\\Odd")));
+        EXPECT_EQ(nullptr, Open(HKEY_CURRENT_USER, "Software\\Odd\\back"));
+        EXPECT_NE(nullptr, Open(HKEY_CURRENT_USER, "Software\\Odd\\100% sure\\Inner"));
+    }
+    EXPECT_EQ(written[0], written[1]);
+}
+
 TEST_F(RegistryTest, NamesAreCaseInsensitiveAndKeepTheirFirstCase)
 {
     HKEY k = Create(HKEY_CURRENT_USER, "Software\\MixedCase\\SubKey");

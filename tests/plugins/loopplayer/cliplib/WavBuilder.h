@@ -15,7 +15,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 inline void PutLe(Bytes& b, std::uint64_t v, int width)
 {
-    for (int i = 0; i < width; ++i) b.push_back(std::uint8_t(v >> (8 * i)));
+    // Bytes past the eighth are zero: shifting a 64-bit value by 64 or more is undefined.
+    for (int i = 0; i < width; ++i) b.push_back(i < 8 ? std::uint8_t(v >> (8 * i)) : 0);
 }
 
 inline void PutId(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
