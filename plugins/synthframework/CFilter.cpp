@@ -38,7 +38,7 @@ void SetPending(IMediaSample* sample, DWORD* pending)
 CFilter::CFilter(const SynthClass& cls, CDXi* instrument, IUnknown* outer, HRESULT* phr)
     : CInstrumentHolder(instrument),
       CSoftSynth(instrument, cls.instrumentName, phr),
-      CBaseFilter("CFilter", outer, instrument, *cls.clsid, phr),
+      CSynthFilterBase("CFilter", outer, instrument, *cls.clsid, phr),
       m_class(cls),
       m_input(this, instrument, phr)
 {
@@ -128,7 +128,7 @@ HRESULT CFilter::NonDelegatingQueryInterface(REFIID riid, void** ppv)
             return S_OK;
         }
     }
-    return CBaseFilter::NonDelegatingQueryInterface(riid, ppv);
+    return CSynthFilterBase::NonDelegatingQueryInterface(riid, ppv);
 }
 
 HRESULT CFilter::GetClassID(CLSID* clsid)
@@ -155,12 +155,12 @@ bool CFilter::AnyOutputConnected() const
     return std::any_of(m_outputs.begin(), m_outputs.end(), [](CFilterOutputPin* p) { return p->IsConnected(); });
 }
 
-HRESULT CFilter::Stop()
+HRESULT CFilter::StopFilter()
 {
     CAutoLock lock(Lock());
     if (IsStopped())
         return S_OK;
-    HRESULT hr = CBaseFilter::Stop();
+    HRESULT hr = CSynthFilterBase::StopFilter();
     m_instrument->OnStreamStop();
     return hr;
 }

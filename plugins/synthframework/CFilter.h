@@ -43,7 +43,19 @@ struct CInstrumentHolder {
     std::unique_ptr<CDXi> m_owned;
 };
 
-class CFilter : private CInstrumentHolder, public CSoftSynth, public CBaseFilter, public IPersistStream {
+// The media-filter face of the synth. Its Stop is final and hands on to
+// StopFilter, so that it and the soft-synth face's Stop (same name, same
+// form) each keep their own meaning in the filter that carries both.
+class CSynthFilterBase : public CBaseFilter {
+public:
+    using CBaseFilter::CBaseFilter;
+    STDMETHODIMP Stop() final { return StopFilter(); }
+
+protected:
+    virtual HRESULT StopFilter() { return CBaseFilter::Stop(); }
+};
+
+class CFilter : private CInstrumentHolder, public CSoftSynth, public CSynthFilterBase, public IPersistStream {
 public:
     // The longest tail rendered when the filter pauses or runs without an
     // input, in seconds: an instrument that never says its tail is done
@@ -63,7 +75,6 @@ public:
     int GetPinCount() override;
     CBasePin* GetPin(int n) override;
 
-    STDMETHODIMP Stop() override;
     STDMETHODIMP Pause() override;
     STDMETHODIMP Run(REFERENCE_TIME start) override;
 
@@ -99,6 +110,9 @@ public:
     CCritSec* Lock() { return m_instrument; }
 
     ~CFilter() override;
+
+protected:
+    HRESULT StopFilter() override;
 
 private:
     CFilter(const SynthClass& cls, CDXi* instrument, IUnknown* outer, HRESULT* phr);

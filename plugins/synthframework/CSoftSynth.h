@@ -54,7 +54,9 @@ public:
     STDMETHODIMP Disconnect() override;
     STDMETHODIMP Start(LONG time) override;
     STDMETHODIMP AdvanceTime(LONG from, LONG to) override;
-    STDMETHODIMP Stop() override;
+    // Final here: the filter's own Stop (of its media-filter face) has the
+    // same name and form, and each face must keep its meaning.
+    STDMETHODIMP Stop() final;
     STDMETHODIMP SendEvents(LONG from, LONG thru, DWORD source, IMfxEventQueue* queue) override;
     STDMETHODIMP SendMidi(DWORD source, IMfxDataQueue* queue) override;
     STDMETHODIMP GetBankMethods(DWORD** methods, LONG* count) override;
