@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "platform/sync/ThreadAffinity.h"
+
 namespace mvsynth {
 
 namespace {
@@ -58,6 +60,7 @@ LONG CSoftSynth::InputRate() const
 
 HRESULT CSoftSynth::Connect(IUnknown* host)
 {
+    MV_ASSERT_UI_THREAD();
     CAutoLock lock(m_instrument);
     HRESULT hr = S_OK;
     if (!host)
@@ -93,6 +96,7 @@ HRESULT CSoftSynth::Connect(IUnknown* host)
 
 HRESULT CSoftSynth::Disconnect()
 {
+    MV_ASSERT_UI_THREAD();
     CAutoLock lock(m_instrument);
     ReleaseHost();
     ReleaseAndClear(m_inputCallback);
