@@ -501,7 +501,11 @@ HRESULT CFilter::Receive(IMediaSample* sample)
 
 HRESULT CFilter::RenderTail()
 {
-    CAutoLock lock(Lock());
+    // Pause and Run come here holding the lock already; end of stream comes
+    // on the streaming thread, which never waits for the control thread.
+    CTryLock lock(Lock());
+    if (!lock.Locked())
+        return VFW_E_WRONG_STATE;
     if (!AnyOutputConnected())
         return S_OK;
     const DWORD outputs = static_cast<DWORD>(m_outputs.size());

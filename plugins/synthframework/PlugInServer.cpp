@@ -3,6 +3,8 @@
 #include <atomic>
 #include <new>
 
+#include "platform/media/CFilterMapper.h"
+#include "platform/media/MediaTypes.h"
 #include "platform/registry/Registry.h"
 #include "platform/win/Guid.h"
 
@@ -52,6 +54,38 @@ private:
     const FactoryTemplate& m_entry;
     std::atomic<ULONG> m_refCount{0};
 };
+
+// A soft synth in the filter catalogue: one audio input and one audio
+// output of any subtype, at a merit that no automatic graph building picks.
+constexpr DWORD kSynthMerit = 0x200000;
+
+HRESULT RegisterFilterSetup(const FactoryTemplate& entry, bool add)
+{
+    IFilterMapper* mapper = nullptr;
+    HRESULT hr = CFilterMapper::CreateInstance(nullptr, IID_IFilterMapper, reinterpret_cast<void**>(&mapper));
+    if (FAILED(hr))
+        return hr;
+    const CLSID clsid = *entry.clsid;
+    if (!add) {
+        hr = mapper->UnregisterFilter(clsid);
+        mapper->Release();
+        return hr;
+    }
+    std::u16string name;
+    for (const char* p = entry.name; *p; ++p)
+        name.push_back(static_cast<char16_t>(static_cast<unsigned char>(*p)));
+    hr = mapper->RegisterFilter(clsid, name.c_str(), kSynthMerit);
+    if (SUCCEEDED(hr))
+        hr = mapper->RegisterPin(clsid, u"Input", FALSE, FALSE, FALSE, FALSE, GUID_NULL, u"Output");
+    if (SUCCEEDED(hr))
+        hr = mapper->RegisterPinType(clsid, u"Input", MEDIATYPE_Audio, GUID_NULL);
+    if (SUCCEEDED(hr))
+        hr = mapper->RegisterPin(clsid, u"Output", FALSE, TRUE, FALSE, FALSE, GUID_NULL, u"Input");
+    if (SUCCEEDED(hr))
+        hr = mapper->RegisterPinType(clsid, u"Output", MEDIATYPE_Audio, GUID_NULL);
+    mapper->Release();
+    return hr;
+}
 
 // The key and everything below it; a missing key is no error.
 void DeleteCategoryKey(REFCLSID clsid)
@@ -119,9 +153,13 @@ MV_COM_EXPORT HRESULT DllRegisterServer()
     const std::string path = mvcom::ModulePathOf(reinterpret_cast<const void*>(&DllRegisterServer));
     if (path.empty())
         return SELFREG_E_CLASS;
-    for (const FactoryTemplate& entry : PlugInFactories())
+    for (const FactoryTemplate& entry : PlugInFactories()) {
         if (HRESULT hr = mvcom::RegisterInprocServer(*entry.clsid, entry.name, path.c_str()); FAILED(hr))
             return hr;
+        if (entry.filterSetup)
+            if (HRESULT hr = RegisterFilterSetup(entry, true); FAILED(hr))
+                return hr;
+    }
     for (const FactoryTemplate& entry : PlugInFactories()) {
         if (!entry.filterSetup)
             continue;
@@ -135,6 +173,8 @@ MV_COM_EXPORT HRESULT DllRegisterServer()
 MV_COM_EXPORT HRESULT DllUnregisterServer()
 {
     for (const FactoryTemplate& entry : PlugInFactories()) {
+        if (entry.filterSetup)
+            RegisterFilterSetup(entry, false);  // a filter that is not catalogued is no error
         if (HRESULT hr = mvcom::UnregisterInprocServer(*entry.clsid); FAILED(hr))
             return hr;
         DeleteCategoryKey(*entry.clsid);

@@ -1,8 +1,9 @@
 // What makes a plug-in library an in-process server: its table of classes
 // (each plug-in defines PlugInFactories), the four entry points built from
 // it, and the library's lock count. Registration writes the COM keys of
-// every class and, for every filter class, a key under the plug-in
-// category the host scans (HKEY_CLASSES_ROOT\<category>\{clsid}) with the
+// every class and, for every filter class, its entry in the filter
+// catalogue (an audio "Input" and an audio "Output") and a key under the
+// plug-in category the host scans (HKEY_CLASSES_ROOT\<category>\{clsid}) with the
 // class's "Description", "HelpFilePath" and "HelpFileTopic" (a 32-bit
 // number, as the host reads it).
 //

@@ -117,11 +117,24 @@ TEST_F(SineGraph, RegistersItsClassAndItsSoftSynthCategory)
     EXPECT_EQ(0u, topic);
     RegCloseKey(key);
 
+    // The filter catalogue knows it with its two pins.
+    size = sizeof text;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, ("Filter\\" + clsid).c_str(), 0, KEY_READ, &key));
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text), &size));
+    EXPECT_STREQ(mvtest::kSineSynthName, text);
+    RegCloseKey(key);
+    for (const char* pin : {"Input", "Output"}) {
+        const std::string pinKey = "CLSID\\" + clsid + "\\Pins\\" + pin;
+        EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, pinKey.c_str(), 0, KEY_READ, &key)) << pin;
+        RegCloseKey(key);
+    }
+
     // Registering again changes nothing; unregistering takes the category key away.
     ASSERT_EQ(0, Regsvr(std::string("'") + MVTEST_SINE_SERVER + "'"));
     ASSERT_EQ(0, Regsvr(std::string("/u '") + MVTEST_SINE_SERVER + "'"));
     EXPECT_NE(ERROR_SUCCESS,
               RegOpenKeyExA(HKEY_CLASSES_ROOT, ("MfxSoftSynths\\" + clsid).c_str(), 0, KEY_READ, &key));
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, ("Filter\\" + clsid).c_str(), 0, KEY_READ, &key));
 }
 
 TEST_F(SineGraph, ANoteOnSoundsFromItsSample)
