@@ -3,6 +3,8 @@
 // directly.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "FakeHost.h"
 #include "plugins/synthframework/CFilter.h"
 #include "sine/CSineSynth.h"
@@ -144,6 +146,44 @@ TEST_F(Filter, AnswersTheSynthAndAutomationInterfaces)
     CLSID clsid{};
     ASSERT_EQ(S_OK, filter->GetClassID(&clsid));
     EXPECT_TRUE(IsEqualGUID(clsid, mvtest::CLSID_SineSynth));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Filter, AMonoInputFeedsAStereoOutput)
+{
+    CDxSource* src = MakeSource(1);
+    mvtest::RecordingSink* sink = MakeSink();
+    ASSERT_EQ(S_OK, graph->Connect(src, 0, filter, 0, nullptr));
+    const CMediaType stereo = FloatType(2);
+    ASSERT_EQ(S_OK, graph->Connect(filter, 0, sink, 0, &stereo));
+    EXPECT_EQ(2, sink->Channels());
+
+    ALLOCATOR_PROPERTIES out{};
+    ASSERT_EQ(S_OK, filter->OutputPinAt(0)->Allocator()->GetProperties(&out));
+    EXPECT_GE(out.cbBuffer, blockFrames * 8) << "a whole stereo block fits";
+
+    mvtest::FakeHost host;
+    ASSERT_EQ(S_OK, filter->Connect(host.Handed()));
+    ASSERT_EQ(S_OK, graph->Run());
+    ASSERT_EQ(S_OK, filter->Start(0));
+    mvtest::FakeMidiQueue midi;
+    midi.Message(0, 0x90, 81, 127);
+    ASSERT_EQ(S_OK, filter->SendMidi(1, &midi));
+    const std::vector<float> silence(static_cast<std::size_t>(blockFrames), 0.0f);
+    ASSERT_EQ(S_OK, src->PushBuffer(0, silence.data(), blockFrames, FALSE));
+    ASSERT_EQ(1u, sink->blocks.size());
+    const auto& data = sink->Last().data;
+    ASSERT_EQ(static_cast<std::size_t>(blockFrames) * 2, data.size());
+    for (int k = 0; k < blockFrames; ++k) {
+        const double expected = std::sin(2 * M_PI * 880.0 * k / graph->GetSampleRate());
+        ASSERT_NEAR(expected, data[2 * k], 1e-5) << k;
+        ASSERT_EQ(data[2 * k], data[2 * k + 1]) << k;
+    }
+    ASSERT_EQ(S_OK, graph->Stop());
+    filter->Disconnect();
 }
 
 }  // namespace
