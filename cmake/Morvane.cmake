@@ -72,3 +72,25 @@ function(mv_check_layer_links)
     list(APPEND below ${lib})
   endforeach()
 endfunction()
+
+# mv_synth_plugin(NAME DIRS dir... [CATEGORY text] LIBS lib...)
+# An in-process server built on the soft-synth framework: the plug-in's
+# own sources and its own build of the framework's, in one shared library
+# that exports only its entry points. CATEGORY is the registry category its
+# filter classes register under (MfxSoftSynths unless given). Nothing is
+# built while the plug-in's folders hold no sources.
+function(mv_synth_plugin name)
+  cmake_parse_arguments(A "" "CATEGORY" "DIRS;LIBS" ${ARGN})
+  mv_sources_of(srcs ${A_DIRS})
+  if(NOT srcs)
+    return()
+  endif()
+  file(GLOB framework CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/plugins/synthframework/*.cpp)
+  add_library(${name} SHARED ${srcs} ${framework})
+  set_target_properties(${name} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
+                        VISIBILITY_INLINES_HIDDEN ON)
+  if(A_CATEGORY)
+    target_compile_definitions(${name} PRIVATE "MV_SYNTH_CATEGORY=\"${A_CATEGORY}\"")
+  endif()
+  target_link_libraries(${name} PRIVATE ${A_LIBS})
+endfunction()

@@ -51,6 +51,7 @@ TEST(LayerTable, PlantedFixtureFailsAtEachFault) {
       {"plugins/loopplayer/cliplib/ReachesPlayer.h", 3},  // a layer reaching its side folder
       {"plugins/phaser/ReachesModel.cpp", 3},   // a plug-in reaching into the program
       {"tests/devices/ReachesEngine.cpp", 3},   // a test above the layer it tests
+      {"tests/engine/graph/ReachesSynth.cpp", 2},  // a layer's test reaching a plug-in folder
   };
   EXPECT_EQ(where, expected) << Describe(v);
 }
@@ -68,6 +69,7 @@ TEST(LayerTable, PlacesTestsAndSidesAsTheTableSays) {
       {"engine/mixer/X.h", "engine/mixer/Y.h"},
       // The loop-clip library stands at its layer inside the loop player's side folder.
       {"tests/plugins/loopplayer/cliplib/CWaveClipReaderTest.cpp", "plugins/loopplayer/cliplib/CWaveClipReader.h"},
+      {"tests/plugins/synthframework/CFilterTest.cpp", "engine/graph/CDxSource.h"},
   };
   for (auto &c : cases) EXPECT_EQ(table.LayerOf(c.path), table.LayerOf(c.sameAs)) << c.path;
   EXPECT_LT(table.LayerOf("engine/graph/CDxSource.h"), table.LayerOf("devices/IAudioDevice.h"));
