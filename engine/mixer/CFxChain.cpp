@@ -252,6 +252,10 @@ HRESULT CFxChain::OnFxAdded(IFxWrap* wrap)
     const GroupKey key{clsid, instance};
     bool groupAdded = false;
     bool callbackAdded = false;
+    // A placeholder (its plug-in could not be made) has no parameters to
+    // offer; it stays in the chain for its saved state.
+    if (wrap->GetFilter() == nullptr)
+        return S_OK;
     hr = [&]() -> HRESULT {
         HRESULT r = params->AddPlugInParams(clsid, instance, wrap->GetFilter());
         if (FAILED(r))
