@@ -109,6 +109,16 @@ HRESULT COutputBranch::Build()
     MV_ASSERT_UI_THREAD();
     if (m_built || EngineGraph() == nullptr)
         return E_UNEXPECTED;
+    const HRESULT hr = BuildFilters();
+    // Half a branch is none: what was made goes, so a later build starts
+    // afresh rather than finding a stray volume/pan filter.
+    if (FAILED(hr))
+        ReleaseFilters();
+    return hr;
+}
+
+HRESULT COutputBranch::BuildFilters()
+{
     HRESULT hr;
     if (!m_chain.HasContainerFilters()) {
         m_chain.SetGraph(EngineGraph());

@@ -73,6 +73,7 @@ public:
     bool IsAuxDirty() const { return m_auxDirty != 0; }
 
 private:
+    HRESULT BuildFilters();
     CDxFilterGraph* EngineGraph() const;
     HRESULT MarkDocumentDirty();
 

@@ -18,6 +18,8 @@
 #include "engine/mixer/IFxWrap.h"
 #include "engine/mixer/IMixerDocument.h"
 #include "engine/mixer/IOutputBranchOwner.h"
+#include "engine/mixer/IChannelVectOwner.h"
+#include "engine/mixer/ISynthWrap.h"
 #include "model/CKelPersistArchive.h"
 #include "model/CKelPersistObject.h"
 #include "platform/media/MediaParams.h"
@@ -401,5 +403,107 @@ inline Topology Describe(CDxFilterGraph* graph)
     }
     return t;
 }
+
+}  // namespace mixertest
+
+namespace mixertest {
+
+// A channel as its synth and output vectors see it: notes every upkeep call
+// and whether its lock was held then.
+class FakeVectOwner final : public IChannelVectOwner {
+public:
+    explicit FakeVectOwner(CControlParamSet* set) : params(set) {}
+    CHeapCriticalSection* GetSynthOutputLock() override { return &lock; }
+    HRESULT MarkGraphDirty() override { return Note("dirty"); }
+    HRESULT OnRoutingChanged() override { return Note("routing"); }
+    HRESULT BuildOutputParams() override { return Note("outputParams"); }
+    HRESULT RefreshChannelParams() override { return Note("refresh"); }
+    int GetCurrentOutput() override { return current; }
+    HRESULT SetCurrentOutput(int n) override
+    {
+        current = n;
+        return Note("current");
+    }
+    HRESULT RegisterAllLoopClips() override { return Note("clips"); }
+    CControlParamSet* GetParamSet() override { return params; }
+    HRESULT NotifySynthChanged(IUnknown* f) override { return Note(f ? "synth" : "synth none"); }
+    HRESULT KeepObjectAlive(IUnknown* o) override
+    {
+        o->AddRef();
+        kept.push_back(o);
+        return Note("keep");
+    }
+    HRESULT CloseSynthPropertyPage(ISynthWrap*) override { return Note("close"); }
+    ~FakeVectOwner()
+    {
+        for (IUnknown* u : kept)
+            u->Release();
+    }
+
+    HRESULT Note(const char* what)
+    {
+        log.push_back(what);
+        // The upkeep runs with the channel's lock still held.
+        if (!lock.TryLock())
+            unlockedCalls.push_back(what);
+        else
+            lock.Unlock();
+        return S_OK;
+    }
+
+    CHeapCriticalSection lock;
+    CControlParamSet* params;
+    int current = 0;
+    std::vector<std::string> log;
+    std::vector<std::string> unlockedCalls;
+    std::vector<IUnknown*> kept;
+};
+
+// A soft synth whose filter (made on CreateFilter) is also its plug-in.
+class FakeSynth final : public ISynthWrap, public ISynthNameLists {
+public:
+    explicit FakeSynth(int* destroyed = nullptr) : m_destroyed(destroyed) {}
+    ~FakeSynth() override
+    {
+        if (m_filter)
+            m_filter->Release();
+        if (m_destroyed)
+            ++*m_destroyed;
+    }
+    IBaseFilter* GetFilter() override { return m_filter; }
+    HRESULT CreateFilter() override
+    {
+        if (failCreate)
+            return E_OUTOFMEMORY;
+        m_filter = new FxFilter(1.0f);
+        m_filter->AddRef();
+        m_filter->offersCallback = offersCallback;
+        m_filter->failSetCallback = failSetCallback;
+        return S_OK;
+    }
+    IUnknown* GetPlugIn() override { return m_filter ? static_cast<IBaseFilter*>(m_filter) : nullptr; }
+    ISynthNameLists* GetNameLists() override { return this; }
+    HRESULT GetNames(List, std::vector<SynthName>*) override { return S_OK; }
+    GUID GetClsid() override { return kFxClass; }
+    GUID GetInstanceGuid() override { return {0x5151, 1, 1, {1, 1, 1, 1, 1, 1, 1, 1}}; }
+    BOOL IsLoopClipPlayer() override { return loopClips; }
+    CString GetDisplayName() override { return "Synth"; }
+    HRESULT RemoveFromGraph() override
+    {
+        ++removedFromGraph;
+        return S_OK;
+    }
+    FxFilter* Plug() { return m_filter; }
+
+    bool failCreate = false;
+    bool offersCallback = false;
+    bool failSetCallback = false;
+    BOOL loopClips = FALSE;
+    int removedFromGraph = 0;
+
+private:
+    int* m_destroyed;
+    FxFilter* m_filter = nullptr;
+};
 
 }  // namespace mixertest
