@@ -324,6 +324,7 @@ HRESULT CFxChain::SetGraph(CDxFilterGraph* graph)
 
 HRESULT CFxChain::CreateContainerFilters()
 {
+    MV_ASSERT_UI_THREAD();
     if (m_graph == nullptr)
         return E_UNEXPECTED;
     if (m_host == nullptr)
@@ -362,6 +363,7 @@ HRESULT CFxChain::CreateContainerFilters()
 
 HRESULT CFxChain::AddToGraph(CDxFilterGraph* graph)
 {
+    MV_ASSERT_UI_THREAD();
     if (graph == nullptr)
         return E_POINTER;
     const SHORT id = m_host->GetHostId();
@@ -385,6 +387,7 @@ HRESULT CFxChain::AddToGraph(CDxFilterGraph* graph)
 
 HRESULT CFxChain::RemoveFromGraph()
 {
+    MV_ASSERT_UI_THREAD();
     CDxFilterGraph* graph = m_graph;
     if (graph == nullptr)
         return S_OK;
@@ -417,6 +420,7 @@ void CFxChain::ReportConnectFailure(IFxWrap* wrap)
 
 HRESULT CFxChain::Connect(CDxFilterGraph* graph)
 {
+    MV_ASSERT_UI_THREAD();
     if (graph == nullptr)
         return E_POINTER;
     if (m_msMain == nullptr || m_msLastFx == nullptr || m_msFinal == nullptr || m_matcher == nullptr)
@@ -520,6 +524,7 @@ HRESULT CFxChain::LinkSwitches()
 
 HRESULT CFxChain::ReleaseFilters()
 {
+    MV_ASSERT_UI_THREAD();
     for (int i = 0; i < GetCount(); ++i) {
         IFxWrap* wrap = m_order[i];
         if (wrap == nullptr)

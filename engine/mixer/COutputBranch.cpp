@@ -164,6 +164,7 @@ HRESULT COutputBranch::InvalidateAll()
 
 HRESULT COutputBranch::RemoveDirtySections()
 {
+    MV_ASSERT_UI_THREAD();
     CDxFilterGraph* graph = EngineGraph();
     if (!m_built || graph == nullptr)
         return E_UNEXPECTED;
@@ -182,6 +183,7 @@ HRESULT COutputBranch::RemoveDirtySections()
 
 HRESULT COutputBranch::AddDirtySections()
 {
+    MV_ASSERT_UI_THREAD();
     CDxFilterGraph* graph = EngineGraph();
     if (!m_built || graph == nullptr)
         return E_UNEXPECTED;
@@ -204,6 +206,7 @@ HRESULT COutputBranch::AddDirtySections()
 
 HRESULT COutputBranch::Connect()
 {
+    MV_ASSERT_UI_THREAD();
     CDxFilterGraph* graph = EngineGraph();
     if (!m_built || graph == nullptr)
         return E_UNEXPECTED;
@@ -241,6 +244,7 @@ HRESULT COutputBranch::Connect()
 
 HRESULT COutputBranch::ReleaseFilters()
 {
+    MV_ASSERT_UI_THREAD();
     m_chain.ReleaseFilters();
     RetireFilter(m_volPan);
     ReleaseAndClear(m_volPan);
