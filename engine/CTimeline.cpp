@@ -233,8 +233,8 @@ HRESULT CTimeline::AddPatternInstance(const CPatternInstance& instance, BOOL cre
     const CString name = PlacementName(IDS_INSTANCE_ADD_TO_TRACK, instance);
     return RunProjectEdit(command, createCommand != FALSE, GetSongDocument(), name, kPlacementHint,
                           [&](CMvCommand* cmd) {
-                              SubmitUndoStep<CUndoInsertPatInstStep>(cmd, *this, FindInsertPosition(instance),
-                                                                     instance);
+                              SubmitUndoStep<CUndoInsertPatInstStep>(cmd, GetSongDocument(), *this,
+                                                                     FindInsertPosition(instance), instance);
                           });
 }
 
@@ -327,8 +327,10 @@ HRESULT CTimeline::SetPatternInstanceAttributes(DWORD id, BOOL createCommand, co
     return RunProjectEdit(command, createCommand != FALSE, GetSongDocument(), name, kAttributeHint,
                           [&](CMvCommand* cmd) {
                               SubmitUndoStep<RemoveInstanceStep>(cmd, *this, index);
-                              SubmitUndoStep<CUndoInsertPatInstStep>(cmd, *this, FindInsertPosition(changed),
-                                                                     changed);
+                              // The same instance comes back changed: the active one
+                              // stays active through undo and redo.
+                              SubmitUndoStep<CUndoInsertStep<int, CPatternInstance>>(
+                                  cmd, *this, FindInsertPosition(changed), changed);
                           });
 }
 
