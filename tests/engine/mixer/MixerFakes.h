@@ -5,6 +5,7 @@
 // its gain, and a description of a graph's filters and connections by name.
 #pragma once
 
+#include <future>
 #include <map>
 #include <set>
 #include <string>
@@ -443,11 +444,16 @@ public:
     HRESULT Note(const char* what)
     {
         log.push_back(what);
-        // The upkeep runs with the channel's lock still held.
-        if (!lock.TryLock())
+        // The upkeep runs with the channel's lock still held: another thread
+        // cannot take it meanwhile.
+        const bool free = std::async(std::launch::async, [this] {
+                              const bool got = lock.TryLock();
+                              if (got)
+                                  lock.Unlock();
+                              return got;
+                          }).get();
+        if (free)
             unlockedCalls.push_back(what);
-        else
-            lock.Unlock();
         return S_OK;
     }
 
