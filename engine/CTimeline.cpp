@@ -233,8 +233,8 @@ HRESULT CTimeline::AddPatternInstance(const CPatternInstance& instance, BOOL cre
     const CString name = PlacementName(IDS_INSTANCE_ADD_TO_TRACK, instance);
     return RunProjectEdit(command, createCommand != FALSE, GetSongDocument(), name, kPlacementHint,
                           [&](CMvCommand* cmd) {
-                              SubmitUndoStep<CUndoInsertPatInstStep>(cmd, *this, FindInsertPosition(instance),
-                                                                     instance);
+                              SubmitUndoStep<CUndoInsertPatInstStep>(cmd, GetSongDocument(), *this,
+                                                                     FindInsertPosition(instance), instance);
                           });
 }
 
@@ -327,8 +327,10 @@ HRESULT CTimeline::SetPatternInstanceAttributes(DWORD id, BOOL createCommand, co
     return RunProjectEdit(command, createCommand != FALSE, GetSongDocument(), name, kAttributeHint,
                           [&](CMvCommand* cmd) {
                               SubmitUndoStep<RemoveInstanceStep>(cmd, *this, index);
-                              SubmitUndoStep<CUndoInsertPatInstStep>(cmd, *this, FindInsertPosition(changed),
-                                                                     changed);
+                              // The same instance comes back changed: the active one
+                              // stays active through undo and redo.
+                              SubmitUndoStep<CUndoInsertStep<int, CPatternInstance>>(
+                                  cmd, *this, FindInsertPosition(changed), changed);
                           });
 }
 
@@ -442,10 +444,17 @@ HRESULT CTimeline::RenderSpan(LONG from, LONG to, std::vector<CMfxEvent>* events
 
 HRESULT CTimeline::PersistInstances(CKelPersistArchive* archive)
 {
-    return PersistNestedList(archive, Items(), kMinInstanceChunk,
-                             [this](std::vector<CPatternInstance>& loaded, HRESULT hr) {
+    std::vector<DWORD> loadedIds;
+    HRESULT hr = PersistNestedList(archive, Items(), kMinInstanceChunk,
+                             [this, &loadedIds](std::vector<CPatternInstance>& loaded, HRESULT hr) {
                                  if (FAILED(hr))
                                      return hr;
+                                 try {
+                                     for (const CPatternInstance& instance : loaded)
+                                         loadedIds.push_back(instance.GetInstanceId());
+                                 } catch (...) {
+                                     return E_OUTOFMEMORY;
+                                 }
                                  CHeapLockGuard guard(m_instancesLock);
                                  m_reach.reserve(Items().size() + loaded.size());
                                  Items().insert(Items().end(), loaded.begin(), loaded.end());
@@ -456,6 +465,15 @@ HRESULT CTimeline::PersistInstances(CKelPersistArchive* archive)
                                  UpdateReach(0);
                                  return S_OK;
                              });
+    if (FAILED(hr) || archive->IsSaving() || m_owner == nullptr)
+        return hr;
+    // A loaded instance enters the timeline as an inserted one does: the
+    // channel resets its cursor and registers its loop clip.
+    for (DWORD id : loadedIds) {
+        if (FAILED(hr = m_owner->OnInstanceInserted(id)))
+            return hr;
+    }
+    return S_OK;
 }
 
 HRESULT CTimeline::PersistClipStates(CKelPersistArchive* archive)

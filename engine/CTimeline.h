@@ -32,15 +32,13 @@
 
 #include "model/CKelPersistObject.h"
 #include "model/CPatternInstance.h"
+#include "model/CUndoInsertPatInstStep.h"
 #include "model/CUndoInsertStep.h"
 #include "model/CUndoVector.h"
 #include "uikit/core/CHeapCriticalSection.h"
 
 class CMvCommand;
 class ITimelineOwner;
-
-// The step that places an instance: Do inserts it, Undo removes it again.
-using CUndoInsertPatInstStep = CUndoInsertStep<int, CPatternInstance>;
 
 class CTimeline : public CUndoVector<CPatternInstance>, public CKelPersistObject {
 public:

@@ -1,7 +1,8 @@
 // An effect chain's set of wrappers (key = value = the wrapper): an undoable
 // map whose changes take the chain's lock (when it has one), release it and
 // then call the chain back, so an edit, an undo and a redo attach and detach
-// the effect alike. Get is the plain map's. UI thread.
+// the effect alike. An insert whose attach fails is taken back. Get is the
+// plain map's. UI thread.
 #pragma once
 
 #include "engine/mixer/IChain.h"
@@ -17,8 +18,13 @@ public:
         HRESULT hr = Locked([&] { return CUndoMap<K, V>::Insert(key, value); });
         if (FAILED(hr))
             return hr;
-        if (FAILED(hr = m_chain->OnFxAdded(value)))
+        if (FAILED(hr = m_chain->OnFxAdded(value))) {
+            // An element the chain could not attach does not stay: the step
+            // that inserted it fails as a whole and its submitter still owns
+            // the wrapper.
+            Locked([&] { return CUndoMap<K, V>::Remove(key); });
             return hr;
+        }
         return m_chain->MarkDirty();
     }
     HRESULT Set(const K& key, const V& value) override

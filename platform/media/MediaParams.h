@@ -96,3 +96,12 @@ struct IMediaParamsUICallback : IUnknown {
     STDMETHOD(ParamsChanged)(DWORD* indices, DWORD count, MP_DATA* values) = 0;
     STDMETHOD(ParamsEndCapture)(DWORD* indices, DWORD count) = 0;
 };
+
+MV_DEFINE_GUID(IID_IMediaParamsSetUICallback, 0xF5011136, 0xC416, 0x48B9, 0x8C, 0x35, 0xE7, 0xC5, 0xF9, 0xAA, 0x6F,
+               0xDF);
+
+// How a host hands a filter's editor the callback it reports gestures to;
+// null takes it away again. UI thread.
+struct IMediaParamsSetUICallback : IUnknown {
+    STDMETHOD(SetUICallback)(IMediaParamsUICallback* callback) = 0;
+};

@@ -1,0 +1,41 @@
+// A soft-synth plug-in wrapper as a channel holds it: its filter in the
+// engine graph (made on demand), its plug-in, the key of its parameter
+// group, whether it plays loop clips, and its name lists for the channel's
+// controller parameters. The plug-in hosting layer's wrapper implements it;
+// destroying one releases its plug-in. UI thread.
+#pragma once
+
+#include "engine/mixer/ISynthNameLists.h"
+#include "model/CUndoPtrTraits.h"
+#include "platform/media/MediaInterfaces.h"
+#include "platform/win/CString.h"
+
+class ISynthWrap {
+public:
+    virtual ~ISynthWrap() = default;
+    // No reference added; null until CreateFilter.
+    virtual IBaseFilter* GetFilter() = 0;
+    virtual HRESULT CreateFilter() = 0;
+    // The plug-in object, no reference added; null when none was made.
+    virtual IUnknown* GetPlugIn() = 0;
+    // The plug-in with its name lists; null with no plug-in.
+    virtual ISynthNameLists* GetNameLists() = 0;
+    // Together the key of the synth's parameter group.
+    virtual GUID GetClsid() = 0;
+    virtual GUID GetInstanceGuid() = 0;
+    virtual BOOL IsLoopClipPlayer() = 0;
+    virtual CString GetDisplayName() = 0;
+    // Takes the filter out of the engine graph.
+    virtual HRESULT RemoveFromGraph() = 0;
+};
+
+inline HRESULT DestroyPlugInWrap(ISynthWrap* wrap)
+{
+    delete wrap;
+    return S_OK;
+}
+
+template <>
+struct CUndoPtrTraits<ISynthWrap> {
+    static void Destroy(ISynthWrap* p) { DestroyPlugInWrap(p); }
+};
