@@ -25,7 +25,7 @@ TEST_F(NrpnAssemblerTest, AnRpnSequenceBecomesOneEventAndItsLsbMergesWithin120Ti
         EXPECT_EQ(Feed(0, 101, 0), 0);
         EXPECT_EQ(Feed(0, 100, 0), 0);
         ASSERT_EQ(Feed(10, 6, 2), 1);
-        EXPECT_EQ(out.m_kind, static_cast<DWORD>(MfxRpn));
+        EXPECT_EQ(MfxCopy(out.m_kind), static_cast<DWORD>(MfxRpn));
         EXPECT_EQ(out.GetNumber(), 0);
         EXPECT_EQ(out.GetValue(), 256);
         CMfxEvent first = out;
@@ -46,7 +46,7 @@ TEST_F(NrpnAssemblerTest, StepsStopAtTheEnds)
     Feed(0, 98, 2);
     ASSERT_EQ(Feed(0, 6, 127), 1);
     ASSERT_EQ(Feed(0, 38, 126), 1);
-    EXPECT_EQ(out.m_kind, static_cast<DWORD>(MfxNrpn));
+    EXPECT_EQ(MfxCopy(out.m_kind), static_cast<DWORD>(MfxNrpn));
     EXPECT_EQ(out.GetNumber(), 130);
     EXPECT_EQ(out.GetValue(), 16382);
     ASSERT_EQ(Feed(0, 96, 0), 1);
@@ -61,7 +61,7 @@ TEST_F(NrpnAssemblerTest, OtherControllersAndUnselectedDataEntryStayControllers)
     for (int controller : {6, 7, 38, 96, 1, 120}) {
         SCOPED_TRACE(controller);
         ASSERT_EQ(Feed(5, controller, 33, nullptr, 3), 1);
-        EXPECT_EQ(out.m_kind, static_cast<DWORD>(MfxController));
+        EXPECT_EQ(MfxCopy(out.m_kind), static_cast<DWORD>(MfxController));
         EXPECT_EQ(out.GetNumber(), controller);
         EXPECT_EQ(out.GetValue(), 33);
         EXPECT_EQ(out.m_channel, 3);
@@ -70,7 +70,7 @@ TEST_F(NrpnAssemblerTest, OtherControllersAndUnselectedDataEntryStayControllers)
     // A selection on one channel leaves the others plain.
     Feed(0, 99, 1, nullptr, 0);
     EXPECT_EQ(Feed(0, 6, 1, nullptr, 1), 1);
-    EXPECT_EQ(out.m_kind, static_cast<DWORD>(MfxController));
+    EXPECT_EQ(MfxCopy(out.m_kind), static_cast<DWORD>(MfxController));
 }
 
 }  // namespace

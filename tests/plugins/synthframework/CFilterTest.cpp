@@ -172,7 +172,8 @@ TEST_F(Filter, AMonoInputFeedsAStereoOutput)
     mvtest::FakeMidiQueue midi;
     midi.Message(0, 0x90, 81, 127);
     ASSERT_EQ(S_OK, filter->SendMidi(1, &midi));
-    const std::vector<float> silence(static_cast<std::size_t>(blockFrames), 0.0f);
+    // Room for a block of the source's own width, whatever the graph gave it.
+    const std::vector<float> silence(static_cast<std::size_t>(blockFrames) * 2, 0.0f);
     ASSERT_EQ(S_OK, src->PushBuffer(0, silence.data(), blockFrames, FALSE));
     ASSERT_EQ(1u, sink->blocks.size());
     const auto& data = sink->Last().data;

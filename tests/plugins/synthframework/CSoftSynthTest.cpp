@@ -172,7 +172,7 @@ TEST_F(SoftSynth, AMutedSourceDropsNotesButNotControllers)
     ASSERT_EQ(S_OK, synth.PrepareSlice(64));
     EXPECT_TRUE(engine.started.empty());
     ASSERT_EQ(1u, synth.ActiveEvents().size());
-    EXPECT_EQ(mvsynth::kMfxController, synth.ActiveEvents()[0].kind);
+    EXPECT_EQ(mvsynth::kMfxController, DWORD(synth.ActiveEvents()[0].kind));
 
     // Flag 8 lets raw MIDI notes through, never the queue's.
     Notify(1, 5, 8, 8);
@@ -224,7 +224,7 @@ TEST_F(SoftSynth, RawMidiBecomesEvents)
     ASSERT_EQ(S_OK, synth.PrepareSlice(64));
     const auto& a = synth.ActiveEvents();
     ASSERT_EQ(4u, a.size()) << "the unpaired note-off is gone";
-    EXPECT_EQ(mvsynth::kMfxKeyAftertouch, a[0].kind);
+    EXPECT_EQ(mvsynth::kMfxKeyAftertouch, DWORD(a[0].kind));
     EXPECT_EQ(2, a[0].channel);
     EXPECT_EQ(61, a[0].data[0]);
     EXPECT_EQ(33, a[0].data[1]);
@@ -397,7 +397,7 @@ TEST(DXiEventRecord, HostRecordConvertsFieldByField)
     EXPECT_EQ(123456u, e.time);
     EXPECT_EQ(3, e.port);
     EXPECT_EQ(9, e.channel);
-    EXPECT_EQ(mvsynth::kMfxNote, e.kind);
+    EXPECT_EQ(mvsynth::kMfxNote, DWORD(e.kind));
     EXPECT_EQ(61, e.Key());
     EXPECT_EQ(99, e.Velocity());
     EXPECT_EQ(64, e.data[2]);
