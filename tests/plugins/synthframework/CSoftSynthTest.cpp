@@ -228,13 +228,13 @@ TEST_F(SoftSynth, RawMidiBecomesEvents)
     EXPECT_EQ(2, a[0].channel);
     EXPECT_EQ(61, a[0].data[0]);
     EXPECT_EQ(33, a[0].data[1]);
-    EXPECT_EQ(mvsynth::kMfxPatch, a[1].kind);
+    EXPECT_EQ(mvsynth::kMfxPatch, DWORD(a[1].kind));
     EXPECT_EQ(12, a[1].data[0]);
     EXPECT_EQ(0xFF, a[1].data[2]);
     EXPECT_EQ(0xFF, a[1].data[3]);
-    EXPECT_EQ(mvsynth::kMfxChannelAftertouch, a[2].kind);
+    EXPECT_EQ(mvsynth::kMfxChannelAftertouch, DWORD(a[2].kind));
     EXPECT_EQ(77, a[2].data[1]);
-    EXPECT_EQ(mvsynth::kMfxWheel, a[3].kind);
+    EXPECT_EQ(mvsynth::kMfxWheel, DWORD(a[3].kind));
     SHORT wheel;
     std::memcpy(&wheel, a[3].data, 2);
     EXPECT_EQ(-8192, wheel);
