@@ -525,20 +525,31 @@ HRESULT CControlParamSet::AddMediaParams(DWORD first, IMediaParamInfo* info, IMe
     return S_OK;
 }
 
+// S_FALSE when the plug-in has no parameters to offer; a plug-in that offers
+// them but cannot describe them is a failure.
+HRESULT CControlParamSet::QueryMediaParams(IUnknown* plugIn, mvcom::CComPtr<IMediaParams>& params,
+                                           mvcom::CComPtr<IMediaParamInfo>& info, DWORD* count)
+{
+    if (FAILED(plugIn->QueryInterface(IID_IMediaParams, reinterpret_cast<void**>(params.Put()))))
+        return S_FALSE;
+    HRESULT hr = plugIn->QueryInterface(IID_IMediaParamInfo, reinterpret_cast<void**>(info.Put()));
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(hr = info->GetParamCount(count)))
+        return hr;
+    return S_OK;
+}
+
 HRESULT CControlParamSet::AddPlugInParams(REFGUID classId, REFGUID instanceId, IUnknown* plugIn)
 {
     MV_ASSERT_UI_THREAD();
     if (plugIn == nullptr)
         return E_INVALIDARG;
     mvcom::CComPtr<IMediaParams> params;
-    if (FAILED(plugIn->QueryInterface(IID_IMediaParams, reinterpret_cast<void**>(params.Put()))))
-        return S_FALSE;
     mvcom::CComPtr<IMediaParamInfo> info;
-    HRESULT hr = plugIn->QueryInterface(IID_IMediaParamInfo, reinterpret_cast<void**>(info.Put()));
-    if (FAILED(hr))
-        return hr;
     DWORD count = 0;
-    if (FAILED(hr = info->GetParamCount(&count)))
+    HRESULT hr = QueryMediaParams(plugIn, params, info, &count);
+    if (hr != S_OK)
         return hr;
     Lock lock(m_ownerLock);
     DWORD first = 0;
@@ -625,14 +636,10 @@ HRESULT CControlParamSet::SyncGroupFromPlugIn(REFGUID classId, REFGUID instanceI
     if (plugIn == nullptr)
         return E_INVALIDARG;
     mvcom::CComPtr<IMediaParams> params;
-    if (FAILED(plugIn->QueryInterface(IID_IMediaParams, reinterpret_cast<void**>(params.Put()))))
-        return S_FALSE;
     mvcom::CComPtr<IMediaParamInfo> info;
-    HRESULT hr = plugIn->QueryInterface(IID_IMediaParamInfo, reinterpret_cast<void**>(info.Put()));
-    if (FAILED(hr))
-        return hr;
     DWORD count = 0;
-    if (FAILED(hr = info->GetParamCount(&count)))
+    HRESULT hr = QueryMediaParams(plugIn, params, info, &count);
+    if (hr != S_OK)
         return hr;
     Lock lock(m_ownerLock);
     const ParamGroup* group = FindGroup(GroupKey{classId, instanceId});
@@ -679,14 +686,10 @@ HRESULT CControlParamSet::FlushPlugInEnvelopes(IUnknown* plugIn)
     if (plugIn == nullptr)
         return E_INVALIDARG;
     mvcom::CComPtr<IMediaParams> params;
-    if (FAILED(plugIn->QueryInterface(IID_IMediaParams, reinterpret_cast<void**>(params.Put()))))
-        return S_FALSE;
     mvcom::CComPtr<IMediaParamInfo> info;
-    HRESULT hr = plugIn->QueryInterface(IID_IMediaParamInfo, reinterpret_cast<void**>(info.Put()));
-    if (FAILED(hr))
-        return hr;
     DWORD count = 0;
-    if (FAILED(hr = info->GetParamCount(&count)))
+    HRESULT hr = QueryMediaParams(plugIn, params, info, &count);
+    if (hr != S_OK)
         return hr;
     for (DWORD i = 0; i < count; ++i) {
         if (FAILED(hr = params->FlushEnvelope(i, 0, kFlushEnd)))

@@ -37,6 +37,7 @@
 #include "engine/mixer/CRCParamMap.h"
 #include "engine/mixer/IParamValueMapping.h"
 #include "model/CMfxEvent.h"
+#include "platform/com/CComPtr.h"
 #include "platform/media/MediaParams.h"
 #include "platform/win/CString.h"
 #include "uikit/core/CHeapCriticalSection.h"
@@ -230,6 +231,8 @@ private:
 
     std::size_t IndexOf(DWORD id) const;  // m_ids.size() when absent
     HRESULT AddMediaParams(DWORD first, IMediaParamInfo* info, IMediaParams* params, DWORD count);
+    static HRESULT QueryMediaParams(IUnknown* plugIn, mvcom::CComPtr<IMediaParams>& params,
+                                    mvcom::CComPtr<IMediaParamInfo>& info, DWORD* count);
     const GroupKey* GroupOfId(DWORD id, DWORD* localIndex) const;
     HRESULT PostTouchEnded();
 
