@@ -5,6 +5,8 @@
 // history on success and aborts and deletes it on failure. Given none and not
 // undoable, the change is applied directly and cannot be undone.
 //
+// updateViews is passed to a command the operation begins itself.
+//
 // The edit receives the command to submit its steps to (null for a direct
 // change) and throws CHResultException on failure, as SubmitUndoStep does.
 #pragma once
@@ -15,11 +17,11 @@
 
 template <class Edit>
 HRESULT RunProjectEdit(CMvCommand* command, bool undoable, ICommandDocument* document, const char* name, DWORD hint,
-                       Edit&& edit)
+                       Edit&& edit, BOOL updateViews = TRUE)
 {
     CMvCommand* own = nullptr;
     if (command == nullptr && undoable) {
-        own = BeginProjectCommand(document, name, hint, TRUE, TRUE);
+        own = BeginProjectCommand(document, name, hint, updateViews, TRUE);
         if (own == nullptr)
             return E_OUTOFMEMORY;
         command = own;

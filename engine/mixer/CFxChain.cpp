@@ -7,6 +7,7 @@
 #include "engine/mixer/CControlParamSet.h"
 #include "engine/mixer/CParamCallbackProxy.h"
 #include "engine/mixer/IMixerDocument.h"
+#include "model/RunProjectEdit.h"
 #include "model/CHResultException.h"
 #include "model/CKelPersistArchive.h"
 #include "model/CMvCommand.h"
@@ -107,22 +108,7 @@ HRESULT CFxChain::RunEdit(const CString& name, BOOL updateViews, Steps&& steps)
 {
     MV_ASSERT_UI_THREAD();
     IMixerDocument* doc = m_host ? m_host->GetMixerDocument() : nullptr;
-    CMvCommand* command = BeginProjectCommand(doc, name, kEditHint, updateViews, TRUE);
-    if (command == nullptr)
-        return E_OUTOFMEMORY;
-    HRESULT hr = S_OK;
-    try {
-        steps(command);
-    } catch (const CHResultException& e) {
-        hr = e.Code();
-    } catch (...) {
-        hr = E_FAIL;
-    }
-    if (FAILED(hr)) {
-        command->AbortAndDelete();
-        return hr;
-    }
-    return command->Commit(&CUndoHistory::Instance());
+    return RunProjectEdit(nullptr, true, doc, name, kEditHint, steps, updateViews);
 }
 
 HRESULT CFxChain::InsertFxByClsid(int position, REFCLSID clsid, const char* name)

@@ -4,6 +4,7 @@
 
 #include "engine/mixer/IMfxChainOwner.h"
 #include "engine/mixer/IStepSeqPlugIn.h"
+#include "model/RunProjectEdit.h"
 #include "model/CHResultException.h"
 #include "model/CKelPersistArchive.h"
 #include "model/CMvCommand.h"
@@ -50,22 +51,7 @@ template <class Step>
 HRESULT CMfxChain::RunEdit(const CString& name, BOOL updateViews, Step&& steps)
 {
     MV_ASSERT_UI_THREAD();
-    CMvCommand* command = BeginProjectCommand(m_owner->GetCommandDocument(), name, kEditHint, updateViews, TRUE);
-    if (command == nullptr)
-        return E_OUTOFMEMORY;
-    HRESULT hr = S_OK;
-    try {
-        steps(command);
-    } catch (const CHResultException& e) {
-        hr = e.Code();
-    } catch (...) {
-        hr = E_FAIL;
-    }
-    if (FAILED(hr)) {
-        command->AbortAndDelete();
-        return hr;
-    }
-    return command->Commit(&CUndoHistory::Instance());
+    return RunProjectEdit(nullptr, true, m_owner->GetCommandDocument(), name, kEditHint, steps, updateViews);
 }
 
 HRESULT CMfxChain::InsertMfxByClsid(int position, REFCLSID clsid, const char* name)
