@@ -8,6 +8,7 @@
 // OnRemovedFromDocument). Get is the plain map's. UI thread.
 #pragma once
 
+#include "model/CHeapLockGuard.h"
 #include "model/CUndoMap.h"
 #include "model/IChanMapDocument.h"
 
@@ -18,7 +19,7 @@ public:
 
     HRESULT Insert(const K& id, C* const& channel) override
     {
-        Guard guard(m_document);
+        CHeapLockGuard guard(m_document->GetMidiLock());
         if (channel == nullptr)
             return E_INVALIDARG;
         HRESULT hr = channel->OnInsertedIntoDocument();
@@ -32,7 +33,7 @@ public:
     }
     HRESULT Set(const K& id, C* const& channel) override
     {
-        Guard guard(m_document);
+        CHeapLockGuard guard(m_document->GetMidiLock());
         C* old = nullptr;
         HRESULT hr = CUndoMap<K, C*>::Get(id, &old);
         if (FAILED(hr))
@@ -51,7 +52,7 @@ public:
     }
     HRESULT Remove(const K& id) override
     {
-        Guard guard(m_document);
+        CHeapLockGuard guard(m_document->GetMidiLock());
         C* channel = nullptr;
         HRESULT hr = CUndoMap<K, C*>::Get(id, &channel);
         if (FAILED(hr))
@@ -63,19 +64,5 @@ public:
     }
 
 private:
-    struct Guard {
-        explicit Guard(IChanMapDocument<C>* d) : lock(d->GetMidiLock())
-        {
-            if (lock)
-                lock->Lock();
-        }
-        ~Guard()
-        {
-            if (lock)
-                lock->Unlock();
-        }
-        CHeapCriticalSection* lock;
-    };
-
     IChanMapDocument<C>* m_document;
 };

@@ -10,6 +10,12 @@ public:
     struct TryOnly {};
 
     explicit CHeapLockGuard(CHeapCriticalSection& lock) : m_lock(&lock) { lock.Lock(); }
+    // For owners whose lock is optional: holds the lock when there is one.
+    explicit CHeapLockGuard(CHeapCriticalSection* lockOrNone) : m_lock(lockOrNone)
+    {
+        if (m_lock)
+            m_lock->Lock();
+    }
     // Audio thread: no allocation, no blocking.
     CHeapLockGuard(CHeapCriticalSection& lock, TryOnly) : m_lock(lock.TryLock() ? &lock : nullptr) {}
     ~CHeapLockGuard()

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "engine/mixer/IChain.h"
+#include "model/CHeapLockGuard.h"
 #include "model/CUndoMap.h"
 
 template <class K, class V>
@@ -50,13 +51,8 @@ private:
     template <class F>
     HRESULT Locked(F&& f)
     {
-        CHeapCriticalSection* lock = m_chain->GetLock();
-        if (lock)
-            lock->Lock();
-        const HRESULT hr = f();
-        if (lock)
-            lock->Unlock();
-        return hr;
+        CHeapLockGuard guard(m_chain->GetLock());
+        return f();
     }
 
     IChain<V>* m_chain;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/mixer/IChain.h"
+#include "model/CHeapLockGuard.h"
 #include "model/CUndoVector.h"
 
 template <class T>
@@ -32,13 +33,8 @@ private:
     template <class F>
     HRESULT Locked(F&& f)
     {
-        CHeapCriticalSection* lock = m_chain->GetLock();
-        if (lock)
-            lock->Lock();
-        const HRESULT hr = f();
-        if (lock)
-            lock->Unlock();
-        return hr;
+        CHeapLockGuard guard(m_chain->GetLock());
+        return f();
     }
 
     IChain<T>* m_chain;

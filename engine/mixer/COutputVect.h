@@ -8,6 +8,7 @@
 
 #include "engine/mixer/COutputBranch.h"
 #include "engine/mixer/IChannelVectOwner.h"
+#include "model/CHeapLockGuard.h"
 #include "model/CUndoVector.h"
 
 template <>
@@ -22,7 +23,7 @@ public:
 
     HRESULT Insert(const int& index, const T& branch) override
     {
-        Guard guard(m_owner);
+        CHeapLockGuard guard(m_owner->GetSynthOutputLock());
         HRESULT hr = CUndoVector<T>::Insert(index, branch);
         if (FAILED(hr))
             return hr;
@@ -36,7 +37,7 @@ public:
     }
     HRESULT Set(const int& index, const T& branch) override
     {
-        Guard guard(m_owner);
+        CHeapLockGuard guard(m_owner->GetSynthOutputLock());
         if (!this->IsValidIndex(index))
             return E_INVALIDARG;
         HRESULT hr = DetachBranch(index);
@@ -56,7 +57,7 @@ public:
     }
     HRESULT Remove(const int& index) override
     {
-        Guard guard(m_owner);
+        CHeapLockGuard guard(m_owner->GetSynthOutputLock());
         if (!this->IsValidIndex(index))
             return E_INVALIDARG;
         HRESULT hr = DetachBranch(index);
@@ -68,20 +69,6 @@ public:
     }
 
 private:
-    struct Guard {
-        explicit Guard(IChannelVectOwner* o) : lock(o->GetSynthOutputLock())
-        {
-            if (lock)
-                lock->Lock();
-        }
-        ~Guard()
-        {
-            if (lock)
-                lock->Unlock();
-        }
-        CHeapCriticalSection* lock;
-    };
-
     HRESULT AttachBranch(int index)
     {
         T branch = (*this)[index];

@@ -13,6 +13,7 @@
 #include "engine/mixer/CParamCallbackProxy.h"
 #include "engine/mixer/IChannelVectOwner.h"
 #include "engine/mixer/ISynthWrap.h"
+#include "model/CHeapLockGuard.h"
 #include "model/CUndoVector.h"
 #include "platform/com/CComPtr.h"
 #include "platform/media/MediaParams.h"
@@ -24,7 +25,7 @@ public:
 
     HRESULT Insert(const int& index, const T& wrap) override
     {
-        Guard guard(m_owner);
+        CHeapLockGuard guard(m_owner->GetSynthOutputLock());
         HRESULT hr = CUndoVector<T>::Insert(index, wrap);
         if (FAILED(hr))
             return hr;
@@ -36,7 +37,7 @@ public:
     }
     HRESULT Set(const int& index, const T& wrap) override
     {
-        Guard guard(m_owner);
+        CHeapLockGuard guard(m_owner->GetSynthOutputLock());
         if (!this->IsValidIndex(index))
             return E_INVALIDARG;
         HRESULT hr = DetachSynth(index);
@@ -53,7 +54,7 @@ public:
     }
     HRESULT Remove(const int& index) override
     {
-        Guard guard(m_owner);
+        CHeapLockGuard guard(m_owner->GetSynthOutputLock());
         if (!this->IsValidIndex(index))
             return E_INVALIDARG;
         HRESULT hr = DetachSynth(index);
@@ -64,20 +65,6 @@ public:
     }
 
 private:
-    struct Guard {
-        explicit Guard(IChannelVectOwner* o) : lock(o->GetSynthOutputLock())
-        {
-            if (lock)
-                lock->Lock();
-        }
-        ~Guard()
-        {
-            if (lock)
-                lock->Unlock();
-        }
-        CHeapCriticalSection* lock;
-    };
-
     HRESULT AttachSynth(int index)
     {
         T wrap = (*this)[index];
