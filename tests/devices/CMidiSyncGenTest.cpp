@@ -242,6 +242,15 @@ public:
         std::lock_guard<std::mutex> lock(m_lock);
         return m_events;
     }
+    // A new connection carries data once the server has re-ordered its graph,
+    // which it does between cycles: connected, then a few whole cycles run.
+    bool WaitUntilConnectionCarries()
+    {
+        if (!mvtest::WaitFor([&] { return jack_port_connected(m_port) > 0; }))
+            return false;
+        const int start = m_cycles.load();
+        return mvtest::WaitFor([&] { return m_cycles.load() >= start + 3; });
+    }
     Bytes AllBytes()
     {
         Bytes all;
@@ -254,6 +263,7 @@ private:
     static int Process(jack_nframes_t frames, void* self)
     {
         auto* r = static_cast<MidiReader*>(self);
+        ++r->m_cycles;
         void* buffer = jack_port_get_buffer(r->m_port, frames);
         const jack_nframes_t start = jack_last_frame_time(r->m_client);
         const jack_nframes_t n = jack_midi_get_event_count(buffer);
@@ -271,6 +281,7 @@ private:
 
     jack_client_t* m_client = nullptr;
     jack_port_t* m_port = nullptr;
+    std::atomic<int> m_cycles{0};
     std::mutex m_lock;
     std::vector<Event> m_events;
 };
@@ -302,9 +313,9 @@ TEST(CMidiSyncGenJackTest, PlayRelocateStopContinueReachASecondClientByteForByte
         CMidiSyncGen gen(&host);
         ASSERT_EQ(gen.SetOutputPort(port), S_OK);
         ASSERT_EQ(gen.Restart(&doc), S_OK);  // opens and connects the port
-        // The server re-orders its graph for the new connection in its own
-        // time; what is sent before that may not arrive.
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        // What is sent before the server takes the connection into its graph
+        // does not arrive.
+        ASSERT_TRUE(reader.WaitUntilConnectionCarries());
         Transport t{host, gen};
         t.Play();
         // 24 clocks a quarter, sent a tick at a time 10 ms apart.
@@ -319,7 +330,8 @@ TEST(CMidiSyncGenJackTest, PlayRelocateStopContinueReachASecondClientByteForByte
         t.Play();  // Continue from 1000
         host.now = 1040;
         host.Tick();
-        ASSERT_TRUE(mvtest::WaitFor([&] { return reader.AllBytes().size() >= expected.size(); }));
+        ASSERT_TRUE(mvtest::WaitFor([&] { return reader.AllBytes().size() >= expected.size(); },
+                                    std::chrono::milliseconds(15000)));
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     MidiSetDeviceProvider(nullptr);
