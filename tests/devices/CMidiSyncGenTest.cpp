@@ -227,6 +227,7 @@ public:
             return;
         m_port = jack_port_register(m_client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
         jack_set_process_callback(m_client, &MidiReader::Process, this);
+        jack_set_xrun_callback(m_client, &MidiReader::Xrun, this);
         jack_activate(m_client);
     }
     ~MidiReader()
@@ -235,6 +236,9 @@ public:
             jack_client_close(m_client);
     }
     bool IsOpen() const { return m_client && m_port; }
+    // Cycles the server lost while the reader listened: what a sender wrote
+    // in them never reached the reader.
+    int Xruns() const { return m_xruns.load(); }
     std::string PortName() const { return jack_port_name(m_port); }
     jack_nframes_t Now() const { return jack_frame_time(m_client); }
     std::vector<Event> Events()
@@ -260,6 +264,11 @@ public:
     }
 
 private:
+    static int Xrun(void* self)
+    {
+        ++static_cast<MidiReader*>(self)->m_xruns;
+        return 0;
+    }
     static int Process(jack_nframes_t frames, void* self)
     {
         auto* r = static_cast<MidiReader*>(self);
@@ -282,6 +291,7 @@ private:
     jack_client_t* m_client = nullptr;
     jack_port_t* m_port = nullptr;
     std::atomic<int> m_cycles{0};
+    std::atomic<int> m_xruns{0};
     std::mutex m_lock;
     std::vector<Event> m_events;
 };
@@ -330,8 +340,12 @@ TEST(CMidiSyncGenJackTest, PlayRelocateStopContinueReachASecondClientByteForByte
         t.Play();  // Continue from 1000
         host.now = 1040;
         host.Tick();
-        ASSERT_TRUE(mvtest::WaitFor([&] { return reader.AllBytes().size() >= expected.size(); },
-                                    std::chrono::milliseconds(15000)));
+        const bool all = mvtest::WaitFor([&] { return reader.AllBytes().size() >= expected.size(); },
+                                         std::chrono::milliseconds(15000));
+        if (!all && reader.Xruns() > 0)
+            GTEST_SKIP() << "the server lost " << reader.Xruns()
+                         << " cycles on this busy machine; the byte-exact stream needs them all";
+        ASSERT_TRUE(all);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     MidiSetDeviceProvider(nullptr);
