@@ -1,13 +1,14 @@
 #include "platform/midi/CJackMidiProvider.h"
 
 #include <jack/midiport.h>
-#include <jack/ringbuffer.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
+
+#include "platform/sync/CSpscByteRing.h"
 
 namespace mvmidi {
 
@@ -21,7 +22,7 @@ struct CJackMidiProvider::InSlot {
 struct CJackMidiProvider::OutSlot {
     static constexpr std::size_t kQueueBytes = 1 << 15;
     jack_port_t* port = nullptr;
-    jack_ringbuffer_t* queue = nullptr;
+    CSpscByteRing queue{kQueueBytes};
 };
 
 namespace {
@@ -78,7 +79,6 @@ public:
         m_owner->WaitForCycles();
         std::lock_guard<std::mutex> lock(m_owner->m_lock);
         jack_port_unregister(m_owner->m_client, m_slot->port);
-        jack_ringbuffer_free(m_slot->queue);
         delete m_slot;
     }
     bool Send(const BYTE* bytes, std::size_t length) override
@@ -91,12 +91,9 @@ public:
         if (length == 0 || length > sizeof whole - sizeof(OutRecord))
             return false;
         const OutRecord record{jack_frame_time(m_owner->m_client), static_cast<std::uint32_t>(length)};
-        if (jack_ringbuffer_write_space(m_slot->queue) < sizeof record + length)
-            return false;
         std::memcpy(whole, &record, sizeof record);
         std::memcpy(whole + sizeof record, bytes, length);
-        jack_ringbuffer_write(m_slot->queue, whole, sizeof record + length);
-        return true;
+        return m_slot->queue.Write(whole, sizeof record + length);
     }
 
 private:
@@ -172,11 +169,12 @@ void CJackMidiProvider::Process(jack_nframes_t frames)
         jack_midi_clear_buffer(buffer);
         jack_nframes_t last = 0;
         BYTE bytes[OutSlot::kQueueBytes / 4];
-        while (jack_ringbuffer_read_space(slot->queue) >= sizeof(OutRecord)) {
-            OutRecord record{};
-            jack_ringbuffer_peek(slot->queue, reinterpret_cast<char*>(&record), sizeof record);
-            if (record.length > sizeof bytes) {  // cannot happen: Send takes whole records only
-                jack_ringbuffer_reset(slot->queue);
+        OutRecord record{};
+        while (slot->queue.Peek(&record, sizeof record)) {
+            if (record.length > sizeof bytes || record.length > slot->queue.ReadSpace() - sizeof record) {
+                // Cannot happen: Send writes whole records only. Drop
+                // what is there rather than read a torn record.
+                slot->queue.Skip(slot->queue.ReadSpace());
                 break;
             }
             // One period after it was sent, at the frame it was sent; a
@@ -184,8 +182,8 @@ void CJackMidiProvider::Process(jack_nframes_t frames)
             const auto offset = static_cast<std::int64_t>(record.frame) + frames - cycleStart;
             jack_nframes_t at = offset < 0 ? 0 : offset >= frames ? frames - 1 : static_cast<jack_nframes_t>(offset);
             at = std::max(at, last);
-            jack_ringbuffer_read_advance(slot->queue, sizeof record);
-            jack_ringbuffer_read(slot->queue, reinterpret_cast<char*>(bytes), record.length);
+            slot->queue.Skip(sizeof record);
+            slot->queue.Read(bytes, record.length);
             if (jack_midi_event_write(buffer, at, bytes, record.length) == 0)
                 last = at;
         }
@@ -271,21 +269,17 @@ std::unique_ptr<IMidiOutStream> CJackMidiProvider::OpenOutput(UINT index)
         return nullptr;
     std::lock_guard<std::mutex> lock(m_lock);
     auto* slot = new OutSlot;
-    slot->queue = jack_ringbuffer_create(OutSlot::kQueueBytes);
     slot->port = jack_port_register(m_client, ("out_" + std::to_string(++m_serial)).c_str(),
                                     JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (!slot->queue || !slot->port || jack_connect(m_client, jack_port_name(slot->port), outputs[index].name.c_str()) != 0) {
+    if (!slot->port || jack_connect(m_client, jack_port_name(slot->port), outputs[index].name.c_str()) != 0) {
         if (slot->port)
             jack_port_unregister(m_client, slot->port);
-        if (slot->queue)
-            jack_ringbuffer_free(slot->queue);
         delete slot;
         return nullptr;
     }
     const int at = TakeSlot(m_out, slot);
     if (at < 0) {
         jack_port_unregister(m_client, slot->port);
-        jack_ringbuffer_free(slot->queue);
         delete slot;
         return nullptr;
     }

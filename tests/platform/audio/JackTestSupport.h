@@ -269,6 +269,7 @@ public:
             m_outputs.push_back(jack_port_register(m_client, fmt::format("out_{}", i + 1).c_str(),
                                                    JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0));
         jack_set_process_callback(m_client, &JackProbe::Process, this);
+        jack_set_xrun_callback(m_client, &JackProbe::Xrun, this);
         if (jack_activate(m_client) != 0) {
             jack_client_close(m_client);
             m_client = nullptr;
@@ -302,6 +303,9 @@ public:
     }
     void StopRecording() { m_recording = false; }
     std::size_t Frames() const { return m_frames.load(); }
+    // Cycles the server reported lost while the probe was open: on a
+    // machine too busy for the dummy driver's clock, rates fall short.
+    int Xruns() const { return m_xruns.load(); }
     // What input `i` received, after StopRecording.
     std::vector<float> Recorded(int i) const
     {
@@ -313,6 +317,11 @@ private:
     static int Process(jack_nframes_t frames, void* self)
     {
         static_cast<JackProbe*>(self)->Run(frames);
+        return 0;
+    }
+    static int Xrun(void* self)
+    {
+        ++static_cast<JackProbe*>(self)->m_xruns;
         return 0;
     }
     void Run(jack_nframes_t frames)
@@ -335,6 +344,7 @@ private:
     }
 
     jack_client_t* m_client = nullptr;
+    std::atomic<int> m_xruns{0};
     std::vector<jack_port_t*> m_inputs;
     std::vector<jack_port_t*> m_outputs;
     std::vector<std::vector<float>> m_recorded;
