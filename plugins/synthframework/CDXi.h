@@ -69,6 +69,10 @@ public:
         return S_OK;
     }
 
+    // An interface of the engine's own that the filter answers for; `owner`
+    // is the filter's controlling unknown, which the answer must count on.
+    virtual HRESULT QueryEngineInterface(IUnknown* owner, REFIID riid, void** ppv) { return E_NOINTERFACE; }
+
     void SetContext(CDXiSynthContext* context) { m_context = context; }
     CDXiSynthContext* Context() const { return m_context; }
     void SetMediaParams(CMediaParams* params) { m_params = params; }

@@ -22,7 +22,7 @@ public:
     virtual DWORD GetOutputPinCount() = 0;
     virtual LONG GetOutputPinId(DWORD index) = 0;
 
-    // Audio thread: no allocation, no blocking beyond the synth's lock (these eight).
+    // Audio thread: no allocation, no blocking beyond the synth's lock (these nine).
     virtual LONGLONG TicksToSamples(LONG ticks) = 0;
     virtual LONG SamplesToTicks(LONGLONG samples) = 0;
     // 48.16 fixed-point ticks at 960 a quarter note.
@@ -34,6 +34,9 @@ public:
     virtual LONG GetSampleRate() = 0;
     // The host's meter map, not referenced; null while not connected.
     virtual IMfxMeterMap* GetMeterMap() = 0;
+    // The host's tempo map, not referenced; null while not connected or
+    // when the host gives none.
+    virtual IMfxTempoMap* GetTempoMap() = 0;
 
     virtual ~CDXiSynthContext() = default;
 };

@@ -128,6 +128,8 @@ HRESULT CFilter::NonDelegatingQueryInterface(REFIID riid, void** ppv)
             return S_OK;
         }
     }
+    if (SUCCEEDED(m_instrument->QueryEngineInterface(GetOwner(), riid, ppv)))
+        return S_OK;
     return CSynthFilterBase::NonDelegatingQueryInterface(riid, ppv);
 }
 

@@ -85,6 +85,7 @@ public:
     bool IsPlaying() override;
     LONG GetSampleRate() override;
     IMfxMeterMap* GetMeterMap() override;
+    IMfxTempoMap* GetTempoMap() override { return m_tempoMap; }
 
     // Before each slice of `frames`: takes the events that are due (or
     // late), applies their source's settings, starts notes and pairs
