@@ -53,3 +53,30 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
     buffer[name.size()] = '\0';
     return static_cast<DWORD>(name.size());
 }
+
+HMODULE LoadLibraryA(LPCSTR fileName)
+{
+    if (!fileName || !*fileName)
+        return nullptr;
+    return reinterpret_cast<HMODULE>(dlopen(fileName, RTLD_NOW | RTLD_LOCAL));
+}
+
+BOOL FreeLibrary(HMODULE module)
+{
+    return module && dlclose(reinterpret_cast<void*>(module)) == 0 ? TRUE : FALSE;
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR name)
+{
+    if (!module || !name)
+        return nullptr;
+    return reinterpret_cast<FARPROC>(dlsym(reinterpret_cast<void*>(module), name));
+}
+
+HMODULE ModuleOfAddress(const void* address)
+{
+    Dl_info info{};
+    if (!address || dladdr(address, &info) == 0 || !info.dli_fname)
+        return nullptr;
+    return reinterpret_cast<HMODULE>(dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD));
+}
