@@ -136,6 +136,15 @@ struct GainGraph : AudioGraphFixture {
                                          reinterpret_cast<void**>(&filter)));
         return filter ? Keep(filter, u"Gain") : nullptr;
     }
+    // src -> gain -> sink, the graph running.
+    void Chain(IBaseFilter* gain)
+    {
+        src = MakeSource(2);
+        sink = MakeSink();
+        ASSERT_EQ(S_OK, graph->Connect(src, 0, gain, 0, nullptr));
+        ASSERT_EQ(S_OK, graph->Connect(gain, 0, sink, 0, nullptr));
+        ASSERT_EQ(S_OK, graph->Run());
+    }
     std::vector<float> Ramp() const
     {
         std::vector<float> v(static_cast<std::size_t>(kBlock) * 2);
@@ -144,6 +153,8 @@ struct GainGraph : AudioGraphFixture {
         return v;
     }
     TempRegistry registry;
+    CDxSource* src = nullptr;
+    RecordingSink* sink = nullptr;
 };
 
 TEST_F(GainGraph, EachKindHalvesEverySampleInTheChain)
@@ -152,11 +163,7 @@ TEST_F(GainGraph, EachKindHalvesEverySampleInTheChain)
         SCOPED_TRACE(Id(*clsid));
         IBaseFilter* gain = Make(*clsid);
         ASSERT_NE(nullptr, gain);
-        CDxSource* src = MakeSource(2);
-        RecordingSink* sink = MakeSink();
-        ASSERT_EQ(S_OK, graph->Connect(src, 0, gain, 0, nullptr));
-        ASSERT_EQ(S_OK, graph->Connect(gain, 0, sink, 0, nullptr));
-        ASSERT_EQ(S_OK, graph->Run());
+        Chain(gain);
         const std::vector<float> in = Ramp();
         ASSERT_EQ(S_OK, src->PushBuffer(0, in.data(), kBlock, FALSE));
         ASSERT_FALSE(sink->blocks.empty());
@@ -172,17 +179,13 @@ TEST_F(GainGraph, TheTimedCallGetsTheSamplePositionOfTheStartTime)
 {
     IBaseFilter* gain = Make(CLSID_GainInPlace);
     ASSERT_NE(nullptr, gain);
-    CDxSource* src = MakeSource(2);
-    RecordingSink* sink = MakeSink();
-    ASSERT_EQ(S_OK, graph->Connect(src, 0, gain, 0, nullptr));
-    ASSERT_EQ(S_OK, graph->Connect(gain, 0, sink, 0, nullptr));
+    Chain(gain);
     IGainProbe* probe = nullptr;
     ASSERT_EQ(S_OK, gain->QueryInterface(IID_IGainProbe, reinterpret_cast<void**>(&probe)))
         << "the plug-in's own interfaces answer through the filter";
     IPlugInLoad* load = nullptr;
     ASSERT_EQ(S_OK, gain->QueryInterface(IID_IPlugInLoad, reinterpret_cast<void**>(&load)));
     EXPECT_GT(load->EnableTiming(TRUE), 0);
-    ASSERT_EQ(S_OK, graph->Run());
     const std::vector<float> in = Ramp();
     ASSERT_EQ(S_OK, src->PushBuffer(10000000, in.data(), kBlock, TRUE));  // 1 s
     EXPECT_EQ(44100, probe->LastPosition());
@@ -216,11 +219,7 @@ TEST_F(GainGraph, StateSavesAndLoadsTheGain)
     EXPECT_EQ(E_FAIL, persist->Load(stream)) << "nothing left to read";
     stream->Release();
 
-    CDxSource* src = MakeSource(2);
-    RecordingSink* sink = MakeSink();
-    ASSERT_EQ(S_OK, graph->Connect(src, 0, gain, 0, nullptr));
-    ASSERT_EQ(S_OK, graph->Connect(gain, 0, sink, 0, nullptr));
-    ASSERT_EQ(S_OK, graph->Run());
+    Chain(gain);
     const std::vector<float> in = Ramp();
     ASSERT_EQ(S_OK, src->PushBuffer(0, in.data(), kBlock, FALSE));
     ASSERT_FALSE(sink->blocks.empty());

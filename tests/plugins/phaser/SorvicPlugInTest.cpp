@@ -51,6 +51,32 @@ WAVEFORMATEX Wave(WORD tag, WORD channels, WORD bits)
     return f;
 }
 
+// The engine as the filter sets it up when the stream starts: the
+// parameters handed over in their order, the level without a glide.
+struct HandDrivenEngine {
+    explicit HandDrivenEngine(const float (&values)[kParamPower])
+    {
+        e.SetFrame(frame);
+        e.SetSampleRate(kRate);
+        void (CPhaserEngine::*setters[])(float) = {&CPhaserEngine::SetMode,     &CPhaserEngine::SetSync,
+                                                   &CPhaserEngine::SetRate,     &CPhaserEngine::SetDepth,
+                                                   &CPhaserEngine::SetWaveform, &CPhaserEngine::SetCenterFrequency,
+                                                   &CPhaserEngine::SetFeedback, &CPhaserEngine::SetLevel};
+        for (int i = 0; i < kParamPower; ++i)
+            (e.*setters[i])(values[i]);
+        e.SnapLevel();
+    }
+    // The pair through the engine; the result stays in `frame`.
+    void Step(float l, float r)
+    {
+        frame[0] = l;
+        frame[1] = r;
+        e.ProcessFrame();
+    }
+    CPhaserEngine e;
+    float frame[2] = {0, 0};
+};
+
 struct SorvicGraph : mvtest::AudioGraphFixture {
     SorvicGraph() { blockFrames = kBlock; }
 
@@ -148,23 +174,12 @@ TEST_F(SorvicGraph, PlaysWhatTheEngineMakesOfTheSameValues)
     ASSERT_EQ(in.size(), out.size());
 
     // The defaults, as the filter hands them over when the stream starts.
-    CPhaserEngine e;
-    float frame[2];
-    e.SetFrame(frame);
-    e.SetSampleRate(kRate);
-    const float values[] = {0.77f, 0.0f, 0.3f, 0.4f, 0.39f, 0.2f, 0.7f, 1.0f};
-    void (CPhaserEngine::*setters[])(float) = {&CPhaserEngine::SetMode,     &CPhaserEngine::SetSync,
-                                               &CPhaserEngine::SetRate,     &CPhaserEngine::SetDepth,
-                                               &CPhaserEngine::SetWaveform, &CPhaserEngine::SetCenterFrequency,
-                                               &CPhaserEngine::SetFeedback, &CPhaserEngine::SetLevel};
-    for (int i = 0; i < 8; ++i)
-        (e.*setters[i])(values[i]);
-    e.SnapLevel();
+    const float values[kParamPower] = {0.77f, 0.0f, 0.3f, 0.4f, 0.39f, 0.2f, 0.7f, 1.0f};
+    HandDrivenEngine hand(values);
+    const float* frame = hand.frame;
     std::size_t differ = 0;
     for (std::size_t i = 0; i < in.size(); i += 2) {
-        frame[0] = in[i];
-        frame[1] = in[i + 1];
-        e.ProcessFrame();
+        hand.Step(in[i], in[i + 1]);
         ASSERT_EQ(frame[0], out[i]) << "frame " << i / 2;
         ASSERT_EQ(frame[1], out[i + 1]) << "frame " << i / 2;
         differ += out[i] != in[i];
@@ -196,27 +211,17 @@ TEST_F(SorvicGraph, ASyncedSweepFollowsTheHostsTempoAndPosition)
     soft->Disconnect();
     soft->Release();
 
-    CPhaserEngine e;
-    float frame[2];
-    e.SetFrame(frame);
-    e.SetSampleRate(kRate);
-    const float values[] = {0.77f, row14, 0.3f, 0.4f, 0.39f, 0.2f, 0.7f, 1.0f};
-    void (CPhaserEngine::*setters[])(float) = {&CPhaserEngine::SetMode,     &CPhaserEngine::SetSync,
-                                               &CPhaserEngine::SetRate,     &CPhaserEngine::SetDepth,
-                                               &CPhaserEngine::SetWaveform, &CPhaserEngine::SetCenterFrequency,
-                                               &CPhaserEngine::SetFeedback, &CPhaserEngine::SetLevel};
-    for (int i = 0; i < 8; ++i)
-        (e.*setters[i])(values[i]);
-    e.SnapLevel();
+    const float values[kParamPower] = {0.77f, row14, 0.3f, 0.4f, 0.39f, 0.2f, 0.7f, 1.0f};
+    HandDrivenEngine hand(values);
+    CPhaserEngine& e = hand.e;
+    float* frame = hand.frame;
     e.SetTempo(120.0f);
     ASSERT_FLOAT_EQ(2.0f, e.LfoFrequency());
     for (std::size_t i = 0; i < in.size(); i += 2) {
         const std::size_t n = i / 2;
         if (n % kBlock == 0)
             e.SetPosition(static_cast<double>(n) / (kRate * 60.0) * 120.0);
-        frame[0] = in[i];
-        frame[1] = in[i + 1];
-        e.ProcessFrame();
+        hand.Step(in[i], in[i + 1]);
         ASSERT_EQ(frame[0], out[i]) << "frame " << n;
         ASSERT_EQ(frame[1], out[i + 1]) << "frame " << n;
     }
