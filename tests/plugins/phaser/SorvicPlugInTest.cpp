@@ -62,7 +62,7 @@ struct HandDrivenEngine {
                                                    &CPhaserEngine::SetRate,     &CPhaserEngine::SetDepth,
                                                    &CPhaserEngine::SetWaveform, &CPhaserEngine::SetCenterFrequency,
                                                    &CPhaserEngine::SetFeedback, &CPhaserEngine::SetLevel};
-        for (int i = 0; i < kParamPower; ++i)
+        for (DWORD i = 0; i < kParamPower; ++i)
             (e.*setters[i])(values[i]);
         e.SnapLevel();
     }
@@ -298,8 +298,9 @@ TEST_F(SorvicGraph, StateIsEightyFourBytesOfTenPairs)
         std::memcpy(&index, bytes + 4 + 8 * i, 4);
         std::memcpy(&value, bytes + 8 + 8 * i, 4);
         EXPECT_EQ(i, index);
-        if (i < 9)
+        if (i < 9) {
             EXPECT_FLOAT_EQ(expected[i], value) << i;
+        }
     }
     stream->Release();
 
