@@ -2,6 +2,8 @@
 // parameter id to remote-controlled parameter. The map holds pointers only;
 // the objects belong to the owning set, which destroys them when it goes.
 // Copying a map copies its entries (ids and pointers), not the objects.
+// Assigning, changing and removing attach and detach the targets, undo and
+// redo included.
 //
 // Saved as chunk 0 (format 0x6013): u32 count, then per assignment the u32
 // parameter id and the object as a nested chunk; loading creates each object
@@ -10,6 +12,7 @@
 // UI thread (dialogs, undo and redo).
 #pragma once
 
+#include "devices/CRCTargetMap.h"
 #include "engine/mixer/IRCParam.h"
 #include "model/CKelPersistObject.h"
 #include "model/CUndoMap.h"
@@ -23,7 +26,7 @@ struct CUndoPtrTraits<IRCParam> {
     static void Destroy(IRCParam* p) { DestroyRCTarget(p); }
 };
 
-using RCParamMap = CUndoMap<DWORD, IRCParam*>;
+using RCParamMap = CRCTargetMap<DWORD, IRCParam>;
 
 class CRCParamMap : public CKelPersistObject {
 public:

@@ -9,10 +9,10 @@
 // gesture end on the timer thread, inside the implementation.
 #pragma once
 
-#include "engine/mixer/IRCTarget.h"
+#include "devices/IRCTarget.h"
 #include "platform/com/Persist.h"
 
-class IRCParam : public IRCTarget {
+class IRCParam : public virtual IRCTarget {
 public:
     IRCParam* AsParam() override { return this; }
 
