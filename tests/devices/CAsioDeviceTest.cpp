@@ -652,11 +652,10 @@ TEST_F(CAsioDeviceOnJackTest, TheEngineRendersOnJacksThreadAtTheServersRateAndIs
     const double expected = static_cast<double>(rate) / frames * second.seconds;
     // A dummy server that cannot keep its clock on a loaded machine drops
     // cycles and says so; only then may the rate fall short.
-    if (probe.Xruns() == 0)
+    const bool starved = probe.Xruns() > 0 && second.count <= expected * 0.5;
+    if (!starved) {
         EXPECT_GT(second.count, expected * 0.5);
-    else
-        std::printf("note: the server lost %d cycles; %d of %.0f expected buffers ran\n", probe.Xruns(),
-                    second.count, expected);
+    }
     EXPECT_LT(second.count, expected * 1.5);
     EXPECT_NE(std::this_thread::get_id(), m_engine.thread.load());
     EXPECT_EQ(0, m_engine.threadChanges.load()) << "the engine was called from more than one thread";
@@ -664,6 +663,8 @@ TEST_F(CAsioDeviceOnJackTest, TheEngineRendersOnJacksThreadAtTheServersRateAndIs
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(stopped, m_engine.calls.load()) << "the engine was called after Stop returned";
 
+    if (starved)
+        GTEST_SKIP() << "the server lost " << probe.Xruns() << " cycles: too little audio crossed to check it";
     // The engine's 24-bit samples, split to Out 1 and Out 2, arrive as
     // sample / 2^23: the counter frame after frame (but for cycles a busy
     // machine loses), and its negation.

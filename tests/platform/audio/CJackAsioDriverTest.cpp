@@ -6,7 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -327,16 +326,17 @@ TEST_F(CJackAsioDriverOnServerTest, TheBufferSwitchRunsOnJacksThreadAndItsSample
     const double expected = rate / size * second.seconds;
     // A dummy server that cannot keep its clock on a loaded machine drops
     // cycles and says so; only then may the rate fall short.
-    if (probe.Xruns() == 0)
+    const bool starved = probe.Xruns() > 0 && second.count <= expected * 0.5;
+    if (!starved) {
         EXPECT_GT(second.count, expected * 0.5);
-    else
-        std::printf("note: the server lost %d cycles; %d of %.0f expected buffers ran\n", probe.Xruns(),
-                    second.count, expected);
+    }
     EXPECT_LT(second.count, expected * 1.5);
     EXPECT_NE(std::this_thread::get_id(), m_host.thread.load());
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(stopped, m_host.switches.load()) << "a buffer switch after Stop returned";
 
+    if (starved)
+        GTEST_SKIP() << "the server lost " << probe.Xruns() << " cycles: too little audio crossed to check it";
     // Out 1 carried the counter and Out 2 its negation, each 24-bit sample
     // arriving as sample / 2^23, one frame after another (but for cycles a
     // busy machine loses).
