@@ -2,6 +2,9 @@
 
 #include <fmt/format.h>
 
+#include <cstring>
+#include <random>
+
 namespace mvwin {
 
 std::string GuidToString(REFGUID g)
@@ -67,3 +70,17 @@ bool GuidFromString(std::string_view t, GUID& out)
 }
 
 }  // namespace mvwin
+
+HRESULT CoCreateGuid(GUID* guid)
+{
+    if (!guid)
+        return E_POINTER;
+    static thread_local std::random_device device;
+    unsigned char bytes[16];
+    for (unsigned char& b : bytes)
+        b = static_cast<unsigned char>(device());
+    bytes[7] = static_cast<unsigned char>((bytes[7] & 0x0F) | 0x40);  // version 4
+    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // variant 1
+    std::memcpy(guid, bytes, sizeof *guid);
+    return S_OK;
+}

@@ -20,3 +20,7 @@ bool GuidFromString(std::string_view text, GUID& out);
 // Compile-time GUID from its parts, as DEFINE_GUID spells them.
 #define MV_DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
     inline constexpr GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
+
+// A new GUID from the system's random source (a version-4 identifier):
+// S_OK, or E_POINTER for a null out.
+HRESULT CoCreateGuid(GUID* guid);
