@@ -1,0 +1,137 @@
+#include "engine/hosting/CSynthWrap.h"
+
+#include <new>
+
+#include "engine/graph/CDxFilterGraph.h"
+#include "engine/graph/CNullSynth.h"
+#include "model/IKelPersist.h"
+
+CSynthWrap::CSynthWrap(const GUID* clsid, const char* name)
+    : CFilterWrap(clsid, name), CKelPersistObject(MakeKelVersionWord(kMajor, 0))
+{
+    for (LONG& b : m_banks)
+        b = -1;
+    for (BYTE& p : m_patches)
+        p = 255;
+}
+
+CSynthWrap::~CSynthWrap() { Discard(); }
+
+HRESULT CSynthWrap::Create(const GUID* clsid, const char* name, CDxFilterGraph* graph, IUnknown* host,
+                           CSynthWrap** out)
+{
+    if (!out || !graph || !host)
+        return E_POINTER;
+    *out = nullptr;
+    auto* wrap = new (std::nothrow) CSynthWrap(clsid, name);
+    if (!wrap)
+        return E_OUTOFMEMORY;
+    wrap->SetHost(host);
+    wrap->SetGraph(graph);
+    HRESULT hr = S_OK;
+    if (!clsid || !IsEqualGUID(*clsid, CLSID_NoSynth)) {
+        hr = wrap->Instantiate();
+        if (FAILED(hr)) {
+            delete wrap;
+            // The channel keeps working with the null synth in its place.
+            wrap = new (std::nothrow) CSynthWrap(&CLSID_NullSynth, "");
+            if (!wrap)
+                return E_OUTOFMEMORY;
+            wrap->SetHost(host);
+            wrap->SetGraph(graph);
+            if (HRESULT again = wrap->Instantiate(); FAILED(again)) {
+                delete wrap;
+                return again;
+            }
+            *out = wrap;
+            return S_FALSE;
+        }
+    }
+    *out = wrap;
+    return hr;
+}
+
+HRESULT CSynthWrap::Clone(CSynthWrap* source, CSynthWrap** out)
+{
+    if (!source || !out)
+        return E_POINTER;
+    HRESULT hr = Create(&source->m_clsid, source->GetDisplayNameText(), source->Graph(), source->Host(), out);
+    if (FAILED(hr))
+        return hr;
+    if (!source->SoftSynth() && !source->GetBaseFilter())
+        source->Reload();
+    (*out)->SaveState();  // frees what a fresh plug-in would have
+    HGLOBAL block = nullptr;
+    source->CFilterWrap::SaveState(&block);
+    if (block) {
+        (*out)->m_state = block;
+        (*out)->LoadState();
+    }
+    std::memcpy((*out)->m_preset, source->m_preset, kNameBytes);
+    return hr;
+}
+
+HRESULT CSynthWrap::RemoveFromGraph()
+{
+    if (!m_filter || !m_graph)
+        return S_FALSE;
+    return m_graph->RemoveFilter(m_filter);
+}
+
+HRESULT CSynthWrap::ReleasePlugIn()
+{
+    if (m_softSynth) {
+        m_softSynth->Release();
+        m_softSynth = nullptr;
+    }
+    return CFilterWrap::ReleasePlugIn();
+}
+
+HRESULT CSynthWrap::GetChannelBank(int channel, LONG* bank) const
+{
+    if (channel < 0 || channel >= kChannels)
+        return E_INVALIDARG;
+    if (!bank)
+        return E_POINTER;
+    *bank = m_banks[channel];
+    return S_OK;
+}
+
+HRESULT CSynthWrap::SetChannelBank(int channel, LONG bank)
+{
+    if (channel < 0 || channel >= kChannels || bank < -1 || bank > 16383)
+        return E_INVALIDARG;
+    m_banks[channel] = bank;
+    return S_OK;
+}
+
+HRESULT CSynthWrap::GetChannelPatch(int channel, int* patch) const
+{
+    if (channel < 0 || channel >= kChannels)
+        return E_INVALIDARG;
+    if (!patch)
+        return E_POINTER;
+    *patch = m_patches[channel] == 255 ? -1 : m_patches[channel];
+    return S_OK;
+}
+
+HRESULT CSynthWrap::SetChannelPatch(int channel, int patch)
+{
+    if (channel < 0 || channel >= kChannels || patch < -1 || patch > 127)
+        return E_INVALIDARG;
+    m_patches[channel] = patch == -1 ? 255 : static_cast<BYTE>(patch);
+    return S_OK;
+}
+
+STDMETHODIMP CSynthWrap::PersistChunk(DWORD versionWord, CKelPersistArchive* archive)
+{
+    if (KelVersionIndex(versionWord) != 0)
+        return E_FAIL;
+    HRESULT hr = PersistWrapChunk(archive);
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(hr = archive->PersistBytes(sizeof m_banks, m_banks)) ||
+        FAILED(hr = archive->PersistBytes(sizeof m_patches, m_patches)))
+        return hr;
+    return S_OK;
+}

@@ -1,0 +1,52 @@
+// A soft synth of a channel: the plug-in wrapper plus the bank and patch
+// chosen on each of the 16 MIDI channels. Saved as format 0x6009, chunk 0:
+// the wrapper's part, 16 banks (signed 32-bit) and 16 patches (bytes).
+//
+// Threads: UI thread.
+#pragma once
+
+#include "engine/hosting/CFilterWrap.h"
+#include "engine/mixer/ISynthWrap.h"
+#include "model/CKelPersistObject.h"
+
+class CSynthWrap : public CFilterWrap, public CKelPersistObject, public ISynthWrap {
+public:
+    static constexpr WORD kMajor = 0x6009;
+    static constexpr int kChannels = 16;
+
+    // E_POINTER for a null out, graph or host. A synth that cannot be made
+    // is replaced by the null synth with an empty name: S_FALSE with it.
+    static HRESULT Create(const GUID* clsid, const char* name, CDxFilterGraph* graph, IUnknown* host,
+                          CSynthWrap** out);
+    // The same synth with the source's state, display name and preset.
+    static HRESULT Clone(CSynthWrap* source, CSynthWrap** out);
+    ~CSynthWrap() override;
+
+    // ISynthWrap
+    IBaseFilter* GetFilter() override { return m_filter; }
+    HRESULT CreateFilter() override { return m_filter ? S_OK : Reload(); }
+    IUnknown* GetPlugIn() override { return m_filter; }
+    ISynthNameLists* GetNameLists() override { return nullptr; }
+    GUID GetClsid() override { return m_clsid; }
+    GUID GetInstanceGuid() override { return m_instance; }
+    BOOL IsLoopClipPlayer() override { return FALSE; }
+    CString GetDisplayName() override { return CString(GetDisplayNameText()); }
+    HRESULT RemoveFromGraph() override;
+
+    HRESULT ReleasePlugIn() override;
+
+    // Channel 0..15, else E_INVALIDARG. A bank is -1 (none) .. 16383; a
+    // patch -1 (none, kept as 255) .. 127.
+    HRESULT GetChannelBank(int channel, LONG* bank) const;
+    HRESULT SetChannelBank(int channel, LONG bank);
+    HRESULT GetChannelPatch(int channel, int* patch) const;
+    HRESULT SetChannelPatch(int channel, int patch);
+
+    STDMETHOD(PersistChunk)(DWORD versionWord, CKelPersistArchive* archive) override;
+
+private:
+    CSynthWrap(const GUID* clsid, const char* name);
+
+    LONG m_banks[kChannels];
+    BYTE m_patches[kChannels];
+};
