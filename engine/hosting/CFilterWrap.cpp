@@ -205,7 +205,7 @@ HRESULT CFilterWrap::UnloadPlugIn()
 
 HRESULT CFilterWrap::Reload()
 {
-    if (m_filter)
+    if (GetFilterObject())
         return E_UNEXPECTED;
     if (m_placeholder) {
         m_placeholder = FALSE;
@@ -317,7 +317,7 @@ HRESULT CFilterWrap::PersistWrapChunk(CKelPersistArchive* archive)
     GUID clsid = IsEqualGUID(m_clsid, CLSID_LoopPlayer) ? CLSID_LoopPlayerStored : m_clsid;
     DWORD size = 0;
     if (saving) {
-        if (!m_placeholder && m_filter)
+        if (!m_placeholder && GetFilterObject())
             SaveState();
         size = m_state ? static_cast<DWORD>(GlobalSize(m_state)) : 0;
         if (m_placeholder)

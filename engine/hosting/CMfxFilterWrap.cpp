@@ -1,0 +1,119 @@
+#include "engine/hosting/CMfxFilterWrap.h"
+
+#include <cstring>
+#include <new>
+
+#include "model/IKelPersist.h"
+#include "platform/com/ComRuntime.h"
+#include "platform/win/FloatControl.h"
+
+namespace {
+
+MV_DEFINE_GUID(IID_IMfxInputPortOfEffect, 0x49C2EE08, 0x7DCA, 0x4DF3, 0x9A, 0x41, 0x35, 0xCF, 0xDB, 0x44, 0xF1, 0x2E);
+
+// The effect's live input port: its first operation takes the host.
+struct IMfxInputPortOfEffect : IUnknown {
+    STDMETHOD(SetInputCallback)(IUnknown* callback) = 0;
+};
+
+}  // namespace
+
+CMfxFilterWrap::CMfxFilterWrap(const GUID* clsid, const char* name)
+    : CFilterWrap(clsid, name), CKelPersistObject(MakeKelVersionWord(kMajor, 0))
+{
+    m_outputCount = 0;
+    m_persistedPins = 1;
+}
+
+CMfxFilterWrap::~CMfxFilterWrap() { Discard(); }
+
+HRESULT CMfxFilterWrap::Create(const GUID* clsid, const char* name, IUnknown* host, CMfxFilterWrap** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    auto* wrap = new (std::nothrow) CMfxFilterWrap(clsid, name);
+    if (!wrap)
+        return E_OUTOFMEMORY;
+    wrap->SetHost(host);
+    if (clsid && !IsEqualGUID(*clsid, GUID_NULL))
+        if (HRESULT hr = wrap->Instantiate(); FAILED(hr)) {
+            delete wrap;
+            return hr;
+        }
+    *out = wrap;
+    return S_OK;
+}
+
+HRESULT CMfxFilterWrap::CreatePlugIn()
+{
+    _control87(0x8001F, 0x8001F);
+    HRESULT hr = CoCreateInstance(m_clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IMfxEventFilter,
+                                  reinterpret_cast<void**>(&m_effect));
+    if (FAILED(hr) || !m_effect) {
+        m_effect = nullptr;
+        return FAILED(hr) ? hr : E_NOINTERFACE;
+    }
+    if (m_host)
+        m_host->AddRef();  // the effect takes over this reference
+    hr = m_effect->Connect(m_host);
+    if (SUCCEEDED(hr)) {
+        IMfxInputPortOfEffect* port = nullptr;
+        if (SUCCEEDED(m_effect->QueryInterface(IID_IMfxInputPortOfEffect, reinterpret_cast<void**>(&port))) && port) {
+            hr = port->SetInputCallback(m_host);
+            port->Release();
+        }
+    }
+    if (FAILED(hr)) {
+        m_effect->Release();
+        m_effect = nullptr;
+    }
+    return hr;
+}
+
+HRESULT CMfxFilterWrap::ReleasePlugIn()
+{
+    if (m_effect) {
+        if (HRESULT hr = m_effect->Disconnect(); FAILED(hr))
+            return hr;  // the effect stays: it still holds the host
+        m_effect->Release();
+        m_effect = nullptr;
+    }
+    return CFilterWrap::ReleasePlugIn();
+}
+
+HRESULT CMfxFilterWrap::Clone(IMfxFilterWrap** clone)
+{
+    if (!clone)
+        return E_POINTER;
+    *clone = nullptr;
+    CMfxFilterWrap* made = nullptr;
+    if (HRESULT hr = Create(&m_clsid, GetDisplayNameText(), m_host, &made); FAILED(hr))
+        return hr;
+    if (!m_effect)
+        if (HRESULT hr = Reload(); FAILED(hr)) {
+            delete made;
+            return hr;
+        }
+    HGLOBAL block = nullptr;
+    if (HRESULT hr = CFilterWrap::SaveState(&block); FAILED(hr)) {
+        delete made;
+        return hr;
+    }
+    if (block) {
+        if (made->m_state)
+            GlobalFree(made->m_state);
+        made->m_state = block;
+        made->LoadState();
+    }
+    std::memcpy(made->m_preset, m_preset, kNameBytes);
+    *clone = made;
+    return S_OK;
+}
+
+STDMETHODIMP CMfxFilterWrap::PersistChunk(DWORD versionWord, CKelPersistArchive* archive)
+{
+    if (KelVersionIndex(versionWord) != 0)
+        return E_FAIL;
+    return PersistWrapChunk(archive);
+}

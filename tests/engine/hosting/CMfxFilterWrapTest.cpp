@@ -1,0 +1,167 @@
+// The MIDI-effect wrapper with an effect class of the test's own: made
+// connected to its host, saved and cloned with its state, disconnected
+// before it goes.
+#include "engine/hosting/CMfxFilterWrap.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "platform/com/ComRuntime.h"
+#include "platform/com/ComStream.h"
+#include "platform/com/Persist.h"
+
+namespace {
+
+constexpr GUID kTranspose = {0x7E570001, 1, 2, {3, 4, 5, 6, 7, 8, 9, 1}};
+
+struct Life {
+    int connects = 0;
+    int disconnects = 0;
+    int alive = 0;
+};
+Life g_life;
+
+// A transposer: its state is the interval.
+class FakeEffect final : public IMfxEventFilter, public IPersistStream {
+public:
+    FakeEffect() { ++g_life.alive; }
+    ~FakeEffect() { --g_life.alive; }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IMfxEventFilter))
+            *ppv = static_cast<IMfxEventFilter*>(this);
+        else if (IsEqualGUID(riid, IID_IPersistStream) || IsEqualGUID(riid, IID_IPersist))
+            *ppv = static_cast<IPersistStream*>(this);
+        else
+            return *ppv = nullptr, E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        const ULONG left = --m_refs;
+        if (!left)
+            delete this;
+        return left;
+    }
+    STDMETHODIMP Connect(IUnknown* host) override
+    {
+        m_host = host;
+        ++g_life.connects;
+        return S_OK;
+    }
+    STDMETHODIMP Disconnect() override
+    {
+        if (m_host)
+            m_host->Release();
+        m_host = nullptr;
+        ++g_life.disconnects;
+        return S_OK;
+    }
+    STDMETHODIMP OnStart(LONG) override { return S_OK; }
+    STDMETHODIMP OnLoop(LONG, LONG, LONG) override { return S_OK; }
+    STDMETHODIMP OnStop(LONG) override { return S_OK; }
+    STDMETHODIMP OnEvents(LONG, LONG, IMfxEventQueue*, IMfxEventQueue*) override { return S_OK; }
+    STDMETHODIMP OnInput(IMfxDataQueue*, IMfxDataQueue*) override { return S_OK; }
+    STDMETHODIMP GetClassID(CLSID* clsid) override
+    {
+        *clsid = kTranspose;
+        return S_OK;
+    }
+    STDMETHODIMP IsDirty() override { return S_FALSE; }
+    STDMETHODIMP Load(IStream* s) override { return s->Read(&interval, sizeof interval, nullptr); }
+    STDMETHODIMP Save(IStream* s, BOOL) override { return s->Write(&interval, sizeof interval, nullptr); }
+    STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override
+    {
+        size->QuadPart = sizeof interval;
+        return S_OK;
+    }
+    int interval = 0;
+
+private:
+    std::atomic<ULONG> m_refs{0};
+    IUnknown* m_host = nullptr;
+};
+
+HRESULT MakeEffect(IUnknown* outer, REFIID riid, void** ppv)
+{
+    if (outer)
+        return CLASS_E_NOAGGREGATION;
+    auto* e = new FakeEffect;
+    e->AddRef();
+    HRESULT hr = e->QueryInterface(riid, ppv);
+    e->Release();
+    return hr;
+}
+
+class Host final : public IUnknown {
+public:
+    STDMETHODIMP QueryInterface(REFIID, void** ppv) override { return *ppv = nullptr, E_NOINTERFACE; }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    long refs = 0;
+};
+
+struct MfxWrap : ::testing::Test {
+    void SetUp() override
+    {
+        g_life = Life{};
+        ASSERT_TRUE(SUCCEEDED(mvcom::RegisterBuiltinClass(kTranspose, &MakeEffect)));
+    }
+    void TearDown() override
+    {
+        mvcom::UnregisterBuiltinClass(kTranspose);
+        CFilterWrap::ClearFailedPlugIns();
+    }
+    Host host;
+};
+
+TEST_F(MfxWrap, AnEffectIsConnectedClonedWithItsStateAndDisconnectedBeforeItGoes)
+{
+    CMfxFilterWrap* wrap = nullptr;
+    ASSERT_EQ(S_OK, CMfxFilterWrap::Create(&kTranspose, "Transpose", &host, &wrap));
+    ASSERT_NE(nullptr, wrap->GetEventFilter());
+    EXPECT_EQ(1, g_life.connects);
+    EXPECT_GT(host.refs, 0) << "the effect holds the host";
+    static_cast<FakeEffect*>(wrap->GetEventFilter())->interval = 7;
+
+    IMfxFilterWrap* clone = nullptr;
+    ASSERT_EQ(S_OK, wrap->Clone(&clone));
+    ASSERT_NE(nullptr, clone->GetEventFilter());
+    EXPECT_EQ(7, static_cast<FakeEffect*>(clone->GetEventFilter())->interval);
+    EXPECT_STREQ("Transpose", clone->GetDisplayName().GetString());
+
+    // The chunk carries the state to a wrapper made from it.
+    IStream* stream = nullptr;
+    ASSERT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, &stream));
+    ASSERT_EQ(S_OK, wrap->Save(stream, TRUE));
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    CMfxFilterWrap* loaded = nullptr;
+    ASSERT_EQ(S_OK, CMfxFilterWrap::Create(&GUID_NULL, "", &host, &loaded));
+    ASSERT_EQ(S_OK, loaded->Load(stream));
+    stream->Release();
+    ASSERT_NE(nullptr, loaded->GetEventFilter());
+    EXPECT_EQ(7, static_cast<FakeEffect*>(loaded->GetEventFilter())->interval);
+
+    DestroyPlugInWrap(clone);
+    DestroyPlugInWrap(static_cast<IMfxFilterWrap*>(loaded));
+    DestroyPlugInWrap(static_cast<IMfxFilterWrap*>(wrap));
+    EXPECT_EQ(g_life.connects, g_life.disconnects);
+    EXPECT_EQ(0, g_life.alive);
+    EXPECT_EQ(0, host.refs) << "every reference to the host was given back";
+}
+
+TEST_F(MfxWrap, AnEffectThatCannotBeMadeIsNoWrapper)
+{
+    const GUID missing = {0x7E570001, 1, 2, {3, 4, 5, 6, 7, 8, 9, 99}};
+    CMfxFilterWrap* wrap = reinterpret_cast<CMfxFilterWrap*>(1);
+    EXPECT_TRUE(FAILED(CMfxFilterWrap::Create(&missing, "Gone", &host, &wrap)));
+    EXPECT_EQ(nullptr, wrap);
+    EXPECT_EQ(0, host.refs);
+}
+
+}  // namespace
