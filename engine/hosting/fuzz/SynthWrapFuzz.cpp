@@ -1,7 +1,7 @@
 // A project's soft-synth wrapper chunk from arbitrary bytes (the chunk's
 // payload): names, pin count, class, instance and the plug-in's state.
 // Whatever class it names, the load must end with the plug-in or its
-// placeholder, never read past the chunk or allocate what the chunk cannot
+// placeholder (but for "no synth"), never read past the chunk or allocate what the chunk cannot
 // hold; a loaded wrapper saves a chunk that loads again.
 #include <cstdint>
 #include <cstring>
@@ -74,8 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (FAILED(CSynthWrap::Create(&CLSID_NoSynth, "", graph, &host, &wrap)))
         return 0;
     if (SUCCEEDED(Load(wrap, chunk))) {
-        if (!wrap->GetFilter())
-            __builtin_trap();  // neither the plug-in nor its placeholder
+        if (!wrap->GetFilter() && !IsEqualGUID(wrap->GetClsid(), CLSID_NoSynth))
+            __builtin_trap();  // neither the plug-in nor its placeholder ("no synth" has neither)
         const std::vector<BYTE> saved = Save(wrap);
         CSynthWrap* again = nullptr;
         if (SUCCEEDED(CSynthWrap::Create(&CLSID_NoSynth, "", graph, &host, &again))) {
