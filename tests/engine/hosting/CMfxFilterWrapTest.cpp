@@ -73,13 +73,17 @@ public:
     }
     STDMETHODIMP IsDirty() override { return S_FALSE; }
     STDMETHODIMP Load(IStream* s) override { return s->Read(&interval, sizeof interval, nullptr); }
-    STDMETHODIMP Save(IStream* s, BOOL) override { return s->Write(&interval, sizeof interval, nullptr); }
+    STDMETHODIMP Save(IStream* s, BOOL) override
+    {
+        return failSave ? STG_E_MEDIUMFULL : s->Write(&interval, sizeof interval, nullptr);
+    }
     STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override
     {
         size->QuadPart = sizeof interval;
         return S_OK;
     }
     int interval = 0;
+    bool failSave = false;
 
 private:
     std::atomic<ULONG> m_refs{0};
@@ -155,12 +159,38 @@ TEST_F(MfxWrap, AnEffectIsConnectedClonedWithItsStateAndDisconnectedBeforeItGoes
     EXPECT_EQ(0, host.refs) << "every reference to the host was given back";
 }
 
+// A plug-in that cannot save now must not lose the state it saved before.
+TEST_F(MfxWrap, AFailedStateSaveKeepsTheOldStateAndSaysSo)
+{
+    CMfxFilterWrap* wrap = nullptr;
+    ASSERT_EQ(S_OK, CMfxFilterWrap::Create(&kTranspose, "Transpose", &host, &wrap));
+    auto* effect = static_cast<FakeEffect*>(wrap->GetEventFilter());
+    effect->interval = 5;
+    ASSERT_EQ(S_OK, wrap->SaveState());
+    effect->interval = 9;
+    effect->failSave = true;
+    EXPECT_TRUE(FAILED(wrap->SaveState()));
+    ASSERT_NE(nullptr, wrap->SavedState());
+    int kept = 0;
+    std::memcpy(&kept, GlobalLock(wrap->SavedState()), sizeof kept);
+    GlobalUnlock(wrap->SavedState());
+    EXPECT_EQ(5, kept);
+    DestroyPlugInWrap(static_cast<IMfxFilterWrap*>(wrap));
+}
+
 TEST_F(MfxWrap, AnEffectThatCannotBeMadeIsNoWrapper)
 {
     const GUID missing = {0x7E570001, 1, 2, {3, 4, 5, 6, 7, 8, 9, 99}};
     CMfxFilterWrap* wrap = reinterpret_cast<CMfxFilterWrap*>(1);
     EXPECT_TRUE(FAILED(CMfxFilterWrap::Create(&missing, "Gone", &host, &wrap)));
     EXPECT_EQ(nullptr, wrap);
+    // A class whose factory fails gives the factory's own error.
+    const GUID refusing = {0x7E570001, 1, 2, {3, 4, 5, 6, 7, 8, 9, 98}};
+    ASSERT_TRUE(SUCCEEDED(mvcom::RegisterBuiltinClass(
+        refusing, [](IUnknown*, REFIID, void**) -> HRESULT { return E_ACCESSDENIED; })));
+    EXPECT_EQ(E_ACCESSDENIED, CMfxFilterWrap::Create(&refusing, "Refuses", &host, &wrap));
+    EXPECT_EQ(nullptr, wrap);
+    mvcom::UnregisterBuiltinClass(refusing);
     EXPECT_EQ(0, host.refs);
 }
 
