@@ -287,6 +287,29 @@ HRESULT CFilterWrap::LoadState(HGLOBAL* block)
     return S_OK;
 }
 
+void CFilterWrap::AdoptState(HGLOBAL block)
+{
+    if (!block)
+        return;
+    if (m_state)
+        GlobalFree(m_state);
+    m_state = block;
+    LoadState();
+}
+
+HRESULT CFilterWrap::CopyStateInto(CFilterWrap* clone)
+{
+    if (!GetFilterObject())
+        if (HRESULT hr = Reload(); FAILED(hr))
+            return hr;
+    HGLOBAL block = nullptr;
+    if (HRESULT hr = SaveState(&block); FAILED(hr))
+        return hr;
+    clone->AdoptState(block);
+    std::memcpy(clone->m_preset, m_preset, kNameBytes);
+    return S_OK;
+}
+
 bool CFilterWrap::IsFailedPlugIn() const
 {
     return std::find(g_failedClsids.begin(), g_failedClsids.end(), m_clsid) != g_failedClsids.end();

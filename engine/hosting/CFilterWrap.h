@@ -85,6 +85,11 @@ public:
     static void ClearFailedPlugIns();
 
 protected:
+    // A clone's state: the live plug-in's (reloaded first when unloaded)
+    // goes into `clone`'s plug-in, with the preset name.
+    HRESULT CopyStateInto(CFilterWrap* clone);
+    // Takes the block as the saved state and loads it into the plug-in.
+    void AdoptState(HGLOBAL block);
     // The wrapper's part of the derived wrappers' chunk 0.
     HRESULT PersistWrapChunk(CKelPersistArchive* archive);
     void SetHost(IUnknown* host);

@@ -85,34 +85,25 @@ HRESULT CFxWrap::Clone(IFxWrap** clone)
     made->m_bypass = m_bypass;
     if (made->m_switch)
         made->m_switch->SetSelectedOutput(m_bypass ? 1 : 0);
-    HGLOBAL block = nullptr;
     if (!m_filter && m_state) {
         // The source is unloaded: its saved state goes over as it is.
         const std::size_t size = GlobalSize(m_state);
-        block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-        if (block && size) {
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+        if (!block) {
+            delete made;
+            return E_OUTOFMEMORY;
+        }
+        if (size) {
             std::memcpy(GlobalLock(block), GlobalLock(m_state), size);
             GlobalUnlock(block);
             GlobalUnlock(m_state);
         }
-    } else {
-        if (!m_filter)
-            if (HRESULT hr = Reload(); FAILED(hr)) {
-                delete made;
-                return hr;
-            }
-        if (HRESULT hr = CFilterWrap::SaveState(&block); FAILED(hr)) {
-            delete made;
-            return hr;
-        }
+        made->AdoptState(block);
+        std::memcpy(made->m_preset, m_preset, kNameBytes);
+    } else if (HRESULT hr = CopyStateInto(made); FAILED(hr)) {
+        delete made;
+        return hr;
     }
-    if (block) {
-        if (made->m_state)
-            GlobalFree(made->m_state);
-        made->m_state = block;
-        made->LoadState();
-    }
-    std::memcpy(made->m_preset, m_preset, kNameBytes);
     *clone = made;
     return S_OK;
 }

@@ -1,6 +1,5 @@
 #include "engine/hosting/CMfxFilterWrap.h"
 
-#include <cstring>
 #include <new>
 
 #include "model/IKelPersist.h"
@@ -90,23 +89,10 @@ HRESULT CMfxFilterWrap::Clone(IMfxFilterWrap** clone)
     CMfxFilterWrap* made = nullptr;
     if (HRESULT hr = Create(&m_clsid, GetDisplayNameText(), m_host, &made); FAILED(hr))
         return hr;
-    if (!m_effect)
-        if (HRESULT hr = Reload(); FAILED(hr)) {
-            delete made;
-            return hr;
-        }
-    HGLOBAL block = nullptr;
-    if (HRESULT hr = CFilterWrap::SaveState(&block); FAILED(hr)) {
+    if (HRESULT hr = CopyStateInto(made); FAILED(hr)) {
         delete made;
         return hr;
     }
-    if (block) {
-        if (made->m_state)
-            GlobalFree(made->m_state);
-        made->m_state = block;
-        made->LoadState();
-    }
-    std::memcpy(made->m_preset, m_preset, kNameBytes);
     *clone = made;
     return S_OK;
 }

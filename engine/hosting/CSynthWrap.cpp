@@ -58,16 +58,11 @@ HRESULT CSynthWrap::Clone(CSynthWrap* source, CSynthWrap** out)
     HRESULT hr = Create(&source->m_clsid, source->GetDisplayNameText(), source->Graph(), source->Host(), out);
     if (FAILED(hr))
         return hr;
-    if (!source->SoftSynth() && !source->GetBaseFilter())
-        source->Reload();
-    (*out)->SaveState();  // frees what a fresh plug-in would have
-    HGLOBAL block = nullptr;
-    source->CFilterWrap::SaveState(&block);
-    if (block) {
-        (*out)->m_state = block;
-        (*out)->LoadState();
+    if (HRESULT copied = source->CopyStateInto(*out); FAILED(copied)) {
+        delete *out;
+        *out = nullptr;
+        return copied;
     }
-    std::memcpy((*out)->m_preset, source->m_preset, kNameBytes);
     return hr;
 }
 

@@ -119,6 +119,13 @@ TEST_F(PlugInWrap, TheSineInstrumentIsMadeNamedConnectedAndItsStateKept)
     EXPECT_EQ(200, bank);
     EXPECT_EQ(12, patch);
     EXPECT_EQ(saved, SaveBytes(again)) << "a loaded wrapper saves what it loaded";
+    CSynthWrap* clone = nullptr;
+    ASSERT_EQ(S_OK, CSynthWrap::Clone(wrap, &clone));
+    EXPECT_EQ(mvtest::CLSID_SineSynth, clone->GetClsid());
+    EXPECT_NE(wrap->GetInstanceGuid(), clone->GetInstanceGuid());
+    EXPECT_NE(nullptr, clone->GetFilter());
+    EXPECT_STREQ("Sine", clone->GetDisplayName().GetString());
+    DestroyPlugInWrap(static_cast<ISynthWrap*>(clone));
     DestroyPlugInWrap(static_cast<ISynthWrap*>(again));
     DestroyPlugInWrap(static_cast<ISynthWrap*>(wrap));
 }
