@@ -87,6 +87,30 @@ HRESULT RegisterFilterSetup(const FactoryTemplate& entry, bool add)
     return hr;
 }
 
+// The registration hook a filter may answer.
+MV_DEFINE_GUID(IID_IAMovieSetup, 0xA3D8CEC0, 0x7E5A, 0x11CF, 0xBB, 0xC5, 0x00, 0x80, 0x5F, 0x6C, 0xEF, 0x20);
+struct IAMovieSetup : IUnknown {
+    STDMETHOD(Register)() = 0;
+    STDMETHOD(Unregister)() = 0;
+};
+
+// Asks a new instance of the class for its own registration step; a class
+// without one, or a step that fails, changes nothing.
+void CallMovieSetup(const FactoryTemplate& entry, bool registering)
+{
+    if (!entry.create)
+        return;
+    IUnknown* object = nullptr;
+    if (FAILED(entry.create(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object))) || !object)
+        return;
+    IAMovieSetup* setup = nullptr;
+    if (SUCCEEDED(object->QueryInterface(IID_IAMovieSetup, reinterpret_cast<void**>(&setup))) && setup) {
+        registering ? setup->Register() : setup->Unregister();
+        setup->Release();
+    }
+    object->Release();
+}
+
 // The key and everything below it; a missing key is no error.
 void DeleteCategoryKey(REFCLSID clsid)
 {
@@ -163,6 +187,7 @@ MV_COM_EXPORT HRESULT DllRegisterServer()
     for (const FactoryTemplate& entry : PlugInFactories()) {
         if (!entry.filterSetup)
             continue;
+        CallMovieSetup(entry, true);
         // A key that cannot be written ends the loop; the COM keys stand.
         if (FAILED(WriteCategoryKey(entry)))
             break;
@@ -173,8 +198,10 @@ MV_COM_EXPORT HRESULT DllRegisterServer()
 MV_COM_EXPORT HRESULT DllUnregisterServer()
 {
     for (const FactoryTemplate& entry : PlugInFactories()) {
-        if (entry.filterSetup)
+        if (entry.filterSetup) {
             RegisterFilterSetup(entry, false);  // a filter that is not catalogued is no error
+            CallMovieSetup(entry, false);
+        }
         if (HRESULT hr = mvcom::UnregisterInprocServer(*entry.clsid); FAILED(hr))
             return hr;
         DeleteCategoryKey(*entry.clsid);
