@@ -230,10 +230,10 @@ public:
 };
 
 // The song document and engine owner as the mixer sees them.
-class FakeMixerDoc final : public IMixerDocument, public IOutputBranchOwner {
+class FakeMixerDoc : public IMixerDocument, public IOutputBranchOwner {
 public:
     explicit FakeMixerDoc(CDxFilterGraph* g) : graph(g), params(this) {}
-    ~FakeMixerDoc() { ReleaseKept(); }
+    virtual ~FakeMixerDoc() { ReleaseKept(); }
     // The rebuild's first step: what left the graph's chains is taken out
     // of the graph, then let go.
     void FlushKept()
