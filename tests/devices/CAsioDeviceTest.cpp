@@ -662,8 +662,10 @@ TEST_F(CAsioDeviceOnJackTest, TheEngineRendersOnJacksThreadAtTheServersRateAndIs
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(stopped, m_engine.calls.load()) << "the engine was called after Stop returned";
 
-    if (starved)
-        GTEST_SKIP() << "the server lost " << probe.Xruns() << " cycles: too little audio crossed to check it";
+    // A lost cycle can leave the probe reading one port before and the other
+    // after a cycle of ours: the stream is checked only when none was lost.
+    if (probe.Xruns() > 0)
+        GTEST_SKIP() << "the server lost " << probe.Xruns() << " cycles: the streams cannot be compared frame by frame";
     // The engine's 24-bit samples, split to Out 1 and Out 2, arrive as
     // sample / 2^23: the counter frame after frame (but for cycles a busy
     // machine loses), and its negation.

@@ -335,8 +335,10 @@ TEST_F(CJackAsioDriverOnServerTest, TheBufferSwitchRunsOnJacksThreadAndItsSample
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(stopped, m_host.switches.load()) << "a buffer switch after Stop returned";
 
-    if (starved)
-        GTEST_SKIP() << "the server lost " << probe.Xruns() << " cycles: too little audio crossed to check it";
+    // A lost cycle can leave the probe reading one port before and the other
+    // after a cycle of ours: the stream is checked only when none was lost.
+    if (probe.Xruns() > 0)
+        GTEST_SKIP() << "the server lost " << probe.Xruns() << " cycles: the streams cannot be compared frame by frame";
     // Out 1 carried the counter and Out 2 its negation, each 24-bit sample
     // arriving as sample / 2^23, one frame after another (but for cycles a
     // busy machine loses).
