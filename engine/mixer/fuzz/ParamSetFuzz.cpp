@@ -9,6 +9,7 @@
 
 #include "engine/mixer/CControlParamSet.h"
 #include "engine/mixer/IParamSetDocument.h"
+#include "engine/mixer/CMvRCParam.h"
 #include "engine/mixer/IRCParam.h"
 #include "model/CKelPersistArchive.h"
 #include "model/CKelPersistObject.h"
@@ -16,31 +17,6 @@
 #include "platform/com/ComStream.h"
 
 namespace {
-
-// A remote-controlled parameter whose saved form is one 32-bit value.
-class FuzzRCParam final : public IRCParam {
-public:
-    FuzzRCParam() : m_persist(this) {}
-    HRESULT SetParamIndex(DWORD) override { return S_OK; }
-    void PresetMessage(DWORD, WORD, DWORD, LONG, LONG) override {}
-    void EndGesture() override {}
-    IPersistStreamInit* GetPersist() override { return &m_persist; }
-    HRESULT Register() override { return S_OK; }
-    HRESULT Unregister() override { return S_OK; }
-
-private:
-    class Persist : public CKelPersistObject {
-    public:
-        explicit Persist(FuzzRCParam* p) : CKelPersistObject(0x70010000), m_p(p) {}
-        STDMETHODIMP PersistChunk(DWORD, CKelPersistArchive* archive) override
-        {
-            return archive->PersistBytes(4, &m_p->m_value);
-        }
-        FuzzRCParam* m_p;
-    };
-    DWORD m_value = 0;
-    Persist m_persist;
-};
 
 class FuzzDocument final : public IParamSetDocument {
 public:
@@ -51,10 +27,14 @@ public:
     HRESULT SetActiveContainer(SHORT, BOOL, CMvCommand*) override { return S_OK; }
     int GetChannelPosition(const CControlParamSet*) override { return 0; }
     HRESULT RunRemoteControlDialog(CRCContainer*, DWORD, const char*, LONG, LONG) override { return S_OK; }
-    HRESULT CreateRCParam(CControlParamSet*, REFGUID, REFGUID, IRCParam** param) override
+    // The program's own remote-controlled parameters, with their learned
+    // messages, but no timer and no input router.
+    HRESULT CreateRCParam(CControlParamSet* set, REFGUID classId, REFGUID instanceId, IRCParam** param) override
     {
-        *param = new FuzzRCParam();
-        return S_OK;
+        CMvRCParam* made = nullptr;
+        HRESULT hr = CMvRCParam::Create(set, classId, instanceId, nullptr, nullptr, &made);
+        *param = made;
+        return hr;
     }
     void PostToMainWindow(UINT, WPARAM, LPARAM) override {}
     IMfxTimeConverter* GetTimeConverter() override { return nullptr; }
