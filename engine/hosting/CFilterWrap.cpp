@@ -94,6 +94,10 @@ HRESULT CFilterWrap::Discard()
 
 HRESULT CFilterWrap::ReleasePlugIn()
 {
+    if (m_loopPlayer) {
+        m_loopPlayer->Release();
+        m_loopPlayer = nullptr;
+    }
     if (m_input) {
         m_input->Release();
         m_input = nullptr;
@@ -156,6 +160,7 @@ HRESULT CFilterWrap::CreatePlugIn()
         }
     }
 
+    RefreshLoopPlayer();
     if (SUCCEEDED(m_filter->QueryInterface(IID_IMfxSoftSynth, reinterpret_cast<void**>(&m_softSynth))) &&
         m_softSynth) {
         if (m_host)
@@ -166,6 +171,27 @@ HRESULT CFilterWrap::CreatePlugIn()
         m_softSynth = nullptr;
     }
     return S_OK;
+}
+
+void CFilterWrap::RefreshLoopPlayer()
+{
+    if (m_loopPlayer) {
+        m_loopPlayer->Release();
+        m_loopPlayer = nullptr;
+    }
+    IUnknown* object = GetFilterObject();
+    if (object && SUCCEEDED(object->QueryInterface(IID_ITamblor, reinterpret_cast<void**>(&m_loopPlayer))) &&
+        m_loopPlayer)
+        m_loopPlayer->put_ClipPool(m_clipPool);
+    else
+        m_loopPlayer = nullptr;
+}
+
+void CFilterWrap::SetClipPool(void* pool)
+{
+    m_clipPool = pool;
+    if (m_loopPlayer)
+        m_loopPlayer->put_ClipPool(pool);
 }
 
 HRESULT CFilterWrap::CreatePlaceholder()
@@ -394,10 +420,13 @@ HRESULT CFilterWrap::PersistWrapChunk(CKelPersistArchive* archive)
     if (SUCCEEDED(created)) {
         m_placeholder = FALSE;
         LoadState();
+        RefreshLoopPlayer();
         return S_OK;
     }
     ReleasePlugIn();
-    return CreatePlaceholder();
+    hr = CreatePlaceholder();
+    RefreshLoopPlayer();
+    return hr;
 }
 
 HRESULT ReleasePlugInWrap(CFilterWrap* wrap)

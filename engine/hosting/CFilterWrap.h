@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/hosting/IMfxSoftSynth.h"
+#include "engine/hosting/ITamblor.h"
 #include "model/CKelPersistArchive.h"
 #include "platform/com/ComStream.h"
 #include "platform/media/MediaInterfaces.h"
@@ -68,6 +69,12 @@ public:
     const GUID& Clsid() const { return m_clsid; }
     const GUID& InstanceId() const { return m_instance; }
     IMfxSoftSynth* SoftSynth() const { return m_softSynth; }
+    // The loop player's interface when the plug-in is one; no reference added.
+    ITamblor* LoopPlayer() const { return m_loopPlayer; }
+    // The engine's loop-clip pool, handed to a loop player now and whenever
+    // one is made.
+    void SetClipPool(void* pool);
+    void* ClipPool() const { return m_clipPool; }
     CDxFilterGraph* Graph() const { return m_graph; }
     IUnknown* Host() const { return m_host; }
     HGLOBAL SavedState() const { return m_state; }
@@ -94,6 +101,9 @@ protected:
     HRESULT PersistWrapChunk(CKelPersistArchive* archive);
     void SetHost(IUnknown* host);
     void SetGraph(CDxFilterGraph* graph) { m_graph = graph; }
+    // Asks the plug-in again for the loop player's interface and hands it
+    // the pool.
+    void RefreshLoopPlayer();
 
     HGLOBAL m_state = nullptr;
     GUID m_clsid;
@@ -110,6 +120,8 @@ protected:
     DWORD m_persistedPins = 1;
     IUnknown* m_host = nullptr;
     IMfxSoftSynth* m_softSynth = nullptr;
+    ITamblor* m_loopPlayer = nullptr;
+    void* m_clipPool = nullptr;
     BOOL m_connected = TRUE;
     CDxFilterGraph* m_graph = nullptr;
 };

@@ -18,7 +18,7 @@ CSynthWrap::CSynthWrap(const GUID* clsid, const char* name)
 CSynthWrap::~CSynthWrap() { Discard(); }
 
 HRESULT CSynthWrap::Create(const GUID* clsid, const char* name, CDxFilterGraph* graph, IUnknown* host,
-                           CSynthWrap** out)
+                           CSynthWrap** out, void* clipPool)
 {
     if (!out || !graph || !host)
         return E_POINTER;
@@ -47,6 +47,7 @@ HRESULT CSynthWrap::Create(const GUID* clsid, const char* name, CDxFilterGraph* 
             return S_FALSE;
         }
     }
+    wrap->SetClipPool(clipPool);
     *out = wrap;
     return hr;
 }
@@ -55,7 +56,8 @@ HRESULT CSynthWrap::Clone(CSynthWrap* source, CSynthWrap** out)
 {
     if (!source || !out)
         return E_POINTER;
-    HRESULT hr = Create(&source->m_clsid, source->GetDisplayNameText(), source->Graph(), source->Host(), out);
+    HRESULT hr = Create(&source->m_clsid, source->GetDisplayNameText(), source->Graph(), source->Host(), out,
+                        source->ClipPool());
     if (FAILED(hr))
         return hr;
     if (HRESULT copied = source->CopyStateInto(*out); FAILED(copied)) {
@@ -116,6 +118,45 @@ HRESULT CSynthWrap::SetChannelPatch(int channel, int patch)
         return E_INVALIDARG;
     m_patches[channel] = patch == -1 ? 255 : static_cast<BYTE>(patch);
     return S_OK;
+}
+
+HRESULT CSynthWrap::FormatBankPatch(int channel, CString* bankText, CString* patchText)
+{
+    if (channel < 0 || channel >= kChannels || (!bankText && !patchText))
+        return E_INVALIDARG;
+    if (m_patches[channel] == 255 || !m_softSynth)
+        return S_FALSE;
+    HRESULT result = S_OK;
+    IMfxSoftSynth2* second = nullptr;
+    if (SUCCEEDED(m_softSynth->QueryInterface(IID_IMfxSoftSynth2, reinterpret_cast<void**>(&second))) && second) {
+        IUnknown* instrument = nullptr;
+        result = second->GetInstrument(&instrument);
+        if (instrument)
+            instrument->Release();
+        second->Release();
+        if (FAILED(result))
+            return result;
+    }
+    // The bank's list of patch names, through the synth's own name services
+    // (its instrument answers the same lists).
+    IMfxNameList* list = nullptr;
+    m_softSynth->GetPatchNames(m_banks[channel], &list);
+    char bankName[256] = {};
+    char patchName[256] = {};
+    if (list) {
+        list->GetTitle(bankName, sizeof bankName);
+        list->GetName(m_patches[channel], patchName, sizeof patchName);
+        list->Release();
+    }
+    if (bankText)
+        bankText->Format("%u-%s", static_cast<unsigned>(m_banks[channel]), bankName);
+    if (patchText) {
+        if (patchName[0])
+            patchText->Format("%d-%s", m_patches[channel], patchName);
+        else
+            patchText->Format("%d %s", m_patches[channel], "---");
+    }
+    return result;
 }
 
 STDMETHODIMP CSynthWrap::PersistChunk(DWORD versionWord, CKelPersistArchive* archive)

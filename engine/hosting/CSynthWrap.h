@@ -16,8 +16,9 @@ public:
 
     // E_POINTER for a null out, graph or host. A synth that cannot be made
     // is replaced by the null synth with an empty name: S_FALSE with it.
+    // `clipPool` goes to a loop player (the stand-in null synth gets none).
     static HRESULT Create(const GUID* clsid, const char* name, CDxFilterGraph* graph, IUnknown* host,
-                          CSynthWrap** out);
+                          CSynthWrap** out, void* clipPool = nullptr);
     // The same synth with the source's state, display name and preset.
     static HRESULT Clone(CSynthWrap* source, CSynthWrap** out);
     ~CSynthWrap() override;
@@ -29,7 +30,7 @@ public:
     ISynthNameLists* GetNameLists() override { return nullptr; }
     GUID GetClsid() override { return m_clsid; }
     GUID GetInstanceGuid() override { return m_instance; }
-    BOOL IsLoopClipPlayer() override { return FALSE; }
+    BOOL IsLoopClipPlayer() override { return m_loopPlayer != nullptr; }
     CString GetDisplayName() override { return CString(GetDisplayNameText()); }
     HRESULT RemoveFromGraph() override;
 
@@ -41,6 +42,11 @@ public:
     HRESULT SetChannelBank(int channel, LONG bank);
     HRESULT GetChannelPatch(int channel, int* patch) const;
     HRESULT SetChannelPatch(int channel, int patch);
+    // "bank-name" and "patch-name" of a channel ("patch ---" for a patch
+    // without a name; a bank of -1 reads as 4294967295): E_INVALIDARG for a
+    // bad channel or no text wanted; S_FALSE without a patch or without the
+    // soft-synth interface.
+    HRESULT FormatBankPatch(int channel, CString* bankText, CString* patchText);
 
     STDMETHOD(PersistChunk)(DWORD versionWord, CKelPersistArchive* archive) override;
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <numbers>
+#include <string>
 #include <sys/wait.h>
 #include <vector>
 
@@ -263,6 +264,31 @@ TEST_F(PlugInWrap, ADamagedChunkIsRefusedBeforeItsStateIsAllocated)
     EXPECT_TRUE(FAILED(LoadBytes(loaded, cut)));
     DestroyPlugInWrap(static_cast<ISynthWrap*>(loaded));
     DestroyPlugInWrap(static_cast<ISynthWrap*>(wrap));
+}
+
+TEST_F(PlugInWrap, BankAndPatchTextsComeFromTheSynthsNameLists)
+{
+    CSynthWrap* wrap = nullptr;
+    ASSERT_EQ(S_OK, CSynthWrap::Create(&mvtest::CLSID_SineSynth, "Sine", graph,
+                                       static_cast<mvsynth::IMfxTempoMap*>(&host), &wrap));
+    CString bank, patch;
+    EXPECT_EQ(E_INVALIDARG, wrap->FormatBankPatch(16, &bank, &patch));
+    EXPECT_EQ(E_INVALIDARG, wrap->FormatBankPatch(0, nullptr, nullptr));
+    EXPECT_EQ(S_FALSE, wrap->FormatBankPatch(0, &bank, &patch)) << "no patch chosen";
+    ASSERT_EQ(S_OK, wrap->SetChannelBank(0, -1));
+    ASSERT_EQ(S_OK, wrap->SetChannelPatch(0, 12));
+    EXPECT_TRUE(SUCCEEDED(wrap->FormatBankPatch(0, &bank, &patch)));
+    EXPECT_EQ(0, std::strncmp(bank.GetString(), "4294967295-", 11)) << bank.GetString();
+    const std::string p = patch.GetString();
+    EXPECT_TRUE(p == "12 ---" || p.rfind("12-", 0) == 0) << p;
+    DestroyPlugInWrap(static_cast<ISynthWrap*>(wrap));
+
+    CSynthWrap* null = nullptr;
+    ASSERT_EQ(S_OK, CSynthWrap::Create(&CLSID_NullSynth, "Null", graph, static_cast<mvsynth::IMfxTempoMap*>(&host),
+                                       &null));
+    null->SetChannelPatch(0, 1);
+    EXPECT_EQ(S_FALSE, null->FormatBankPatch(0, &bank, &patch)) << "no soft-synth interface";
+    DestroyPlugInWrap(static_cast<ISynthWrap*>(null));
 }
 
 TEST_F(PlugInWrap, BanksPatchesAndNames)
