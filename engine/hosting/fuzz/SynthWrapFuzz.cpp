@@ -9,7 +9,7 @@
 
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/hosting/CSynthWrap.h"
-#include "platform/com/ComStream.h"
+#include "model/PersistBytes.h"
 
 namespace {
 
@@ -23,37 +23,6 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
 };
-
-HRESULT Load(CSynthWrap* wrap, const std::vector<BYTE>& bytes)
-{
-    IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)))
-        return E_OUTOFMEMORY;
-    stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
-    LARGE_INTEGER zero{};
-    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-    HRESULT hr = wrap->Load(stream);
-    stream->Release();
-    return hr;
-}
-
-std::vector<BYTE> Save(CSynthWrap* wrap)
-{
-    std::vector<BYTE> bytes;
-    IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)))
-        return bytes;
-    if (SUCCEEDED(wrap->Save(stream, TRUE))) {
-        STATSTG stat{};
-        stream->Stat(&stat, 1);
-        bytes.resize(static_cast<std::size_t>(stat.cbSize.QuadPart));
-        LARGE_INTEGER zero{};
-        stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-        stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
-    }
-    stream->Release();
-    return bytes;
-}
 
 }  // namespace
 
@@ -73,13 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CSynthWrap* wrap = nullptr;
     if (FAILED(CSynthWrap::Create(&CLSID_NoSynth, "", graph, &host, &wrap)))
         return 0;
-    if (SUCCEEDED(Load(wrap, chunk))) {
+    if (SUCCEEDED(mvpersist::LoadFromBytes(wrap, chunk.data(), chunk.size()))) {
         if (!wrap->GetFilter() && !IsEqualGUID(wrap->GetClsid(), CLSID_NoSynth))
             __builtin_trap();  // neither the plug-in nor its placeholder ("no synth" has neither)
-        const std::vector<BYTE> saved = Save(wrap);
+        const std::vector<BYTE> saved = mvpersist::SaveToBytes(wrap);
         CSynthWrap* again = nullptr;
         if (SUCCEEDED(CSynthWrap::Create(&CLSID_NoSynth, "", graph, &host, &again))) {
-            if (FAILED(Load(again, saved)))
+            if (FAILED(mvpersist::LoadFromBytes(again, saved.data(), saved.size())))
                 __builtin_trap();
             DestroyPlugInWrap(static_cast<ISynthWrap*>(again));
         }

@@ -16,6 +16,7 @@
 #include "engine/graph/CNullSynth.h"
 #include "engine/hosting/CFxWrap.h"
 #include "engine/hosting/CSynthWrap.h"
+#include "model/PersistBytes.h"
 #include "platform/com/ComRuntime.h"
 #include "platform/com/ComStream.h"
 #include "platform/registry/Registry.h"
@@ -40,31 +41,11 @@ int Regsvr(const std::string& args)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::vector<BYTE> SaveBytes(IPersistStreamInit* object)
-{
-    IStream* stream = nullptr;
-    EXPECT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, &stream));
-    EXPECT_EQ(S_OK, object->Save(stream, TRUE));
-    STATSTG stat{};
-    stream->Stat(&stat, 1);
-    std::vector<BYTE> bytes(static_cast<std::size_t>(stat.cbSize.QuadPart));
-    LARGE_INTEGER zero{};
-    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-    stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
-    stream->Release();
-    return bytes;
-}
+std::vector<BYTE> SaveBytes(IPersistStreamInit* object) { return mvpersist::SaveToBytes(object); }
 
 HRESULT LoadBytes(IPersistStreamInit* object, const std::vector<BYTE>& bytes)
 {
-    IStream* stream = nullptr;
-    CreateStreamOnHGlobal(nullptr, TRUE, &stream);
-    stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
-    LARGE_INTEGER zero{};
-    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-    HRESULT hr = object->Load(stream);
-    stream->Release();
-    return hr;
+    return mvpersist::LoadFromBytes(object, bytes.data(), bytes.size());
 }
 
 struct PlugInWrap : mvtest::AudioGraphFixture {
