@@ -2,20 +2,11 @@
 
 #include <new>
 
+#include "engine/hosting/IMfxEffectInputPort.h"
 #include "model/IKelPersist.h"
 #include "platform/com/ComRuntime.h"
 #include "platform/win/FloatControl.h"
 
-namespace {
-
-MV_DEFINE_GUID(IID_IMfxInputPortOfEffect, 0x49C2EE08, 0x7DCA, 0x4DF3, 0x9A, 0x41, 0x35, 0xCF, 0xDB, 0x44, 0xF1, 0x2E);
-
-// The effect's live input port: its first operation takes the host.
-struct IMfxInputPortOfEffect : IUnknown {
-    STDMETHOD(SetInputCallback)(IUnknown* callback) = 0;
-};
-
-}  // namespace
 
 CMfxFilterWrap::CMfxFilterWrap(const GUID* clsid, const char* name)
     : CFilterWrap(clsid, name), CKelPersistObject(MakeKelVersionWord(kMajor, 0))
@@ -57,8 +48,8 @@ HRESULT CMfxFilterWrap::CreatePlugIn()
         m_host->AddRef();  // the effect takes over this reference
     hr = m_effect->Connect(m_host);
     if (SUCCEEDED(hr)) {
-        IMfxInputPortOfEffect* port = nullptr;
-        if (SUCCEEDED(m_effect->QueryInterface(IID_IMfxInputPortOfEffect, reinterpret_cast<void**>(&port))) && port) {
+        IMfxEffectInputPort* port = nullptr;
+        if (SUCCEEDED(m_effect->QueryInterface(IID_IMfxEffectInputPort, reinterpret_cast<void**>(&port))) && port) {
             hr = port->SetInputCallback(m_host);
             port->Release();
         }

@@ -7,6 +7,7 @@
 #include "platform/media/MediaTypes.h"
 #include "platform/registry/Registry.h"
 #include "platform/win/Guid.h"
+#include "plugins/synthframework/IAMovieSetup.h"
 
 namespace mvsynth {
 
@@ -87,12 +88,6 @@ HRESULT RegisterFilterSetup(const FactoryTemplate& entry, bool add)
     return hr;
 }
 
-// The registration hook a filter may answer.
-MV_DEFINE_GUID(IID_IAMovieSetup, 0xA3D8CEC0, 0x7E5A, 0x11CF, 0xBB, 0xC5, 0x00, 0x80, 0x5F, 0x6C, 0xEF, 0x20);
-struct IAMovieSetup : IUnknown {
-    STDMETHOD(Register)() = 0;
-    STDMETHOD(Unregister)() = 0;
-};
 
 // Asks a new instance of the class for its own registration step; a class
 // without one, or a step that fails, changes nothing.

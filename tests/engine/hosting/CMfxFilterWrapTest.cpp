@@ -2,6 +2,7 @@
 // connected to its host, saved and cloned with its state, disconnected
 // before it goes.
 #include "engine/hosting/CMfxFilterWrap.h"
+#include "engine/hosting/IMfxEffectInputPort.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +25,15 @@ struct Life {
 Life g_life;
 
 // A transposer: its state is the interval.
-class FakeEffect final : public IMfxEventFilter, public IPersistStream {
+class FakeEffect final : public IMfxEventFilter, public IPersistStream, public IMfxEffectInputPort {
 public:
+    STDMETHODIMP SetInputCallback(IUnknown* callback) override
+    {
+        inputCallback = callback;
+        return S_OK;
+    }
+    IUnknown* inputCallback = nullptr;
+
     FakeEffect() { ++g_life.alive; }
     ~FakeEffect() { --g_life.alive; }
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
@@ -34,6 +42,8 @@ public:
             *ppv = static_cast<IMfxEventFilter*>(this);
         else if (IsEqualGUID(riid, IID_IPersistStream) || IsEqualGUID(riid, IID_IPersist))
             *ppv = static_cast<IPersistStream*>(this);
+        else if (IsEqualGUID(riid, IID_IMfxEffectInputPort))
+            *ppv = static_cast<IMfxEffectInputPort*>(this);
         else
             return *ppv = nullptr, E_NOINTERFACE;
         AddRef();
@@ -130,6 +140,8 @@ TEST_F(MfxWrap, AnEffectIsConnectedClonedWithItsStateAndDisconnectedBeforeItGoes
     ASSERT_NE(nullptr, wrap->GetEventFilter());
     EXPECT_EQ(1, g_life.connects);
     EXPECT_GT(host.refs, 0) << "the effect holds the host";
+    EXPECT_EQ(&host, static_cast<FakeEffect*>(wrap->GetEventFilter())->inputCallback)
+        << "its input port was given the host";
     static_cast<FakeEffect*>(wrap->GetEventFilter())->interval = 7;
 
     IMfxFilterWrap* clone = nullptr;
