@@ -1,12 +1,15 @@
 // A soft-synth plug-in wrapper as a channel holds it: its filter in the
 // engine graph (made on demand), its plug-in, the key of its parameter
-// group, whether it plays loop clips, and its name lists for the channel's
-// controller parameters. The plug-in hosting layer's wrapper implements it;
+// group, its audio outputs, whether it plays loop clips (and the clip host
+// it then offers), its name lists for the channel's controller parameters,
+// and its saved form (which restores the plug-in it holds). The plug-in hosting layer's wrapper implements it;
 // destroying one releases its plug-in. UI thread.
 #pragma once
 
+#include "engine/ILoopClipHost.h"
 #include "engine/mixer/ISynthNameLists.h"
 #include "model/CUndoPtrTraits.h"
+#include "platform/com/Persist.h"
 #include "platform/media/MediaInterfaces.h"
 #include "platform/win/CString.h"
 
@@ -24,6 +27,15 @@ public:
     virtual GUID GetClsid() = 0;
     virtual GUID GetInstanceGuid() = 0;
     virtual BOOL IsLoopClipPlayer() = 0;
+    // The clip host of a loop-clip player, no reference added; null for
+    // any other synth.
+    virtual ILoopClipHost* GetLoopClipHost() = 0;
+    // The number of audio outputs the plug-in offers; at least 1.
+    virtual int GetOutputCount() = 0;
+    // Cleared by the channel when the synth failed to connect.
+    virtual void SetConnected(BOOL connected) = 0;
+    // The wrapper's saved form: a wrapper made empty is loaded from it.
+    virtual IPersistStreamInit* GetPersist() = 0;
     virtual CString GetDisplayName() = 0;
     // Takes the filter out of the engine graph.
     virtual HRESULT RemoveFromGraph() = 0;

@@ -34,6 +34,8 @@ public:
         *registered = m_pool.Add(instanceId);
         return S_OK;
     }
+    HRESULT ReregisterClip(DWORD, ILoopClip*) override { return S_OK; }
+    HRESULT UnregisterClip(DWORD) override { return S_OK; }
 
 private:
     FakeClipPool& m_pool;

@@ -493,6 +493,10 @@ public:
     GUID GetClsid() override { return kFxClass; }
     GUID GetInstanceGuid() override { return {0x5151, 1, 1, {1, 1, 1, 1, 1, 1, 1, 1}}; }
     BOOL IsLoopClipPlayer() override { return loopClips; }
+    ILoopClipHost* GetLoopClipHost() override { return nullptr; }
+    int GetOutputCount() override { return 1; }
+    void SetConnected(BOOL) override {}
+    IPersistStreamInit* GetPersist() override { return nullptr; }
     CString GetDisplayName() override { return "Synth"; }
     HRESULT RemoveFromGraph() override
     {

@@ -1,0 +1,1525 @@
+#include "engine/mixer/CChannel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <new>
+
+#include "engine/graph/CDxFilterGraph.h"
+#include "engine/mixer/CEmptyChunk.h"
+#include "engine/mixer/IChannelDocument.h"
+#include "engine/mixer/ISynthWrapFactory.h"
+#include "model/CMvCommand.h"
+#include "model/CPattern.h"
+#include "model/CUndoHistory.h"
+#include "model/CUndoInsertPtrStep.h"
+#include "model/CUndoRemovePtrStep.h"
+#include "model/CUndoSetPtrStep.h"
+#include "model/IEngineServices.h"
+#include "model/SubmitUndoStep.h"
+#include "platform/com/ComRuntime.h"
+#include "platform/media/IGainPan.h"
+#include "platform/sync/ThreadAffinity.h"
+#include "platform/win/WideString.h"
+#include "uikit/core/CPropDBFine.h"
+#include "uikit/core/CPropPan.h"
+
+namespace {
+
+template <class... Args>
+CString Text(const char* format, Args... args)
+{
+    CString text;
+    text.Format(format, args...);
+    return text;
+}
+
+void SetLabel(MP_PARAMINFO& info, const CString& label)
+{
+    const std::u16string wide = mvwin::Utf8ToUtf16(label.GetString());
+    const std::size_t n = std::min(wide.size(), std::size(info.szLabel) - 1);
+    std::fill(std::begin(info.szLabel), std::end(info.szLabel), u'\0');
+    std::copy(wide.begin(), wide.begin() + static_cast<std::ptrdiff_t>(n), info.szLabel);
+}
+
+CString LabelOf(const MP_PARAMINFO& info)
+{
+    return CString(mvwin::Utf16ToUtf8(std::u16string_view(info.szLabel, mvwin::WideLength(info.szLabel))));
+}
+
+MP_PARAMINFO SwitchInfo(const char* label)
+{
+    MP_PARAMINFO info{};
+    info.mpType = MPT_FLOAT;
+    info.mopCaps = MP_CAPS_CURVE_JUMP;
+    info.mpdMinValue = 0.0f;
+    info.mpdMaxValue = 1.0f;
+    info.mpdNeutralValue = 0.5f;
+    SetLabel(info, label);
+    return info;
+}
+
+float Normalised(const MP_PARAMINFO& info, float native)
+{
+    const float range = info.mpdMaxValue - info.mpdMinValue;
+    if (range <= 0.0f)
+        return 0.0f;
+    return std::clamp((native - info.mpdMinValue) / range, 0.0f, 1.0f);
+}
+
+// The media-parameter description and value reader of a filter.
+struct FilterParams {
+    explicit FilterParams(IUnknown* filter)
+    {
+        if (filter == nullptr)
+            return;
+        filter->QueryInterface(IID_IMediaParamInfo, reinterpret_cast<void**>(info.Put()));
+        filter->QueryInterface(IID_IMediaParams, reinterpret_cast<void**>(params.Put()));
+    }
+    mvcom::CComPtr<IMediaParamInfo> info;
+    mvcom::CComPtr<IMediaParams> params;
+};
+
+constexpr DWORD kNotAutomatable[] = {0, 4, 7};
+
+bool IsAutomatableIndex(DWORD i) { return std::find(std::begin(kNotAutomatable), std::end(kNotAutomatable), i) == std::end(kNotAutomatable); }
+
+}  // namespace
+
+// ---- Life ----
+
+CChannel::CChannel(IChannelDocument* document, WORD id)
+    : CControlParamSet(document, &m_synthOutputLock),
+      CKelPersistObject(MakeKelVersionWord(kMajor, kMinor)),
+      m_timeline(this),
+      m_id(id),
+      m_synths(this),
+      m_mfxOwner(this),
+      m_mfxChain(&m_mfxOwner),
+      m_outputs(this),
+      m_document(document)
+{
+    m_liveQueue1 = CMfxDataQueue::Create();
+    m_liveQueue2 = CMfxDataQueue::Create();
+    m_liveOutput = CMfxDataQueue::Create();
+}
+
+CChannel::~CChannel()
+{
+    for (CMfxDataQueue* q : {m_liveQueue1, m_liveQueue2, m_liveOutput}) {
+        if (q)
+            q->Release();
+    }
+}
+
+HRESULT CChannel::Create(IChannelDocument* document, WORD id, const CLSID* clsid, const char* name,
+                         CChannel** channel)
+{
+    MV_ASSERT_UI_THREAD();
+    if (channel == nullptr)
+        return E_POINTER;
+    *channel = nullptr;
+    if (document == nullptr)
+        return S_OK;
+    CChannel* c = new (std::nothrow) CChannel(document, id);
+    if (c == nullptr)
+        return E_OUTOFMEMORY;
+    if (c->m_liveQueue1 == nullptr || c->m_liveQueue2 == nullptr || c->m_liveOutput == nullptr) {
+        Destroy(c);
+        return E_OUTOFMEMORY;
+    }
+    HRESULT hr = c->InitPlayback();
+    const CLSID synthClass = clsid != nullptr ? *clsid : CLSID_NullSynth;
+    int outputs = 1;
+    if (SUCCEEDED(hr) && synthClass != CLSID_NoSynth) {
+        ISynthWrapFactory* factory = document->GetSynthWrapFactory();
+        ISynthWrap* wrap = nullptr;
+        hr = factory != nullptr ? factory->CreateSynthWrap(synthClass, name, &wrap) : E_UNEXPECTED;
+        if (SUCCEEDED(hr) && wrap == nullptr)
+            hr = E_OUTOFMEMORY;
+        if (SUCCEEDED(hr)) {
+            const HRESULT created = hr;
+            if (FAILED(hr = c->m_synths.Insert(0, wrap)))
+                DestroyPlugInWrap(wrap);
+            else if (created == S_FALSE)
+                document->ShowMessageBox(Text("An Error Occured Creating %s", name ? name : ""));
+            if (SUCCEEDED(hr) && clsid != nullptr)
+                outputs = std::max(1, wrap->GetOutputCount());
+        }
+    }
+    if (SUCCEEDED(hr))
+        hr = c->CreateBranches(outputs);
+    if (FAILED(hr)) {
+        Destroy(c);
+        return hr;
+    }
+    *channel = c;
+    return hr;
+}
+
+HRESULT CChannel::CreateDuplicate(IChannelDocument* document, WORD id, ISynthWrap* wrap, CChannel** channel)
+{
+    MV_ASSERT_UI_THREAD();
+    if (channel == nullptr) {
+        DestroyPlugInWrap(wrap);
+        return E_POINTER;
+    }
+    *channel = nullptr;
+    if (document == nullptr) {
+        DestroyPlugInWrap(wrap);
+        return S_OK;
+    }
+    CChannel* c = new (std::nothrow) CChannel(document, id);
+    if (c == nullptr) {
+        DestroyPlugInWrap(wrap);
+        return E_OUTOFMEMORY;
+    }
+    HRESULT hr = c->m_liveQueue1 && c->m_liveQueue2 && c->m_liveOutput ? c->InitPlayback() : E_OUTOFMEMORY;
+    int outputs = 1;
+    if (wrap != nullptr) {
+        if (SUCCEEDED(hr) && SUCCEEDED(hr = c->m_synths.Insert(0, wrap)))
+            outputs = std::max(1, wrap->GetOutputCount());
+        else
+            DestroyPlugInWrap(wrap);
+    }
+    if (SUCCEEDED(hr))
+        hr = c->CreateBranches(outputs);
+    if (FAILED(hr)) {
+        Destroy(c);
+        return hr;
+    }
+    *channel = c;
+    return hr;
+}
+
+HRESULT CChannel::CreateBranches(int count)
+{
+    HRESULT hr = S_OK;
+    for (int i = m_outputs.GetSize(); i < count; ++i) {
+        COutputBranch* branch = nullptr;
+        if (FAILED(hr = CreateOutputBranch(m_document, this, &branch)))
+            return hr;
+        if (branch == nullptr)
+            return E_OUTOFMEMORY;
+        // Not in the document yet: appended without building into the graph.
+        if (FAILED(hr = m_outputs.CUndoVector<COutputBranch*>::Insert(m_outputs.GetSize(), branch))) {
+            DestroyOutputBranch(branch);
+            return hr;
+        }
+    }
+    if (count > 0)
+        BuildOutputParams();
+    return hr;
+}
+
+void CChannel::Destroy(CChannel*& channel)
+{
+    MV_ASSERT_UI_THREAD();
+    if (channel == nullptr)
+        return;
+    CChannel* c = channel;
+    c->ReleasePlayback();
+    {
+        CHeapLockGuard guard(&c->m_synthOutputLock);
+        for (int i = c->m_synths.GetSize() - 1; i >= 0; --i) {
+            ISynthWrap* wrap = c->m_synths[i];
+            c->m_synths.CUndoVector<ISynthWrap*>::Remove(i);
+            DestroyPlugInWrap(wrap);
+        }
+    }
+    for (int i = c->m_mfxChain.GetCount() - 1; i >= 0; --i) {
+        IMfxFilterWrap* wrap = c->m_mfxChain.GetAt(i);
+        c->m_mfxChain.OnFxRemoved(wrap);
+        DestroyPlugInWrap(wrap);
+    }
+    for (int i = c->m_outputs.GetSize() - 1; i >= 0; --i) {
+        COutputBranch* branch = c->m_outputs[i];
+        c->m_outputs.CUndoVector<COutputBranch*>::Remove(i);
+        DestroyOutputBranch(branch);
+    }
+    delete c;
+    channel = nullptr;
+}
+
+// ---- Playback members ----
+
+HRESULT CChannel::InitPlayback()
+{
+    if (m_automationPattern != nullptr)
+        return S_FALSE;
+    HRESULT hr = CreatePattern(CPattern::kNoPattern, &m_automationPattern, CPattern::kKindMidi);
+    if (FAILED(hr))
+        return hr;
+    m_automationInstance = new (std::nothrow) CPatternInstance(m_automationPattern);
+    if (m_automationInstance == nullptr) {
+        DestroyPattern(m_automationPattern);
+        m_automationPattern = nullptr;
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::ReleasePlayback()
+{
+    delete m_automationInstance;
+    m_automationInstance = nullptr;
+    if (m_automationPattern)
+        DestroyPattern(m_automationPattern);
+    m_automationPattern = nullptr;
+    m_previews.clear();
+    return S_OK;
+}
+
+// ---- Synth access ----
+
+ISynthWrap* CChannel::GetSynthWrap(int n) const { return m_synths.IsValidIndex(n) ? m_synths[n] : nullptr; }
+
+IUnknown* CChannel::GetSynthPlugIn(int n) const
+{
+    ISynthWrap* wrap = GetSynthWrap(n);
+    return wrap ? wrap->GetPlugIn() : nullptr;
+}
+
+HRESULT CChannel::GetSynthIds(int n, GUID* classId, GUID* instanceId) const
+{
+    if (!m_synths.IsValidIndex(n))
+        return E_INVALIDARG;
+    if (classId == nullptr)
+        return E_POINTER;
+    ISynthWrap* wrap = m_synths[n];
+    if (wrap == nullptr)
+        return E_UNEXPECTED;
+    *classId = wrap->GetClsid();
+    if (instanceId)
+        *instanceId = wrap->GetInstanceGuid();
+    return S_OK;
+}
+
+CString CChannel::TrackName() const
+{
+    const int position = m_document ? m_document->GetChannelPosition(this) : 0;
+    return Text("Track ID %d", position);
+}
+
+HRESULT CChannel::ChangeSynth(const CLSID* clsid, const char* name)
+{
+    MV_ASSERT_UI_THREAD();
+    if (clsid == nullptr || name == nullptr)
+        return E_INVALIDARG;
+    if (m_document == nullptr)
+        return E_UNEXPECTED;
+    const int position = m_document->GetChannelPosition(this);
+    CMvCommand* command =
+        BeginProjectCommand(m_document, Text("Set Track %d Synth to %s", position, name).GetString(), 0, TRUE, TRUE);
+    if (command == nullptr)
+        return E_OUTOFMEMORY;
+    ISynthWrapFactory* factory = m_document->GetSynthWrapFactory();
+    ISynthWrap* wrap = nullptr;
+    HRESULT hr = factory != nullptr ? factory->CreateSynthWrap(*clsid, name, &wrap) : E_UNEXPECTED;
+    if (SUCCEEDED(hr) && wrap == nullptr)
+        hr = E_OUTOFMEMORY;
+    bool owned = false;  // the step that holds the wrapper owns it
+    try {
+        if (FAILED(hr))
+            throw CHResultException(hr);
+        if (m_synths.GetSize() > 0) {
+            SubmitUndoStep<CUndoSetPtrStep<int, ISynthWrap>>(command, m_synths, 0, wrap);
+        } else {
+            SubmitUndoStep<CUndoInsertPtrStep<int, ISynthWrap>>(command, m_synths, 0, wrap);
+        }
+        owned = true;
+        const int want = std::max(1, wrap->GetOutputCount());
+        while (m_outputs.GetSize() < want) {
+            COutputBranch* branch = nullptr;
+            if (FAILED(hr = CreateOutputBranch(m_document, this, &branch)))
+                throw CHResultException(hr);
+            if (branch == nullptr)
+                throw CHResultException(E_OUTOFMEMORY);
+            try {
+                SubmitUndoStep<CUndoInsertPtrStep<int, COutputBranch>>(command, m_outputs, m_outputs.GetSize(),
+                                                                       branch);
+            } catch (...) {
+                DestroyOutputBranch(branch);
+                throw;
+            }
+        }
+        while (m_outputs.GetSize() > want)
+            SubmitUndoStep<CUndoRemovePtrStep<int, COutputBranch>>(command, m_outputs, m_outputs.GetSize() - 1);
+        hr = S_OK;
+    } catch (const CHResultException& e) {
+        hr = e.Code();
+    } catch (...) {
+        hr = E_FAIL;
+    }
+    if (FAILED(hr)) {
+        command->AbortAndDelete();
+        if (!owned && wrap != nullptr)
+            DestroyPlugInWrap(wrap);
+        return hr;
+    }
+    return command->Commit(&CUndoHistory::Instance());
+}
+
+HRESULT CChannel::ShowSynthProperties(int n)
+{
+    ISynthWrap* wrap = GetSynthWrap(n);
+    if (wrap == nullptr || m_document == nullptr)
+        return S_FALSE;
+    CString title = CControlParamSet::GetDisplayName();
+    if (title.IsEmpty())
+        title = TrackName();
+    title += " : ";
+    title += wrap->GetDisplayName();
+    return m_document->ShowSynthPropertyPage(wrap, title);
+}
+
+HRESULT CChannel::CloseSynthPropertyPage(ISynthWrap* wrap)
+{
+    return m_document ? m_document->CloseSynthPropertyPage(wrap) : S_OK;
+}
+
+HRESULT CChannel::NotifySynthChanged(IUnknown* synthFilter) { return m_mfxChain.NotifySynthChanged(synthFilter); }
+
+// ---- Outputs ----
+
+COutputBranch* CChannel::GetOutputBranch(int n) const { return m_outputs.IsValidIndex(n) ? m_outputs[n] : nullptr; }
+
+int CChannel::GetCurrentOutput()
+{
+    ISynthWrap* synth = GetSynthWrap(0);
+    const int synthOutputs = synth ? synth->GetOutputCount() : 1;
+    const int limit = std::min(synthOutputs, m_outputs.GetSize());
+    return static_cast<int>(m_currentOutput) < limit ? static_cast<int>(m_currentOutput) : 0;
+}
+
+HRESULT CChannel::SetCurrentOutput(int output)
+{
+    if (output < 0 || output >= m_outputs.GetSize())
+        return E_INVALIDARG;
+    m_currentOutput = static_cast<DWORD>(output);
+    return S_OK;
+}
+
+BOOL CChannel::IsAuxSendEnabled(int output, int aux) const
+{
+    COutputBranch* branch = GetOutputBranch(output);
+    return branch ? branch->GetAuxSendEnabled(aux) : FALSE;
+}
+
+void CChannel::SetAuxSendEnabled(int output, int aux, BOOL enabled)
+{
+    if (COutputBranch* branch = GetOutputBranch(output))
+        branch->SetAuxSendEnabled(aux, enabled);
+}
+
+HRESULT CChannel::OnAuxBusChanged(int aux)
+{
+    for (int i = 0; i < m_outputs.GetSize(); ++i)
+        m_outputs[i]->RefreshAuxSend(aux);
+    return S_OK;
+}
+
+IUnknown* CChannel::GetChannelObject(LONG) { return nullptr; }
+
+// ---- Graph ----
+
+HRESULT CChannel::MarkGraphDirty()
+{
+    m_graphChanged = TRUE;
+    return m_document ? m_document->SetGraphDirty() : E_UNEXPECTED;
+}
+
+HRESULT CChannel::OnRoutingChanged()
+{
+    HRESULT first = MarkGraphDirty();
+    HRESULT hr = InvalidateEffectChains();
+    if (SUCCEEDED(first))
+        first = hr;
+    // The volume/pan and aux sections follow the chain's new ends.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < m_outputs.GetSize(); ++i) {
+            hr = m_outputs[i]->InvalidateAll();
+            if (SUCCEEDED(first) && FAILED(hr))
+                first = hr;
+        }
+    }
+    return first;
+}
+
+HRESULT CChannel::CreateGraphObjects()
+{
+    MV_ASSERT_UI_THREAD();
+    if (m_graphObjects || m_document == nullptr || m_document->GetFilterGraph() == nullptr)
+        return E_UNEXPECTED;
+    HRESULT hr;
+    for (int i = 0; i < m_synths.GetSize(); ++i) {
+        ISynthWrap* wrap = m_synths[i];
+        if (wrap && wrap->GetFilter() == nullptr && FAILED(hr = wrap->CreateFilter()))
+            return hr;
+    }
+    hr = OnRoutingChanged();
+    m_graphObjects = TRUE;
+    return hr;
+}
+
+HRESULT CChannel::ReleaseGraphObjects()
+{
+    MV_ASSERT_UI_THREAD();
+    for (int i = 0; i < m_synths.GetSize(); ++i) {
+        ISynthWrap* wrap = m_synths[i];
+        if (wrap && wrap->GetFilter()) {
+            KeepAlive(wrap->GetFilter());
+            wrap->RemoveFromGraph();
+        }
+    }
+    const HRESULT hr = MarkGraphDirty();
+    m_graphObjects = FALSE;
+    return hr;
+}
+
+HRESULT CChannel::AddToGraph()
+{
+    MV_ASSERT_UI_THREAD();
+    CDxFilterGraph* graph = m_document ? m_document->GetFilterGraph() : nullptr;
+    if (!m_graphObjects || graph == nullptr)
+        return E_UNEXPECTED;
+    ISynthWrap* synth = GetSynthWrap(0);
+    if (m_graphChanged && synth != nullptr) {
+        if (synth->GetFilter() == nullptr)
+            return E_UNEXPECTED;
+        const std::u16string name = mvwin::Utf8ToUtf16(Text("Chan%d DXi", static_cast<int>(GetChannelId())).GetString());
+        HRESULT hr = graph->AddFilter(synth->GetFilter(), name.c_str());
+        if (FAILED(hr))
+            return hr;
+    }
+    for (int i = 0; i < m_outputs.GetSize(); ++i) {
+        if (!m_outputs[i]->IsBuilt())
+            continue;
+        HRESULT hr = m_outputs[i]->AddDirtySections();
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::RemoveFromGraph()
+{
+    MV_ASSERT_UI_THREAD();
+    ISynthWrap* synth = GetSynthWrap(0);
+    if (m_graphChanged && synth != nullptr && synth->GetFilter() != nullptr)
+        synth->RemoveFromGraph();
+    for (int i = 0; i < m_outputs.GetSize(); ++i) {
+        if (m_outputs[i]->IsBuilt())
+            m_outputs[i]->RemoveDirtySections();
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::ConnectInGraph()
+{
+    MV_ASSERT_UI_THREAD();
+    CDxFilterGraph* graph = m_document ? m_document->GetFilterGraph() : nullptr;
+    if (!m_graphObjects || graph == nullptr)
+        return E_UNEXPECTED;
+    HRESULT hr;
+    if (m_graphChanged) {
+        ISynthWrap* synth = GetSynthWrap(0);
+        if (synth != nullptr && synth->GetFilter() == nullptr)
+            return E_UNEXPECTED;
+        mvcom::CComPtr<IBaseFilter> source;
+        if (FAILED(m_document->AcquireSourceFilter(source.Put())) || !source)
+            return E_FAIL;
+        IBaseFilter* synthFilter = synth ? synth->GetFilter() : nullptr;
+        hr = S_OK;
+        if (synthFilter != nullptr && CDxFilterGraph::FindInputPin(synthFilter, 0) != nullptr) {
+            hr = graph->Connect(source.Get(), 0, synthFilter, 0, nullptr);
+            const int n = std::min(synth->GetOutputCount(), m_outputs.GetSize());
+            for (int i = 0; SUCCEEDED(hr) && i < n; ++i) {
+                IPin* in = m_outputs[i]->GetInputPin();
+                hr = in ? graph->ConnectToPin(synthFilter, i, in, nullptr) : E_UNEXPECTED;
+            }
+        } else if (m_outputs.GetSize() > 0 && m_outputs[0]->GetInputPin() != nullptr) {
+            hr = graph->ConnectToPin(source.Get(), 0, m_outputs[0]->GetInputPin(), nullptr);
+        }
+        if (FAILED(hr)) {
+            m_document->AddErrorMessage(
+                Text("%s Failed to Connect", synth ? synth->GetDisplayName().GetString() : GetDisplayName().GetString()));
+            if (synth)
+                synth->SetConnected(FALSE);
+            return hr;
+        }
+        if (synth)
+            synth->SetConnected(TRUE);
+        m_graphChanged = FALSE;
+    }
+    for (int i = 0; i < m_outputs.GetSize(); ++i) {
+        if (!m_outputs[i]->IsBuilt())
+            continue;
+        if (FAILED(hr = m_outputs[i]->Connect()))
+            return hr;
+    }
+    return S_OK;
+}
+
+// ---- Document life ----
+
+HRESULT CChannel::SetRCRegistered(BOOL registered)
+{
+    std::vector<GroupKey> keys;
+    HRESULT hr = ListParams(&keys, nullptr);
+    if (FAILED(hr))
+        return hr;
+    for (const GroupKey& key : keys) {
+        CRCParamMap* map = GetRCParamMap(key);
+        if (map == nullptr)
+            continue;
+        for (const auto& [id, param] : map->GetMap().Items()) {
+            if (param)
+                registered ? param->Register() : param->Unregister();
+        }
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::OnInsertedIntoDocument()
+{
+    MV_ASSERT_UI_THREAD();
+    HRESULT hr = CreateGraphObjects();
+    if (FAILED(hr))
+        return hr;
+    for (int i = 0; i < m_outputs.GetSize(); ++i) {
+        if (!m_outputs[i]->IsBuilt() && FAILED(hr = m_outputs[i]->AddToGraph()))
+            return hr;
+    }
+    if (FAILED(hr = BuildParams()))
+        return hr;
+    RefreshChannelParams();
+    SetRCRegistered(TRUE);
+    RegisterAllLoopClips();
+    return S_OK;
+}
+
+HRESULT CChannel::OnRemovedFromDocument()
+{
+    MV_ASSERT_UI_THREAD();
+    if (ISynthWrap* synth = GetSynthWrap(0))
+        CloseSynthPropertyPage(synth);
+    EndRCGestures();
+    for (int i = 0; i < m_outputs.GetSize(); ++i)
+        m_outputs[i]->RemoveFromGraph();
+    SetRCRegistered(FALSE);
+    for (int i = 0; i < m_mfxChain.GetCount(); ++i) {
+        if (m_document)
+            m_document->CloseMfxPropertyPage(m_mfxChain.GetAt(i));
+    }
+    return ReleaseGraphObjects();
+}
+
+HRESULT CChannel::KeepAlive(IUnknown* object)
+{
+    return m_document ? m_document->KeepObjectAlive(object) : E_UNEXPECTED;
+}
+
+// ---- Parameters ----
+
+DWORD CChannel::GetFirstChannelId() const
+{
+    const ParamGroup* group = FindGroup({kChannelGroupClass, GUID_NULL});
+    return group ? group->first : kNoGroup;
+}
+
+bool CChannel::ChannelLocal(DWORD id, int* output, DWORD* local) const
+{
+    const ParamGroup* group = FindGroup({kChannelGroupClass, GUID_NULL});
+    if (group == nullptr || id < group->first || id - group->first >= group->count)
+        return false;
+    const DWORD offset = id - group->first;
+    if (output)
+        *output = static_cast<int>(offset / kIdsPerOutput);
+    if (local)
+        *local = offset % kIdsPerOutput;
+    return true;
+}
+
+float CChannel::Native(const MP_PARAMINFO& info, float value)
+{
+    return info.mpdMinValue + (info.mpdMaxValue - info.mpdMinValue) * value;
+}
+
+HRESULT CChannel::BuildOutputParams()
+{
+    MV_ASSERT_UI_THREAD();
+    CHeapLockGuard guard(&m_synthOutputLock);
+    const int outputs = m_outputs.GetSize();
+    DWORD first = 0;
+    HRESULT hr = RegisterGroup(kChannelGroupClass, GUID_NULL, kIdsPerOutput * std::max(outputs, 1), &first);
+    if (FAILED(hr))
+        return hr;
+    // The descriptions come from output 0's filters; before they are built
+    // a filter of the same class describes them.
+    mvcom::CComPtr<IBaseFilter> volPanModel;
+    mvcom::CComPtr<IBaseFilter> sendModel;
+    COutputBranch* branch0 = GetOutputBranch(0);
+    if (branch0 && branch0->GetVolPan()) {
+        volPanModel = mvcom::CComPtr<IBaseFilter>(branch0->GetVolPan());
+        sendModel = mvcom::CComPtr<IBaseFilter>(branch0->GetAuxSend(0) ? branch0->GetAuxSend(0) : branch0->GetVolPan());
+    } else {
+        CoCreateInstance(CLSID_GainPanFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                         reinterpret_cast<void**>(volPanModel.Put()));
+        sendModel = mvcom::CComPtr<IBaseFilter>(volPanModel.Get());
+    }
+    FilterParams volPan(volPanModel.Get());
+    FilterParams send(sendModel.Get());
+    DWORD count = 0;
+    if (volPan.info)
+        volPan.info->GetParamCount(&count);
+    count = std::min<DWORD>(count, 8);
+
+    for (int n = 0; n < outputs; ++n) {
+        COutputBranch* branch = m_outputs[n];
+        FilterParams ownVolPan(branch->GetVolPan());
+        const DWORD base = first + kIdsPerOutput * static_cast<DWORD>(n);
+        for (DWORD u = 0; u < kIdsPerOutput; ++u) {
+            const DWORD id = base + u;
+            if (HasParam(id))
+                continue;
+            ControlParam p{};
+            p.kind = kMedia;
+            p.number = 0xFFFF;
+            p.touchStartValue = kNoTouch;
+            if (u < kFirstAuxIndex) {
+                if (u >= count || !volPan.info || FAILED(volPan.info->GetParamInfo(u, &p.info)))
+                    continue;
+                p.value = Normalised(p.info, p.info.mpdNeutralValue);
+                float native = 0.0f;
+                if (ownVolPan.params && SUCCEEDED(ownVolPan.params->GetParam(u, &native)))
+                    p.value = Normalised(p.info, native);
+                p.automatable = IsAutomatableIndex(u) ? 1 : 0;
+            } else if (u < kEnableAuxIndex) {
+                const DWORD k = (u - kFirstAuxIndex) / 8;
+                const DWORD i = (u - kFirstAuxIndex) % 8;
+                if (i >= count || !send.info || FAILED(send.info->GetParamInfo(i, &p.info)))
+                    continue;
+                SetLabel(p.info, Text("Aux%d Send %s", static_cast<int>(k + 1), LabelOf(p.info).GetString()));
+                p.value = Normalised(p.info, p.info.mpdNeutralValue);
+                FilterParams ownSend(branch->GetAuxSend(static_cast<int>(k)));
+                float native = 0.0f;
+                if (ownSend.params && SUCCEEDED(ownSend.params->GetParam(i, &native)))
+                    p.value = Normalised(p.info, native);
+                p.automatable = IsAutomatableIndex(i) ? 1 : 0;
+            } else if (u < kSoloIndex) {
+                p.info = SwitchInfo(Text("Enable Aux %d", static_cast<int>(u - kEnableAuxIndex + 1)).GetString());
+            } else if (u == kSoloIndex) {
+                p.info = SwitchInfo("Solo");
+            } else {
+                p.info = SwitchInfo("Pad");
+            }
+            AddParamIfAbsent(id, p);
+        }
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::BuildParams()
+{
+    MV_ASSERT_UI_THREAD();
+    HRESULT hr = BuildOutputParams();
+    if (FAILED(hr))
+        return hr;
+    for (int n = 0; n < m_outputs.GetSize(); ++n) {
+        CFxChain& chain = m_outputs[n]->GetChain();
+        for (int i = 0; i < chain.GetCount(); ++i) {
+            IBaseFilter* plugIn = chain.GetFxPlugIn(i);
+            if (plugIn && FAILED(hr = AddPlugInParams(chain.GetFxClsid(i), chain.GetFxInstanceGuid(i), plugIn)))
+                return hr;
+        }
+    }
+    ISynthWrap* synth = GetSynthWrap(0);
+    if (synth && synth->GetPlugIn())
+        return AddControllerParams(synth->GetClsid(), synth->GetInstanceGuid(), synth->GetNameLists());
+    return S_OK;
+}
+
+HRESULT CChannel::RefreshChannelParams()
+{
+    const DWORD first = GetFirstChannelId();
+    if (first == kNoGroup)
+        return S_FALSE;
+    for (DWORD u = 0; u < kSavedPerOutput; ++u) {
+        float value = 0.0f;
+        if (SUCCEEDED(GetParamValue(first + u, &value)))
+            ApplyParam(first + u, value, m_midiChannel);
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::SetParamValue(DWORD id, float value)
+{
+    HRESULT hr = CControlParamSet::SetParamValue(id, value);
+    if (FAILED(hr))
+        return hr;
+    float stored = 0.0f;
+    GetParamValue(id, &stored);
+    return ApplyParam(id, stored, m_midiChannel);
+}
+
+HRESULT CChannel::SetParamValueFromUser(DWORD id, double value)
+{
+    if (!HasParam(id))
+        return E_INVALIDARG;
+    HRESULT hr = SetParamValue(id, static_cast<float>(value));
+    if (FAILED(hr))
+        return hr;
+    DWORD automatable = 0;
+    IsParamAutomatable(id, &automatable);
+    if (automatable && m_document) {
+        const HRESULT rec = m_document->RecordParamValue(id, m_id, static_cast<float>(value));
+        if (FAILED(rec))
+            return rec;
+    }
+    return hr;
+}
+
+HRESULT CChannel::BeginTouch(DWORD id, DWORD bits)
+{
+    if (m_document) {
+        const HRESULT hr = m_document->BeginParamTouch(id, m_id);
+        if (FAILED(hr))
+            return hr;
+    }
+    return CControlParamSet::BeginTouch(id, bits);
+}
+
+HRESULT CChannel::EndTouch(DWORD id, DWORD bits)
+{
+    float value = 0.0f;
+    float start = kNoTouch;
+    BOOL touched = FALSE;
+    if (SUCCEEDED(GetParamTouchState(id, &touched, &value, &start)) && touched && start != value && m_document)
+        m_document->SetChannelParam(m_id, id, value);
+    if (m_document) {
+        const HRESULT hr = m_document->EndParamTouch(id, m_id);
+        if (FAILED(hr))
+            return hr;
+    }
+    return CControlParamSet::EndTouch(id, bits);
+}
+
+HRESULT CChannel::ApplyParam(DWORD id, float value, WORD midiChannel)
+{
+    MP_PARAMINFO info{};
+    DWORD kind = 0;
+    WORD number = 0;
+    DWORD touch = 0;
+    {
+        CHeapLockGuard guard(&m_synthOutputLock);
+        ControlParam* p = FindParam(id);
+        if (p == nullptr)
+            return E_INVALIDARG;
+        if (p->touchMask & kTouchPlugInEditor)
+            return S_FALSE;
+        info = p->info;
+        kind = p->kind;
+        number = p->number;
+        touch = p->touchMask;
+    }
+    (void)touch;
+    const float native = Native(info, value);
+    DWORD local = 0;
+    GUID classId{}, instanceId{};
+    mvcom::CComPtr<IMediaParams> target;
+    HRESULT hr = GetParamTarget(id, &local, &classId, &instanceId, target.Put());
+    if (FAILED(hr))
+        return hr;
+    if (IsSynthParam(id)) {
+        switch (kind) {
+        case kMedia:
+            return target ? target->SetParam(local, native) : S_FALSE;
+        case kController: {
+            MfxData data{};
+            const DWORD status = 0xB0u | (midiChannel & 15u);
+            data.m_dw2 = status | (static_cast<DWORD>(number & 0x7F) << 8) |
+                         (static_cast<DWORD>(static_cast<int>(native) & 0x7F) << 16);
+            return QueueLiveEvent(data, FALSE);
+        }
+        default:
+            // Registered and non-registered parameter numbers go out with
+            // live input, which this channel does not send yet.
+            return S_FALSE;
+        }
+    }
+    if (target) {
+        hr = target->SetParam(local, native);
+        if (local % kIdsPerOutput == kMuteIndex && m_document)
+            m_document->InvalidateMuteState();
+        return hr;
+    }
+    int output = 0;
+    DWORD u = 0;
+    if (ChannelLocal(id, &output, &u)) {
+        if (u >= kEnableAuxIndex && u < kSoloIndex) {
+            SetAuxSendEnabled(output, static_cast<int>(u - kEnableAuxIndex), value >= 0.5f);
+            return S_OK;
+        }
+        if (u == kSoloIndex)
+            return m_document ? m_document->UpdateSoloMutes() : S_OK;
+        if (u < kEnableAuxIndex)
+            return S_OK;  // the filter is not built: the value is applied when it is
+        return E_INVALIDARG;
+    }
+    return hr;
+}
+
+HRESULT CChannel::GetParamTarget(DWORD id, DWORD* localIndex, GUID* classId, GUID* instanceId,
+                                 IMediaParams** params)
+{
+    if (localIndex == nullptr || classId == nullptr || instanceId == nullptr || params == nullptr)
+        return E_POINTER;
+    *params = nullptr;
+    DWORD local = 0;
+    if (FAILED(GetParamGroup(id, &local, classId, instanceId)) || !HasParam(id))
+        return E_INVALIDARG;
+    *localIndex = local;
+    auto query = [&](IUnknown* filter) -> HRESULT {
+        if (filter == nullptr)
+            return S_OK;
+        filter->QueryInterface(IID_IMediaParams, reinterpret_cast<void**>(params));
+        return S_OK;
+    };
+    ISynthWrap* synth = GetSynthWrap(0);
+    if (synth && *classId == synth->GetClsid() && *instanceId == synth->GetInstanceGuid())
+        return query(synth->GetFilter());
+    if (*classId == kChannelGroupClass && *instanceId == GUID_NULL) {
+        const int output = static_cast<int>(local / kIdsPerOutput);
+        const DWORD u = local & 63;
+        COutputBranch* branch = GetOutputBranch(output);
+        if (u < kFirstAuxIndex) {
+            *localIndex = u;
+            return query(branch ? branch->GetVolPan() : nullptr);
+        }
+        if (u < kEnableAuxIndex) {
+            *localIndex = u & 7;
+            return query(branch ? branch->GetAuxSend(static_cast<int>((u - kFirstAuxIndex) / 8)) : nullptr);
+        }
+        if (u <= kSoloIndex)
+            return S_FALSE;
+        return S_OK;
+    }
+    for (int n = 0; n < m_outputs.GetSize(); ++n) {
+        CFxChain& chain = m_outputs[n]->GetChain();
+        for (int i = 0; i < chain.GetCount(); ++i) {
+            if (chain.GetFxClsid(i) == *classId && chain.GetFxInstanceGuid(i) == *instanceId)
+                return query(chain.GetFxPlugIn(i));
+        }
+    }
+    return S_OK;
+}
+
+BOOL CChannel::IsChannelParam(DWORD id) { return ChannelLocal(id, nullptr, nullptr) ? TRUE : FALSE; }
+
+BOOL CChannel::IsSynthParam(DWORD id)
+{
+    ISynthWrap* synth = GetSynthWrap(0);
+    if (synth == nullptr)
+        return FALSE;
+    GUID classId{}, instanceId{};
+    if (FAILED(GetParamGroup(id, nullptr, &classId, &instanceId)))
+        return FALSE;
+    return classId == synth->GetClsid() && instanceId == synth->GetInstanceGuid();
+}
+
+HRESULT CChannel::InvalidateEffectChains()
+{
+    for (int i = 0; i < m_outputs.GetSize(); ++i)
+        m_outputs[i]->GetChain().MarkAllDirty();
+    return S_OK;
+}
+
+HRESULT CChannel::FlushAllEnvelopes()
+{
+    ISynthWrap* synth = GetSynthWrap(0);
+    if (synth == nullptr)
+        return E_UNEXPECTED;
+    HRESULT first = S_OK;
+    auto flush = [&](IUnknown* filter) {
+        if (filter == nullptr)
+            return;
+        const HRESULT hr = FlushPlugInEnvelopes(filter);
+        if (SUCCEEDED(first) && FAILED(hr))
+            first = hr;
+    };
+    flush(synth->GetFilter());
+    for (int n = 0; n < m_outputs.GetSize(); ++n) {
+        COutputBranch* branch = m_outputs[n];
+        flush(branch->GetVolPan());
+        CFxChain& chain = branch->GetChain();
+        for (int i = 0; i < chain.GetCount(); ++i)
+            flush(chain.GetFxPlugIn(i));
+        for (int a = 0; a < COutputBranch::kAuxSends; ++a)
+            flush(branch->GetAuxSend(a));
+    }
+    return first;
+}
+
+// ---- Names and texts ----
+
+HRESULT CChannel::GetParamName(DWORD id, CString* name)
+{
+    HRESULT hr = CControlParamSet::GetParamName(id, name);
+    if (FAILED(hr))
+        return hr;
+    const DWORD first = GetFirstChannelId();
+    if (IsChannelParam(id) && id > first && m_outputs.GetSize() >= 2)
+        *name += Text("(Out %d)", static_cast<int>((id - first) / kIdsPerOutput) + 1);
+    return S_OK;
+}
+
+CString CChannel::GetDisplayName()
+{
+    CString name = CControlParamSet::GetDisplayName();
+    if (!name.IsEmpty())
+        return name;
+    ISynthWrap* synth = GetSynthWrap(0);
+    m_displayNameCache = synth ? synth->GetDisplayName() : CString();
+    if (m_displayNameCache.IsEmpty())
+        m_displayNameCache = "Track Name";
+    return m_displayNameCache;
+}
+
+HRESULT CChannel::GetGroupName(CString* name, const GroupKey& key)
+{
+    if (name == nullptr)
+        return E_POINTER;
+    if (key.classId == kChannelGroupClass && key.instanceId == GUID_NULL) {
+        *name = "Track";
+        return S_OK;
+    }
+    ISynthWrap* synth = GetSynthWrap(0);
+    if (synth && key.classId == synth->GetClsid() && key.instanceId == synth->GetInstanceGuid()) {
+        *name = synth->GetDisplayName();
+        return S_OK;
+    }
+    for (int n = 0; n < m_outputs.GetSize(); ++n) {
+        CFxChain& chain = m_outputs[n]->GetChain();
+        for (int i = 0; i < chain.GetCount(); ++i) {
+            if (chain.GetFxClsid(i) == key.classId && chain.GetFxInstanceGuid(i) == key.instanceId) {
+                *name = chain.GetFxName(i);
+                if (m_outputs.GetSize() >= 2)
+                    *name += Text("(Out %d)", n + 1);
+                return S_OK;
+            }
+        }
+    }
+    *name = "unknown";
+    return S_OK;
+}
+
+HRESULT CChannel::FormatValue(DWORD id, float value, CString* text)
+{
+    if (text == nullptr)
+        return E_POINTER;
+    MP_PARAMINFO info{};
+    if (FAILED(GetParamInfo(id, &info)))
+        return E_INVALIDARG;
+    const DWORD first = GetFirstChannelId();
+    if (first == kNoGroup)
+        return E_UNEXPECTED;
+    DWORD rule = id;
+    int output = 0;
+    DWORD u = 0;
+    if (ChannelLocal(id, &output, &u))
+        rule = u == kSoloIndex ? kMuteIndex : (u & 7);
+    const float native = Native(info, value);
+    switch (rule) {
+    case 1: {
+        CPropDBFine db;
+        db.SetFromParamValue(value);
+        db.FormatText(*text);
+        if (db.GetValue() > CPropDBFine::kMinimumDb)
+            *text += "dB";
+        return S_OK;
+    }
+    case 2: {
+        CPropPan pan(native, info.mpdMinValue, info.mpdMaxValue);
+        pan.FormatText(*text);
+        return S_OK;
+    }
+    case 3:
+        text->Format("%d%s", static_cast<int>(native + 0.5f), "\u00BA");
+        return S_OK;
+    case 5:
+        *text = native >= 0.5f ? "On" : "Off";
+        return S_OK;
+    default:
+        if (info.mpType == MPT_BOOL)
+            *text = value >= 0.5f ? "On" : "Off";
+        else
+            text->Format("%d%%", static_cast<int>(std::lround(value * 100.0f)));
+        return S_OK;
+    }
+}
+
+// ---- Solo and mute ----
+
+BOOL CChannel::IsOutputMuted(int output)
+{
+    const DWORD first = GetFirstChannelId();
+    float value = 0.0f;
+    if (first == kNoGroup || output < 0 || output >= m_outputs.GetSize() ||
+        FAILED(GetParamValue(first + kIdsPerOutput * output + kMuteIndex, &value)))
+        return FALSE;
+    return value > 0.5f;
+}
+
+BOOL CChannel::IsOutputSoloed(int output)
+{
+    const DWORD first = GetFirstChannelId();
+    float value = 0.0f;
+    if (first == kNoGroup || output < 0 || output >= m_outputs.GetSize() ||
+        FAILED(GetParamValue(first + kIdsPerOutput * output + kSoloIndex, &value)))
+        return FALSE;
+    return value > 0.5f;
+}
+
+HRESULT CChannel::IsOutputMuted(int output, BOOL* muted)
+{
+    if (muted == nullptr)
+        return E_POINTER;
+    *muted = IsOutputMuted(output);
+    return S_OK;
+}
+
+HRESULT CChannel::IsOutputSoloed(int output, BOOL* soloed)
+{
+    if (soloed == nullptr)
+        return E_POINTER;
+    *soloed = IsOutputSoloed(output);
+    return S_OK;
+}
+
+HRESULT CChannel::SetOutputMute(int output, BOOL on)
+{
+    if (output < 0 || output >= m_outputs.GetSize())
+        return E_INVALIDARG;
+    const DWORD first = GetFirstChannelId();
+    if (first == kNoGroup)
+        return S_OK;
+    return SetParamValue(first + kIdsPerOutput * output + kMuteIndex, on ? 1.0f : 0.0f);
+}
+
+HRESULT CChannel::SetOutputSolo(int output, BOOL on)
+{
+    if (output < 0 || output >= m_outputs.GetSize())
+        return S_OK;
+    const DWORD first = GetFirstChannelId();
+    if (first == kNoGroup)
+        return S_OK;
+    return SetParamValue(first + kIdsPerOutput * output + kSoloIndex, on ? 1.0f : 0.0f);
+}
+
+HRESULT CChannel::ApplySoloMute()
+{
+    const BOOL noneSoloed = m_document ? m_document->IsNoChannelSoloed() : TRUE;
+    for (int n = 0; n < m_outputs.GetSize(); ++n) {
+        const float gain = IsOutputSoloed(n) || noneSoloed ? 0.0f : 1.0f;
+        FilterParams volPan(m_outputs[n]->GetVolPan());
+        if (!volPan.params)
+            continue;
+        const HRESULT hr = volPan.params->SetParam(kSoloMuteIndex, gain);
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+// ---- Timeline ----
+
+HRESULT CChannel::AddPatternInstance(const CPatternInstance& instance, BOOL createCommand, CMvCommand* command)
+{
+    return m_timeline.AddPatternInstance(instance, createCommand, command);
+}
+
+HRESULT CChannel::DeletePatternInstance(DWORD id, BOOL createCommand, CMvCommand* command)
+{
+    return m_timeline.DeletePatternInstance(id, createCommand, command);
+}
+
+HRESULT CChannel::GetPatternInstance(DWORD id, CPatternInstance** instance)
+{
+    return m_timeline.GetPatternInstance(id, instance);
+}
+
+void CChannel::SelectAllPatternInstances(BOOL selected) { m_timeline.SelectAllPatternInstances(selected); }
+
+HRESULT CChannel::SelectPatternInstance(DWORD id, BOOL selected)
+{
+    return m_timeline.SelectPatternInstance(id, selected);
+}
+
+HRESULT CChannel::ToggleSelectPatternInstance(DWORD id, BOOL* state)
+{
+    return m_timeline.ToggleSelectPatternInstance(id, state);
+}
+
+HRESULT CChannel::CollectSelectedInstances(std::vector<std::pair<DWORD, WORD>>* selected)
+{
+    if (selected == nullptr)
+        return E_POINTER;
+    for (int i = 0; i < m_timeline.GetSize(); ++i) {
+        const CPatternInstance& instance = m_timeline[i];
+        if (instance.IsSelected())
+            selected->emplace_back(instance.GetInstanceId(), m_id);
+    }
+    return S_OK;
+}
+
+void CChannel::InvalidatePatternInstances(SHORT patternId)
+{
+    m_timeline.InvalidatePatternInstances(patternId);
+    for (CPatternInstance& preview : m_previews) {
+        if (patternId == kAllPatterns || preview.GetPatternID() == patternId)
+            preview.ResetCursor();
+    }
+}
+
+ILoopClipHost* CChannel::GetLoopClipHost()
+{
+    ISynthWrap* synth = GetSynthWrap(0);
+    return synth && synth->IsLoopClipPlayer() ? synth->GetLoopClipHost() : nullptr;
+}
+
+int CChannel::GetTrackIndex()
+{
+    const int position = m_document ? m_document->GetChannelPosition(this) : 0;
+    return position > 0 ? position - 1 : 0;
+}
+
+HRESULT CChannel::RegisterLoopClip(CPatternInstance* instance)
+{
+    if (instance == nullptr)
+        return E_POINTER;
+    ILoopClipHost* host = GetLoopClipHost();
+    CPattern* pattern = instance->GetPattern();
+    if (host == nullptr || pattern == nullptr || pattern->GetClipId() == CPattern::kNoClip)
+        return S_FALSE;
+    IEngineServices* engine = GetEngineServices();
+    IClipPool* pool = engine ? engine->GetClipPool() : nullptr;
+    if (pool == nullptr)
+        return E_UNEXPECTED;
+    const DWORD id = instance->GetInstanceId();
+    HRESULT hr;
+    if (ILoopClip* own = pool->GetClip(id)) {
+        hr = host->ReregisterClip(id, own);
+    } else {
+        ILoopClip* registered = nullptr;
+        hr = host->RegisterClip(id, ILoopClipHost::kModeTimeline, pool->GetClip(pattern->GetClipId()), &registered);
+    }
+    if (FAILED(hr))
+        return hr;
+    // The clip follows the instance's place and transpose.
+    const LONG end = instance->GetEnd();
+    instance->SetStart(instance->GetStart());
+    instance->SetEnd(end);
+    instance->SetTranspose(instance->GetTranspose());
+    return S_OK;
+}
+
+HRESULT CChannel::RegisterAllLoopClips()
+{
+    if (GetLoopClipHost() == nullptr)
+        return S_FALSE;
+    HRESULT first = S_OK;
+    for (int i = 0; i < m_timeline.GetSize(); ++i) {
+        CPatternInstance* instance = nullptr;
+        if (m_timeline.GetPatternInstance(m_timeline[i].GetInstanceId(), &instance) != S_OK)
+            continue;
+        const HRESULT hr = RegisterLoopClip(instance);
+        if (SUCCEEDED(first) && FAILED(hr))
+            first = hr;
+    }
+    return first;
+}
+
+HRESULT CChannel::OnInstanceInserted(DWORD instanceId)
+{
+    InvalidatePatternInstances(kAllPatterns);
+    if (GetLoopClipHost() == nullptr)
+        return S_OK;
+    CPatternInstance* instance = nullptr;
+    if (m_timeline.GetPatternInstance(instanceId, &instance) != S_OK || instance == nullptr)
+        return S_OK;
+    const HRESULT hr = RegisterLoopClip(instance);
+    return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT CChannel::OnInstanceRemoved(DWORD instanceId, DWORD clipId)
+{
+    InvalidatePatternInstances(kAllPatterns);
+    if (ILoopClipHost* host = GetLoopClipHost())
+        host->UnregisterClip(instanceId);
+    if (clipId != kNoClip) {
+        m_clipsToStop.insert(clipId);
+        m_sendClipStates = TRUE;
+    }
+    return S_OK;
+}
+
+// ---- Live input ----
+
+HRESULT CChannel::QueueLiveEvent(const MfxData& event, BOOL second)
+{
+    CHeapLockGuard guard(&m_liveLock);
+    CMfxDataQueue* queue = second ? m_liveQueue2 : m_liveQueue1;
+    return queue ? queue->Add(&event) : E_UNEXPECTED;
+}
+
+void CChannel::GetKeyRange(WORD* low, WORD* high) const
+{
+    if (low)
+        *low = m_keyLow;
+    if (high)
+        *high = m_keyHigh;
+}
+
+void CChannel::SetKeyRange(WORD low, WORD high)
+{
+    m_keyLow = std::min<WORD>(low, 127);
+    m_keyHigh = std::min<WORD>(high, 127);
+}
+
+void CChannel::GetVelocityRange(WORD* low, WORD* high) const
+{
+    if (low)
+        *low = m_velocityLow;
+    if (high)
+        *high = m_velocityHigh;
+}
+
+void CChannel::SetVelocityRange(WORD low, WORD high)
+{
+    m_velocityLow = std::min<WORD>(low, 127);
+    m_velocityHigh = std::min<WORD>(high, 127);
+}
+
+void CChannel::SetInputTranspose(SHORT transpose) { m_inputTranspose = std::clamp<SHORT>(transpose, -127, 127); }
+
+// ---- The MIDI-effect chain's owner ----
+
+IUnknown* CChannel::MfxOwner::GetFirstSynthFilter()
+{
+    ISynthWrap* synth = m_channel->GetSynthWrap(0);
+    return synth ? synth->GetFilter() : nullptr;
+}
+
+double CChannel::MfxOwner::GetShuffleAmount()
+{
+    return m_channel->m_document ? m_channel->m_document->GetShuffleAmount() : 0.0;
+}
+
+ICommandDocument* CChannel::MfxOwner::GetCommandDocument() { return m_channel->m_document; }
+
+HRESULT CChannel::MfxOwner::CreateMfxWrap(REFCLSID clsid, const char* name, IMfxFilterWrap** wrap)
+{
+    return m_channel->m_document ? m_channel->m_document->CreateMfxWrap(clsid, name, wrap) : E_UNEXPECTED;
+}
+
+HRESULT CChannel::MfxOwner::UpdateStepPreview()
+{
+    return m_channel->m_document ? m_channel->m_document->UpdateStepPreview() : S_OK;
+}
+
+HRESULT CChannel::MfxOwner::ShowPropertyPage(IMfxFilterWrap* wrap, HWND parent)
+{
+    return m_channel->m_document ? m_channel->m_document->ShowMfxPropertyPage(wrap, parent) : E_UNEXPECTED;
+}
+
+HRESULT CChannel::MfxOwner::ClosePropertyPage(IMfxFilterWrap* wrap)
+{
+    return m_channel->m_document ? m_channel->m_document->CloseMfxPropertyPage(wrap) : S_OK;
+}
+
+// ---- Saved form ----
+
+HRESULT CChannel::PersistOutputValues(CKelPersistArchive* archive, int output)
+{
+    const DWORD first = GetFirstChannelId();
+    HRESULT hr;
+    for (DWORD u = 0; u < kSavedPerOutput; ++u) {
+        const DWORD id = (first == kNoGroup ? 0 : first) + kIdsPerOutput * static_cast<DWORD>(output) + u;
+        float value = 0.0f;
+        if (archive->IsSaving())
+            GetParamValue(id, &value);
+        if (FAILED(hr = archive->PersistBytes(sizeof(value), &value)))
+            return hr;
+        // Values of parameters that do not exist are read and dropped; a
+        // stored value that is no number is dropped too.
+        if (!archive->IsSaving() && std::isfinite(value))
+            SetParamValue(id, value);
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::PersistChunk0(CKelPersistArchive* archive)
+{
+    HRESULT hr = PersistParamSet(0, archive);
+    if (FAILED(hr))
+        return hr;
+    if (archive->IsSaving()) {
+        ISynthWrap* synth = GetSynthWrap(0);
+        hr = synth && synth->GetPersist() ? archive->PersistObject(synth->GetPersist()) : CEmptyChunk::Save(archive);
+        if (FAILED(hr))
+            return hr;
+        COutputBranch* branch0 = GetOutputBranch(0);
+        if (branch0 == nullptr)
+            return E_UNEXPECTED;
+        if (FAILED(hr = archive->PersistObject(&branch0->GetChain())) ||
+            FAILED(hr = archive->PersistObject(&m_timeline)))
+            return hr;
+    } else {
+        if (m_synths.GetSize() > 0 || m_outputs.GetSize() > 1)
+            return E_UNEXPECTED;
+        bool noSynth = false;
+        if (FAILED(hr = CEmptyChunk::PeekIsEmpty(archive, &noSynth)))
+            return hr;
+        if (noSynth) {
+            if (FAILED(hr = CEmptyChunk::Skip(archive)))
+                return hr;
+        } else {
+            ISynthWrapFactory* factory = m_document ? m_document->GetSynthWrapFactory() : nullptr;
+            if (factory == nullptr)
+                return E_UNEXPECTED;
+            ISynthWrap* wrap = nullptr;
+            hr = factory->CreateSynthWrap(CLSID_NoSynth, nullptr, &wrap);
+            if (SUCCEEDED(hr) && (wrap == nullptr || wrap->GetPersist() == nullptr))
+                hr = E_UNEXPECTED;
+            if (FAILED(hr) || FAILED(hr = archive->PersistObject(wrap->GetPersist())) ||
+                FAILED(hr = m_synths.Insert(0, wrap))) {
+                if (wrap)
+                    DestroyPlugInWrap(wrap);
+                return hr;
+            }
+        }
+        ISynthWrap* synth = GetSynthWrap(0);
+        if (FAILED(hr = CreateBranches(synth ? std::max(1, synth->GetOutputCount()) : 1)))
+            return hr;
+        if (FAILED(hr = archive->PersistObject(&m_outputs[0]->GetChain())) ||
+            FAILED(hr = archive->PersistObject(&m_timeline)))
+            return hr;
+        if (!m_graphObjects && FAILED(hr = CreateGraphObjects()))
+            return hr;
+        for (int i = 0; i < m_outputs.GetSize(); ++i) {
+            if (!m_outputs[i]->IsBuilt() && FAILED(hr = m_outputs[i]->Build()))
+                return hr;
+        }
+        if (FAILED(hr = BuildParams()))
+            return hr;
+    }
+    if (FAILED(hr = PersistOutputValues(archive, 0)))
+        return hr;
+    WORD midiChannel = m_midiChannel;
+    if (FAILED(hr = archive->PersistBytes(sizeof(m_armed), &m_armed)) ||
+        FAILED(hr = archive->PersistBytes(sizeof(m_inputPort), &m_inputPort)) ||
+        FAILED(hr = archive->PersistBytes(sizeof(m_inputChannels), &m_inputChannels)) ||
+        FAILED(hr = archive->PersistBytes(sizeof(midiChannel), &midiChannel)))
+        return hr;
+    if (!archive->IsSaving()) {
+        m_armed = m_armed ? 1 : 0;
+        m_midiChannel = midiChannel & 15;
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::PersistChunk1(CKelPersistArchive* archive)
+{
+    HRESULT hr;
+    DWORD count = static_cast<DWORD>(m_outputs.GetSize());
+    DWORD current = m_currentOutput;
+    if (FAILED(hr = archive->PersistBytes(sizeof(count), &count)) ||
+        FAILED(hr = archive->PersistBytes(sizeof(current), &current)))
+        return hr;
+    const DWORD existing = static_cast<DWORD>(m_outputs.GetSize());
+    if (!archive->IsSaving())
+        m_currentOutput = existing > 0 ? current % existing : 0;
+    for (DWORD k = 1; k < count; ++k) {
+        if (k < existing) {
+            COutputBranch* branch = m_outputs[static_cast<int>(k)];
+            if (FAILED(hr = archive->PersistObject(&branch->GetChain())))
+                return hr;
+            if (!archive->IsSaving() && !branch->GetChain().HasContainerFilters() &&
+                FAILED(hr = branch->GetChain().LoadEffectsAndCreate()))
+                return hr;
+            continue;
+        }
+        // More branches saved than the synth has outputs: read and dropped.
+        COutputBranch* spare = nullptr;
+        if (FAILED(hr = CreateOutputBranch(m_document, this, &spare)))
+            return hr;
+        if (spare == nullptr)
+            return E_UNEXPECTED;
+        hr = archive->PersistObject(&spare->GetChain());
+        DestroyOutputBranch(spare);
+        if (FAILED(hr))
+            return hr;
+    }
+    if (!archive->IsSaving() && FAILED(hr = archive->CheckRemaining(static_cast<ULONGLONG>(count) * kSavedPerOutput * 4)))
+        return hr;
+    for (DWORD k = 1; k < count; ++k) {
+        if (FAILED(hr = PersistOutputValues(archive, static_cast<int>(k))))
+            return hr;
+    }
+    if (archive->IsSaving()) {
+        hr = m_automationPattern ? archive->PersistObject(m_automationPattern) : CEmptyChunk::Save(archive);
+    } else {
+        bool empty = false;
+        if (FAILED(hr = CEmptyChunk::PeekIsEmpty(archive, &empty)))
+            return hr;
+        if (empty)
+            hr = CEmptyChunk::Skip(archive);
+        else if (m_automationPattern == nullptr && FAILED(hr = InitPlayback()))
+            return hr;
+        else
+            hr = archive->PersistObject(m_automationPattern);
+    }
+    if (FAILED(hr))
+        return hr;
+    return archive->PersistObject(&m_mfxChain);
+}
+
+STDMETHODIMP CChannel::PersistChunk(DWORD versionWord, CKelPersistArchive* archive)
+{
+    if (archive == nullptr)
+        return E_POINTER;
+    HRESULT hr;
+    switch (KelVersionIndex(versionWord)) {
+    case 0:
+        return PersistChunk0(archive);
+    case 1:
+        return PersistChunk1(archive);
+    case 2: {
+        DWORD unused = 0;
+        return archive->PersistBytes(sizeof(unused), &unused);
+    }
+    case 3: {
+        WORD range[4] = {m_keyLow, m_keyHigh, m_velocityLow, m_velocityHigh};
+        if (FAILED(hr = archive->PersistBytes(sizeof(range), range)))
+            return hr;
+        if (!archive->IsSaving()) {
+            SetKeyRange(range[0], range[1]);
+            SetVelocityRange(range[2], range[3]);
+        }
+        return S_OK;
+    }
+    case 4: {
+        SHORT transpose = m_inputTranspose;
+        DWORD unused[4] = {};
+        if (FAILED(hr = archive->PersistBytes(sizeof(transpose), &transpose)) ||
+            FAILED(hr = archive->PersistBytes(sizeof(unused), unused)))
+            return hr;
+        if (!archive->IsSaving())
+            SetInputTranspose(transpose);
+        return S_OK;
+    }
+    default:
+        return KELPERSIST_E_UNKNOWNCHUNK;
+    }
+}

@@ -1,0 +1,304 @@
+// One track of the song: a soft synth (or none), one output branch per synth
+// output, the timeline of pattern instances it plays, its MIDI-effect chain,
+// the live-input settings, and the automatable parameters of its outputs.
+//
+// Parameters. The channel's own group (class kChannelGroupClass, instance
+// GUID_NULL) is registered first, so it starts at id 0, with 64 ids per
+// output: output n owns first + 64n .. first + 64n + 63. Within an output,
+// u = id & 63: 0-7 the volume/pan filter's parameters (5 Mute, 7 the
+// solo-mute gain), 8-39 the four aux sends' parameters (send k owns
+// 8 + 8k .. 8 + 8k + 7), 40-43 "Enable Aux %d", 44 "Solo", 45-63 "Pad".
+// After them each effect of each branch has its own group, and the synth's
+// group (keyed by its class and instance) comes last.
+//
+// Graph. Graph objects exist while the channel is in the document. The
+// document's rebuild runs RemoveFromGraph, AddToGraph and ConnectInGraph on
+// the UI thread under its graph lock; until it has, the engine finds the
+// graph dirty and plays silence, so the audio thread never meets a channel
+// half built.
+//
+// Saved form: major 0x6005, chunks 0-4. A channel without synth saves an
+// empty nested object (CEmptyChunk) where the synth goes and loads back
+// without synth; a channel with one saves its wrapper, which a load makes
+// empty through the wrapper factory and fills from the stream.
+//
+// Threads: UI thread unless said. The synth and output vectors and the
+// parameter table change under the synth and output lock; QueueLiveEvent
+// runs on the MIDI input thread under the live lock.
+#pragma once
+
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "engine/CTimeline.h"
+#include "engine/ITimelineOwner.h"
+#include "engine/graph/CNullSynth.h"
+#include "engine/mixer/CControlParamSet.h"
+#include "engine/mixer/CMfxChain.h"
+#include "engine/mixer/COutputBranch.h"
+#include "engine/mixer/COutputVect.h"
+#include "engine/mixer/CSynthVect.h"
+#include "engine/mixer/IChannelVectOwner.h"
+#include "engine/mixer/IMfxChainOwner.h"
+#include "engine/mixer/IOutputBranchOwner.h"
+#include "engine/mixer/ISynthWrap.h"
+#include "model/CKelPersistObject.h"
+#include "model/CMfxDataQueue.h"
+
+class CPattern;
+class IChannelDocument;
+
+// {CE8CDEFA-5F28-443A-9EA3-7D8F8C83A238}: the key of the channel's own
+// parameters.
+MV_DEFINE_GUID(kChannelGroupClass, 0xCE8CDEFA, 0x5F28, 0x443A, 0x9E, 0xA3, 0x7D, 0x8F, 0x8C, 0x83, 0xA2, 0x38);
+// {374D55B9-FF59-4C5D-8403-B7A0C25363E2}: a channel without synth.
+MV_DEFINE_GUID(CLSID_NoSynth, 0x374D55B9, 0xFF59, 0x4C5D, 0x84, 0x03, 0xB7, 0xA0, 0xC2, 0x53, 0x63, 0xE2);
+
+// One held live note.
+class CNoteInfo {
+public:
+    virtual ~CNoteInfo() = default;
+    WORD key = 0;
+    WORD velocity = 0;
+    DWORD time = 0;
+    DWORD port = 0;
+};
+
+class CChannel : public CControlParamSet,
+                 public CKelPersistObject,
+                 public IChannelVectOwner,
+                 public IOutputBranchOwner,
+                 public ITimelineOwner {
+public:
+    static constexpr WORD kMajor = 0x6005;
+    static constexpr WORD kMinor = 4;
+    static constexpr DWORD kIdsPerOutput = 64;
+    // The values saved per output: local indices 0..44.
+    static constexpr DWORD kSavedPerOutput = 45;
+    static constexpr DWORD kMuteIndex = 5;
+    static constexpr DWORD kSoloMuteIndex = 7;
+    static constexpr DWORD kFirstAuxIndex = 8;
+    static constexpr DWORD kEnableAuxIndex = 40;
+    static constexpr DWORD kSoloIndex = 44;
+    static constexpr WORD kAllPorts = 0xFFFF;
+    static constexpr DWORD kAnyPort = 0xFFFFFFFF;
+    static constexpr DWORD kNoPort = 0xFFFFFFFE;
+    static constexpr DWORD kNoClip = 0xFFFFFFFF;
+    static constexpr SHORT kAllPatterns = -1;
+
+    // ---- Life ----
+    // S_OK and nothing made for a null document. clsid null: the null
+    // synth (CLSID_NullSynth); CLSID_NoSynth: no wrapper. S_FALSE from the factory (no plug-in)
+    // shows "An Error Occured Creating %s" and goes on.
+    static HRESULT Create(IChannelDocument* document, WORD id, const CLSID* clsid, const char* name,
+                          CChannel** channel);
+    // The same around an existing wrapper (a clone), which the channel owns
+    // from then on, also when this fails.
+    static HRESULT CreateDuplicate(IChannelDocument* document, WORD id, ISynthWrap* wrap, CChannel** channel);
+    // Releases playback, the synths, the MIDI effects and the branches,
+    // deletes the channel and clears the pointer.
+    static void Destroy(CChannel*& channel);
+
+    // ---- Virtual slots of the parameter set ----
+    HRESULT FormatValue(DWORD id, float value, CString* text) override;
+    HRESULT GetParamName(DWORD id, CString* name) override;
+    HRESULT SetParamValue(DWORD id, float value) override;
+    HRESULT SetParamValueFromUser(DWORD id, double value) override;
+    HRESULT BeginTouch(DWORD id, DWORD bits) override;
+    HRESULT EndTouch(DWORD id, DWORD bits) override;
+    CString GetDisplayName() override;
+    HRESULT GetGroupName(CString* name, const GroupKey& key) override;
+    HRESULT GetParamTarget(DWORD id, DWORD* localIndex, GUID* classId, GUID* instanceId,
+                           IMediaParams** params) override;
+    virtual HRESULT FlushAllEnvelopes();
+    virtual BOOL IsChannelParam(DWORD id);
+    virtual BOOL IsSynthParam(DWORD id);
+    virtual HRESULT ApplyParam(DWORD id, float value, WORD midiChannel);
+    virtual HRESULT InvalidateEffectChains();
+    virtual HRESULT KeepAlive(IUnknown* object);
+
+    // ---- Synth ----
+    ISynthWrap* GetSynthWrap(int n) const;
+    IUnknown* GetSynthPlugIn(int n) const;
+    // E_INVALIDARG out of range, E_POINTER for a null class out,
+    // E_UNEXPECTED for an empty slot.
+    HRESULT GetSynthIds(int n, GUID* classId, GUID* instanceId) const;
+    int GetSynthCount() const { return m_synths.GetSize(); }
+    // Undoable: "Set Track %d Synth to %s".
+    HRESULT ChangeSynth(const CLSID* clsid, const char* name);
+    HRESULT ShowSynthProperties(int n);
+
+    // ---- Outputs ----
+    int GetOutputCount() const { return m_outputs.GetSize(); }
+    COutputBranch* GetOutputBranch(int n) const;
+    BOOL IsAuxSendEnabled(int output, int aux) const;
+    void SetAuxSendEnabled(int output, int aux, BOOL enabled);
+    HRESULT OnAuxBusChanged(int aux);
+
+    // ---- Graph ----
+    HRESULT CreateGraphObjects();
+    HRESULT ReleaseGraphObjects();
+    HRESULT AddToGraph();
+    HRESULT RemoveFromGraph();
+    HRESULT ConnectInGraph();
+    bool HasGraphObjects() const { return m_graphObjects != 0; }
+    bool IsGraphChanged() const { return m_graphChanged != 0; }
+
+    // ---- Parameters ----
+    HRESULT BuildParams();
+    HRESULT IsOutputMuted(int output, BOOL* muted);
+    HRESULT IsOutputSoloed(int output, BOOL* soloed);
+    BOOL IsOutputMuted(int output);
+    BOOL IsOutputSoloed(int output);
+    HRESULT SetOutputMute(int output, BOOL on);
+    HRESULT SetOutputSolo(int output, BOOL on);
+    HRESULT ApplySoloMute();
+    // The channel group's first id (0 in practice); kNoGroup without it.
+    DWORD GetFirstChannelId() const;
+    static constexpr DWORD kNoGroup = 0xFFFFFFFF;
+
+    // ---- Document life ----
+    HRESULT OnInsertedIntoDocument();
+    HRESULT OnRemovedFromDocument();
+
+    // ---- Timeline ----
+    CTimeline& GetTimeline() { return m_timeline; }
+    HRESULT AddPatternInstance(const CPatternInstance& instance, BOOL createCommand, CMvCommand* command);
+    HRESULT DeletePatternInstance(DWORD id, BOOL createCommand, CMvCommand* command);
+    HRESULT GetPatternInstance(DWORD id, CPatternInstance** instance);
+    void SelectAllPatternInstances(BOOL selected);
+    HRESULT SelectPatternInstance(DWORD id, BOOL selected);
+    HRESULT ToggleSelectPatternInstance(DWORD id, BOOL* state);
+    // Appends (instance id, channel id) for every selected instance.
+    HRESULT CollectSelectedInstances(std::vector<std::pair<DWORD, WORD>>* selected);
+    // Resets the play cursor of every timeline and preview instance of the
+    // pattern (kAllPatterns: all).
+    void InvalidatePatternInstances(SHORT patternId);
+    HRESULT RegisterLoopClip(CPatternInstance* instance);
+    // The clips of removed instances that playback must stop.
+    const std::set<DWORD>& GetClipsToStop() const { return m_clipsToStop; }
+    bool NeedsClipStates() const { return m_sendClipStates != 0; }
+
+    // ---- Playback (the stream itself comes with the renderer) ----
+    HRESULT InitPlayback();
+    HRESULT ReleasePlayback();
+    CPattern* GetAutomationPattern() const { return m_automationPattern; }
+
+    // ---- Live input ----
+    // Any thread: under the live lock. E_FAIL when the queue is full.
+    HRESULT QueueLiveEvent(const MfxData& event, BOOL second);
+    DWORD GetInputPort() const { return m_inputPort; }
+    void SetInputPort(DWORD port) { m_inputPort = port; }
+    WORD GetInputChannelMask() const { return m_inputChannels; }
+    void SetInputChannelMask(WORD mask) { m_inputChannels = mask; }
+    DWORD IsArmed() const { return m_armed; }
+    void SetArmed(DWORD armed) { m_armed = armed ? 1 : 0; }
+    WORD GetMidiChannel() const { return m_midiChannel; }
+    void SetMidiChannel(WORD channel) { m_midiChannel = channel & 15; }
+    void GetKeyRange(WORD* low, WORD* high) const;
+    void SetKeyRange(WORD low, WORD high);
+    void GetVelocityRange(WORD* low, WORD* high) const;
+    void SetVelocityRange(WORD low, WORD high);
+    SHORT GetInputTranspose() const { return m_inputTranspose; }
+    void SetInputTranspose(SHORT transpose);
+    CMfxChain& GetMfxChain() { return m_mfxChain; }
+
+    // ---- IChannelVectOwner ----
+    CHeapCriticalSection* GetSynthOutputLock() override { return &m_synthOutputLock; }
+    HRESULT MarkGraphDirty() override;
+    HRESULT OnRoutingChanged() override;
+    HRESULT BuildOutputParams() override;
+    HRESULT RefreshChannelParams() override;
+    int GetCurrentOutput() override;
+    HRESULT SetCurrentOutput(int output) override;
+    HRESULT RegisterAllLoopClips() override;
+    CControlParamSet* GetParamSet() override { return this; }
+    HRESULT NotifySynthChanged(IUnknown* synthFilter) override;
+    HRESULT KeepObjectAlive(IUnknown* object) override { return KeepAlive(object); }
+    HRESULT CloseSynthPropertyPage(ISynthWrap* wrap) override;
+
+    // ---- IOutputBranchOwner ----
+    SHORT GetChannelId() override { return static_cast<SHORT>(m_id); }
+    IUnknown* GetChannelObject(LONG index) override;
+
+    // ---- ITimelineOwner ----
+    HRESULT OnInstanceInserted(DWORD instanceId) override;
+    HRESULT OnInstanceRemoved(DWORD instanceId, DWORD clipId) override;
+    int GetTrackIndex() override;
+    ILoopClipHost* GetLoopClipHost() override;
+
+    WORD GetId() const { return m_id; }
+    IChannelDocument* GetChannelDocument() const { return m_document; }
+
+    STDMETHOD(PersistChunk)(DWORD versionWord, CKelPersistArchive* archive) override;
+
+private:
+    // The MIDI-effect chain's view of the channel.
+    class MfxOwner final : public IMfxChainOwner {
+    public:
+        explicit MfxOwner(CChannel* channel) : m_channel(channel) {}
+        CString GetDisplayName() override { return m_channel->GetDisplayName(); }
+        WORD GetChannelId() override { return m_channel->m_id; }
+        IUnknown* GetFirstSynthFilter() override;
+        double GetShuffleAmount() override;
+        ICommandDocument* GetCommandDocument() override;
+        HRESULT CreateMfxWrap(REFCLSID clsid, const char* name, IMfxFilterWrap** wrap) override;
+        HRESULT UpdateStepPreview() override;
+        HRESULT ShowPropertyPage(IMfxFilterWrap* wrap, HWND parent) override;
+        HRESULT ClosePropertyPage(IMfxFilterWrap* wrap) override;
+        CHeapCriticalSection* GetChainLock() override { return &m_channel->m_synthOutputLock; }
+
+    private:
+        CChannel* m_channel;
+    };
+
+    CChannel(IChannelDocument* document, WORD id);
+    ~CChannel() override;
+
+    // The output and local index of a channel-group id; false outside it.
+    bool ChannelLocal(DWORD id, int* output, DWORD* local) const;
+    // Native value of a parameter from its normalised value.
+    static float Native(const MP_PARAMINFO& info, float value);
+    HRESULT CreateBranches(int count);
+    HRESULT PersistChunk0(CKelPersistArchive* archive);
+    HRESULT PersistChunk1(CKelPersistArchive* archive);
+    HRESULT PersistOutputValues(CKelPersistArchive* archive, int output);
+    HRESULT SetRCRegistered(BOOL registered);
+    CString TrackName() const;
+
+    // In the order the channel keeps them.
+    CTimeline m_timeline;
+    std::vector<CPatternInstance> m_previews;
+    CPattern* m_automationPattern = nullptr;
+    CPatternInstance* m_automationInstance = nullptr;
+    WORD m_id;
+    CString m_displayNameCache;
+    CSynthVect<ISynthWrap*> m_synths;
+    BOOL m_graphChanged = TRUE;
+    BOOL m_graphObjects = FALSE;
+    CHeapCriticalSection m_synthOutputLock;
+    WORD m_inputChannels = kAllPorts;
+    DWORD m_inputPort = kAnyPort;
+    DWORD m_armed = 0;
+    CMfxDataQueue* m_liveQueue1 = nullptr;
+    CMfxDataQueue* m_liveQueue2 = nullptr;
+    CMfxDataQueue* m_liveOutput = nullptr;
+    MfxOwner m_mfxOwner;
+    CMfxChain m_mfxChain;
+    std::map<DWORD, DWORD> m_loopClipStates;
+    std::set<DWORD> m_clipsToStop;
+    std::map<DWORD, CNoteInfo> m_heldNotes;
+    CHeapCriticalSection m_liveLock;
+    WORD m_midiChannel = 0;
+    COutputVect<COutputBranch*> m_outputs;
+    DWORD m_currentOutput = 0;
+    WORD m_keyLow = 0;
+    WORD m_keyHigh = 127;
+    WORD m_velocityLow = 0;
+    WORD m_velocityHigh = 127;
+    SHORT m_inputTranspose = 0;
+    BOOL m_sendClipStates = FALSE;
+    IChannelDocument* m_document;
+};

@@ -1,0 +1,270 @@
+// Stand-ins for what a channel talks to: a soft-synth wrapper around the
+// engine graph's real null synth (one input, N outputs, each passing the
+// source's block on), with a saved form and an optional loop-clip host; and
+// the song document with its channels, source filter, synth factory and the
+// logs of what the channel asked of it.
+#pragma once
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "MixerFakes.h"
+#include "engine/graph/CNullSynth.h"
+#include "engine/mixer/CChannel.h"
+#include "engine/mixer/IChannelDocument.h"
+#include "engine/mixer/ISynthWrapFactory.h"
+
+namespace chantest {
+
+using namespace mixertest;
+
+constexpr GUID kSynthClass = {0x53535353, 0, 0, {0, 0, 0, 0, 0, 0, 0, 5}};
+
+class ChannelDoc;
+
+// Registers clips for instances by putting them into the engine's clip pool,
+// as the loop player does; notes every call.
+class ClipHost final : public ILoopClipHost {
+public:
+    HRESULT RegisterClip(DWORD instanceId, int mode, ILoopClip*, ILoopClip** registered) override
+    {
+        log.push_back("register " + std::to_string(instanceId) + " mode " + std::to_string(mode));
+        *registered = nullptr;
+        return S_OK;
+    }
+    HRESULT ReregisterClip(DWORD instanceId, ILoopClip*) override
+    {
+        log.push_back("reregister " + std::to_string(instanceId));
+        return S_OK;
+    }
+    HRESULT UnregisterClip(DWORD instanceId) override
+    {
+        log.push_back("unregister " + std::to_string(instanceId));
+        return S_OK;
+    }
+    std::vector<std::string> log;
+};
+
+struct SynthLog {
+    int made = 0;
+    int destroyed = 0;
+};
+
+// A synth wrapper whose filter is a null synth of `outputs` outputs. Its
+// saved form is its name, output count and instance number.
+class ChannelSynth final : public ISynthWrap, public ISynthNameLists {
+public:
+    ChannelSynth(CDxFilterGraph* graph, std::string name, int outputs, SynthLog* log)
+        : m_graph(graph), m_name(std::move(name)), m_outputs(outputs), m_log(log), m_persist(this)
+    {
+        static DWORD serial = 1;
+        m_instance = serial++;
+        if (m_log)
+            ++m_log->made;
+    }
+    ~ChannelSynth() override
+    {
+        if (m_filter)
+            m_filter->Release();
+        if (m_log)
+            ++m_log->destroyed;
+    }
+    IBaseFilter* GetFilter() override { return m_filter; }
+    HRESULT CreateFilter() override
+    {
+        if (m_filter)
+            return S_OK;
+        return CNullSynth::Create(m_graph, m_outputs, &m_filter);
+    }
+    IUnknown* GetPlugIn() override { return m_filter ? static_cast<IBaseFilter*>(m_filter) : nullptr; }
+    ISynthNameLists* GetNameLists() override { return this; }
+    HRESULT GetNames(List, std::vector<SynthName>*) override { return S_OK; }
+    GUID GetClsid() override { return kSynthClass; }
+    GUID GetInstanceGuid() override { return {m_instance, 1, 1, {1, 1, 1, 1, 1, 1, 1, 1}}; }
+    BOOL IsLoopClipPlayer() override { return clipHost != nullptr; }
+    ILoopClipHost* GetLoopClipHost() override { return clipHost; }
+    int GetOutputCount() override { return m_outputs; }
+    void SetConnected(BOOL c) override { connected = c; }
+    IPersistStreamInit* GetPersist() override { return &m_persist; }
+    CString GetDisplayName() override { return CString(m_name.c_str()); }
+    HRESULT RemoveFromGraph() override
+    {
+        if (m_filter)
+            m_graph->RemoveFilter(m_filter);
+        return S_OK;
+    }
+
+    ClipHost* clipHost = nullptr;
+    BOOL connected = FALSE;
+    // A load takes this many outputs instead of the saved count (a synth
+    // that offers fewer outputs than when it was saved).
+    int loadOutputs = 0;
+
+private:
+    class Persist : public CKelPersistObject {
+    public:
+        explicit Persist(ChannelSynth* s) : CKelPersistObject(0x70050000), m_s(s) {}
+        STDMETHODIMP PersistChunk(DWORD, CKelPersistArchive* archive) override
+        {
+            CString name(m_s->m_name.c_str());
+            HRESULT hr = archive->PersistString(&name);
+            if (FAILED(hr))
+                return hr;
+            DWORD outputs = static_cast<DWORD>(m_s->m_outputs);
+            if (FAILED(hr = archive->PersistBytes(sizeof(outputs), &outputs)) ||
+                FAILED(hr = archive->PersistBytes(sizeof(m_s->m_instance), &m_s->m_instance)))
+                return hr;
+            if (!archive->IsSaving()) {
+                if (outputs < 1 || outputs > 16)
+                    return E_FAIL;
+                m_s->m_name = name.GetString();
+                m_s->m_outputs = m_s->loadOutputs > 0 ? m_s->loadOutputs : static_cast<int>(outputs);
+            }
+            return S_OK;
+        }
+        ChannelSynth* m_s;
+    };
+
+    CDxFilterGraph* m_graph;
+    std::string m_name;
+    int m_outputs;
+    SynthLog* m_log;
+    Persist m_persist;
+    DWORD m_instance = 0;
+    CNullSynth* m_filter = nullptr;
+};
+
+// The song document as channels see it. Channels added to `channels` take
+// part in solo.
+class ChannelDoc final : public IChannelDocument, public ISynthWrapFactory {
+public:
+    explicit ChannelDoc(CDxFilterGraph* g) : mixer(g) {}
+
+    // ---- ICommandDocument, IParamSetDocument ----
+    HRESULT RecalcSongLength() override { return S_OK; }
+    HRESULT ResetInstanceCursors(SHORT) override { return S_OK; }
+    HRESULT RefreshActiveSelection() override { return S_OK; }
+    SHORT GetActiveContainer() override { return kNoId; }
+    HRESULT SetActiveContainer(SHORT, BOOL, CMvCommand*) override { return S_OK; }
+    int GetChannelPosition(const CControlParamSet* set) override
+    {
+        for (std::size_t i = 0; i < channels.size(); ++i) {
+            if (channels[i] == set)
+                return static_cast<int>(i) + 1;
+        }
+        return 0;
+    }
+    HRESULT RunRemoteControlDialog(CRCContainer*, DWORD, const char*, LONG, LONG) override { return S_OK; }
+    HRESULT CreateRCParam(CControlParamSet*, REFGUID, REFGUID, IRCParam**) override { return E_NOTIMPL; }
+    void PostToMainWindow(UINT, WPARAM, LPARAM) override {}
+    IMfxTimeConverter* GetTimeConverter() override { return nullptr; }
+
+    // ---- IMixerDocument ----
+    HRESULT SetGraphDirty() override { return mixer.SetGraphDirty(); }
+    HRESULT KeepObjectAlive(IUnknown* object) override { return mixer.KeepObjectAlive(object); }
+    CDxFilterGraph* GetFilterGraph() override { return mixer.graph; }
+    void AddErrorMessage(const CString& text) override { mixer.AddErrorMessage(text); }
+    HRESULT CreateFxWrap(REFCLSID clsid, const char* name, IFxWrap** wrap) override
+    {
+        return mixer.CreateFxWrap(clsid, name, wrap);
+    }
+    HRESULT ShowFxPropertyPage(IFxWrap* wrap, HWND parent) override { return mixer.ShowFxPropertyPage(wrap, parent); }
+    HRESULT CloseFxPropertyPage(IFxWrap* wrap) override { return mixer.CloseFxPropertyPage(wrap); }
+    void SetModifiedFlag() override {}
+    IPin* GetMainBusMixInPin() override { return mixer.GetMainBusMixInPin(); }
+    IPin* GetAuxBusMixInPin(int aux) override { return mixer.GetAuxBusMixInPin(aux); }
+    HRESULT RefreshAuxBusRouting(int aux) override { return mixer.RefreshAuxBusRouting(aux); }
+
+    // ---- IChannelDocument ----
+    BOOL IsNoChannelSoloed() override
+    {
+        for (CChannel* c : channels) {
+            for (int n = 0; n < c->GetOutputCount(); ++n) {
+                if (c->IsOutputSoloed(n))
+                    return FALSE;
+            }
+        }
+        return TRUE;
+    }
+    HRESULT UpdateSoloMutes() override
+    {
+        for (CChannel* c : channels) {
+            HRESULT hr = c->ApplySoloMute();
+            if (FAILED(hr))
+                return hr;
+        }
+        return S_OK;
+    }
+    void InvalidateMuteState() override { ++muteInvalidations; }
+    HRESULT SetChannelParam(WORD channelId, DWORD id, float value) override
+    {
+        log.push_back("set " + std::to_string(channelId) + " " + std::to_string(id) + " " + std::to_string(value));
+        return S_OK;
+    }
+    HRESULT RecordParamValue(DWORD id, WORD channelId, float) override
+    {
+        log.push_back("record " + std::to_string(id) + " " + std::to_string(channelId));
+        return recordResult;
+    }
+    HRESULT BeginParamTouch(DWORD id, WORD channelId) override
+    {
+        log.push_back("begin " + std::to_string(id) + " " + std::to_string(channelId));
+        return S_OK;
+    }
+    HRESULT EndParamTouch(DWORD id, WORD channelId) override
+    {
+        log.push_back("end " + std::to_string(id) + " " + std::to_string(channelId));
+        return S_OK;
+    }
+    HRESULT AcquireSourceFilter(IBaseFilter** out) override
+    {
+        if (source == nullptr)
+            return E_FAIL;
+        source->AddRef();
+        *out = source;
+        return S_OK;
+    }
+    ISynthWrapFactory* GetSynthWrapFactory() override { return this; }
+    HRESULT ShowSynthPropertyPage(ISynthWrap*, const CString& title) override
+    {
+        log.push_back(std::string("show ") + title.GetString());
+        return S_OK;
+    }
+    HRESULT CloseSynthPropertyPage(ISynthWrap*) override { return S_OK; }
+    void ShowMessageBox(const CString& text) override { messages.push_back(text.GetString()); }
+    double GetShuffleAmount() override { return 0.0; }
+    HRESULT CreateMfxWrap(REFCLSID, const char*, IMfxFilterWrap**) override { return E_NOTIMPL; }
+    HRESULT UpdateStepPreview() override { return S_OK; }
+    HRESULT ShowMfxPropertyPage(IMfxFilterWrap*, HWND) override { return S_OK; }
+    HRESULT CloseMfxPropertyPage(IMfxFilterWrap*) override { return S_OK; }
+
+    // ---- ISynthWrapFactory ----
+    HRESULT CreateSynthWrap(REFCLSID clsid, const char* name, ISynthWrap** wrap) override
+    {
+        made.push_back(clsid);
+        if (FAILED(factoryResult))
+            return factoryResult;
+        auto* synth = new ChannelSynth(mixer.graph, name ? name : "", nextOutputs, &synthLog);
+        synth->clipHost = nextClipHost;
+        synth->loadOutputs = loadOutputs;
+        *wrap = synth;
+        return factoryResult;
+    }
+
+    FakeMixerDoc mixer;
+    std::vector<CChannel*> channels;
+    IBaseFilter* source = nullptr;
+    HRESULT factoryResult = S_OK;
+    HRESULT recordResult = S_OK;
+    int nextOutputs = 1;
+    int loadOutputs = 0;
+    ClipHost* nextClipHost = nullptr;
+    std::vector<GUID> made;
+    SynthLog synthLog;
+    int muteInvalidations = 0;
+    std::vector<std::string> log;
+    std::vector<std::string> messages;
+};
+
+}  // namespace chantest
