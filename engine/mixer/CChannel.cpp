@@ -1039,12 +1039,13 @@ HRESULT CChannel::FormatValue(DWORD id, float value, CString* text)
             *text += "dB";
         return S_OK;
     }
-    case 2: {
+    case 4: {
         CPropPan pan(native, info.mpdMinValue, info.mpdMaxValue);
         pan.FormatText(*text);
         return S_OK;
     }
     case 3:
+        // The masculine ordinal serves as the degree sign.
         text->Format("%d%s", static_cast<int>(native + 0.5f), "\u00BA");
         return S_OK;
     case 5:
@@ -1461,7 +1462,8 @@ HRESULT CChannel::PersistChunk1(CKelPersistArchive* archive)
         if (FAILED(hr))
             return hr;
     }
-    if (!archive->IsSaving() && FAILED(hr = archive->CheckRemaining(static_cast<ULONGLONG>(count) * kSavedPerOutput * 4)))
+    if (!archive->IsSaving() && count > 1 &&
+        FAILED(hr = archive->CheckRemaining(static_cast<ULONGLONG>(count - 1) * kSavedPerOutput * sizeof(float))))
         return hr;
     for (DWORD k = 1; k < count; ++k) {
         if (FAILED(hr = PersistOutputValues(archive, static_cast<int>(k))))

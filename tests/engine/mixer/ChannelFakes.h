@@ -14,6 +14,7 @@
 #include "engine/mixer/CChannel.h"
 #include "engine/mixer/IChannelDocument.h"
 #include "engine/mixer/ISynthWrapFactory.h"
+#include "tests/model/PatternTestSupport.h"
 
 namespace chantest {
 
@@ -27,10 +28,11 @@ class ChannelDoc;
 // as the loop player does; notes every call.
 class ClipHost final : public ILoopClipHost {
 public:
+    explicit ClipHost(pattest::FakeClipPool* pool) : m_pool(pool) {}
     HRESULT RegisterClip(DWORD instanceId, int mode, ILoopClip*, ILoopClip** registered) override
     {
         log.push_back("register " + std::to_string(instanceId) + " mode " + std::to_string(mode));
-        *registered = nullptr;
+        *registered = m_pool->Add(instanceId);
         return S_OK;
     }
     HRESULT ReregisterClip(DWORD instanceId, ILoopClip*) override
@@ -44,6 +46,9 @@ public:
         return S_OK;
     }
     std::vector<std::string> log;
+
+private:
+    pattest::FakeClipPool* m_pool;
 };
 
 struct SynthLog {
