@@ -810,7 +810,6 @@ HRESULT CChannel::ApplyParam(DWORD id, float value, WORD midiChannel)
     MP_PARAMINFO info{};
     DWORD kind = 0;
     WORD number = 0;
-    DWORD touch = 0;
     {
         CHeapLockGuard guard(&m_synthOutputLock);
         ControlParam* p = FindParam(id);
@@ -821,9 +820,7 @@ HRESULT CChannel::ApplyParam(DWORD id, float value, WORD midiChannel)
         info = p->info;
         kind = p->kind;
         number = p->number;
-        touch = p->touchMask;
     }
-    (void)touch;
     const float native = Native(info, value);
     DWORD local = 0;
     GUID classId{}, instanceId{};

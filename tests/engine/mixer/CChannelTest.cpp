@@ -188,6 +188,19 @@ TEST_F(ChannelTest, CreatesItsSynthAndOneBranchPerSynthOutput)
     CChannel* none = nullptr;
     EXPECT_EQ(S_OK, CChannel::Create(nullptr, 9, nullptr, "x", &none));
     EXPECT_EQ(nullptr, none);
+
+    // A duplicate takes the clone it is given, with its outputs.
+    auto* clone = new ChannelSynth(graph, "Clone", 2, &doc->synthLog);
+    CChannel* dup = nullptr;
+    ASSERT_EQ(S_OK, CChannel::CreateDuplicate(doc.get(), 20, clone, &dup));
+    made.push_back(dup);
+    EXPECT_EQ(clone, dup->GetSynthWrap(0));
+    EXPECT_EQ(2, dup->GetOutputCount());
+    GUID cls{}, instance{};
+    EXPECT_EQ(S_OK, dup->GetSynthIds(0, &cls, &instance));
+    EXPECT_TRUE(cls == kSynthClass && instance == clone->GetInstanceGuid());
+    EXPECT_EQ(E_INVALIDARG, dup->GetSynthIds(1, &cls, nullptr));
+    EXPECT_EQ(E_POINTER, dup->GetSynthIds(0, nullptr, nullptr));
 }
 
 TEST_F(ChannelTest, ASynthWithoutPlugInIsReportedAndAFailedOneFailsTheCreation)
