@@ -31,6 +31,12 @@ public:
     GUID GetClsid() override { return m_clsid; }
     GUID GetInstanceGuid() override { return m_instance; }
     BOOL IsLoopClipPlayer() override { return m_loopPlayer != nullptr; }
+    // The loop player's clip registration is not bridged to the channel's
+    // clip host yet: a channel registers no clips with it.
+    ILoopClipHost* GetLoopClipHost() override { return nullptr; }
+    int GetOutputCount() override { return GetOutputPinCount() > 0 ? static_cast<int>(GetOutputPinCount()) : 1; }
+    void SetConnected(BOOL connected) override { SetConnectedFlag(connected); }
+    IPersistStreamInit* GetPersist() override { return static_cast<CKelPersistObject*>(this); }
     CString GetDisplayName() override { return CString(GetDisplayNameText()); }
     HRESULT RemoveFromGraph() override;
 
