@@ -735,9 +735,12 @@ HRESULT CChannel::BuildParams()
         }
     }
     ISynthWrap* synth = GetSynthWrap(0);
-    if (synth && synth->GetPlugIn())
-        return AddControllerParams(synth->GetClsid(), synth->GetInstanceGuid(), synth->GetNameLists());
-    return S_OK;
+    if (synth == nullptr || synth->GetPlugIn() == nullptr)
+        return S_OK;
+    // A synth without name lists still has its media parameters.
+    if (ISynthNameLists* lists = synth->GetNameLists())
+        return AddControllerParams(synth->GetClsid(), synth->GetInstanceGuid(), lists);
+    return AddPlugInParams(synth->GetClsid(), synth->GetInstanceGuid(), synth->GetPlugIn());
 }
 
 HRESULT CChannel::RefreshChannelParams()

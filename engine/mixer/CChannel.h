@@ -189,6 +189,10 @@ public:
     // ---- Live input ----
     // Any thread: under the live lock. E_FAIL when the queue is full.
     HRESULT QueueLiveEvent(const MfxData& event, BOOL second);
+    // The first or second live queue, no reference added; the reader holds
+    // the live lock.
+    CMfxDataQueue* GetLiveQueue(BOOL second) const { return second ? m_liveQueue2 : m_liveQueue1; }
+    CHeapCriticalSection& GetLiveLock() { return m_liveLock; }
     DWORD GetInputPort() const { return m_inputPort; }
     void SetInputPort(DWORD port) { m_inputPort = port; }
     WORD GetInputChannelMask() const { return m_inputChannels; }

@@ -77,7 +77,11 @@ private:
         const GUID clsid = wrap->GetClsid();
         const GUID instance = wrap->GetInstanceGuid();
         if (wrap->GetPlugIn() != nullptr && params != nullptr) {
-            if (FAILED(hr = params->AddControllerParams(clsid, instance, wrap->GetNameLists())))
+            // A synth without name lists still has its media parameters.
+            ISynthNameLists* lists = wrap->GetNameLists();
+            hr = lists ? params->AddControllerParams(clsid, instance, lists)
+                       : params->AddPlugInParams(clsid, instance, wrap->GetPlugIn());
+            if (FAILED(hr))
                 return hr;
             mvcom::CComPtr<IMediaParamsSetUICallback> set;
             if (SUCCEEDED(wrap->GetPlugIn()->QueryInterface(IID_IMediaParamsSetUICallback,

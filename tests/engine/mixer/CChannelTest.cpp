@@ -368,6 +368,27 @@ TEST_F(ChannelTest, SoloSilencesEveryOutputThatIsNotSoloed)
     EXPECT_EQ(S_OK, a->SetOutputSolo(5, TRUE));
 }
 
+TEST_F(ChannelTest, AControllerParameterGoesToTheSynthAsAControllerMessage)
+{
+    CChannel* c = Insert(Make(7, &kSynthClass));
+    ISynthWrap* synth = c->GetSynthWrap(0);
+    DWORD id = 0;
+    ASSERT_EQ(S_OK, c->GetGroupParamIndex({synth->GetClsid(), synth->GetInstanceGuid()}, 0, &id));
+    EXPECT_TRUE(c->IsSynthParam(id));
+    EXPECT_FALSE(c->IsChannelParam(id));
+    c->SetMidiChannel(3);
+    ASSERT_EQ(S_OK, c->SetParamValue(id, 1.0f));
+    int count = 0;
+    c->GetLiveQueue(FALSE)->GetCount(&count);
+    ASSERT_EQ(1, count);
+    MfxData sent{};
+    c->GetLiveQueue(FALSE)->GetAt(0, &sent);
+    EXPECT_EQ(0xB3u | 7u << 8 | 127u << 16, sent.m_dw2);
+    CString group;
+    EXPECT_EQ(S_OK, c->GetGroupName(&group, {synth->GetClsid(), synth->GetInstanceGuid()}));
+    EXPECT_EQ("Piano", std::string(group.GetString()));
+}
+
 // ---- Graph ----
 
 TEST_F(ChannelTest, PlaysTheSynthThroughItsBranchToTheMaster)

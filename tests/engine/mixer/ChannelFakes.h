@@ -84,7 +84,13 @@ public:
     }
     IUnknown* GetPlugIn() override { return m_filter ? static_cast<IBaseFilter*>(m_filter) : nullptr; }
     ISynthNameLists* GetNameLists() override { return this; }
-    HRESULT GetNames(List, std::vector<SynthName>*) override { return S_OK; }
+    // One controller: 7, "Volume".
+    HRESULT GetNames(List list, std::vector<SynthName>* names) override
+    {
+        if (list == kControllers)
+            names->push_back({7, "Volume"});
+        return S_OK;
+    }
     GUID GetClsid() override { return kSynthClass; }
     GUID GetInstanceGuid() override { return {m_instance, 1, 1, {1, 1, 1, 1, 1, 1, 1, 1}}; }
     BOOL IsLoopClipPlayer() override { return clipHost != nullptr; }
