@@ -75,8 +75,8 @@ private:
     Persist m_persist;
 };
 
-// A synth whose plug-in could not be made: its saved form is its name and
-// output count (1..16).
+// A synth whose plug-in could not be made: its saved form is its name, its
+// output count (1..16) and an instance number.
 class FuzzSynth final : public ISynthWrap {
 public:
     FuzzSynth() : m_persist(this) { ++g_live; }
@@ -102,7 +102,8 @@ private:
         STDMETHODIMP PersistChunk(DWORD, CKelPersistArchive* archive) override
         {
             HRESULT hr = archive->PersistString(&m_s->m_name);
-            if (FAILED(hr) || FAILED(hr = archive->PersistBytes(sizeof(m_s->m_outputs), &m_s->m_outputs)))
+            if (FAILED(hr) || FAILED(hr = archive->PersistBytes(sizeof(m_s->m_outputs), &m_s->m_outputs)) ||
+                FAILED(hr = archive->PersistBytes(sizeof(m_s->m_instance), &m_s->m_instance)))
                 return hr;
             return m_s->m_outputs >= 1 && m_s->m_outputs <= 16 ? S_OK : E_FAIL;
         }
@@ -110,6 +111,7 @@ private:
     };
     CString m_name;
     DWORD m_outputs = 1;
+    DWORD m_instance = 0;
     Persist m_persist;
 };
 
