@@ -418,6 +418,21 @@ void CTimeline::InvalidatePatternInstances(SHORT patternId)
             instance.ResetCursor();
 }
 
+HRESULT CTimeline::SeekInstances(LONG t)
+{
+    MV_ASSERT_AUDIO_THREAD();
+    CHeapLockGuard guard(m_instancesLock, CHeapLockGuard::TryOnly{});
+    if (!guard.OwnsLock())
+        return S_FALSE;
+    HRESULT first = S_OK;
+    for (CPatternInstance& instance : Items()) {
+        const HRESULT hr = instance.SeekTime(t);
+        if (SUCCEEDED(first) && FAILED(hr))
+            first = hr;
+    }
+    return first;
+}
+
 HRESULT CTimeline::RenderSpan(LONG from, LONG to, std::vector<CMfxEvent>* events, float swing)
 {
     MV_ASSERT_AUDIO_THREAD();

@@ -111,6 +111,10 @@ public:
     HRESULT ToggleSelectPatternInstance(DWORD id, BOOL* state);
     // Resets the play cursors of the instances of a pattern (kAllPatterns: all).
     void InvalidatePatternInstances(SHORT patternId);
+    // Audio thread: no allocation, no blocking.
+    // Seeks every instance's play cursor to the time; the first failure.
+    // S_FALSE, nothing sought, when an edit holds the lock.
+    HRESULT SeekInstances(LONG t);
 
     DWORD GetCurrentInstanceId() const { return m_currentId; }
     CHeapCriticalSection& GetLock() const { return m_instancesLock; }

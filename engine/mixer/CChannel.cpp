@@ -250,22 +250,160 @@ HRESULT CChannel::InitPlayback()
     HRESULT hr = CreatePattern(CPattern::kNoPattern, &m_automationPattern, CPattern::kKindMidi);
     if (FAILED(hr))
         return hr;
+    if (m_automationPattern == nullptr)
+        return E_OUTOFMEMORY;
+    m_automationPattern->SetName("Automation");
+    m_automationPattern->SetDuration(CPattern::kEndless);
+    m_automationPattern->SetLaneTarget(1);
+    m_automationPattern->SetLaneKind(1);
     m_automationInstance = new (std::nothrow) CPatternInstance(m_automationPattern);
     if (m_automationInstance == nullptr) {
         DestroyPattern(m_automationPattern);
         m_automationPattern = nullptr;
         return E_OUTOFMEMORY;
     }
+    try {
+        m_span.reserve(64);
+    } catch (const std::bad_alloc&) {
+        ReleasePlayback();
+        return E_OUTOFMEMORY;
+    }
+    m_sendClipStates = TRUE;
     return S_OK;
 }
 
 HRESULT CChannel::ReleasePlayback()
 {
+    if (m_automationPattern == nullptr)
+        return E_UNEXPECTED;
     delete m_automationInstance;
     m_automationInstance = nullptr;
-    if (m_automationPattern)
-        DestroyPattern(m_automationPattern);
+    DestroyPattern(m_automationPattern);
     m_automationPattern = nullptr;
+    StopPreviews();
+    return S_OK;
+}
+
+HRESULT CChannel::OnLocate(LONG t)
+{
+    MV_ASSERT_AUDIO_THREAD();
+    HRESULT first = m_timeline.SeekInstances(t);
+    // Previews change under the timeline lock; a busy lock leaves them for
+    // the next locate, as the timeline's own instances are.
+    CHeapLockGuard guard(m_timeline.GetLock(), CHeapLockGuard::TryOnly{});
+    if (guard.OwnsLock()) {
+        for (CPatternInstance& preview : m_previews) {
+            const HRESULT hr = preview.SeekTime(t);
+            if (SUCCEEDED(first) && FAILED(hr))
+                first = hr;
+        }
+    }
+    if (m_automationInstance) {
+        const HRESULT hr = m_automationInstance->SeekTime(t);
+        if (SUCCEEDED(first) && FAILED(hr))
+            first = hr;
+    }
+    m_sendClipStates = TRUE;
+    return first;
+}
+
+// ---- Previews ----
+
+const CPatternInstance* CChannel::GetPreview(int n) const
+{
+    return n >= 0 && n < static_cast<int>(m_previews.size()) ? &m_previews[static_cast<std::size_t>(n)] : nullptr;
+}
+
+namespace {
+
+// An instance made endless from time 0, as a preview plays.
+HRESULT MakeEndless(CPatternInstance& instance)
+{
+    HRESULT hr;
+    if (FAILED(hr = instance.SetStart(0)) || FAILED(hr = instance.SetEnd(CPatternInstance::kOpenEnd)))
+        return hr;
+    return instance.GetPatternDuration() > 0 ? instance.SetOffset(0) : S_OK;
+}
+
+bool IsLoopClipPattern(const CPattern* pattern) { return pattern && pattern->GetClipId() != CPattern::kNoClip; }
+
+IClipPool* EngineClipPool()
+{
+    IEngineServices* engine = GetEngineServices();
+    return engine ? engine->GetClipPool() : nullptr;
+}
+
+}  // namespace
+
+HRESULT CChannel::PreviewPattern(CPattern* pattern)
+{
+    MV_ASSERT_UI_THREAD();
+    if (pattern == nullptr)
+        return E_POINTER;
+    CPatternInstance preview(pattern);
+    HRESULT hr = MakeEndless(preview);
+    if (FAILED(hr))
+        return hr;
+    ILoopClipHost* host = GetLoopClipHost();
+    if (host && IsLoopClipPattern(pattern)) {
+        IClipPool* pool = EngineClipPool();
+        ILoopClip* registered = nullptr;
+        if (FAILED(hr = host->RegisterClip(preview.GetInstanceId(), ILoopClipHost::kModePreview,
+                                           pool ? pool->GetClip(pattern->GetClipId()) : nullptr, &registered)))
+            return hr;
+    }
+    try {
+        CHeapLockGuard guard(m_timeline.GetLock());
+        m_previews.push_back(preview);
+    } catch (const std::bad_alloc&) {
+        if (host && IsLoopClipPattern(pattern))
+            host->UnregisterClip(preview.GetInstanceId());
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::PreviewPatternInstance(DWORD id)
+{
+    MV_ASSERT_UI_THREAD();
+    CPatternInstance* source = nullptr;
+    if (m_timeline.GetPatternInstance(id, &source) != S_OK || source == nullptr)
+        return E_UNEXPECTED;
+    CPatternInstance preview(*source, TRUE);
+    HRESULT hr = MakeEndless(preview);
+    if (FAILED(hr))
+        return hr;
+    ILoopClipHost* host = GetLoopClipHost();
+    const bool clip = host && IsLoopClipPattern(source->GetPattern());
+    if (clip) {
+        IClipPool* pool = EngineClipPool();
+        ILoopClip* registered = nullptr;
+        if (FAILED(hr = host->RegisterClip(preview.GetInstanceId(), ILoopClipHost::kModePreview,
+                                           pool ? pool->GetClip(id) : nullptr, &registered)))
+            return hr;
+    }
+    try {
+        CHeapLockGuard guard(m_timeline.GetLock());
+        m_previews.push_back(preview);
+    } catch (const std::bad_alloc&) {
+        if (clip)
+            host->UnregisterClip(preview.GetInstanceId());
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::StopPreviews()
+{
+    MV_ASSERT_UI_THREAD();
+    ILoopClipHost* host = GetLoopClipHost();
+    CHeapLockGuard guard(m_timeline.GetLock());
+    if (host) {
+        for (const CPatternInstance& preview : m_previews) {
+            if (IsLoopClipPattern(preview.GetPattern()))
+                host->UnregisterClip(preview.GetInstanceId());
+        }
+    }
     m_previews.clear();
     return S_OK;
 }
@@ -1477,9 +1615,7 @@ HRESULT CChannel::PersistChunk1(CKelPersistArchive* archive)
             return hr;
         if (empty)
             hr = CEmptyChunk::Skip(archive);
-        else if (m_automationPattern == nullptr && FAILED(hr = InitPlayback()))
-            return hr;
-        else
+        else if (m_automationPattern != nullptr || SUCCEEDED(hr = InitPlayback()))
             hr = archive->PersistObject(m_automationPattern);
     }
     if (FAILED(hr))

@@ -181,10 +181,29 @@ public:
     const std::set<DWORD>& GetClipsToStop() const { return m_clipsToStop; }
     bool NeedsClipStates() const { return m_sendClipStates != 0; }
 
-    // ---- Playback (the stream itself comes with the renderer) ----
+    // ---- Playback ----
+    // The automation pattern ("Automation", endless) and its instance, and
+    // the span buffer; E_OUTOFMEMORY. ReleasePlayback: E_UNEXPECTED when
+    // there is nothing to release.
     HRESULT InitPlayback();
     HRESULT ReleasePlayback();
     CPattern* GetAutomationPattern() const { return m_automationPattern; }
+    // Audio thread: no allocation, no blocking.
+    // Seeks every timeline, preview and automation instance to the time and
+    // has the loop-clip states sent again; the first failure.
+    HRESULT OnLocate(LONG t);
+
+    // ---- Previews (UI thread; the list changes under the timeline lock) ----
+    // An endless instance of the pattern from time 0; a loop-clip pattern's
+    // clip is first registered with the synth's clip host for preview.
+    HRESULT PreviewPattern(CPattern* pattern);
+    // An endless copy, with an id of its own, of the timeline instance;
+    // E_UNEXPECTED when no instance has the id.
+    HRESULT PreviewPatternInstance(DWORD id);
+    // Unregisters the previews' clips and drops every preview.
+    HRESULT StopPreviews();
+    int GetPreviewCount() const { return static_cast<int>(m_previews.size()); }
+    const CPatternInstance* GetPreview(int n) const;
 
     // ---- Live input ----
     // Any thread: under the live lock. E_FAIL when the queue is full.
@@ -275,6 +294,7 @@ private:
     // In the order the channel keeps them.
     CTimeline m_timeline;
     std::vector<CPatternInstance> m_previews;
+    std::vector<CMfxEvent> m_span;
     CPattern* m_automationPattern = nullptr;
     CPatternInstance* m_automationInstance = nullptr;
     WORD m_id;

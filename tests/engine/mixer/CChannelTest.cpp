@@ -12,6 +12,7 @@
 #include "model/CUndoHistory.h"
 #include "platform/media/IBufferMatcher.h"
 #include "platform/media/MediaParams.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "tests/model/ChunkBytes.h"
 #include "tests/model/PatternTestSupport.h"
 
@@ -611,6 +612,85 @@ TEST_F(ChannelTest, LoopClipInstancesAreRegisteredAlsoAfterALoad)
         doc->mixer.FlushKept();
         CChannel::Destroy(ch);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Playback members, locate and previews ----
+
+TEST_F(ChannelTest, PreviewsPlayEndlesslyAndRegisterTheirClipsForPreview)
+{
+    ClipHost host(&engine.pool);
+    doc->nextClipHost = &host;
+    CChannel* c = Insert(Make(7, &kSynthClass));
+    ASSERT_NE(nullptr, c->GetAutomationPattern());
+    EXPECT_EQ("Automation", std::string(c->GetAutomationPattern()->GetName().GetString()));
+    EXPECT_EQ(CPattern::kEndless, c->GetAutomationPattern()->GetDuration());
+
+    CPattern* clip = nullptr;
+    ASSERT_EQ(S_OK, CreatePattern(3, &clip, CPattern::kKindLoopClip));
+    pattest::PatternPtr clipHolder(clip);
+    clip->SetDuration(1920);
+    song.patterns[3] = clip;
+    engine.pool.Add(clip->GetClipId());
+    pattest::PatternPtr midi = pattest::MakePattern(4, 960, {pattest::Note(0, 60), pattest::Note(480, 62)});
+    song.patterns[4] = midi.get();
+    const CPatternInstance placed = pattest::Placed(midi.get(), 1920, 2880, 480);
+    ASSERT_EQ(S_OK, c->AddPatternInstance(placed, FALSE, nullptr));
+    host.log.clear();
+
+    ASSERT_EQ(S_OK, c->PreviewPattern(clip));
+    ASSERT_EQ(S_OK, c->PreviewPatternInstance(placed.GetInstanceId()));
+    EXPECT_EQ(E_UNEXPECTED, c->PreviewPatternInstance(12345));
+    ASSERT_EQ(2, c->GetPreviewCount());
+    const CPatternInstance* first = c->GetPreview(0);
+    const CPatternInstance* copy = c->GetPreview(1);
+    EXPECT_EQ((std::vector<std::string>{"register " + std::to_string(first->GetInstanceId()) + " mode 2"}), host.log);
+    EXPECT_NE(placed.GetInstanceId(), copy->GetInstanceId());
+    for (const CPatternInstance* p : {first, copy}) {
+        EXPECT_EQ(0, p->GetStart());
+        EXPECT_EQ(CPatternInstance::kOpenEnd, p->GetEnd());
+        EXPECT_EQ(0, p->GetOffset());
+    }
+
+    {
+        const mv::ScopedThreadRole audio(mv::ThreadRole::Audio);
+        EXPECT_TRUE(SUCCEEDED(c->OnLocate(2000)));
+    }
+    CPatternInstance* inTimeline = nullptr;
+    ASSERT_EQ(S_OK, c->GetPatternInstance(placed.GetInstanceId(), &inTimeline));
+    EXPECT_NE(CPatternInstance::kInvalidCursor, inTimeline->GetCursor());
+    EXPECT_NE(CPatternInstance::kInvalidCursor, c->GetPreview(1)->GetCursor());
+
+    host.log.clear();
+    const DWORD clipPreview = first->GetInstanceId();
+    ASSERT_EQ(S_OK, c->StopPreviews());
+    EXPECT_EQ(0, c->GetPreviewCount());
+    EXPECT_EQ((std::vector<std::string>{"unregister " + std::to_string(clipPreview)}), host.log);
+
+    for (CChannel*& ch : made) {
+        ch->OnRemovedFromDocument();
+        doc->mixer.FlushKept();
+        CChannel::Destroy(ch);
+    }
+}
+
+TEST_F(ChannelTest, PlaybackMembersAreReleasedOnce)
+{
+    CChannel* c = Make(7, &CLSID_NoSynth);
+    EXPECT_EQ(S_FALSE, c->InitPlayback());
+    EXPECT_EQ(S_OK, c->ReleasePlayback());
+    EXPECT_EQ(nullptr, c->GetAutomationPattern());
+    EXPECT_EQ(E_UNEXPECTED, c->ReleasePlayback());
+    // A channel saved without automation pattern writes the empty chunk and
+    // loads it back without one.
+    const std::vector<std::uint8_t> bytes = Saved(c);
+    CChannel* l = Loaded(bytes, 8);
+    EXPECT_NE(nullptr, l->GetAutomationPattern());
+    EXPECT_EQ(S_OK, l->ReleasePlayback());
+    EXPECT_EQ(bytes, Saved(l));
 }
 
 }  // namespace
