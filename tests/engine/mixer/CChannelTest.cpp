@@ -175,8 +175,9 @@ TEST_F(ChannelTest, CreatesItsSynthAndOneBranchPerSynthOutput)
         EXPECT_EQ(c.synths, ch->GetSynthCount());
         EXPECT_EQ(c.outputs, ch->GetOutputCount());
         ASSERT_EQ(c.factoryAsked ? 1u : 0u, doc->made.size());
-        if (c.factoryAsked)
+        if (c.factoryAsked) {
             EXPECT_EQ(c.clsid ? *c.clsid : CLSID_NullSynth, doc->made[0]);
+        }
         EXPECT_EQ(64u * c.outputs, [&] {
             DWORD n = 0;
             while (ch->HasParam(n))
