@@ -52,6 +52,9 @@ public:
     CLoopClip& operator=(const CLoopClip&) = delete;
 
     ULONG AddRef() { return ++m_refs; }
+    // The pool told when the clip dies (not one of the virtual operations:
+    // the host's pool sets it on the clips it keeps).
+    void SetPool(ILoopClipPool* pool) { m_pool = pool; }
     // At zero the link source is released, the pool told, the clip deleted.
     ULONG Release();
 

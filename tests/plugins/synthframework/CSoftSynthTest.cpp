@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "BareSynth.h"
 #include "FakeHost.h"
 #include "model/Mfx.h"
 #include "plugins/synthframework/CSoftSynth.h"
@@ -34,20 +35,7 @@ public:
     int flushed = 0;
 };
 
-// The synth layer without a filter around it.
-class BareSynth : public mvsynth::CSoftSynth {
-public:
-    explicit BareSynth(mvsynth::CDXi* engine, HRESULT* hr) : CSoftSynth(engine, "Sine", hr) {}
-    STDMETHODIMP QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    HRESULT AddOutputPin(const WCHAR*, DWORD*) override { return E_NOTIMPL; }
-    HRESULT RemoveOutputPin(DWORD) override { return E_NOTIMPL; }
-    HRESULT RemoveAllOutputPins() override { return E_NOTIMPL; }
-    CBasePin* FindOutputPin(DWORD) override { return nullptr; }
-    DWORD GetOutputPinCount() override { return 0; }
-    LONG GetOutputPinId(DWORD) override { return -1; }
-};
+using mvtest::BareSynth;
 
 struct SoftSynth : ::testing::Test {
     void SetUp() override
