@@ -3,6 +3,13 @@
 // pitches, levels and switches, and previews. Slots 3-6 are its automation
 // (dispatch) slots, which answer E_NOTIMPL and which the host never calls.
 //
+// What the metronome relies on: the other beats' click wave may be handed
+// over through LoadBeatSound, or through LoadMeasureSound with the name
+// "Other" (any other name loads the measure click); both reach the beat
+// voice. MeasureSynth and BeatSynth are 1 for the synthesized tone and 0 for
+// the loaded wave: a "use the wave" flag is sent inverted. A click whose
+// wave could not be loaded sounds the tone.
+//
 // Threads: the host's UI thread; the player takes its own lock.
 #pragma once
 

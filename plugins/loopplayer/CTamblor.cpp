@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <numbers>
@@ -619,7 +620,9 @@ HRESULT CTamblor::Process(LONGLONG position, const mvsynth::DXiBuffer* input, mv
               (kind == CLoopClip::kKindPreview && m_playPreviewClips)))
             continue;
         if (!keyAsked && Context()) {
-            songKey = Context()->QueryHostValue(LONG(SamplesToFixedTicks(position + frames / 2)), 0);
+            // The middle of the slice in fixed ticks, in its two 32-bit halves.
+            const auto at = std::uint64_t(SamplesToFixedTicks(position + frames / 2));
+            songKey = Context()->QueryHostValue(LONG(std::uint32_t(at)), LONG(std::uint32_t(at >> 32)));
             keyAsked = true;
         }
         if (float* o = target()) r.clip->RenderMix(o, outFormat, songKey, position, frames);

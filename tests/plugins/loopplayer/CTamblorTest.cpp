@@ -240,6 +240,9 @@ TEST_F(Player, TransposeAndSongKeyShiftThePitch)
                     0.03 * 480.0 * std::exp2(c.semitones / 12.0))
             << c.name;
     }
+    // The key is asked at the middle of the slice: the last one spans
+    // [23552, 24000) of the stream.
+    EXPECT_EQ(host.keyAskedAt, std::llround(23776.0 / kRate * 2.0 * CLoopClip::kFixedQuarter));
 }
 
 TEST_F(Player, GainScalesAndPanSplitsTheClip)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 // The synth layer and its host interfaces come with the player.
@@ -26,6 +27,7 @@ public:
     LONGLONG rate = 48000;
     std::vector<Meter> meters{{0, 4, 2}};
     LONG key = -1;
+    LONGLONG keyAskedAt = -1;  // fixed ticks of the last key query
     long refs = 0;
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
@@ -105,8 +107,9 @@ public:
     STDMETHODIMP Reserved3() override { return E_NOTIMPL; }
     STDMETHODIMP Reserved4() override { return E_NOTIMPL; }
     STDMETHODIMP Reserved5() override { return E_NOTIMPL; }
-    STDMETHODIMP QueryValue(const mvsynth::MFX_HOST_QUERY*, LONG* value) override
+    STDMETHODIMP QueryValue(const mvsynth::MFX_HOST_QUERY* query, LONG* value) override
     {
+        keyAskedAt = LONGLONG(std::uint64_t(std::uint32_t(query->b)) << 32 | std::uint32_t(query->a));
         *value = key;
         return S_OK;
     }

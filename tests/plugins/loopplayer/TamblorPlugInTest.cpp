@@ -95,7 +95,8 @@ TEST_F(TamblorGraph, RegistersAsASoftSynth)
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key));
     char text[64] = {};
     DWORD type = 0, size = sizeof text;
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Description", nullptr, &type, reinterpret_cast<BYTE*>(text), &size));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegQueryValueExA(key, "Description", nullptr, &type, reinterpret_cast<BYTE*>(text), &size));
     EXPECT_STREQ("Tamblor Demo", text);
     RegCloseKey(key);
 }
