@@ -19,12 +19,12 @@
 
 namespace {
 
-CDxFilterGraph* Graph()
-{
-    static HRESULT hr = S_OK;
-    static CDxFilterGraph* graph = new CDxFilterGraph(&hr);
-    return graph;
-}
+// A graph of each input's own: a channel that is destroyed without the
+// document's teardown leaves its chain's filters in the graph, and a graph
+// shared across inputs would grow with every run.
+CDxFilterGraph* g_graph = nullptr;
+
+CDxFilterGraph* Graph() { return g_graph; }
 
 int g_live = 0;
 
@@ -191,6 +191,9 @@ CChannel* Blank(FuzzDoc* doc)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    HRESULT graphResult = S_OK;
+    CDxFilterGraph graph(&graphResult);
+    g_graph = &graph;
     FuzzDoc doc;
     {
         CChannel* channel = Blank(&doc);
