@@ -6,7 +6,10 @@
 // made is freed exactly once.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "engine/graph/CDxFilterGraph.h"
@@ -188,6 +191,45 @@ CChannel* Blank(FuzzDoc* doc)
 }
 
 }  // namespace
+
+// With MORVANE_FUZZ_SEEDS=folder, writes seeds there first: the payloads
+// of a channel without synth and of one with a synth, as a save writes
+// them, so the fuzzer starts inside the chunks rather than at their header.
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    const char* folder = std::getenv("MORVANE_FUZZ_SEEDS");
+    if (folder == nullptr)
+        return 0;
+    HRESULT graphResult = S_OK;
+    CDxFilterGraph graph(&graphResult);
+    g_graph = &graph;
+    FuzzDoc doc;
+    const GUID someSynth = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+    const CLSID* classes[] = {&CLSID_NoSynth, &someSynth};
+    for (int i = 0; i < 2; ++i) {
+        CChannel* c = nullptr;
+        if (FAILED(CChannel::Create(&doc, 1, classes[i], "seed", &c)) || c == nullptr)
+            continue;
+        mvcom::CComPtr<IStream> saved;
+        CreateStreamOnHGlobal(nullptr, TRUE, saved.Put());
+        if (SUCCEEDED(static_cast<IPersistStreamInit*>(c)->Save(saved.Get(), FALSE))) {
+            STATSTG stat{};
+            saved->Stat(&stat, STATFLAG_NONAME);
+            std::vector<uint8_t> bytes(static_cast<size_t>(stat.cbSize.QuadPart));
+            LARGE_INTEGER zero{};
+            saved->Seek(zero, STREAM_SEEK_SET, nullptr);
+            ULONG read = 0;
+            saved->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
+            const std::string path = std::string(folder) + "/channel-" + std::to_string(i);
+            if (FILE* f = read > 12 ? std::fopen(path.c_str(), "wb") : nullptr; f != nullptr) {
+                std::fwrite(bytes.data() + 12, 1, read - 12, f);
+                std::fclose(f);
+            }
+        }
+        CChannel::Destroy(c);
+    }
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
