@@ -158,9 +158,15 @@ TEST(MmTimerTest, NoCallBeginsAfterKillReturns)
     ASSERT_NE(0u, id);
     ASSERT_TRUE(mvtest::Eventually([&] { return probe.calls >= 5; }));
     EXPECT_EQ(TIMERR_NOERROR, timeKillEvent(id));
+    // A plain kill does not wait: a call that had begun may still count
+    // itself and finish. Once it has, nothing more may come.
+    ASSERT_TRUE(mvtest::Eventually([&] { return !probe.inCall; }));
+    std::this_thread::sleep_for(10ms);
+    ASSERT_FALSE(probe.inCall);
     const int calls = probe.calls;
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(calls, probe.calls);
+    EXPECT_FALSE(probe.inCall);
     EXPECT_EQ(MMSYSERR_INVALPARAM, timeKillEvent(id));
 }
 
