@@ -73,6 +73,11 @@ public:
     // is the filter's controlling unknown, which the answer must count on.
     virtual HRESULT QueryEngineInterface(IUnknown* owner, REFIID riid, void** ppv) { return E_NOINTERFACE; }
 
+    // The host connected through the soft-synth interface (its unknown, not
+    // referenced beyond the call), and disconnected. Control thread.
+    virtual void OnHostConnect(IUnknown* host) {}
+    virtual void OnHostDisconnect() {}
+
     void SetContext(CDXiSynthContext* context) { m_context = context; }
     CDXiSynthContext* Context() const { return m_context; }
     void SetMediaParams(CMediaParams* params) { m_params = params; }

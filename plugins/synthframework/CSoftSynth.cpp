@@ -86,6 +86,7 @@ HRESULT CSoftSynth::Connect(IUnknown* host)
             }
             if (FAILED(host->QueryInterface(IID_IMfxNotifyHost, reinterpret_cast<void**>(&m_notifyHost))))
                 m_notifyHost = nullptr;
+            m_instrument->OnHostConnect(host);
             hr = S_OK;
         }
     }
@@ -98,6 +99,8 @@ HRESULT CSoftSynth::Disconnect()
 {
     MV_ASSERT_UI_THREAD();
     CAutoLock lock(m_instrument);
+    if (m_connected)
+        m_instrument->OnHostDisconnect();
     ReleaseHost();
     ReleaseAndClear(m_inputCallback);
     m_connected = false;
