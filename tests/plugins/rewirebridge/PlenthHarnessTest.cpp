@@ -23,7 +23,6 @@
 #include "platform/rewire/MvDeviceProtocol.h"
 #include "platform/win/Guid.h"
 #include "plugins/rewirebridge/BridgeClass.h"
-#include "plugins/synthframework/MfxSynth.h"
 #include "tests/engine/graph/AudioGraphFixture.h"
 #include "tests/platform/ipc/IpcTestSupport.h"
 #include "tests/plugins/synthframework/FakeHost.h"
