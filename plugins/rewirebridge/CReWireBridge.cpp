@@ -52,10 +52,11 @@ struct Globals {
     bool foldersGiven = false;
 };
 
+// Goes with the library: the last instance has ended the idle thread by then.
 Globals& G()
 {
-    static Globals* g = new Globals;
-    return *g;
+    static Globals g;
+    return g;
 }
 
 std::int64_t NowMs()
@@ -151,7 +152,8 @@ CReWireBridge::~CReWireBridge()
             }
             g.stopIdle = true;
             idle = std::move(g.idle);
-            g.info.clear();
+            std::vector<rewire::DeviceInfo>().swap(g.info);
+            std::vector<CReWireBridge*>().swap(g.instances);
             g.state.reset();
             g.binding.reset();
         }
