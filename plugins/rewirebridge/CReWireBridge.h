@@ -59,6 +59,9 @@ public:
     HRESULT OnNoteStart(const mvsynth::DXiEvent&) override { return S_OK; }
     // A note, on or off, is driven once and then leaves.
     HRESULT UpdateNote(const mvsynth::DXiEvent& event, bool flush) override;
+    // The device sounds the notes: every note-off goes to it as it is,
+    // one pending at the host's stop too.
+    bool ForwardsNoteOffs() const override { return true; }
     HRESULT OnStreamStart() override;
     HRESULT OnStreamStop() override;
     ULONG GetStateSize() override { return kStateBytes; }

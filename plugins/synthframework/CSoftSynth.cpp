@@ -137,7 +137,17 @@ HRESULT CSoftSynth::Stop()
 {
     CAutoLock lock(m_instrument);
     DispatchActive(true);
-    ClearQueues();
+    if (m_instrument->ForwardsNoteOffs()) {
+        m_active.clear();
+        for (const DXiEvent& e : m_pending)
+            if (e.kind == kMfxNote && e.Duration() == kMfxNoteOff && m_active.size() < m_active.capacity()) {
+                m_active.push_back(e);
+                m_active.back().sampleTime = m_renderedTotal;
+            }
+        m_pending.clear();
+    } else {
+        ClearQueues();
+    }
     m_playing = false;
     m_instrument->OnStop();
     return S_OK;
@@ -528,7 +538,7 @@ HRESULT CSoftSynth::PrepareSlice(DWORD frames)
             ++m_dropped;
     }
     m_pending.resize(kept);
-    if (FAILED(result))
+    if (FAILED(result) || m_instrument->ForwardsNoteOffs())
         return result;
 
     // One note-off ends one held note of its key, the earliest in queue order.
