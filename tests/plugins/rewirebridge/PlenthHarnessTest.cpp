@@ -34,7 +34,6 @@ using namespace mvrewire;
 namespace fs = std::filesystem;
 using std::chrono::steady_clock;
 
-constexpr int kRate = 48000;
 constexpr int kBlock = 512;
 
 int Regsvr(const std::string& args)
