@@ -9,7 +9,7 @@
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/IEngineFactory.h"
 #include "engine/IEngineShell.h"
-#include "engine/IRewireDevice.h"
+#include "devices/IRewireDevice.h"
 #include "platform/res/MessageBox.h"
 #include "resources/MorvaneStrings.h"
 #include "uikit/core/ResString.h"

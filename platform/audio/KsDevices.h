@@ -18,7 +18,6 @@
 #include "platform/audio/KsMedia.h"
 
 using HDEVINFO = void*;
-inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintptr_t(0));
 
 constexpr DWORD DIGCF_PRESENT = 0x00000002;
 constexpr DWORD DIGCF_DEVICEINTERFACE = 0x00000010;

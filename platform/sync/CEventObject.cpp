@@ -30,6 +30,19 @@ void CEventObject::Reset()
     m_signalled = false;
 }
 
+void CEventObject::Pulse()
+{
+    std::lock_guard guard(m_lock);
+    m_signalled = false;
+    if (m_manualReset) {
+        ++m_generation;
+        m_changed.notify_all();
+    } else if (m_waiters > m_releases) {
+        ++m_releases;
+        m_changed.notify_one();
+    }
+}
+
 template <class Pred>
 bool CEventObject::WaitUntil(std::unique_lock<std::mutex>& guard, DWORD milliseconds, Pred released)
 {

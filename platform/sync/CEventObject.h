@@ -10,15 +10,17 @@
 #include <mutex>
 
 #include "platform/sync/CKernelObject.h"
+#include "platform/sync/ISignalable.h"
 
 namespace mvsync {
 
-class CEventObject : public CKernelObject {
+class CEventObject : public CKernelObject, public ISignalable {
 public:
     CEventObject(bool manualReset, bool initialState);
 
-    void Set();
-    void Reset();
+    void Set() override;
+    void Reset() override;
+    void Pulse() override;
     DWORD Wait(DWORD milliseconds) override;
 
 private:

@@ -6,7 +6,11 @@
 
 #include "platform/win/WinTypes.h"
 
+#include <cstdint>
+
 using HANDLE = void*;
+// What calls that return a file-like handle give on failure.
+inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintptr_t(0));
 
 // Security descriptors are not modelled; callers pass null.
 struct SECURITY_ATTRIBUTES;

@@ -73,6 +73,18 @@ public:
     // is the filter's controlling unknown, which the answer must count on.
     virtual HRESULT QueryEngineInterface(IUnknown* owner, REFIID riid, void** ppv) { return E_NOINTERFACE; }
 
+    // Whether note-offs are events of their own, for an engine that
+    // forwards events rather than sounding notes: a note-off is not paired
+    // with its held note but reaches Process as it is, and one still
+    // pending when the host stops becomes active at once and reaches the
+    // next Process, so that no note hangs on the other side.
+    virtual bool ForwardsNoteOffs() const { return false; }
+
+    // The host connected through the soft-synth interface (its unknown, not
+    // referenced beyond the call), and disconnected. Control thread.
+    virtual void OnHostConnect(IUnknown* host) {}
+    virtual void OnHostDisconnect() {}
+
     void SetContext(CDXiSynthContext* context) { m_context = context; }
     CDXiSynthContext* Context() const { return m_context; }
     void SetMediaParams(CMediaParams* params) { m_params = params; }

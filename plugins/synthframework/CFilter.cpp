@@ -48,6 +48,8 @@ CFilter::CFilter(const SynthClass& cls, CDXi* instrument, IUnknown* outer, HRESU
     m_changePoints.reserve(kReservedChangePoints);
     if (FAILED(*phr))
         return;
+    // The automation object also cuts the slices, so it is made even for a
+    // filter that does not offer it to the host.
     HRESULT hr = CMediaParams::Create(GetOwner(), cls.params, cls.paramCount, &m_params);
     if (FAILED(hr)) {
         *phr = hr;
@@ -55,7 +57,7 @@ CFilter::CFilter(const SynthClass& cls, CDXi* instrument, IUnknown* outer, HRESU
     }
     m_instrument->SetMediaParams(m_params);
     DWORD id = 0;
-    if (FAILED(hr = AddOutputPin(nullptr, &id)) || FAILED(hr = m_instrument->Initialize()))
+    if ((cls.ownOutputPin && FAILED(hr = AddOutputPin(nullptr, &id))) || FAILED(hr = m_instrument->Initialize()))
         *phr = hr;
 }
 
@@ -112,7 +114,7 @@ HRESULT CFilter::NonDelegatingQueryInterface(REFIID riid, void** ppv)
         return AnswerFromTable(riid, ppv, {{&IID_IMfxNotify, static_cast<IMfxNotify*>(this)}});
     if (IsEqualGUID(riid, IID_IMfxInputPort))
         return AnswerFromTable(riid, ppv, {{&IID_IMfxInputPort, static_cast<IMfxInputPort*>(this)}});
-    if (m_params) {
+    if (m_class.mediaParams) {
         IUnknown* itf = nullptr;
         if (IsEqualGUID(riid, IID_IMediaParams))
             itf = static_cast<IMediaParams*>(m_params);

@@ -35,6 +35,11 @@ struct SynthClass {
     DWORD paramCount;
     // A new engine, or null when there is no memory.
     CDXi* (*createInstrument)();
+    // Whether the filter offers the automation interfaces to the host, and
+    // makes an output pin of its own at creation (else all come from the
+    // engine).
+    bool mediaParams = true;
+    bool ownOutputPin = true;
 };
 
 // Owns the engine, and as the first base outlives every part that uses its lock.

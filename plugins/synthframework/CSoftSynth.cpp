@@ -86,6 +86,7 @@ HRESULT CSoftSynth::Connect(IUnknown* host)
             }
             if (FAILED(host->QueryInterface(IID_IMfxNotifyHost, reinterpret_cast<void**>(&m_notifyHost))))
                 m_notifyHost = nullptr;
+            m_instrument->OnHostConnect(host);
             hr = S_OK;
         }
     }
@@ -98,6 +99,8 @@ HRESULT CSoftSynth::Disconnect()
 {
     MV_ASSERT_UI_THREAD();
     CAutoLock lock(m_instrument);
+    if (m_connected)
+        m_instrument->OnHostDisconnect();
     ReleaseHost();
     ReleaseAndClear(m_inputCallback);
     m_connected = false;
@@ -134,7 +137,17 @@ HRESULT CSoftSynth::Stop()
 {
     CAutoLock lock(m_instrument);
     DispatchActive(true);
-    ClearQueues();
+    if (m_instrument->ForwardsNoteOffs()) {
+        m_active.clear();
+        for (const DXiEvent& e : m_pending)
+            if (e.kind == kMfxNote && e.Duration() == kMfxNoteOff && m_active.size() < m_active.capacity()) {
+                m_active.push_back(e);
+                m_active.back().sampleTime = m_renderedTotal;
+            }
+        m_pending.clear();
+    } else {
+        ClearQueues();
+    }
     m_playing = false;
     m_instrument->OnStop();
     return S_OK;
@@ -525,7 +538,7 @@ HRESULT CSoftSynth::PrepareSlice(DWORD frames)
             ++m_dropped;
     }
     m_pending.resize(kept);
-    if (FAILED(result))
+    if (FAILED(result) || m_instrument->ForwardsNoteOffs())
         return result;
 
     // One note-off ends one held note of its key, the earliest in queue order.

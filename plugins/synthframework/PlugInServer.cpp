@@ -183,6 +183,8 @@ MV_COM_EXPORT HRESULT DllRegisterServer()
         if (!entry.filterSetup)
             continue;
         CallMovieSetup(entry, true);
+        if (!entry.categoryKey)
+            continue;
         // A key that cannot be written ends the loop; the COM keys stand.
         if (FAILED(WriteCategoryKey(entry)))
             break;

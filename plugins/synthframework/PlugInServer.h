@@ -27,8 +27,11 @@ struct FactoryTemplate {
     const char* name;
     const CLSID* clsid;
     HRESULT (*create)(IUnknown* outer, REFIID riid, void** ppv);
-    // A filter class gets a category key; a property page does not.
+    // A filter class is catalogued and gets a category key; a property
+    // page gets neither.
     bool filterSetup;
+    // A filter the host must not list by itself is catalogued without one.
+    bool categoryKey = true;
 };
 
 // Defined by each plug-in: its classes, filters first.

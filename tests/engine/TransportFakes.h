@@ -37,7 +37,7 @@
 #include "devices/IMidiInputRouter.h"
 #include "devices/IMidiSource.h"
 #include "devices/IMidiSyncGen.h"
-#include "engine/IRewireDevice.h"
+#include "devices/IRewireDevice.h"
 #include "engine/ITransportClipboard.h"
 #include "engine/ITransportDocument.h"
 #include "engine/ITransportRecorder.h"

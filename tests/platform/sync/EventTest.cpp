@@ -167,4 +167,22 @@ TEST(Event, HandlesAreDistinctAndNeverReused)
     CloseHandle(second);
 }
 
+TEST(Event, APulseReleasesOnlyThoseWaitingAndLeavesTheEventClear)
+{
+    for (BOOL manual : {FALSE, TRUE}) {
+        HANDLE event = CreateEventA(nullptr, manual, FALSE, nullptr);
+        EXPECT_TRUE(PulseEvent(event));
+        EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT) << "nobody waited: nothing stays";
+        {
+            Waiters waiters(event, 2);
+            EXPECT_TRUE(Eventually([&] {
+                PulseEvent(event);
+                return waiters.released.load() == 2;
+            }));
+        }
+        EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT) << manual;
+        CloseHandle(event);
+    }
+}
+
 }  // namespace

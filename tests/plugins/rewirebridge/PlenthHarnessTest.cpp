@@ -1,0 +1,408 @@
+// The bridge Plenth as a host drives it: a harness of the test's own plays
+// the host. It registers the plug-in from a folder that also holds the
+// engine library and, as the program the engine starts, a stand-in device
+// (tests/platform/rewire/fake); creates the bridge by class identifier,
+// selects the device and attaches it, connects the output pins into the
+// engine's graph, offers the optional transport interface, and pushes
+// blocks through.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/com/ComRuntime.h"
+#include "platform/com/ComStream.h"
+#include "platform/media/MediaParams.h"
+#include "platform/registry/Registry.h"
+#include "platform/rewire/MvDeviceProtocol.h"
+#include "platform/win/Guid.h"
+#include "plugins/rewirebridge/BridgeClass.h"
+#include "tests/engine/graph/AudioGraphFixture.h"
+#include "tests/platform/ipc/IpcTestSupport.h"
+#include "tests/plugins/synthframework/FakeHost.h"
+#include "tests/support/TempRegistry.h"
+
+namespace {
+
+using namespace mvrewire;
+namespace fs = std::filesystem;
+using std::chrono::steady_clock;
+
+constexpr int kBlock = 512;
+
+int Regsvr(const std::string& args)
+{
+    const std::string command = std::string("'") + MVTEST_REGSVR + "' " + args + " >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    mvreg::ReloadHives();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The host: time maps, and the transport interface through which the
+// device's requests arrive, recorded in order.
+class BridgeHost : public mvtest::FakeHost, public IReWireHostTransport {
+public:
+    struct Call {
+        char what;  // 'v' a value set, 't' a time set
+        DWORD id;
+        LONGLONG value;
+    };
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (IsEqualGUID(riid, IID_IReWireHostTransport)) {
+            *ppv = static_cast<IReWireHostTransport*>(this);
+            ++refs;
+            return S_OK;
+        }
+        return FakeHost::QueryInterface(riid, ppv);
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return FakeHost::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return FakeHost::Release(); }
+
+    STDMETHODIMP SetValue(DWORD id, LONG value) override
+    {
+        std::lock_guard guard(m_lock);
+        values[id % 8] = value;
+        calls.push_back({'v', id, value});
+        return S_OK;
+    }
+    STDMETHODIMP GetValue(DWORD id, LONG* value) override
+    {
+        std::lock_guard guard(m_lock);
+        *value = values[id % 8];
+        return S_OK;
+    }
+    STDMETHODIMP SetTime(DWORD id, const HostTime* time) override
+    {
+        std::lock_guard guard(m_lock);
+        times[id % 4] = time->value;
+        calls.push_back({'t', id, time->value});
+        return S_OK;
+    }
+    STDMETHODIMP GetTime(DWORD id, HostTime* time) override
+    {
+        std::lock_guard guard(m_lock);
+        *time = {4, 0, times[id % 4]};
+        return S_OK;
+    }
+    std::vector<Call> Calls()
+    {
+        std::lock_guard guard(m_lock);
+        return calls;
+    }
+
+    LONG values[8] = {};
+    LONGLONG times[4] = {};
+    std::vector<Call> calls;
+
+private:
+    std::mutex m_lock;
+};
+
+struct PlenthHarness : mvtest::AudioGraphFixture {
+    PlenthHarness() { blockFrames = kBlock; }
+
+    // Lays the plug-in's folder out: the plug-in, and unless told the
+    // engine library and the stand-in device.
+    void Install(bool withEngine)
+    {
+        fs::copy_file(MVTEST_PLENTH_SERVER, folder.File("Plenth.so"));
+        if (withEngine) {
+            fs::copy_file(MVTEST_REWIRE_ENGINE, folder.File("ReWire.so"));
+            fs::create_symlink(MVTEST_FAKE_DEVICE, folder.File("morvane"));
+        }
+        ASSERT_EQ(0, Regsvr("'" + folder.File("Plenth.so") + "'"));
+    }
+    HRESULT Create()
+    {
+        return CoCreateInstance(CLSID_ReWireBridge, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                reinterpret_cast<void**>(&bridgeFilter));
+    }
+    // Creates, selects and attaches, connects the output pins (by their
+    // place among the outputs) and starts.
+    void Play(const char* mode, std::vector<int> pins)
+    {
+        setenv("FAKE_DEVICE_MODE", mode, 1);
+        Install(true);
+        ASSERT_EQ(S_OK, Create());
+        Keep(bridgeFilter, u"Plenth");
+        ASSERT_EQ(S_OK, bridgeFilter->QueryInterface(IID_IReWireBridge, reinterpret_cast<void**>(&bridge)));
+        LONG count = 0;
+        ASSERT_EQ(S_OK, bridge->GetDeviceCount(&count));
+        ASSERT_EQ(1, count);
+        char name[64];
+        ASSERT_EQ(S_OK, bridge->GetDeviceName(0, name, sizeof name));
+        ASSERT_EQ(S_OK, bridge->SelectDevice("MORVANE")) << name;
+        ASSERT_EQ(S_OK, bridge->Attach());
+        src = MakeSource(2);
+        ASSERT_EQ(S_OK, graph->Connect(src, 0, bridgeFilter, 0, nullptr));
+        for (int pin : pins) {
+            sinks.push_back(MakeSink());
+            ASSERT_EQ(S_OK, graph->Connect(bridgeFilter, pin, sinks.back(), 0, nullptr)) << pin;
+        }
+        ASSERT_EQ(S_OK, bridgeFilter->QueryInterface(mvsynth::IID_IMfxSoftSynth, reinterpret_cast<void**>(&soft)));
+        ASSERT_EQ(S_OK, soft->Connect(static_cast<mvsynth::IMfxTempoMap*>(&host)));
+        host.AddRef();
+        ASSERT_EQ(S_OK, graph->Run());
+        ASSERT_EQ(S_OK, soft->Start(0));
+    }
+    HRESULT Push()
+    {
+        const std::vector<float> silence(static_cast<std::size_t>(kBlock) * 2, 0.0f);
+        return src->PushBuffer(0, silence.data(), kBlock, FALSE);
+    }
+    // Pushes until the device has answered (it connects a moment after it starts).
+    bool PushUntilHeard()
+    {
+        const auto limit = steady_clock::now() + std::chrono::seconds(10);
+        while (steady_clock::now() < limit) {
+            EXPECT_EQ(S_OK, Push());
+            const auto& b = sinks[0]->blocks;
+            if (!b.empty() && !b.back().data.empty() && b.back().data[1] >= 1.0f)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return false;
+    }
+    void Close()
+    {
+        if (soft) {
+            soft->Disconnect();
+            soft->Release();
+            soft = nullptr;
+        }
+        if (bridge) {
+            EXPECT_EQ(S_OK, bridge->QuitPanelApp(5000));
+            EXPECT_EQ(S_OK, bridge->Detach(1000));
+            bridge->Release();
+            bridge = nullptr;
+        }
+    }
+    void TearDown() override
+    {
+        Close();
+        AudioGraphFixture::TearDown();
+        held.clear();
+        CoFreeUnusedLibraries();
+        unsetenv("FAKE_DEVICE_MODE");
+        EXPECT_TRUE(ns.Leftovers().empty()) << "closing frees every shared object";
+    }
+
+    mvtest::IpcNamespace ns;
+    mvtest::TempRegistry registry;
+    mvtest::TempDir folder;
+    BridgeHost host;
+    IBaseFilter* bridgeFilter = nullptr;
+    IReWireBridge* bridge = nullptr;
+    mvsynth::IMfxSoftSynth2* soft = nullptr;
+    CDxSource* src = nullptr;
+    std::vector<mvtest::RecordingSink*> sinks;
+};
+
+TEST_F(PlenthHarness, RegistersWithoutACategoryAndShowsOnlyItsInputUntilAttached)
+{
+    Install(true);
+    const std::string clsid = mvwin::GuidToString(CLSID_ReWireBridge);
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, ("CLSID\\" + clsid).c_str(), 0, KEY_READ, &key));
+    RegCloseKey(key);
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, ("MfxSoftSynths\\" + clsid).c_str(), 0, KEY_READ, &key));
+
+    ASSERT_EQ(S_OK, Create());
+    Keep(bridgeFilter, u"Plenth");
+    IEnumPins* pins = nullptr;
+    ASSERT_EQ(S_OK, bridgeFilter->EnumPins(&pins));
+    IPin* pin[4] = {};
+    ULONG got = 0;
+    pins->Next(4, pin, &got);
+    EXPECT_EQ(1u, got) << "the input pin only";
+    for (ULONG i = 0; i < got; ++i)
+        pin[i]->Release();
+    pins->Release();
+
+    struct Iface {
+        const IID* iid;
+        bool answered;
+    };
+    const Iface table[] = {{&IID_IPersistStream, true},
+                           {&mvsynth::IID_IMfxSoftSynth, true},
+                           {&mvsynth::IID_IMfxSoftSynth2, true},
+                           {&IID_IReWireBridge, true},
+                           {&IID_IMediaParams, false},
+                           {&IID_IMediaParamInfo, false}};
+    for (const Iface& i : table) {
+        IUnknown* u = reinterpret_cast<IUnknown*>(0x1);
+        const HRESULT hr = bridgeFilter->QueryInterface(*i.iid, reinterpret_cast<void**>(&u));
+        EXPECT_EQ(i.answered, SUCCEEDED(hr)) << mvwin::GuidToString(*i.iid);
+        if (SUCCEEDED(hr))
+            u->Release();
+        else
+            EXPECT_EQ(nullptr, u);
+    }
+}
+
+TEST_F(PlenthHarness, WithoutTheEngineLibraryNoBridgeIsMade)
+{
+    Install(false);
+    EXPECT_EQ(E_FAIL, Create());
+    EXPECT_EQ(nullptr, bridgeFilter);
+    // The system was closed again: a later bridge with the library present opens it.
+    fs::copy_file(MVTEST_REWIRE_ENGINE, folder.File("ReWire.so"));
+    ASSERT_EQ(S_OK, Create());
+    Keep(bridgeFilter, u"Plenth");
+}
+
+TEST_F(PlenthHarness, PlaysTheDevicesPairsOnItsPinsAndHandsTheNotesOver)
+{
+    // The master pair and the last pair the shared block holds.
+    Play("", {0, 63});
+    ASSERT_TRUE(PushUntilHeard());
+    const std::vector<float>& mix = sinks[0]->blocks.back().data;
+    ASSERT_EQ(mix.size(), static_cast<std::size_t>(kBlock) * 2);
+    for (int f : {0, 1, kBlock - 1}) {
+        EXPECT_EQ(mix[2 * f], static_cast<float>(f)) << "channel 0, frame " << f;
+        EXPECT_EQ(mix[2 * f + 1], 1000.0f + f) << "channel 1, frame " << f;
+    }
+    const std::vector<float>& last = sinks[1]->blocks.back().data;
+    ASSERT_EQ(last.size(), mix.size());
+    EXPECT_EQ(last[2 * (kBlock - 1) + 1], 127000.0f + (kBlock - 1)) << "channel 127, the last one";
+
+    // A note sent to the synth reaches the device in the next buffer.
+    mvtest::FakeMidiQueue midi;
+    midi.Message(0, 0x92, 64, 100);
+    ASSERT_EQ(S_OK, soft->SendMidi(1, &midi));
+    ASSERT_EQ(S_OK, Push());
+    const std::vector<float>& echo = sinks[1]->blocks.back().data;  // channel 126 carries the request back
+    EXPECT_EQ(echo[2 * 8], 1.0f) << "one event";
+    EXPECT_EQ(echo[2 * 10], static_cast<float>(0x92 | 64 << 8 | 100 << 16));
+    EXPECT_EQ(echo[2 * 2], 120000.0f) << "the host's tempo in thousandths";
+    EXPECT_EQ(echo[2 * 3], 4.0f);
+    EXPECT_EQ(echo[2 * 4], 4.0f) << "4/4 from the meter map's exponent";
+    ASSERT_EQ(S_OK, Push());
+    EXPECT_EQ(sinks[1]->blocks.back().data[2 * 8], 0.0f) << "a note is driven once";
+
+    // Its note-off goes as an event of its own.
+    midi.records.clear();
+    midi.Message(0, 0x82, 64, 0);
+    ASSERT_EQ(S_OK, soft->SendMidi(1, &midi));
+    ASSERT_EQ(S_OK, Push());
+    const std::vector<float>& off = sinks[1]->blocks.back().data;
+    EXPECT_EQ(off[2 * 8], 1.0f);
+    EXPECT_EQ(off[2 * 10], static_cast<float>(0x82 | 64 << 8));
+}
+
+TEST_F(PlenthHarness, ANoteOffPendingAtTheHostsStopStillReachesTheDevice)
+{
+    Play("", {63});
+    ASSERT_TRUE(PushUntilHeard());
+    // Both due far ahead: still pending when the host stops.
+    mvtest::FakeEventQueue queue;
+    queue.AddNote(96000, 2, 60, 0, mvsynth::kMfxNoteOff);
+    mvsynth::MfxEvent controller{};
+    controller.m_time = 96000;
+    controller.m_channel = 2;
+    controller.m_kind = mvsynth::kMfxController;
+    controller.m_data[0] = 7;
+    controller.m_data[1] = 100;
+    queue.events.push_back(controller);
+    ASSERT_EQ(S_OK, soft->SendEvents(0, 96000, 1, &queue));
+    ASSERT_EQ(S_OK, soft->Stop());
+    ASSERT_EQ(S_OK, Push());
+    const std::vector<float>& echo = sinks[0]->blocks.back().data;
+    EXPECT_EQ(1.0f, echo[2 * 8]) << "the note-off alone; the controller change is dropped";
+    EXPECT_EQ(static_cast<float>(0x82 | 60 << 8), echo[2 * 10]);
+    ASSERT_EQ(S_OK, Push());
+    EXPECT_EQ(0.0f, sinks[0]->blocks.back().data[2 * 8]) << "driven once";
+}
+
+TEST_F(PlenthHarness, TheDevicesTransportRequestsReachTheHost)
+{
+    Play("commands", {0});
+    ASSERT_TRUE(PushUntilHeard());
+    // The idle thread applies them off the streaming thread.
+    std::vector<BridgeHost::Call> calls;
+    const auto limit = steady_clock::now() + std::chrono::seconds(10);
+    while (steady_clock::now() < limit) {
+        calls = host.Calls();
+        if (calls.size() >= 6)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_GE(calls.size(), 6u);
+    EXPECT_EQ('v', calls[0].what);
+    EXPECT_EQ(1u, calls[0].id);
+    EXPECT_EQ(1, calls[0].value) << "play";
+    // The loop: the host is paused for it (value 1 cleared), end before start,
+    // the flag, and play restored.
+    EXPECT_EQ('v', calls[1].what);
+    EXPECT_EQ(0, calls[1].value);
+    EXPECT_EQ('t', calls[2].what);
+    EXPECT_EQ(2u, calls[2].id);
+    EXPECT_EQ(3840LL * 16 * 4096, calls[2].value);
+    EXPECT_EQ('t', calls[3].what);
+    EXPECT_EQ(1u, calls[3].id);
+    EXPECT_EQ(960LL * 16 * 4096, calls[3].value);
+    EXPECT_EQ(5u, calls[4].id);
+    EXPECT_EQ(1, calls[4].value);
+    EXPECT_EQ(1u, calls[5].id);
+    EXPECT_EQ(1, calls[5].value);
+    ASSERT_GE(calls.size(), 8u);
+    EXPECT_EQ('t', calls[6].what) << "relocate";
+    EXPECT_EQ(0u, calls[6].id);
+    EXPECT_EQ(1920LL * 16 * 4096, calls[6].value);
+    EXPECT_EQ('v', calls[7].what) << "stop";
+    EXPECT_EQ(0, calls[7].value);
+}
+
+TEST_F(PlenthHarness, ADeviceThatDoesNotAnswerGivesSilenceAndTheHostGoesOn)
+{
+    Play("silent", {0});
+    const auto before = steady_clock::now();
+    HRESULT hr = S_OK;
+    for (int i = 0; i < 400 && SUCCEEDED(hr); ++i) {
+        hr = Push();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(FAILED(hr)) << "the drive's failure ends the block";
+    EXPECT_LT(steady_clock::now() - before, std::chrono::seconds(8)) << "nothing waits for ever";
+    EXPECT_TRUE(ns.Leftovers().empty()) << "the dead device's shared objects are gone";
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(FAILED(Push())) << "later blocks fail at once";
+    for (const auto& b : sinks[0]->blocks)
+        for (float v : b.data)
+            ASSERT_EQ(0.0f, v < 1e-10f && v > -1e-10f ? 0.0f : v) << "nothing but silence came out";
+}
+
+TEST_F(PlenthHarness, TheStateHoldsTheDeviceNameAndTheFlag)
+{
+    Install(true);
+    ASSERT_EQ(S_OK, Create());
+    Keep(bridgeFilter, u"Plenth");
+    ASSERT_EQ(S_OK, bridgeFilter->QueryInterface(IID_IReWireBridge, reinterpret_cast<void**>(&bridge)));
+    EXPECT_EQ(E_INVALIDARG, bridge->SelectDevice("Nothing"));
+    EXPECT_EQ(E_POINTER, bridge->SelectDevice(nullptr));
+    ASSERT_EQ(S_OK, bridge->SelectDevice("morvane"));
+    EXPECT_EQ(S_OK, bridge->SetFlag(7));
+    EXPECT_FALSE(bridge->QueryFlag());
+    IPersistStream* persist = nullptr;
+    ASSERT_EQ(S_OK, bridgeFilter->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist)));
+    IStream* stream = nullptr;
+    ASSERT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, &stream));
+    ASSERT_EQ(S_OK, persist->Save(stream, TRUE));
+    STATSTG st{};
+    ASSERT_EQ(S_OK, stream->Stat(&st, 0));
+    EXPECT_EQ(72u, st.cbSize.QuadPart) << "a 72-byte block";
+    persist->Release();
+    stream->Release();
+    bridge->Release();
+    bridge = nullptr;
+}
+
+}  // namespace
