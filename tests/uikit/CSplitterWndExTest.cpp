@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+
 #include "platform/ui/CRecordingDC.h"
 #include "platform/ui/CView.h"
 #include "tests/platform/ui/UiTestSupport.h"
+#include "tests/uikit/ShotTree.h"
 #include "uikit/CAutoDCRestorer.h"
 
 namespace {
@@ -56,6 +58,8 @@ public:
         if (!shrinkFirstPane)
             return;
         CWnd* pane = splitter->GetPane(0, 0);
+        if (!pane)
+            return;
         CRect r;
         pane->GetWindowRect(&r);
         splitter->ScreenToClient(&r);
@@ -281,26 +285,7 @@ TEST_F(SplitterTest, AMarkedCellIsPaintedAsASolidBlockRoundItsPane)
     const CRect pane = PaneRect(splitter, 0);
     EXPECT_EQ(QColor(60, 80, 120).rgb(), image.pixel(pane.left - 5, pane.top + 3));
     EXPECT_EQ(QColor(60, 80, 120).rgb(), image.pixel(pane.left + 5, pane.bottom + 5));
-    frame.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    QImage shot = mvui::WindowSurface(frame.m_hWnd);
-    {
-        // The children's surfaces over the frame's, as the screen shows them.
-        QPainter p(&shot);
-        std::function<void(CWnd*, QPoint)> draw = [&](CWnd* w, QPoint at) {
-            CRect r;
-            w->GetWindowRect(&r);
-            CRect f;
-            frame.GetWindowRect(&f);
-            p.drawImage(QPoint(r.left - f.left, r.top - f.top), mvui::WindowSurface(w->m_hWnd));
-        };
-        draw(&splitter, {});
-        for (PaneView& pv : panes)
-            draw(&pv, {});
-        for (UINT id : {AFX_IDW_HSCROLL_FIRST, AFX_IDW_HSCROLL_FIRST + 1, AFX_IDW_VSCROLL_FIRST, AFX_IDW_VSCROLL_FIRST + 1})
-            if (CWnd* bar = splitter.GetDlgItem(static_cast<int>(id)))
-                draw(bar, {});
-    }
-    mvtest::Shot(shot, "splitter-2x2-marked-cell");
+    mvtest::ShotTree(frame, "splitter-2x2-marked-cell");
 }
 
 TEST(CAutoDCRestorerTest, PutsBackWhatItsFlagsNameAndNothingElse)
