@@ -8,19 +8,10 @@
 #include "platform/ui/CRecordingDC.h"
 #include "tests/platform/ui/MessageLog.h"
 #include "tests/platform/ui/UiTestSupport.h"
+#include "tests/uikit/HeldLoopClock.h"
 #include "uikit/CHeldLoop.h"
 
 namespace {
-
-DWORD g_now = 0;
-DWORD g_releaseAt = 0;
-DWORD TestClock()
-{
-    g_now += 10;
-    if (g_now >= g_releaseAt)
-        mvui::SetKeyDown(VK_LBUTTON, false);
-    return g_now;
-}
 
 class ChkBitTest : public mvtest::UiTest {
 protected:
@@ -106,9 +97,7 @@ TEST_F(ChkBitTest, AnAutoRepeatButtonClicksAtThePressAfter500MsAndEvery50Ms)
 {
     Make(BS_PUSHBUTTON);
     button->SetRepeat(TRUE);
-    CHeldLoop::SetClock(&TestClock);
-    g_now = 0;
-    g_releaseAt = 620;
+    mvtest::HeldLoopClock::Start(620);
     CPoint inside(5, 5);
     button->ClientToScreen(&inside);
     SetCursorPos(inside.x, inside.y);

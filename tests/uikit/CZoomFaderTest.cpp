@@ -10,6 +10,7 @@
 #include "tests/platform/ui/MessageLog.h"
 #include "tests/platform/ui/UiTestSupport.h"
 #include "tests/uikit/ShotTree.h"
+#include "tests/uikit/HeldLoopClock.h"
 #include "uikit/CHeldLoop.h"
 #include "uikit/CJogFader.h"
 #include "uikit/CZoomedFader.h"
@@ -21,20 +22,6 @@ std::unique_ptr<CZoomFader> MakeFader(float lo, float hi, float value, BOOL log,
 {
     return std::make_unique<CZoomFader>(lo, hi, lo, hi, value, (lo + hi) / 2, log, horizontal, "Zoom", "", popup, 0,
                                         0, FALSE, crosswise, arrows, FALSE, step, 4, FALSE, COLOR_BTNTEXT, FALSE);
-}
-
-// The test clock: every reading moves 10 ms on; the left and right buttons
-// are let go at `releaseAt`.
-DWORD g_now = 0;
-DWORD g_releaseAt = 0;
-DWORD TestClock()
-{
-    g_now += 10;
-    if (g_now >= g_releaseAt) {
-        mvui::SetKeyDown(VK_LBUTTON, false);
-        mvui::SetKeyDown(VK_RBUTTON, false);
-    }
-    return g_now;
 }
 
 class ZoomFaderTest : public mvtest::UiTest {
@@ -185,9 +172,7 @@ TEST_F(ZoomFaderTest, TheJogPopupSpansTheScaleOverItsHeight)
 TEST_F(ZoomFaderTest, AHeldArrowStepsAtOnceAfter500MsThenEvery50MsAndStopsAtTheLimit)
 {
     Make(MakeFader(0, 100, 50, FALSE, FALSE, FALSE, TRUE, FALSE, 2), CRect(10, 10, 30, 130));
-    CHeldLoop::SetClock(&TestClock);
-    g_now = 0;
-    g_releaseAt = 620;  // steps at 0, 500, 550 and 600 ms
+    mvtest::HeldLoopClock::Start(620);  // steps at 0, 500, 550 and 600 ms
     PointerAt(*fader, CPoint(10, 5));  // the upper arrow
     mvui::PumpMessages();              // the pointer's own move arrives before the press
     mvui::SetKeyDown(VK_LBUTTON, true);
@@ -198,8 +183,7 @@ TEST_F(ZoomFaderTest, AHeldArrowStepsAtOnceAfter500MsThenEvery50MsAndStopsAtTheL
                          std::count(codes.begin(), codes.end(), CZoomFader::kPressEnded));
 
     // The right button: five times the step, and never past the limit.
-    g_now = 0;
-    g_releaseAt = 2000;
+    mvtest::HeldLoopClock::Start(2000);
     mvui::SetKeyDown(VK_RBUTTON, true);
     fader->SendMessage(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 5));
     EXPECT_FLOAT_EQ(100, fader->GetValue());
