@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/ui/BitmapResources.h"
 #include "platform/ui/CRecordingDC.h"
+#include "uikit/CBitmapToggleCtrl.h"
 #include "tests/platform/ui/MessageLog.h"
 #include "tests/platform/ui/UiTestSupport.h"
+#include "tests/uikit/ShotTree.h"
 #include "tests/uikit/HeldLoopClock.h"
 #include "uikit/CHeldLoop.h"
 
@@ -176,9 +179,74 @@ TEST_F(ChkBitTest, ShotOfTextButtons)
     button->SetCheck(TRUE);
     CChkBit off(1, 0);
     ASSERT_TRUE(off.Create("Off", WS_CHILD | WS_VISIBLE | WS_BORDER | BS_AUTOCHECKBOX, CRect(80, 10, 140, 30), &owner, 53, 0));
-    owner.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    if (QWidget* w = mvui::WindowWidget(owner.m_hWnd))
-        mvtest::Shot(w->grab().toImage(), "check-box-text");
+    mvtest::ShotTree(owner, "check-box-text");
+}
+
+}  // namespace
+
+namespace {
+
+constexpr UINT kUpBitmap = 9401, kDownBitmap = 9402;
+
+CBitmap Solid(COLORREF colour)
+{
+    CBitmap b;
+    b.CreateBitmap(24, 16, 1, 32, nullptr);
+    CDC mem;
+    mem.CreateCompatibleDC(nullptr);
+    mem.SelectObject(&b);
+    mem.FillSolidRect(0, 0, 24, 16, colour);
+    return b;
+}
+
+class BitmapToggleTest : public mvtest::UiTest {
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        mvui::RegisterBitmapResource(nullptr, kUpBitmap, Solid(RGB(200, 200, 200)));
+        mvui::RegisterBitmapResource(nullptr, kDownBitmap, Solid(RGB(40, 120, 40)));
+        ASSERT_TRUE(owner.CreateEx(0, nullptr, "owner", WS_POPUP | WS_VISIBLE, CRect(200, 200, 300, 260), nullptr, 0));
+        ASSERT_TRUE(toggle.Create("", WS_CHILD | WS_VISIBLE, CRect(10, 10, 20, 20), &owner, 61));
+        ASSERT_TRUE(toggle.LoadBitmaps(kUpBitmap, kDownBitmap));
+        mvui::PumpMessages();
+        owner.log.clear();
+    }
+    void TearDown() override
+    {
+        toggle.DestroyWindow();
+        mvui::RegisterBitmapResource(nullptr, kUpBitmap, CBitmap());
+        mvui::RegisterBitmapResource(nullptr, kDownBitmap, CBitmap());
+        UiTest::TearDown();
+    }
+    int Clicks()
+    {
+        mvui::PumpMessages();
+        int n = 0;
+        for (const auto& m : owner.log)
+            n += m.message == WM_COMMAND && HIWORD(m.wParam) == BN_CLICKED && LOWORD(m.wParam) == 61;
+        owner.log.clear();
+        return n;
+    }
+    mvtest::LogWnd owner;
+    CBitmapToggleCtrl toggle;
+};
+
+TEST_F(BitmapToggleTest, AClickAndTheSpaceBarFlipItAlikeAndClickOnce)
+{
+    CRect r;
+    toggle.GetClientRect(&r);
+    EXPECT_EQ(CSize(24, 16), r.Size());  // sized to its bitmap
+    toggle.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    toggle.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_TRUE(toggle.IsOn());
+    EXPECT_EQ(1, Clicks());
+    toggle.SendMessage(WM_KEYDOWN, VK_SPACE, 0);
+    EXPECT_FALSE(toggle.IsOn());
+    EXPECT_EQ(1, Clicks());
+    toggle.SendMessage(WM_KEYDOWN, VK_SPACE, 0);
+    toggle.UpdateWindow();
+    EXPECT_EQ(QColor(40, 120, 40).rgb(), mvui::WindowSurface(toggle.m_hWnd).pixel(12, 12));
 }
 
 }  // namespace

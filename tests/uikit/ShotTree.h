@@ -1,9 +1,6 @@
 // A shot of a window with its child windows over it, as the screen shows
-// them: Qt renders the widget tree, each window blitting its own surface.
+// them: the layer's widget tree rendered, each window blitting its own surface.
 #pragma once
-
-#include <QPixmap>
-#include <QWidget>
 
 #include "tests/platform/ui/UiTestSupport.h"
 
