@@ -1,19 +1,6 @@
 #include "uikit/CBitmapToggleCtrl.h"
 
-#include "platform/ui/BitmapResources.h"
 #include "platform/ui/CDC.h"
-
-namespace {
-
-void Load(CBitmap& bitmap, UINT id)
-{
-    bitmap.DeleteObject();
-    if (id != 0)
-        if (HBITMAP handle = LoadBitmapA(nullptr, id))
-            bitmap.Attach(handle);
-}
-
-}  // namespace
 
 CBitmapToggleCtrl::~CBitmapToggleCtrl()
 {
@@ -22,10 +9,10 @@ CBitmapToggleCtrl::~CBitmapToggleCtrl()
 
 BOOL CBitmapToggleCtrl::LoadBitmaps(UINT upId, UINT downId, UINT focusId, UINT disabledId)
 {
-    Load(m_up, upId);
-    Load(m_down, downId);
-    Load(m_focus, focusId);
-    Load(m_disabled, disabledId);
+    LoadInto(m_up, upId);
+    LoadInto(m_down, downId);
+    LoadInto(m_focus, focusId);
+    LoadInto(m_disabled, disabledId);
     const BOOL loaded = CBitmapButton::LoadBitmaps(upId, downId, focusId, disabledId);
     if (loaded && IsWindow(m_hWnd))
         SizeToContent();

@@ -4,17 +4,13 @@
 #include "platform/ui/CDC.h"
 #include "platform/ui/SystemMetrics.h"
 
-namespace {
-
-void Load(CBitmap& bitmap, UINT id)
+void CBitmapButton::LoadInto(CBitmap& bitmap, UINT id)
 {
     bitmap.DeleteObject();
     if (id != 0)
         if (HBITMAP handle = LoadBitmapA(nullptr, id))
             bitmap.Attach(handle);
 }
-
-}  // namespace
 
 BOOL CBitmapButton::Create(const char* text, DWORD style, const RECT& rect, CWnd* parent, UINT id)
 {
@@ -23,10 +19,10 @@ BOOL CBitmapButton::Create(const char* text, DWORD style, const RECT& rect, CWnd
 
 BOOL CBitmapButton::LoadBitmaps(UINT upId, UINT downId, UINT focusId, UINT disabledId)
 {
-    Load(m_bitmap, upId);
-    Load(m_bitmapSel, downId);
-    Load(m_bitmapFocus, focusId);
-    Load(m_bitmapDisabled, disabledId);
+    LoadInto(m_bitmap, upId);
+    LoadInto(m_bitmapSel, downId);
+    LoadInto(m_bitmapFocus, focusId);
+    LoadInto(m_bitmapDisabled, disabledId);
     if (IsWindow(m_hWnd))
         ModifyStyle(BS_TYPEMASK, BS_OWNERDRAW);
     return m_bitmap.IsCreated();

@@ -31,6 +31,8 @@ protected:
     void OnSetFocus(CWnd*) override { Invalidate(FALSE); }
     void OnKillFocus(CWnd*) override { Invalidate(FALSE); }
     void Click();
+    // Loads bitmap `id` of the program into `bitmap`; 0 or a missing id leaves it empty.
+    static void LoadInto(CBitmap& bitmap, UINT id);
 
     CBitmap m_bitmap, m_bitmapSel, m_bitmapFocus, m_bitmapDisabled;
     BOOL m_down = FALSE;
