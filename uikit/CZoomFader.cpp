@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "platform/ui/CDC.h"
 #include "platform/ui/SystemMetrics.h"
@@ -198,7 +199,16 @@ void CZoomFader::DrawScale(CDC* dc, const CRect& client, const CRect& slot, bool
 {
     dc->FillSolidRect(&client, GetSysColor(COLOR_BTNFACE));
     dc->Draw3dRect(&client, GetSysColor(COLOR_BTNHIGHLIGHT), GetSysColor(COLOR_BTNSHADOW));
-    CFont* oldFont = dc->SelectObject(SharedFont());
+    // The pop-ups write their marks in a 12-pixel Tahoma, the fader in its shared face.
+    CFont popupFont;
+    if (withLabels) {
+        LOGFONT lf{};
+        lf.lfHeight = -12;
+        lf.lfWeight = FW_NORMAL;
+        std::snprintf(lf.lfFaceName, sizeof(lf.lfFaceName), "%s", "Tahoma");
+        popupFont.CreateFontIndirect(&lf);
+    }
+    CFont* oldFont = dc->SelectObject(withLabels ? &popupFont : SharedFont());
     dc->SetTextColor(m_textColor);
     dc->SetBkMode(TRANSPARENT);
     CPen tick(PS_SOLID, 1, m_textColor);
@@ -212,7 +222,7 @@ void CZoomFader::DrawScale(CDC* dc, const CRect& client, const CRect& slot, bool
             dc->MoveTo(x, slot.bottom + 2);
             dc->LineTo(x, slot.bottom + 6);
             if (withLabels)
-                dc->TextOut(x + 2, slot.bottom + 4, mark.label);
+                dc->TextOut(x + 2, slot.bottom + 1, mark.label);
         } else {
             const int y = slot.bottom - static_cast<int>(f * slot.Height());
             dc->MoveTo(slot.right + 2, y);
