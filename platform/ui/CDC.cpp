@@ -392,6 +392,8 @@ CGdiObject* CDC::SelectStockObject(int index)
 }
 
 CFont* CDC::GetCurrentFont() const { return m_impl->s.fontSel; }
+CPen* CDC::GetCurrentPen() const { return m_impl->s.penSel; }
+CBrush* CDC::GetCurrentBrush() const { return m_impl->s.brushSel; }
 CBitmap* CDC::GetCurrentBitmap() const { return m_impl->bitmapSel; }
 
 COLORREF CDC::SetTextColor(COLORREF c) { return std::exchange(m_impl->s.text, c); }

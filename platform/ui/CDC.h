@@ -99,6 +99,9 @@ public:
     int SelectObject(CRgn* region);
     CGdiObject* SelectStockObject(int index);
     CFont* GetCurrentFont() const;
+    // The pen and brush last selected by the caller; null while the stock ones are.
+    CPen* GetCurrentPen() const;
+    CBrush* GetCurrentBrush() const;
     CBitmap* GetCurrentBitmap() const;
 
     COLORREF SetTextColor(COLORREF colour);

@@ -12,6 +12,8 @@
 
 #include "platform/sync/ThreadAffinity.h"
 #include "platform/ui/CDC.h"
+#include "platform/ui/CScrollBar.h"
+#include "platform/ui/CSplitterWnd.h"
 #include "platform/ui/CWndImpl.h"
 #include "platform/ui/KeyMap.h"
 #include "platform/ui/QtBridge.h"
@@ -273,6 +275,15 @@ QImage WindowSurface(HWND hwnd)
     return impl ? impl->surface : QImage();
 }
 
+int TimerInterval(HWND hwnd, UINT_PTR id)
+{
+    CWndImpl* impl = ImplOf(hwnd);
+    if (!impl)
+        return 0;
+    auto it = impl->timers.find(id);
+    return it != impl->timers.end() && it->second && it->second->isActive() ? it->second->interval() : 0;
+}
+
 void EnsureApplication()
 {
     if (QCoreApplication::instance())
@@ -386,6 +397,8 @@ void CWndImpl::Relayout(bool sendSize)
 void CWndImpl::PaintPending()
 {
     const HWND self = owner->m_hWnd;
+    if (updateLocked)
+        return;
     if (frameDirty) {
         frameDirty = false;
         ::SendMessage(self, WM_NCPAINT, 1, 0);
@@ -1323,4 +1336,109 @@ BOOL GetClassInfoA(void*, LPCSTR className, WNDCLASSA* wc)
     if (wc)
         *wc = WNDCLASSA{it->second.style, it->second.cursor, it->second.background, className};
     return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// Scroll bars, placement, owner, update lock.
+CScrollBar* CWnd::GetScrollBarCtrl(int bar) const
+{
+    // A splitter's panes share the splitter's bars.
+    if (auto* splitter = dynamic_cast<CSplitterWnd*>(GetParent()))
+        return splitter->GetPaneScrollBar(this, bar);
+    return nullptr;
+}
+
+int CWnd::SetScrollInfo(int bar, LPSCROLLINFO info, BOOL redraw)
+{
+    CWndImpl* impl = mvui::ImplOf(m_hWnd);
+    if (!impl || !info || (bar != SB_HORZ && bar != SB_VERT))
+        return 0;
+    if (CScrollBar* control = GetScrollBarCtrl(bar))
+        return control->SetScrollInfo(info, redraw) ? control->GetScrollPos() : 0;
+    return mvui::ApplyScrollInfo(impl->ownBars[bar], *info);
+}
+
+BOOL CWnd::GetScrollInfo(int bar, LPSCROLLINFO info, UINT mask)
+{
+    CWndImpl* impl = mvui::ImplOf(m_hWnd);
+    if (!impl || !info || (bar != SB_HORZ && bar != SB_VERT))
+        return FALSE;
+    if (CScrollBar* control = GetScrollBarCtrl(bar))
+        return control->GetScrollInfo(info, mask);
+    mvui::ReadScrollInfo(impl->ownBars[bar], *info, mask);
+    return TRUE;
+}
+
+int CWnd::GetScrollPos(int bar)
+{
+    SCROLLINFO si{sizeof(SCROLLINFO), SIF_POS, 0, 0, 0, 0, 0};
+    return GetScrollInfo(bar, &si, SIF_POS) ? si.nPos : 0;
+}
+
+void CWnd::ScrollWindow(int dx, int dy, LPCRECT rect, LPCRECT clip)
+{
+    CWndImpl* impl = mvui::ImplOf(m_hWnd);
+    if (!impl || (dx == 0 && dy == 0))
+        return;
+    CRect area(0, 0, impl->clientRect.Width(), impl->clientRect.Height());
+    if (rect)
+        area.IntersectRect(area, *rect);
+    if (clip)
+        area.IntersectRect(area, *clip);
+    if (area.IsRectEmpty())
+        return;
+    const QRect onSurface(impl->clientRect.left + area.left, impl->clientRect.top + area.top,
+                          area.Width(), area.Height());
+    const QImage before = impl->surface.copy(onSurface);
+    {
+        QPainter p(&impl->surface);
+        p.setClipRect(onSurface);
+        p.drawImage(onSurface.topLeft() + QPoint(dx, dy), before);
+    }
+    // What the move uncovered is painted afresh.
+    QRegion uncovered(area.left, area.top, area.Width(), area.Height());
+    uncovered -= QRegion(area.left + dx, area.top + dy, area.Width(), area.Height());
+    impl->update += uncovered;
+    impl->widget->update();
+}
+
+BOOL CWnd::GetWindowPlacement(WINDOWPLACEMENT* placement) const
+{
+    CWndImpl* impl = mvui::ImplOf(m_hWnd);
+    if (!impl || !placement)
+        return FALSE;
+    *placement = WINDOWPLACEMENT{sizeof(WINDOWPLACEMENT), 0,
+                                 impl->visible ? static_cast<UINT>(SW_SHOWNORMAL) : static_cast<UINT>(SW_HIDE),
+                                 POINT{-1, -1}, POINT{-1, -1}, impl->windowRect};
+    return TRUE;
+}
+
+CWnd* CWnd::GetOwner() const
+{
+    CWndImpl* impl = mvui::ImplOf(m_hWnd);
+    return impl ? FromHandle(impl->ownerWnd) : nullptr;
+}
+
+void CWnd::SetOwner(CWnd* owner)
+{
+    if (CWndImpl* impl = mvui::ImplOf(m_hWnd))
+        impl->ownerWnd = owner ? owner->m_hWnd : nullptr;
+}
+
+BOOL CWnd::LockWindowUpdate()
+{
+    CWndImpl* impl = mvui::ImplOf(m_hWnd);
+    if (!impl || impl->updateLocked)
+        return FALSE;
+    impl->updateLocked = true;
+    return TRUE;
+}
+
+void CWnd::UnlockWindowUpdate()
+{
+    CWndImpl* impl = mvui::ImplOf(m_hWnd);
+    if (!impl || !impl->updateLocked)
+        return;
+    impl->updateLocked = false;
+    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
 }

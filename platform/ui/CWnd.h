@@ -21,10 +21,12 @@
 #include "platform/ui/CCmdTarget.h"
 #include "platform/ui/GdiTypes.h"
 #include "platform/ui/InputState.h"
+#include "platform/ui/ScrollInfo.h"
 #include "platform/ui/WinUser.h"
 #include "platform/win/CString.h"
 
 class CDC;
+class CScrollBar;
 struct CWndImpl;
 
 struct WINDOWPOS {
@@ -53,6 +55,16 @@ struct CREATESTRUCTA {
     const char* lpszClass;
 };
 using CREATESTRUCT = CREATESTRUCTA;
+// Where a window stands: shown or hidden, and its rectangle in its parent's
+// client coordinates (the screen for a top window).
+struct WINDOWPLACEMENT {
+    UINT length;
+    UINT flags;
+    UINT showCmd;
+    POINT ptMinPosition;
+    POINT ptMaxPosition;
+    RECT rcNormalPosition;
+};
 
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 
@@ -178,6 +190,24 @@ public:
     virtual void OnClose();
     virtual void OnWindowPosChanging(WINDOWPOS* pos);
     virtual void OnSettingChange(UINT flags, LPCSTR section);
+
+    // Scroll bars. A window's own bars keep their SCROLLINFO (they are not
+    // drawn); where GetScrollBarCtrl names a bar control (a splitter's shared
+    // bar for its panes) the calls go to that control instead.
+    virtual CScrollBar* GetScrollBarCtrl(int bar) const;
+    // Returns the position the bar keeps.
+    int SetScrollInfo(int bar, LPSCROLLINFO info, BOOL redraw = TRUE);
+    BOOL GetScrollInfo(int bar, LPSCROLLINFO info, UINT mask = SIF_ALL);
+    int GetScrollPos(int bar);
+    // Moves the client area's pixels by (dx, dy) and invalidates what they uncover.
+    void ScrollWindow(int dx, int dy, LPCRECT rect = nullptr, LPCRECT clip = nullptr);
+    BOOL GetWindowPlacement(WINDOWPLACEMENT* placement) const;
+    // The owner gets a control's notifications; null for none (the parent then).
+    CWnd* GetOwner() const;
+    void SetOwner(CWnd* owner);
+    // While locked the window paints nothing; unlocking repaints it whole.
+    BOOL LockWindowUpdate();
+    void UnlockWindowUpdate();
 
     CWndImpl* Impl() const { return m_impl.get(); }
 

@@ -36,6 +36,9 @@ struct CWndImpl {
     bool enabled = true;
     bool trackingLeave = false;
     bool painting = false;  // inside the Qt paint event, which blits afterwards anyway
+    bool updateLocked = false;
+    HWND ownerWnd = nullptr;  // the window that gets a control's notifications
+    SCROLLINFO ownBars[2]{};  // the window's own horizontal and vertical bars
     std::map<UINT_PTR, QPointer<QTimer>> timers;
     // The last press, for double clicks in the Windows manner.
     UINT lastPressMessage = 0;

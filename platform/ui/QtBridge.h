@@ -19,6 +19,8 @@ QImage WindowSurface(HWND hwnd);
 QImage BitmapImage(const CBitmap& bitmap);
 // Makes a bitmap from an image (kept as RGB32).
 void SetBitmapImage(CBitmap& bitmap, const QImage& image);
+// The interval of a running window timer in milliseconds, 0 when it is not running.
+int TimerInterval(HWND hwnd, UINT_PTR id);
 // QApplication must exist before windows are made; tests call this once.
 void EnsureApplication();
 }  // namespace mvui
