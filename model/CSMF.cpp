@@ -44,6 +44,61 @@ bool ReadVarLength(const BYTE*& p, const BYTE* end, DWORD* value)
     return false;
 }
 
+// One event's framing in a track chunk: its delta time and status, and its
+// data (the data bytes of a channel message; the body of a meta or system
+// exclusive event, whose meta type is apart).
+struct TrackEvent {
+    DWORD delta = 0;
+    BYTE status = 0;
+    BYTE metaType = 0;
+    const BYTE* data = nullptr;
+    DWORD length = 0;
+};
+
+// Reads the next event of [*p, end) and moves past it, keeping the running
+// status; false for an event that is malformed or does not fit the chunk.
+bool NextEvent(const BYTE*& p, const BYTE* end, BYTE* running, TrackEvent* e)
+{
+    if (!ReadVarLength(p, end, &e->delta) || p == end)
+        return false;
+    e->status = *p;
+    if (e->status & 0x80)
+        ++p;
+    else if (*running == 0)
+        return false;
+    else
+        e->status = *running;
+
+    if (e->status < 0xF0) {
+        *running = e->status;
+        const BYTE type = e->status & 0xF0;
+        e->length = type == 0xC0 || type == 0xD0 ? 1 : 2;
+    } else if (e->status == 0xFF) {
+        if (p == end)
+            return false;
+        e->metaType = *p++;
+        if (!ReadVarLength(p, end, &e->length))
+            return false;
+    } else if (e->status == 0xF0 || e->status == 0xF7) {
+        if (!ReadVarLength(p, end, &e->length))
+            return false;
+    } else {
+        return false;
+    }
+    if (e->length > static_cast<DWORD>(end - p))
+        return false;
+    e->data = p;
+    p += e->length;
+    return true;
+}
+
+// Whether a channel message makes an event (note-offs end one instead).
+bool MakesEvent(const TrackEvent& e)
+{
+    const BYTE type = e.status & 0xF0;
+    return type != 0x80 && !(type == 0x90 && (e.data[1] & 0x7F) == 0);
+}
+
 // The text of a meta event up to its first zero byte, cut to `max` bytes but
 // never inside a UTF-8 character.
 std::string TextOf(const BYTE* data, DWORD length, std::size_t max)
@@ -176,60 +231,42 @@ HRESULT CSMF::ReadTrack(CSMFTrack* track, bool firstTrack, DWORD length)
 {
     if (length > m_file->GetRemaining())
         return STG_E_READFAULT;
-    const BYTE* p = m_file->GetCurrent();
-    const BYTE* const end = p + length;
+    const BYTE* const begin = m_file->GetCurrent();
+    const BYTE* const end = begin + length;
+    TrackEvent e;
+    BYTE running = 0;
+
+    // A first pass counts the events each channel will hold, so that each
+    // list is allocated once at its size rather than grown and copied.
+    DWORD counts[16] = {};
+    for (const BYTE* p = begin; p < end && NextEvent(p, end, &running, &e);) {
+        if (e.status < 0xF0 && MakesEvent(e))
+            ++counts[e.status & 0x0F];
+        else if (e.status == 0xFF && e.metaType == 0x2F)
+            break;
+    }
+    track->Reserve(counts);
+
     ULONGLONG fileTime = 0;
     LONG time = 0;
-    BYTE running = 0;
+    running = 0;
     // A track without an end-of-track event ends with its chunk.
-    while (p < end) {
-        DWORD delta = 0;
-        if (!ReadVarLength(p, end, &delta) || p == end)
+    for (const BYTE* p = begin; p < end;) {
+        if (!NextEvent(p, end, &running, &e))
             return STG_E_DOCFILECORRUPT;
-        fileTime = std::min(fileTime + delta, kMaxFileTime);
+        fileTime = std::min(fileTime + e.delta, kMaxFileTime);
         time = ScaleTime(fileTime);
-        BYTE status = *p;
-        if (status & 0x80)
-            ++p;
-        else if (running == 0)
-            return STG_E_DOCFILECORRUPT;
-        else
-            status = running;
-
-        if (status < 0xF0) {
-            running = status;
-            const BYTE type = status & 0xF0;
-            const std::ptrdiff_t count = type == 0xC0 || type == 0xD0 ? 1 : 2;
-            if (end - p < count)
-                return STG_E_DOCFILECORRUPT;
-            const BYTE data1 = p[0] & 0x7F;
-            const BYTE data2 = count == 2 ? p[1] & 0x7F : 0;
-            p += count;
-            ReadChannelMessage(track, time, status, data1, data2);
-            continue;
-        }
-        if (status == 0xFF) {
-            if (p == end)
-                return STG_E_DOCFILECORRUPT;
-            const BYTE type = *p++;
-            DWORD size = 0;
-            if (!ReadVarLength(p, end, &size) || size > static_cast<DWORD>(end - p))
-                return STG_E_DOCFILECORRUPT;
-            if (type == 0x2F)
+        if (e.status < 0xF0) {
+            ReadChannelMessage(track, time, e.status, e.data[0] & 0x7F, e.length == 2 ? e.data[1] & 0x7F : 0);
+        } else if (e.status == 0xFF) {
+            if (e.metaType == 0x2F)
                 break;
-            const HRESULT hr = ReadMeta(track, firstTrack, time, type, p, size);
+            const HRESULT hr = ReadMeta(track, firstTrack, time, e.metaType, e.data, e.length);
             if (FAILED(hr))
                 return hr;
-            p += size;
-            continue;
         }
         // System exclusive packets (0xF0, and 0xF7 continuations or escapes)
         // are dropped; nothing plays them from a pattern.
-        DWORD size = 0;
-        if ((status != 0xF0 && status != 0xF7) || !ReadVarLength(p, end, &size) ||
-            size > static_cast<DWORD>(end - p))
-            return STG_E_DOCFILECORRUPT;
-        p += size;
     }
     track->CloseAllNotes(time);
     // Bytes after an end-of-track event are skipped with the chunk.
@@ -250,13 +287,8 @@ void CSMF::ReadChannelMessage(CSMFTrack* track, LONG time, BYTE status, BYTE dat
     case 0x80: track->NoteOff(time, channel, data1); return;
     case 0xB0: track->AddController(time, channel, data1, data2); return;
     case 0xC0: track->AddPatch(time, channel, data1); return;
-    default: break;
+    default: track->AddMessage(time, status, data1, data2); return;
     }
-    CMfxEvent e(MfxNote);
-    if (FAILED(e.SetFromShortMsg(static_cast<DWORD>(status | data1 << 8 | data2 << 16), 0)))
-        return;
-    e.m_time = time;
-    track->Append(e);
 }
 
 HRESULT CSMF::ReadMeta(CSMFTrack* track, bool firstTrack, LONG time, BYTE type, const BYTE* data, DWORD length)

@@ -16,7 +16,7 @@ class CSMFFile {
 public:
     // Larger files are refused (STG_E_DOCFILETOOLARGE): no MIDI file comes
     // near it, and it bounds what a hostile file can make the import hold.
-    static constexpr ULONGLONG kMaxSize = 64ull * 1024 * 1024;
+    static constexpr ULONGLONG kMaxSize = 16ull * 1024 * 1024;
 
     // STG_E_FILENOTFOUND, STG_E_ACCESSDENIED, STG_E_READFAULT when the file
     // cannot be read, STG_E_DOCFILETOOLARGE; E_OUTOFMEMORY. The title is

@@ -37,13 +37,34 @@ std::vector<CMfxEvent>& CSMFTrack::ListFor(BYTE channel)
     return *list;
 }
 
+void CSMFTrack::Reserve(const DWORD counts[16])
+{
+    if (m_combine) {
+        ULONGLONG total = 0;
+        for (int channel = 0; channel < 16; ++channel)
+            total += counts[channel];
+        if (total > 0)
+            ListFor(0).reserve(total);
+        return;
+    }
+    for (int channel = 0; channel < 16; ++channel)
+        if (counts[channel] > 0)
+            ListFor(static_cast<BYTE>(channel)).reserve(counts[channel]);
+}
+
+CMfxEvent& CSMFTrack::NewEvent(DWORD kind, LONG time, BYTE channel)
+{
+    CMfxEvent& e = ListFor(channel).emplace_back(kind);
+    e.m_time = time;
+    e.m_channel = channel;
+    return e;
+}
+
 void CSMFTrack::NoteOn(LONG time, BYTE channel, BYTE key, BYTE velocity)
 {
     std::vector<CMfxEvent>& list = ListFor(channel);
     const auto index = static_cast<DWORD>(list.size());
-    CMfxEvent& note = list.emplace_back(MfxNote);
-    note.m_time = time;
-    note.m_channel = channel;
+    CMfxEvent& note = NewEvent(MfxNote, time, channel);
     note.m_note.key = key;
     note.m_note.velocity = velocity;
     note.m_note.duration = kNoIndex;
@@ -165,12 +186,15 @@ void CSMFTrack::AddPatch(LONG time, BYTE channel, BYTE program)
                 list.erase(list.begin() + i);
     }
 
-    CMfxEvent& patch = list.emplace_back(MfxPatch);
-    patch.m_time = time;
-    patch.m_channel = channel;
+    CMfxEvent& patch = NewEvent(MfxPatch, time, channel);
     patch.m_patch.patch = program;
     patch.m_patch.bankMethod = method;
     patch.m_patch.bank = bank;
 }
 
-void CSMFTrack::Append(const CMfxEvent& event) { ListFor(event.m_channel).push_back(event); }
+void CSMFTrack::AddMessage(LONG time, BYTE status, BYTE data1, BYTE data2)
+{
+    CMfxEvent& e = NewEvent(MfxNote, time, status & 0x0F);
+    // Data bytes arrive masked to 7 bits, so the message is always taken.
+    e.SetFromShortMsg(static_cast<DWORD>(status | data1 << 8 | data2 << 16), 0);
+}

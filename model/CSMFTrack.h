@@ -42,6 +42,9 @@ public:
     // while it was never written. Channels are 0..15.
     std::vector<CMfxEvent>* GetList(int channel) { return m_lists[m_combine ? 0 : channel & 15].get(); }
 
+    // Room for this many events of each channel, ahead of appending them.
+    void Reserve(const DWORD counts[16]);
+
     // Notes the channel of a message: the first one seen, then kMixedChannels
     // once another differs.
     void NoteChannel(BYTE channel);
@@ -65,11 +68,13 @@ public:
     // (bank select controllers 0 and 32, or an earlier program change of 100
     // and up); those events are removed unless a note sounds or lies between.
     void AddPatch(LONG time, BYTE channel, BYTE program);
-    // Any other event, to the list of its channel.
-    void Append(const CMfxEvent& event);
+    // Key aftertouch, channel aftertouch or pitch wheel.
+    void AddMessage(LONG time, BYTE status, BYTE data1, BYTE data2);
 
 private:
     std::vector<CMfxEvent>& ListFor(BYTE channel);
+    // Appends an event of the kind, time and channel with the kind's defaults.
+    CMfxEvent& NewEvent(DWORD kind, LONG time, BYTE channel);
     // The channel's latest event if it is not earlier than `notBefore`, else null.
     CMfxEvent* LastEventOf(BYTE channel, LONG notBefore);
     DWORD& Head(BYTE channel, BYTE key) { return m_head[(channel & 15) * 128 + (key & 127)]; }
