@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <new>
 
 #include "model/CHeapLockGuard.h"
@@ -115,12 +116,44 @@ HRESULT CPattern::Insert(const int& index, const CMfxEvent& event)
     if (index < 0 || index > GetSize())
         return E_INVALIDARG;
     try {
-        m_times.reserve(m_times.size() + 1);
+        // Room for the time first, so that once the event is in, nothing
+        // can fail; grown geometrically as the events are, or appending
+        // event after event (an import, a recording) would copy every time
+        // on every insert.
+        if (m_times.size() == m_times.capacity())
+            m_times.reserve(std::max<std::size_t>(16, 2 * m_times.capacity()));
         Items().insert(Items().begin() + index, event);
     } catch (...) {
         return E_OUTOFMEMORY;
     }
     m_times.insert(m_times.begin() + index, event.m_time);
+    return S_OK;
+}
+
+HRESULT CPattern::AppendEvents(std::vector<CMfxEvent>&& events)
+{
+    const auto earlier = [](const CMfxEvent& a, const CMfxEvent& b) { return a.m_time < b.m_time; };
+    if (!std::is_sorted(events.begin(), events.end(), earlier) ||
+        (!events.empty() && !m_times.empty() && events.front().m_time < m_times.back()))
+        return E_INVALIDARG;
+    std::vector<LONG> times;
+    try {
+        times.reserve(m_times.size() + events.size());
+        times.insert(times.end(), m_times.begin(), m_times.end());
+        for (const CMfxEvent& e : events)
+            times.push_back(e.m_time);
+        CHeapLockGuard guard(m_eventLock);
+        if (Items().empty()) {
+            Items().swap(events);
+        } else {
+            Items().reserve(Items().size() + events.size());
+            std::move(events.begin(), events.end(), std::back_inserter(Items()));
+        }
+        m_times.swap(times);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    events.clear();
     return S_OK;
 }
 

@@ -80,6 +80,12 @@ public:
     HRESULT Get(const int& index, CMfxEvent* out) override;
     // As Get, but S_FALSE when the pattern is empty.
     HRESULT PeekAt(int index, CMfxEvent* out);
+    // Takes the events over at the end, without undo and under the pattern
+    // lock, for a pattern that is being built (a MIDI file import): they
+    // must be in time order and not before the last event already held,
+    // else E_INVALIDARG and nothing changes. An empty pattern takes the
+    // vector whole; `events` is left empty on success.
+    HRESULT AppendEvents(std::vector<CMfxEvent>&& events);
 
     // Event edits. With a command the steps join it and it stays open; without
     // one and with openCommand set the edit runs in a command of its own

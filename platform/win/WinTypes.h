@@ -85,6 +85,8 @@ constexpr HRESULT STG_E_MEDIUMFULL = MakeHr(0x80030070);
 constexpr HRESULT STG_E_INVALIDPARAMETER = MakeHr(0x80030057);
 constexpr HRESULT STG_E_INVALIDHEADER = MakeHr(0x800300FB);
 constexpr HRESULT STG_E_UNKNOWN = MakeHr(0x800300FD);
+constexpr HRESULT STG_E_DOCFILECORRUPT = MakeHr(0x80030109);
+constexpr HRESULT STG_E_DOCFILETOOLARGE = MakeHr(0x80030111);
 
 // Win32 error codes (registry calls return these, not HRESULTs).
 constexpr LONG ERROR_SUCCESS = 0;

@@ -433,3 +433,29 @@ TEST_F(CPatternTest, UnknownChunksAreRefused)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CPatternTest, AppendedEventListsJoinTheEndInTimeOrderOnly)
+{
+    PatternPtr p = MakePattern(0, 3840);
+    std::vector<CMfxEvent> first = {Note(0, 60), Controller(10, 7, 1), Note(10, 62)};
+    ASSERT_EQ(S_OK, p->AppendEvents(std::move(first)));
+    EXPECT_TRUE(first.empty());
+    std::vector<CMfxEvent> more = {Note(10, 64), Note(20, 65)};
+    ASSERT_EQ(S_OK, p->AppendEvents(std::move(more)));
+    ASSERT_EQ(5, p->GetSize());
+    EXPECT_EQ((std::vector<LONG>{0, 10, 10, 10, 20}), p->GetEventTimes());
+    EXPECT_EQ(64, p->GetEvents()[3].m_note.key);
+
+    // Before the last event held, or out of order: refused, nothing changes.
+    std::vector<CMfxEvent> early = {Note(19, 66)};
+    std::vector<CMfxEvent> unordered = {Note(30, 66), Note(25, 67)};
+    EXPECT_EQ(E_INVALIDARG, p->AppendEvents(std::move(early)));
+    EXPECT_EQ(E_INVALIDARG, p->AppendEvents(std::move(unordered)));
+    EXPECT_EQ(5, p->GetSize());
+    EXPECT_EQ(5u, p->GetEventTimes().size());
+    EXPECT_EQ(1u, early.size());
+}
+
+}  // namespace
