@@ -7,6 +7,7 @@
 #include "platform/sync/Time.h"
 #include "platform/ui/CMenu.h"
 #include "platform/ui/CWnd.h"
+#include "platform/ui/InputState.h"
 #include "platform/ui/SystemMetrics.h"
 #include "platform/win/MulDiv.h"
 #include "uikit/CBaseApp.h"
@@ -206,16 +207,17 @@ int CNWControl::HitTest(POINT point)
 void CNWControl::CancelTracking()
 {
     m_tracking = false;
-    if (m_gestureOpen) {
-        m_gestureOpen = false;
-        CloseEdit();
-    }
+    // A host releases the capture itself on the button release, just before
+    // the control sees it: the release then ends the gesture. With the
+    // button still held the gesture was cut short, and ends here.
+    if (GetKeyState(VK_LBUTTON) < 0)
+        EndGesture();
 }
 
 void CNWControl::OpenGesture()
 {
-    if (m_gestureOpen)
-        return;
+    // A gesture whose release never came ends before the next begins.
+    EndGesture();
     const int before = m_editDepth;
     BeginEdit();
     // Only a gesture that really began an edit ends one, so the depth never

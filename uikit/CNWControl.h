@@ -78,8 +78,9 @@ public:
     // 1 when the point is inside and the control is enabled.
     virtual int HitTest(POINT point);
     virtual bool IsTracking() const { return m_tracking; }
-    // Ends a gesture that was cut short (capture lost): tracking stops and
-    // an edit begun by it is ended.
+    // Ends a gesture that was cut short (capture lost with the button still
+    // held): tracking stops and the edit begun by it is ended. With the
+    // button up, the release that follows ends the edit.
     virtual void CancelTracking();
     virtual void OnLButtonDown(UINT flags, POINT point);
     virtual void OnLButtonUp(UINT flags, POINT point);

@@ -204,4 +204,54 @@ T* Place(CNWControlSite& site, T* control, int x, int y, bool tabStop = true, SI
     return control;
 }
 
+// A host with the controls' bitmaps registered: a 40 x 20 button (off, on
+// and disabled faces), a 60 x 18 spinner (and its disabled face), a knob
+// filmstrip of 64 frames of 32 x 32 in two rows, and an 80 x 16 panel.
+class NWControlTest : public UiTest {
+protected:
+    static constexpr UINT kButtonOff = 9201, kButtonOn = 9202, kButtonDisabled = 9203, kSpinner = 9204,
+                          kSpinnerDisabled = 9205, kKnob = 9206, kPanel = 9207;
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        images[0] = ButtonFace(40, 20, QColor(96, 102, 112), QColor(90, 230, 90), false);
+        images[1] = ButtonFace(40, 20, QColor(96, 102, 112), QColor(90, 230, 90), true);
+        images[2] = ButtonFace(40, 20, QColor(72, 74, 78), QColor(90, 90, 90), false);
+        images[3] = SpinnerFace(60, 18);
+        images[4] = SpinnerFace(60, 18).convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_RGB32);
+        images[5] = KnobStrip(64, 32);
+        images[6] = QImage(80, 16, QImage::Format_RGB32);
+        images[6].fill(QColor(40, 44, 52));
+        for (UINT i = 0; i < 7; ++i)
+            RegisterImage(kButtonOff + i, images[i]);
+        ASSERT_TRUE(host.Make(240, 120));
+    }
+    void TearDown() override
+    {
+        host.RemoveAllControls();
+        for (UINT i = 0; i < 7; ++i)
+            mvui::RegisterBitmapResource(nullptr, kButtonOff + i, CBitmap());
+        UiTest::TearDown();
+    }
+    // The host's pixel at a client point, painted up to date.
+    QColor Pixel(int x, int y)
+    {
+        host.Invalidate();
+        host.UpdateWindow();
+        return mvui::WindowSurface(host.m_hWnd).pixelColor(x, y);
+    }
+    // The calls of one kind that the controls draw now.
+    std::vector<DcCall> Drawn(const char* op)
+    {
+        std::vector<DcCall> out;
+        for (const DcCall& c : host.Record())
+            if (c.op == CString(op))
+                out.push_back(c);
+        return out;
+    }
+
+    CNWTestHost host;
+    QImage images[7];
+};
+
 }  // namespace mvtest
