@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/res/Resources.h"
 #include "platform/sync/Time.h"
+#include "platform/ui/BitmapResources.h"
 #include "platform/ui/CMenu.h"
 #include "platform/ui/CWnd.h"
 #include "platform/ui/InputState.h"
@@ -526,3 +528,29 @@ CSize CNWControl::CachedSize(UINT id)
     CBitmap* bitmap = g_bitmapCache.Lookup(id);
     return bitmap && bitmap->Data() ? bitmap->GetSize() : CSize();
 }
+
+// A bitmap of the resource module (then of the program), or an empty one.
+CBitmap CNWControl::LoadOwnBitmap(UINT id)
+{
+    CBitmap b;
+    HBITMAP handle = LoadBitmapA(AfxGetResourceHandle(), id);
+    if (!handle)
+        handle = LoadBitmapA(AfxGetInstanceHandle(), id);
+    if (handle)
+        b.Attach(handle);
+    return b;
+}
+
+// Copies a whole bitmap to the rectangle; nothing for an empty one.
+void CNWControl::BlitOwnBitmap(CDC* dc, CBitmap& bitmap, const RECT& to)
+{
+    if (!bitmap.Data())
+        return;
+    CDC mem;
+    mem.CreateCompatibleDC(dc);
+    CBitmap* old = mem.SelectObject(&bitmap);
+    const CRect r(to);
+    dc->BitBlt(r.left, r.top, r.Width(), r.Height(), &mem, 0, 0, SRCCOPY);
+    mem.SelectObject(old);
+}
+

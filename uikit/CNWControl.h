@@ -176,6 +176,11 @@ protected:
     // Copies (part of) a cached bitmap; false when it is not cached or has no pixels.
     static bool BlitCached(CDC* dc, UINT id, const RECT& to, int srcX, int srcY, bool transparent = false);
     static CSize CachedSize(UINT id);
+    // A bitmap of the resource module (then of the program) that the control
+    // owns itself; empty when there is none.
+    static CBitmap LoadOwnBitmap(UINT id);
+    // Copies a whole owned bitmap to the rectangle; nothing for an empty one.
+    static void BlitOwnBitmap(CDC* dc, CBitmap& bitmap, const RECT& to);
 
     CNWControlSite* m_site;
     int m_id;
