@@ -14,6 +14,7 @@ public:
 
     // Makes the (hidden) window once; TRUE when it exists.
     BOOL Create();
+    using CWnd::Create;
     // Shows without activating, or hides.
     void Show(bool show);
     // Takes the text, sized to it (6 pixels wider and 4 taller than the

@@ -24,6 +24,7 @@ public:
     // A pop-up window that belongs to `owner` (TTS_ALWAYSTIP and the other
     // tip styles in `style`). The tips start active.
     virtual BOOL Create(CWnd* owner, DWORD style = 0);
+    using CWnd::Create;
 
     BOOL AddTool(CWnd* window, LPCSTR text, LPCRECT rect, UINT_PTR toolId);
     void DelTool(CWnd* window, UINT_PTR toolId);

@@ -36,7 +36,7 @@ constexpr UINT TTN_GETDISPINFOA = TTN_FIRST, TTN_NEEDTEXT = TTN_GETDISPINFOA,
 // The text of a tool that asks its window at need.
 inline LPSTR const LPSTR_TEXTCALLBACK = reinterpret_cast<LPSTR>(static_cast<INT_PTR>(-1));
 // A text given as a string id in place of a pointer.
-constexpr bool IS_INTRESOURCE(const void* p) { return (reinterpret_cast<UINT_PTR>(p) >> 16) == 0; }
+inline bool IS_INTRESOURCE(const void* p) { return (reinterpret_cast<UINT_PTR>(p) >> 16) == 0; }
 inline LPSTR MAKEINTRESOURCE(UINT id) { return reinterpret_cast<LPSTR>(static_cast<UINT_PTR>(id & 0xFFFF)); }
 
 struct TOOLINFOA {
