@@ -52,6 +52,9 @@ protected:
         ASSERT_TRUE(parent.CreateEx(0, nullptr, "dialog", WS_POPUP | WS_VISIBLE, CRect(100, 100, 300, 200), nullptr, 0));
         ASSERT_TRUE(buddy.CreateEx(0, nullptr, "", WS_CHILD | WS_VISIBLE, CRect(10, 10, 70, 30), &parent, 1234));
         ASSERT_TRUE(spin.Create(CRect(70, 10, 84, 37), &parent, 1235));
+        // Let the new windows' own events (shown, entered) pass before a
+        // button is held, so none of them reads the buttons as up.
+        mvtest::PumpUntil([] { return false; }, 50);
     }
     // Holds a button on a client point of the spin (the pointer there unless
     // told otherwise) for about `ms`; returns when the press has ended.
@@ -60,6 +63,9 @@ protected:
         POINT screen = pointer.x < 0 ? at : pointer;
         spin.CWnd::ClientToScreen(&screen);
         SetCursorPos(screen.x, screen.y);
+        // Moving the real pointer gives a mouse event with no button held:
+        // let it pass before the button goes down.
+        mvtest::PumpUntil([] { return false; }, 30);
         mvui::SetKeyDown(right ? VK_RBUTTON : VK_LBUTTON, true);
         buddy.SetTimer(1, static_cast<UINT>(ms));
         pressedAt = GetTickCount();
