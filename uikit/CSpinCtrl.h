@@ -10,8 +10,8 @@
 #pragma once
 
 #include "platform/ui/CWnd.h"
+#include "platform/ui/ScrollInfo.h"
 
-constexpr UINT SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3;
 constexpr UINT WM_GETDLGCODE = 0x0087;
 constexpr LRESULT DLGC_STATIC = 0x100;
 
