@@ -53,8 +53,6 @@ class IChannelDocument;
 // {CE8CDEFA-5F28-443A-9EA3-7D8F8C83A238}: the key of the channel's own
 // parameters.
 MV_DEFINE_GUID(kChannelGroupClass, 0xCE8CDEFA, 0x5F28, 0x443A, 0x9E, 0xA3, 0x7D, 0x8F, 0x8C, 0x83, 0xA2, 0x38);
-// {374D55B9-FF59-4C5D-8403-B7A0C25363E2}: a channel without synth.
-MV_DEFINE_GUID(CLSID_NoSynth, 0x374D55B9, 0xFF59, 0x4C5D, 0x84, 0x03, 0xB7, 0xA0, 0xC2, 0x53, 0x63, 0xE2);
 
 // One held live note.
 class CNoteInfo {

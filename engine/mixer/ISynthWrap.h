@@ -13,6 +13,10 @@
 #include "platform/media/MediaInterfaces.h"
 #include "platform/win/CString.h"
 
+// {374D55B9-FF59-4C5D-8403-B7A0C25363E2}: the class that stands for "no
+// synth": a channel of it has no wrapper, a wrapper of it no plug-in.
+MV_DEFINE_GUID(CLSID_NoSynth, 0x374D55B9, 0xFF59, 0x4C5D, 0x84, 0x03, 0xB7, 0xA0, 0xC2, 0x53, 0x63, 0xE2);
+
 class ISynthWrap {
 public:
     virtual ~ISynthWrap() = default;
