@@ -879,7 +879,9 @@ HRESULT CMidiDoc::SetPatternAttributes(SHORT id, const char* name, const LONG* d
 HRESULT CMidiDoc::SetActiveContainer(SHORT id, BOOL forceNotify, CMvCommand* command)
 {
     MV_ASSERT_UI_THREAD();
-    if (id == kNone)
+    // An id that names no container is refused before any step runs, so
+    // the active container never silently becomes none.
+    if (id == kNone || !HasContainer(id))
         return E_INVALIDARG;
     const SHORT previous = GetActiveContainer();
     if (id != previous) {
@@ -889,8 +891,6 @@ HRESULT CMidiDoc::SetActiveContainer(SHORT id, BOOL forceNotify, CMvCommand* com
             return e.Code();
         }
     }
-    if (!HasContainer(id))
-        return E_INVALIDARG;
     // The step told the listeners once; a change of kind (or an empty
     // previous) tells them again so a view that switches panels refreshes.
     CChannel* c = nullptr;

@@ -554,8 +554,14 @@ TEST_F(MidiDocTest, ActiveContainerTellsListenersOncePerChangeAndRefusesUnknownI
     ASSERT_EQ(S_OK, doc->SetActiveContainer(ids[0], TRUE, nullptr));
     EXPECT_EQ(1u, listener.heard.size());
 
-    EXPECT_EQ(E_INVALIDARG, doc->SetActiveContainer(CMidiDoc::kNone, FALSE, nullptr));
-    EXPECT_EQ(ids[0], doc->GetActiveContainer());
+    // Ids that name no container change nothing and make no step.
+    CMvCommand* command = BeginProjectCommand(doc->AsCommandDocument(), "select", 0, TRUE, TRUE);
+    for (SHORT bad : {CMidiDoc::kNone, static_cast<SHORT>(4242)}) {
+        EXPECT_EQ(E_INVALIDARG, doc->SetActiveContainer(bad, TRUE, command));
+        EXPECT_EQ(ids[0], doc->GetActiveContainer());
+    }
+    EXPECT_EQ(0, command->GetStepCount());
+    command->AbortAndDelete();
     doc->RemoveStateListener(&listener);
 }
 
@@ -616,6 +622,24 @@ TEST_F(MidiDocTest, RebuildOfACleanDocumentTouchesNothing)
 {
     // A fresh document has nothing routed yet.
     EXPECT_FALSE(doc->GetGraphDirty());
+    EXPECT_EQ(S_FALSE, doc->RebuildGraph());
+    EXPECT_EQ(0, engine.resyncs);
+}
+
+TEST_F(MidiDocTest, FailingRebuildIsRetriedTenTimesThenGivesUpAndTellsTheMainWindowOnce)
+{
+    // Without a master bus the lone source has nowhere to connect.
+    doc->SetGraphDirty();
+    for (DWORD attempt = 1; attempt <= CMidiDoc::kMaxRebuildRetries; ++attempt) {
+        SCOPED_TRACE(attempt);
+        EXPECT_TRUE(FAILED(doc->RebuildGraph()));
+        EXPECT_TRUE(doc->GetGraphDirty());
+        EXPECT_TRUE(engine.posted.empty());
+    }
+    EXPECT_TRUE(FAILED(doc->RebuildGraph()));
+    EXPECT_FALSE(doc->GetGraphDirty());
+    EXPECT_EQ(std::vector<UINT>({CMidiDoc::kRebuildTroubleMessage}), engine.posted);
+    EXPECT_EQ(0u, doc->GetRebuildRetries());
     EXPECT_EQ(S_FALSE, doc->RebuildGraph());
     EXPECT_EQ(0, engine.resyncs);
 }
