@@ -563,6 +563,36 @@ HRESULT CMidiDoc::InsertChannelAt(int position, SHORT id, CChannel* channel, con
     return own != nullptr ? own->Commit(&CUndoHistory::Instance()) : S_OK;
 }
 
+HRESULT CMidiDoc::CloneActiveChannel(BOOL ownCommand, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    const SHORT activeId = GetActiveContainer();
+    CChannel* active = nullptr;
+    if (FAILED(m_channels.Get(activeId, &active)) || active == nullptr || m_channels.GetSize() >= kMaxChannels)
+        return E_UNEXPECTED;
+    CSynthWrap* synth = dynamic_cast<CSynthWrap*>(active->GetSynthWrap(0));
+    if (synth == nullptr)
+        return E_UNEXPECTED;
+    const int position = GetChannelIndex(activeId) + 1;
+    if (position <= 0 || position > m_trackOrder.GetSize())
+        return E_UNEXPECTED;
+    CSynthWrap* clone = nullptr;
+    HRESULT hr = CSynthWrap::Clone(synth, &clone);
+    if (FAILED(hr))
+        return hr;
+    if (clone == nullptr)
+        return E_OUTOFMEMORY;
+    const SHORT id = NextChannelId();
+    CChannel* channel = nullptr;
+    // The channel owns the clone from here on, also when this fails.
+    hr = id != kNone ? CChannel::CreateDuplicate(this, static_cast<WORD>(id), clone, &channel) : E_UNEXPECTED;
+    if (FAILED(hr))
+        return hr;
+    if (channel == nullptr)
+        return E_OUTOFMEMORY;
+    return InsertChannelAt(position, id, channel, Text(IDS_DOC_CLONE_SYNTH), ownCommand, command);
+}
+
 HRESULT CMidiDoc::SetChannelName(int position, const char* name, BOOL makeCommand)
 {
     MV_ASSERT_UI_THREAD();
@@ -1114,7 +1144,7 @@ HRESULT CMidiDoc::UpdateChannelGraph(CChannel* channel)
 HRESULT CMidiDoc::OnRoutingChanged(CChannel*)
 {
     HRESULT hr = UpdateSoloMutes();
-    if (FAILED(hr))
+    if (FAILED(hr) || FAILED(hr = OnArmChanged()))
         return hr;
     if (m_routingChanged)
         return S_FALSE;
@@ -1296,11 +1326,125 @@ BOOL CMidiDoc::IsNoChannelSoloed()
 
 HRESULT CMidiDoc::UpdateSoloMutes()
 {
-    m_noSoloValid = FALSE;
+    InvalidateSoloState();
     return ForEachChannel([](CChannel* c) { return c->ApplySoloMute(); });
 }
 
 void CMidiDoc::InvalidateMuteState() { m_noMuteValid = FALSE; }
+
+BOOL CMidiDoc::IsNoTrackMuted()
+{
+    if (m_noMuteValid)
+        return m_noMute;
+    BOOL none = TRUE;
+    for (auto& [id, c] : m_channels.Items()) {
+        for (int n = 0; n < c->GetOutputCount() && none; ++n) {
+            if (c->IsOutputMuted(n))
+                none = FALSE;
+        }
+    }
+    m_noMute = none;
+    m_noMuteValid = TRUE;
+    return none;
+}
+
+BOOL CMidiDoc::IsNoChannelArmed()
+{
+    if (m_noArmValid)
+        return m_noArm;
+    BOOL none = TRUE;
+    for (auto& [id, c] : m_channels.Items()) {
+        if (c->IsArmed())
+            none = FALSE;
+    }
+    m_noArm = none;
+    m_noArmValid = TRUE;
+    return none;
+}
+
+HRESULT CMidiDoc::OnArmChanged()
+{
+    InvalidateArmState();
+    return S_OK;
+}
+
+HRESULT CMidiDoc::ClearAllSolos()
+{
+    return ForEachChannel([](CChannel* c) {
+        for (int n = 0; n < c->GetOutputCount(); ++n) {
+            HRESULT hr = c->SetOutputSolo(n, FALSE);
+            if (FAILED(hr))
+                return hr;
+        }
+        return S_OK;
+    });
+}
+
+HRESULT CMidiDoc::ClearAllMutes()
+{
+    return ForEachChannel([](CChannel* c) {
+        for (int n = 0; n < c->GetOutputCount(); ++n) {
+            HRESULT hr = c->SetOutputMute(n, FALSE);
+            if (FAILED(hr))
+                return hr;
+        }
+        return S_OK;
+    });
+}
+
+HRESULT CMidiDoc::DisarmAllChannels()
+{
+    HRESULT hr = ForEachChannel([](CChannel* c) {
+        c->SetArmed(0);
+        return S_OK;
+    });
+    InvalidateArmState();
+    return hr;
+}
+
+HRESULT CMidiDoc::GetAutomationPattern(SHORT containerId, CPattern** pattern, CString* name)
+{
+    if (pattern == nullptr && name == nullptr)
+        return E_INVALIDARG;
+    CPattern* found = nullptr;
+    CChannel* holder = nullptr;
+    const LONG active = m_activeInstance.GetCurrent();
+    HRESULT hr = S_OK;
+    if (active != kNoInstanceId && FindInstance(static_cast<DWORD>(active), &holder, nullptr) == S_OK &&
+        holder->GetId() == static_cast<WORD>(containerId) &&
+        SUCCEEDED(GetPattern(m_activePattern.GetCurrent(), &found))) {
+        if (name != nullptr)
+            *name = found->GetDisplayName();
+    } else {
+        hr = GetContainerPattern(containerId, &found, name);
+    }
+    if (pattern != nullptr)
+        *pattern = SUCCEEDED(hr) ? found : nullptr;
+    return hr;
+}
+
+HRESULT CMidiDoc::RecordParamAutomation(SHORT containerId, const std::vector<DWORD>& params,
+                                        const std::vector<float>& values)
+{
+    if (params.empty() || values.empty())
+        return E_INVALIDARG;
+    if (params.size() != values.size())
+        return E_UNEXPECTED;
+    CPattern* pattern = nullptr;
+    HRESULT hr = GetAutomationPattern(containerId, &pattern, nullptr);
+    if (FAILED(hr))
+        return hr;
+    if (pattern == nullptr)
+        return E_UNEXPECTED;
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        CMfxEvent e(MfxAutomation);
+        e.m_automation.param = params[i];
+        e.m_value = values[i];
+        if (FAILED(hr = pattern->InsertEvent(e, TRUE, nullptr, TRUE)))
+            return hr;
+    }
+    return S_OK;
+}
 
 int CMidiDoc::GetChannelPosition(const CControlParamSet* set)
 {

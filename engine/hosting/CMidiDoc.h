@@ -138,6 +138,30 @@ public:
     HRESULT DeleteChannel(SHORT channelId, BOOL makeCommand);
     HRESULT MoveChannel(int from, int to);
 
+    // The active channel again, with a clone of its synth, right after it;
+    // E_UNEXPECTED unless a channel with a synth is active and fewer than
+    // kMaxChannels exist.
+    HRESULT CloneActiveChannel(BOOL ownCommand, CMvCommand* command);
+
+    // ---- Mixer-state caches and bulk setters ----
+    // Each answers its cached value while it is valid, else scans and caches.
+    BOOL IsNoTrackMuted();
+    BOOL IsNoChannelArmed();
+    void InvalidateSoloState() { m_noSoloValid = FALSE; }
+    void InvalidateArmState() { m_noArmValid = FALSE; }
+    HRESULT OnArmChanged();
+    HRESULT ClearAllSolos();
+    HRESULT ClearAllMutes();
+    HRESULT DisarmAllChannels();
+
+    // ---- Automation recording ----
+    // The active pattern when the container holds the active instance, else
+    // the pattern the container plays; E_INVALIDARG without any out.
+    HRESULT GetAutomationPattern(SHORT containerId, CPattern** pattern, CString* name);
+    // One automation event per (params[i], values[i]) into that pattern.
+    HRESULT RecordParamAutomation(SHORT containerId, const std::vector<DWORD>& params,
+                                  const std::vector<float>& values);
+
     // ---- Pattern edits ----
     HRESULT CreatePattern(SHORT id, BOOL makeCommand, CMvCommand* command, CPattern** pattern = nullptr,
                           BOOL loopClip = FALSE);
@@ -295,6 +319,8 @@ private:
     BOOL m_noSoloValid = FALSE;
     BOOL m_noMute = TRUE;
     BOOL m_noMuteValid = FALSE;
+    BOOL m_noArm = TRUE;
+    BOOL m_noArmValid = FALSE;
     BOOL m_previewing = FALSE;
     BOOL m_closing = FALSE;
     BOOL m_sendMidiSync = FALSE;

@@ -588,6 +588,75 @@ TEST_F(MidiDocTest, ActiveInstanceSelectsItsPatternAndMustExist)
     EXPECT_EQ(E_INVALIDARG, doc->FindInstance(iid, nullptr, nullptr));
 }
 
+// ---- Mixer-state caches ----
+
+TEST_F(MidiDocTest, MixerStatesAreCachedUntilInvalidatedAndClearedInBulk)
+{
+    const std::vector<SHORT> ids = AddTracks(2);
+    CChannel* c = nullptr;
+    ASSERT_EQ(S_OK, doc->GetChannel(ids[1], &c));
+    EXPECT_TRUE(doc->IsNoTrackMuted());
+    EXPECT_TRUE(doc->IsNoChannelSoloed());
+    EXPECT_TRUE(doc->IsNoChannelArmed());
+
+    // Set behind the caches' back: the cached answers stand until invalidated.
+    c->SetArmed(1);
+    EXPECT_TRUE(doc->IsNoChannelArmed());
+    doc->OnArmChanged();
+    EXPECT_FALSE(doc->IsNoChannelArmed());
+    ASSERT_EQ(S_OK, doc->DisarmAllChannels());
+    EXPECT_TRUE(doc->IsNoChannelArmed());
+
+    ASSERT_EQ(S_OK, doc->SetChannelParam(ids[1], CChannel::kMuteIndex, 1.0f, FALSE));
+    doc->InvalidateMuteState();
+    EXPECT_FALSE(doc->IsNoTrackMuted());
+    ASSERT_EQ(S_OK, c->SetOutputSolo(0, TRUE));
+    doc->InvalidateSoloState();
+    EXPECT_FALSE(doc->IsNoChannelSoloed());
+
+    ASSERT_EQ(S_OK, doc->ClearAllMutes());
+    ASSERT_EQ(S_OK, doc->ClearAllSolos());
+    doc->InvalidateMuteState();
+    doc->InvalidateSoloState();
+    EXPECT_TRUE(doc->IsNoTrackMuted());
+    EXPECT_TRUE(doc->IsNoChannelSoloed());
+}
+
+TEST_F(MidiDocTest, CloneNeedsAnActiveChannelWithASynth)
+{
+    EXPECT_EQ(E_UNEXPECTED, doc->CloneActiveChannel(TRUE, nullptr));
+    AddTracks(1);
+    // The active channel has no synth to clone.
+    EXPECT_EQ(E_UNEXPECTED, doc->CloneActiveChannel(TRUE, nullptr));
+    EXPECT_EQ(1, doc->GetChannelCount());
+    EXPECT_EQ(0, HistoryCount());
+}
+
+TEST_F(MidiDocTest, RecordedAutomationGoesIntoTheActivePatternOfTheChannelHoldingTheActiveInstance)
+{
+    CPattern* p = AddPattern(7, {});
+    const SHORT track = AddTracks(1)[0];
+    CChannel* c = Place(p, track, 0, 960);
+    ASSERT_NE(nullptr, c);
+
+    EXPECT_EQ(E_UNEXPECTED, doc->RecordParamAutomation(track, {1, 2, 3}, {0.1f, 0.2f, 0.3f, 0.4f}));
+    EXPECT_EQ(E_INVALIDARG, doc->RecordParamAutomation(track, {}, {}));
+    EXPECT_EQ(E_INVALIDARG, doc->GetAutomationPattern(track, nullptr, nullptr));
+
+    // Without an active instance: the channel's own automation pattern.
+    ASSERT_EQ(S_OK, doc->RecordParamAutomation(track, {5}, {0.5f}));
+    EXPECT_EQ(1, c->GetAutomationPattern()->GetSize());
+    EXPECT_EQ(0, p->GetSize());
+
+    std::vector<CPatternInstance*> placed;
+    c->GetTimeline().GetPatternInstances(&placed);
+    ASSERT_EQ(S_OK, doc->SetActiveInstance(placed[0]->GetInstanceId(), nullptr));
+    ASSERT_EQ(S_OK, doc->RecordParamAutomation(track, {5, 6}, {0.25f, 0.75f}));
+    ASSERT_EQ(2, p->GetSize());
+    EXPECT_EQ(6u, p->GetEvents()[1].m_automation.param);
+    EXPECT_FLOAT_EQ(0.75f, p->GetEvents()[1].m_value);
+}
+
 // ---- Settings ----
 
 TEST_F(MidiDocTest, ShuffleAcceptsZeroToOneInclusive)
