@@ -7,6 +7,7 @@
 
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/mixer/CEmptyChunk.h"
+#include "engine/mixer/GainPanText.h"
 #include "engine/mixer/IChannelDocument.h"
 #include "engine/mixer/ISynthWrapFactory.h"
 #include "model/CMvCommand.h"
@@ -21,8 +22,6 @@
 #include "platform/media/IGainPan.h"
 #include "platform/sync/ThreadAffinity.h"
 #include "platform/win/WideString.h"
-#include "uikit/core/CPropDBFine.h"
-#include "uikit/core/CPropPan.h"
 
 namespace {
 
@@ -934,9 +933,7 @@ HRESULT CChannel::BeginTouch(DWORD id, DWORD bits)
 HRESULT CChannel::EndTouch(DWORD id, DWORD bits)
 {
     float value = 0.0f;
-    float start = kNoTouch;
-    BOOL touched = FALSE;
-    if (SUCCEEDED(GetParamTouchState(id, &touched, &value, &start)) && touched && start != value && m_document)
+    if (TouchChangedValue(id, &value) && m_document)
         m_document->SetChannelParam(m_id, id, value);
     if (m_document) {
         const HRESULT hr = m_document->EndParamTouch(id, m_id);
@@ -1167,35 +1164,8 @@ HRESULT CChannel::FormatValue(DWORD id, float value, CString* text)
     DWORD u = 0;
     if (ChannelLocal(id, &output, &u))
         rule = u == kSoloIndex ? kMuteIndex : (u & 7);
-    const float native = Native(info, value);
-    switch (rule) {
-    case 1: {
-        CPropDBFine db;
-        db.SetFromParamValue(value);
-        db.FormatText(*text);
-        if (db.GetValue() > CPropDBFine::kMinimumDb)
-            *text += "dB";
-        return S_OK;
-    }
-    case 4: {
-        CPropPan pan(native, info.mpdMinValue, info.mpdMaxValue);
-        pan.FormatText(*text);
-        return S_OK;
-    }
-    case 3:
-        // The masculine ordinal serves as the degree sign.
-        text->Format("%d%s", static_cast<int>(native + 0.5f), "\u00BA");
-        return S_OK;
-    case 5:
-        *text = native >= 0.5f ? "On" : "Off";
-        return S_OK;
-    default:
-        if (info.mpType == MPT_BOOL)
-            *text = value >= 0.5f ? "On" : "Off";
-        else
-            text->Format("%d%%", static_cast<int>(std::lround(value * 100.0f)));
-        return S_OK;
-    }
+    FormatGainPanValue(rule, info, value, text);
+    return S_OK;
 }
 
 // ---- Solo and mute ----

@@ -148,16 +148,10 @@ private:
 
 // The song document as channels see it. Channels added to `channels` take
 // part in solo.
-class ChannelDoc final : public IChannelDocument, public ISynthWrapFactory {
+class ChannelDoc final : public ForwardingMixerDoc<IChannelDocument>, public ISynthWrapFactory {
 public:
-    explicit ChannelDoc(CDxFilterGraph* g) : mixer(g) {}
+    explicit ChannelDoc(CDxFilterGraph* g) : ForwardingMixerDoc(g) {}
 
-    // ---- ICommandDocument, IParamSetDocument ----
-    HRESULT RecalcSongLength() override { return S_OK; }
-    HRESULT ResetInstanceCursors(SHORT) override { return S_OK; }
-    HRESULT RefreshActiveSelection() override { return S_OK; }
-    SHORT GetActiveContainer() override { return kNoId; }
-    HRESULT SetActiveContainer(SHORT, BOOL, CMvCommand*) override { return S_OK; }
     int GetChannelPosition(const CControlParamSet* set) override
     {
         for (std::size_t i = 0; i < channels.size(); ++i) {
@@ -166,26 +160,6 @@ public:
         }
         return 0;
     }
-    HRESULT RunRemoteControlDialog(CRCContainer*, DWORD, const char*, LONG, LONG) override { return S_OK; }
-    HRESULT CreateRCParam(CControlParamSet*, REFGUID, REFGUID, IRCParam**) override { return E_NOTIMPL; }
-    void PostToMainWindow(UINT, WPARAM, LPARAM) override {}
-    IMfxTimeConverter* GetTimeConverter() override { return nullptr; }
-
-    // ---- IMixerDocument ----
-    HRESULT SetGraphDirty() override { return mixer.SetGraphDirty(); }
-    HRESULT KeepObjectAlive(IUnknown* object) override { return mixer.KeepObjectAlive(object); }
-    CDxFilterGraph* GetFilterGraph() override { return mixer.graph; }
-    void AddErrorMessage(const CString& text) override { mixer.AddErrorMessage(text); }
-    HRESULT CreateFxWrap(REFCLSID clsid, const char* name, IFxWrap** wrap) override
-    {
-        return mixer.CreateFxWrap(clsid, name, wrap);
-    }
-    HRESULT ShowFxPropertyPage(IFxWrap* wrap, HWND parent) override { return mixer.ShowFxPropertyPage(wrap, parent); }
-    HRESULT CloseFxPropertyPage(IFxWrap* wrap) override { return mixer.CloseFxPropertyPage(wrap); }
-    void SetModifiedFlag() override {}
-    IPin* GetMainBusMixInPin() override { return mixer.GetMainBusMixInPin(); }
-    IPin* GetAuxBusMixInPin(int aux) override { return mixer.GetAuxBusMixInPin(aux); }
-    HRESULT RefreshAuxBusRouting(int aux) override { return mixer.RefreshAuxBusRouting(aux); }
 
     // ---- IChannelDocument ----
     BOOL IsNoChannelSoloed() override
@@ -263,7 +237,6 @@ public:
         return factoryResult;
     }
 
-    FakeMixerDoc mixer;
     std::vector<CChannel*> channels;
     IBaseFilter* source = nullptr;
     HRESULT factoryResult = S_OK;
