@@ -8,6 +8,7 @@
 #include "platform/win/WinTypes.h"
 
 class CDxFilterGraph;
+class IAudioProperties;
 class IMidiSource;
 class IMidiSyncGen;
 class ITransportDocument;
@@ -18,6 +19,8 @@ public:
     // Null detaches.
     virtual HRESULT SetDocument(ITransportDocument* document) = 0;
     virtual CDxFilterGraph* GetFilterGraph() const = 0;
+    // The audio renderer's properties; null while there is no renderer.
+    virtual IAudioProperties* GetAudioProperties() = 0;
     virtual IMidiSource* GetMidiSource() const = 0;
     virtual IMidiSyncGen* GetMidiSyncGen() const = 0;
     virtual IMfxHostSite* GetMfxHostSite() const = 0;

@@ -29,6 +29,8 @@ namespace {
 
 // The program-wide id counters: plain values, UI thread only.
 SHORT g_nextChannelId = 1000;
+SHORT g_nextMainBusId = 5000;
+SHORT g_nextAuxBusId = 8000;
 SHORT g_nextPatternId = 1;
 
 // Reads and advances a counter until it yields an id that is not "none" and
@@ -55,6 +57,61 @@ CString Format(UINT id, Args... args)
     return text;
 }
 
+// A parameter's name and a value's text for an undo name; the formatting's
+// failure comes before anything changes.
+HRESULT ParamTexts(CControlParamSet* set, DWORD id, float value, CString* name, CString* valueText)
+{
+    HRESULT hr = set->FormatValue(id, value, valueText);
+    if (SUCCEEDED(hr))
+        set->GetParamName(id, name);
+    return hr;
+}
+
+// Calls `call` on every object of an id map in id order; the first failure
+// ends the walk.
+template <class Map, class Call>
+HRESULT ForEachIn(const Map& objects, Call& call)
+{
+    for (auto& [id, object] : objects) {
+        HRESULT hr = call(object);
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+// The first position of an id in an order vector; -1 when absent.
+int PositionOf(const CUndoVector<SHORT>& order, SHORT id)
+{
+    for (int i = 0; i < order.GetSize(); ++i) {
+        if (order[i] == id)
+            return i;
+    }
+    return -1;
+}
+
+// A lookup by id: E_POINTER for a null out, which is cleared first.
+template <class T>
+HRESULT LookUp(CUndoMap<SHORT, T*>& map, SHORT id, T** out)
+{
+    if (out == nullptr)
+        return E_POINTER;
+    *out = nullptr;
+    return map.Get(id, out);
+}
+
+// A lookup by position in an order vector; E_INVALIDARG out of range.
+template <class T>
+HRESULT LookUpAt(CUndoMap<SHORT, T*>& map, const CUndoVector<SHORT>& order, int position, T** out)
+{
+    if (out == nullptr)
+        return E_POINTER;
+    *out = nullptr;
+    if (position < 0 || position >= order.GetSize())
+        return E_INVALIDARG;
+    return map.Get(order[position], out);
+}
+
 void Check(HRESULT hr)
 {
     if (FAILED(hr))
@@ -78,21 +135,23 @@ public:
     }
 };
 
-class CUndoSetChanParamStep final : public CUndoSetAttributeStep<SHORT, CChannel*, float> {
+// One parameter of a channel or bus. A parameter in a touch gesture gives
+// its value at touch start as the old value, so an undo returns a dragged
+// fader to where the drag began.
+template <class K, class T>
+class CUndoSetParamStep final : public CUndoSetAttributeStep<K, T*, float> {
 public:
-    CUndoSetChanParamStep(CUndoContainer<SHORT, CChannel*>& owners, SHORT key, DWORD index, float value)
-        : CUndoSetAttributeStep(owners, key, value), m_index(index)
+    CUndoSetParamStep(CUndoContainer<K, T*>& owners, K key, DWORD index, float value)
+        : CUndoSetAttributeStep<K, T*, float>(owners, key, value), m_index(index)
     {
     }
-    HRESULT SetAttribute(CChannel* c, const float& value) override { return c->SetParamValue(m_index, value); }
-    // A parameter in a touch gesture gives its value at touch start, so an
-    // undo returns a dragged fader to where the drag began.
-    HRESULT GetAttribute(CChannel* c, float* value) override
+    HRESULT SetAttribute(T* owner, const float& value) override { return owner->SetParamValue(m_index, value); }
+    HRESULT GetAttribute(T* owner, float* value) override
     {
         BOOL touched = FALSE;
         float current = 0.0f;
         float start = 0.0f;
-        HRESULT hr = c->GetParamTouchState(m_index, &touched, &current, &start);
+        HRESULT hr = owner->GetParamTouchState(m_index, &touched, &current, &start);
         if (SUCCEEDED(hr))
             *value = touched ? start : current;
         return hr;
@@ -101,6 +160,10 @@ public:
 private:
     DWORD m_index;
 };
+
+using CUndoSetChanParamStep = CUndoSetParamStep<SHORT, CChannel>;
+using CUndoSetAuxParamStep = CUndoSetParamStep<SHORT, CAuxBus>;
+using CUndoSetMainBusParamStep = CUndoSetParamStep<int, CMainBus>;
 
 class CUndoSetPatternNameStep final : public CUndoSetAttributeStep<SHORT, CPattern*, CString> {
 public:
@@ -193,8 +256,28 @@ HRESULT CMidiDoc::Init()
 {
     if (m_engine == nullptr || m_engine->GetMidiSource() == nullptr || m_engine->GetFilterGraph() == nullptr)
         return E_UNEXPECTED;
-    HRESULT hr = m_engine->SetDocument(this);
-    if (FAILED(hr))
+    const SHORT mainId = DrawId(g_nextMainBusId, [this](SHORT id) { return HasContainer(id) != FALSE; });
+    CMainBus* main = mainId != kNone ? CMainBus::Create(this, static_cast<WORD>(mainId)) : nullptr;
+    if (main == nullptr)
+        return E_OUTOFMEMORY;
+    HRESULT hr = m_mainBus.Insert(0, main);
+    if (FAILED(hr)) {
+        CMainBus::Destroy(main);
+        return hr;
+    }
+    if (FAILED(hr = SetActiveContainer(mainId, FALSE, nullptr)))
+        return hr;
+    for (int position = 0; position < kAuxBusCount; ++position) {
+        const SHORT id = DrawId(g_nextAuxBusId, [this](SHORT i) { return HasContainer(i) != FALSE; });
+        CAuxBus* aux = id != kNone ? CAuxBus::Create(this, static_cast<WORD>(id)) : nullptr;
+        if (aux == nullptr)
+            return E_OUTOFMEMORY;
+        if (FAILED(hr = m_auxOrder.Insert(position, id)) || FAILED(hr = m_auxBuses.Insert(id, aux))) {
+            CAuxBus::Destroy(aux);
+            return hr;
+        }
+    }
+    if (FAILED(hr = m_engine->SetDocument(this)))
         return hr;
     // A document without sync generator keeps the flag off: nothing to push.
     if (m_engine->GetMidiSyncGen() != nullptr && FAILED(hr = SetSendMidiSync(m_sendMidiSync)))
@@ -226,6 +309,21 @@ HRESULT CMidiDoc::Shutdown()
         m_channels.CUndoMap<SHORT, CChannel*>::Remove(id);
     while (m_trackOrder.GetSize() > 0)
         m_trackOrder.Remove(0);
+    if (CMainBus* main = MainBus()) {
+        main->ReleaseGraphObjects();
+        CMainBus::Destroy(main);
+    }
+    while (m_mainBus.GetSize() > 0)
+        m_mainBus.Remove(0);
+    const std::map<SHORT, CAuxBus*> auxBuses = m_auxBuses.Items();
+    for (auto& [id, aux] : auxBuses) {
+        aux->ReleaseFilters();
+        CAuxBus* bus = aux;
+        CAuxBus::Destroy(bus);
+        m_auxBuses.Remove(id);
+    }
+    while (m_auxOrder.GetSize() > 0)
+        m_auxOrder.Remove(0);
     const std::map<SHORT, CPattern*> patterns = m_patterns.Items();
     for (auto& [id, pattern] : patterns)
         DestroyPattern(pattern);
@@ -273,6 +371,10 @@ SHORT CMidiDoc::NextPatternId()
     return DrawId(g_nextPatternId, [this](SHORT id) { return HasPattern(id) != FALSE; });
 }
 
+SHORT CMidiDoc::GetMainBusIdCounter() { return g_nextMainBusId; }
+void CMidiDoc::SetMainBusIdCounter(SHORT next) { g_nextMainBusId = next; }
+SHORT CMidiDoc::GetAuxBusIdCounter() { return g_nextAuxBusId; }
+void CMidiDoc::SetAuxBusIdCounter(SHORT next) { g_nextAuxBusId = next; }
 SHORT CMidiDoc::GetChannelIdCounter() { return g_nextChannelId; }
 void CMidiDoc::SetChannelIdCounter(SHORT next) { g_nextChannelId = next; }
 SHORT CMidiDoc::GetPatternIdCounter() { return g_nextPatternId; }
@@ -282,38 +384,50 @@ void CMidiDoc::SetPatternIdCounter(SHORT next) { g_nextPatternId = next; }
 
 HRESULT CMidiDoc::GetPattern(SHORT id, CPattern** pattern)
 {
-    if (pattern == nullptr)
-        return E_POINTER;
-    *pattern = nullptr;
-    return m_patterns.Get(id, pattern);
+    return LookUp(m_patterns, id, pattern);
 }
 
 HRESULT CMidiDoc::GetPatternAt(int position, CPattern** pattern)
 {
-    if (pattern == nullptr)
-        return E_POINTER;
-    *pattern = nullptr;
-    if (position < 0 || position >= m_patternOrder.GetSize())
-        return E_INVALIDARG;
-    return m_patterns.Get(m_patternOrder[position], pattern);
+    return LookUpAt(m_patterns, m_patternOrder, position, pattern);
 }
 
 HRESULT CMidiDoc::GetChannel(SHORT id, CChannel** channel)
 {
-    if (channel == nullptr)
-        return E_POINTER;
-    *channel = nullptr;
-    return m_channels.Get(id, channel);
+    return LookUp<CChannel>(m_channels, id, channel);
 }
 
 HRESULT CMidiDoc::GetChannelAt(int position, CChannel** channel)
 {
-    if (channel == nullptr)
+    return LookUpAt<CChannel>(m_channels, m_trackOrder, position, channel);
+}
+
+HRESULT CMidiDoc::GetMainBus(CMainBus** bus)
+{
+    if (bus == nullptr)
         return E_POINTER;
-    *channel = nullptr;
-    if (position < 0 || position >= m_trackOrder.GetSize())
-        return E_INVALIDARG;
-    return m_channels.Get(m_trackOrder[position], channel);
+    *bus = MainBus();
+    return *bus != nullptr ? S_OK : E_UNEXPECTED;
+}
+
+HRESULT CMidiDoc::GetAuxBus(SHORT id, CAuxBus** bus)
+{
+    return LookUp(m_auxBuses, id, bus);
+}
+
+HRESULT CMidiDoc::GetAuxBusAt(int position, CAuxBus** bus)
+{
+    return LookUpAt(m_auxBuses, m_auxOrder, position, bus);
+}
+
+int CMidiDoc::GetAuxBusIndex(SHORT id) const
+{
+    return PositionOf(m_auxOrder, id);
+}
+
+BOOL CMidiDoc::IsMainBusId(SHORT id) const
+{
+    return m_mainBus.GetSize() > 0 && m_mainBus[0] != nullptr && m_mainBus[0]->GetHostId() == id ? TRUE : FALSE;
 }
 
 HRESULT CMidiDoc::FindInstance(DWORD instanceId, CChannel** channel, CPatternInstance** instance)
@@ -381,11 +495,7 @@ HRESULT CMidiDoc::SplitPatternIdsByUse(std::set<SHORT>* inUse, std::set<SHORT>* 
 
 int CMidiDoc::GetChannelIndex(SHORT id) const
 {
-    for (int i = 0; i < m_trackOrder.GetSize(); ++i) {
-        if (m_trackOrder[i] == id)
-            return i;
-    }
-    return -1;
+    return PositionOf(m_trackOrder, id);
 }
 
 SHORT CMidiDoc::GetChannelIdAt(int position) const
@@ -616,10 +726,9 @@ HRESULT CMidiDoc::SetChannelParam(SHORT channelId, DWORD index, float value, BOO
     if (makeCommand) {
         CString valueText;
         CString paramName;
-        HRESULT hr = channel->FormatValue(index, value, &valueText);
+        HRESULT hr = ParamTexts(channel, index, value, &paramName, &valueText);
         if (FAILED(hr))
             return hr;
-        channel->GetParamName(index, &paramName);
         undoName = Format(IDS_DOC_SET_TRACK_PARAM, GetChannelIndex(channelId) + 1, paramName.GetString(),
                           valueText.GetString());
     }
@@ -640,11 +749,10 @@ HRESULT CMidiDoc::DeleteChannel(SHORT channelId, BOOL makeCommand)
     return RunProjectEdit(nullptr, makeCommand != FALSE, AsCommandDocument(), undoName.GetString(),
                           kHintDeleteTrack, [&](CMvCommand* cmd) {
                               if (GetActiveContainer() == channelId) {
-                                  SHORT next = kNone;
                                   const int count = m_trackOrder.GetSize();
+                                  SHORT next = MainBus() != nullptr ? MainBus()->GetHostId() : kNone;
                                   if (count > 1)
                                       next = m_trackOrder[position + 1 < count ? position + 1 : position - 1];
-                                  // With the last channel gone no track is left to select.
                                   if (next != kNone)
                                       Check(SetActiveContainer(next, FALSE, cmd));
                               }
@@ -740,11 +848,9 @@ HRESULT CMidiDoc::DeletePattern(SHORT id, BOOL makeCommand, CMvCommand* command)
             }
             if (m_activePattern.GetCurrent() == id)
                 Check(SetActivePattern(kNone, cmd));
-            int at = 0;
-            while (at < m_patternOrder.GetSize() && m_patternOrder[at] != id)
-                ++at;
+            const int at = PositionOf(m_patternOrder, id);
             SubmitUndoStep<CUndoRemovePtrStep<SHORT, CPattern>>(cmd, m_patterns, id);
-            if (at < m_patternOrder.GetSize())
+            if (at >= 0)
                 SubmitUndoStep<CUndoRemoveStep<int, SHORT>>(cmd, m_patternOrder, at);
         },
         FALSE);
@@ -923,9 +1029,13 @@ HRESULT CMidiDoc::SetActiveContainer(SHORT id, BOOL forceNotify, CMvCommand* com
     }
     // The step told the listeners once; a change of kind (or an empty
     // previous) tells them again so a view that switches panels refreshes.
-    CChannel* c = nullptr;
-    const bool previousWasChannel = previous != kNone && SUCCEEDED(m_channels.Get(previous, &c));
-    if (forceNotify || (id != previous && !previousWasChannel))
+    auto kind = [this](SHORT c) {
+        CChannel* channel = nullptr;
+        CAuxBus* aux = nullptr;
+        return SUCCEEDED(m_channels.Get(c, &channel)) ? 0 : SUCCEEDED(m_auxBuses.Get(c, &aux)) ? 1 : IsMainBusId(c) ? 2 : -1;
+    };
+    const bool kindChanged = kind(previous) != kind(id) || (IsMainBusId(id) && m_channels.GetSize() == 0);
+    if (forceNotify || (id != previous && kindChanged))
         return NotifyActiveContainer(id);
     return S_OK;
 }
@@ -977,7 +1087,9 @@ HRESULT CMidiDoc::SetActiveInstance(DWORD instanceId, CMvCommand* command)
 SHORT CMidiDoc::GetValidActiveContainer()
 {
     const SHORT active = GetActiveContainer();
-    return HasContainer(active) ? active : kNone;
+    if (HasContainer(active))
+        return active;
+    return MainBus() != nullptr ? MainBus()->GetHostId() : kNone;
 }
 
 HRESULT CMidiDoc::AddStateListener(IDocStateChange* listener)
@@ -997,11 +1109,19 @@ HRESULT CMidiDoc::RemoveStateListener(IDocStateChange* listener)
 HRESULT CMidiDoc::NotifyActiveContainer(SHORT id)
 {
     CChannel* channel = nullptr;
-    if (FAILED(m_channels.Get(id, &channel)))
+    CAuxBus* aux = nullptr;
+    HRESULT (IDocStateChange::*tell)(SHORT) = nullptr;
+    if (SUCCEEDED(m_channels.Get(id, &channel)))
+        tell = &IDocStateChange::OnChannelSelected;
+    else if (SUCCEEDED(m_auxBuses.Get(id, &aux)))
+        tell = &IDocStateChange::OnBusSelected;
+    else if (IsMainBusId(id))
+        tell = &IDocStateChange::OnMainBusSelected;
+    else
         return E_INVALIDARG;
     HRESULT result = S_OK;
     for (IDocStateChange* listener : m_listeners) {
-        HRESULT hr = listener->OnChannelSelected(id);
+        HRESULT hr = (listener->*tell)(id);
         if (FAILED(hr) && SUCCEEDED(result))
             result = hr;
     }
@@ -1030,12 +1150,7 @@ HRESULT CMidiDoc::SetShuffleAmount(float amount)
 template <class Call>
 HRESULT CMidiDoc::ForEachChannel(Call call)
 {
-    for (auto& [id, c] : m_channels.Items()) {
-        HRESULT hr = call(c);
-        if (FAILED(hr))
-            return hr;
-    }
-    return S_OK;
+    return ForEachIn(m_channels.Items(), call);
 }
 
 // ---- Derived state (after every command) ----
@@ -1057,6 +1172,10 @@ HRESULT CMidiDoc::ResetInstanceCursors(SHORT patternId)
 {
     for (auto& [id, c] : m_channels.Items())
         c->InvalidatePatternInstances(patternId);
+    for (auto& [id, a] : m_auxBuses.Items())
+        a->ResetAutomationCursor(patternId);
+    if (CMainBus* main = MainBus())
+        main->InvalidatePatternInstance(patternId);
     return S_OK;
 }
 
@@ -1128,7 +1247,9 @@ BOOL CMidiDoc::HasInstance(DWORD id)
 BOOL CMidiDoc::HasContainer(SHORT id)
 {
     CChannel* c = nullptr;
-    return SUCCEEDED(m_channels.Get(id, &c)) ? TRUE : FALSE;
+    CAuxBus* aux = nullptr;
+    return SUCCEEDED(m_channels.Get(id, &c)) || SUCCEEDED(m_auxBuses.Get(id, &aux)) || IsMainBusId(id) ? TRUE
+                                                                                                      : FALSE;
 }
 
 // ---- Graph upkeep ----
@@ -1141,11 +1262,17 @@ HRESULT CMidiDoc::UpdateChannelGraph(CChannel* channel)
     return FAILED(hr) ? hr : S_OK;
 }
 
-HRESULT CMidiDoc::OnRoutingChanged(CChannel*)
+HRESULT CMidiDoc::OnRoutingChanged(CChannel* channel)
 {
     HRESULT hr = UpdateSoloMutes();
     if (FAILED(hr) || FAILED(hr = OnArmChanged()))
         return hr;
+    for (int aux = 0; channel != nullptr && aux < kAuxBusCount; ++aux) {
+        for (int n = 0; n < channel->GetOutputCount(); ++n) {
+            if (channel->IsAuxSendEnabled(n, aux) && FAILED(hr = RefreshAuxBusRouting(aux)))
+                return hr;
+        }
+    }
     if (m_routingChanged)
         return S_FALSE;
     m_routingChanged = 1;
@@ -1157,7 +1284,18 @@ HRESULT CMidiDoc::SetGraphDirty() { return m_graphDirty.exchange(1) != 0 ? S_FAL
 
 HRESULT CMidiDoc::InvalidateAllContainers()
 {
-    return ForEachChannel([](CChannel* c) { return c->OnRoutingChanged(); });
+    HRESULT hr = ForEachChannel([](CChannel* c) { return c->OnRoutingChanged(); });
+    if (SUCCEEDED(hr) && MainBus() != nullptr)
+        hr = MainBus()->InvalidateGraph();
+    if (SUCCEEDED(hr))
+        hr = ForEachAuxBus([](CAuxBus* a) { return a->InvalidateGraph(); });
+    return hr;
+}
+
+template <class Call>
+HRESULT CMidiDoc::ForEachAuxBus(Call call)
+{
+    return ForEachIn(m_auxBuses.Items(), call);
 }
 
 HRESULT CMidiDoc::KeepObjectAlive(IUnknown* object)
@@ -1205,7 +1343,12 @@ HRESULT CMidiDoc::DisconnectGraph(CDxFilterGraph* graph)
         m_loneSource->Release();
         m_loneSource = nullptr;
     }
-    return ForEachChannel([](CChannel* c) { return c->RemoveFromGraph(); });
+    HRESULT hr = ForEachChannel([](CChannel* c) { return c->RemoveFromGraph(); });
+    if (SUCCEEDED(hr))
+        hr = ForEachAuxBus([](CAuxBus* a) { return a->RemoveFromGraph(); });
+    if (SUCCEEDED(hr) && MainBus() != nullptr)
+        hr = MainBus()->RemoveFromGraph();
+    return hr;
 }
 
 HRESULT CMidiDoc::ConnectGraph(CDxFilterGraph* graph)
@@ -1213,23 +1356,28 @@ HRESULT CMidiDoc::ConnectGraph(CDxFilterGraph* graph)
     HRESULT hr = DisconnectGraph(graph);
     if (FAILED(hr))
         return hr;
-    if (FAILED(hr = ForEachChannel([](CChannel* c) { return c->AddToGraph(); })))
+    if (FAILED(hr = ForEachChannel([](CChannel* c) { return c->AddToGraph(); })) ||
+        FAILED(hr = ForEachAuxBus([](CAuxBus* a) { return a->AddToGraph(); })) ||
+        (MainBus() != nullptr && FAILED(hr = MainBus()->AddToGraph())))
         return hr;
-    if (m_channels.GetSize() > 0)
-        return ForEachChannel([](CChannel* c) { return c->ConnectInGraph(); });
-    // No channel: a disabled source keeps the graph from being empty.
-    if (FAILED(hr = graph->CreateSource(&m_loneSource)))
-        return hr;
-    m_loneSource->SetEnabled(FALSE);
-    if (FAILED(hr = graph->AddFilter(m_loneSource, u"lone_src"))) {
-        m_loneSource->Release();
-        m_loneSource = nullptr;
-        return hr;
+    if (m_channels.GetSize() > 0) {
+        hr = ForEachChannel([](CChannel* c) { return c->ConnectInGraph(); });
+    } else {
+        // No channel: a disabled source keeps the graph from being empty.
+        if (FAILED(hr = graph->CreateSource(&m_loneSource)))
+            return hr;
+        m_loneSource->SetEnabled(FALSE);
+        if (FAILED(hr = graph->AddFilter(m_loneSource, u"lone_src"))) {
+            m_loneSource->Release();
+            m_loneSource = nullptr;
+            return hr;
+        }
+        IPin* mixIn = GetMainBusMixInPin();
+        hr = mixIn != nullptr ? graph->ConnectToPin(m_loneSource, 0, mixIn, nullptr) : E_FAIL;
     }
-    IPin* mixIn = GetMainBusMixInPin();
-    if (mixIn == nullptr)
-        return E_FAIL;
-    return graph->ConnectToPin(m_loneSource, 0, mixIn, nullptr);
+    if (FAILED(hr) || FAILED(hr = ForEachAuxBus([](CAuxBus* a) { return a->ConnectInGraph(); })))
+        return hr;
+    return MainBus() != nullptr ? MainBus()->ConnectGraph() : E_UNEXPECTED;
 }
 
 HRESULT CMidiDoc::RebuildGraph()
@@ -1343,6 +1491,12 @@ BOOL CMidiDoc::IsNoTrackMuted()
                 none = FALSE;
         }
     }
+    for (auto& [id, a] : m_auxBuses.Items()) {
+        if (a->IsMuted())
+            none = FALSE;
+    }
+    if (MainBus() != nullptr && MainBus()->IsMuted())
+        none = FALSE;
     m_noMute = none;
     m_noMuteValid = TRUE;
     return none;
@@ -1382,6 +1536,11 @@ HRESULT CMidiDoc::ClearAllSolos()
 
 HRESULT CMidiDoc::ClearAllMutes()
 {
+    HRESULT hr = ForEachAuxBus([](CAuxBus* a) { return a->SetMute(FALSE); });
+    if (SUCCEEDED(hr) && MainBus() != nullptr)
+        hr = MainBus()->SetMute(FALSE);
+    if (FAILED(hr))
+        return hr;
     return ForEachChannel([](CChannel* c) {
         for (int n = 0; n < c->GetOutputCount(); ++n) {
             HRESULT hr = c->SetOutputMute(n, FALSE);
@@ -1499,9 +1658,88 @@ HRESULT CMidiDoc::CreateFxWrap(REFCLSID clsid, const char* name, IFxWrap** wrap)
 HRESULT CMidiDoc::ShowFxPropertyPage(IFxWrap*, HWND) { return E_NOTIMPL; }
 HRESULT CMidiDoc::CloseFxPropertyPage(IFxWrap*) { return S_OK; }
 void CMidiDoc::SetModifiedFlag() {}
-IPin* CMidiDoc::GetMainBusMixInPin() { return nullptr; }
-IPin* CMidiDoc::GetAuxBusMixInPin(int) { return nullptr; }
-HRESULT CMidiDoc::RefreshAuxBusRouting(int) { return S_OK; }
+IPin* CMidiDoc::GetMainBusMixInPin() { return MainBus() != nullptr ? MainBus()->AddMixerInput() : nullptr; }
+
+IPin* CMidiDoc::GetAuxBusMixInPin(int aux)
+{
+    CAuxBus* bus = nullptr;
+    return SUCCEEDED(GetAuxBusAt(aux, &bus)) && bus != nullptr ? bus->GetFreeMixerInput() : nullptr;
+}
+
+HRESULT CMidiDoc::RefreshAuxBusRouting(int aux)
+{
+    HRESULT hr = ForEachChannel([aux](CChannel* c) { return c->OnAuxBusChanged(aux); });
+    CAuxBus* bus = nullptr;
+    if (SUCCEEDED(hr) && SUCCEEDED(GetAuxBusAt(aux, &bus)) && bus != nullptr)
+        hr = bus->InvalidateGraph();
+    return hr;
+}
+
+IAudioProperties* CMidiDoc::GetAudioProperties()
+{
+    return m_engine != nullptr ? m_engine->GetAudioProperties() : nullptr;
+}
+
+BOOL CMidiDoc::IsAuxBusUsed(WORD index)
+{
+    const int aux = GetAuxBusIndex(static_cast<SHORT>(index));
+    if (aux < 0)
+        return FALSE;
+    for (auto& [id, c] : m_channels.Items()) {
+        for (int n = 0; n < c->GetOutputCount(); ++n) {
+            if (c->IsAuxSendEnabled(n, aux))
+                return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+HRESULT CMidiDoc::SetAuxBusParam(WORD index, DWORD id, float value)
+{
+    const SHORT busId = static_cast<SHORT>(index);
+    CAuxBus* bus = nullptr;
+    if (FAILED(m_auxBuses.Get(busId, &bus)) || bus == nullptr)
+        return E_INVALIDARG;
+    CString valueText;
+    CString paramName;
+    HRESULT hr = ParamTexts(bus, id, value, &paramName, &valueText);
+    if (FAILED(hr))
+        return hr;
+    const CString undoName =
+        Format(IDS_DOC_SET_AUX_PARAM, GetAuxBusIndex(busId) + 1, paramName.GetString(), valueText.GetString());
+    return RunProjectEdit(
+        nullptr, true, AsCommandDocument(), undoName.GetString(), kHintAuxBus,
+        [&](CMvCommand* cmd) { SubmitUndoStep<CUndoSetAuxParamStep>(cmd, m_auxBuses, busId, id, value); }, FALSE);
+}
+
+HRESULT CMidiDoc::SetMainBusParam(DWORD id, float value)
+{
+    CMainBus* bus = MainBus();
+    if (bus == nullptr)
+        return E_UNEXPECTED;
+    CString valueText;
+    CString paramName;
+    HRESULT hr = ParamTexts(bus, id, value, &paramName, &valueText);
+    if (FAILED(hr))
+        return hr;
+    const CString undoName = Format(IDS_DOC_SET_MAIN_PARAM, paramName.GetString(), valueText.GetString());
+    return RunProjectEdit(
+        nullptr, true, AsCommandDocument(), undoName.GetString(), kHintAuxBus,
+        [&](CMvCommand* cmd) { SubmitUndoStep<CUndoSetMainBusParamStep>(cmd, m_mainBus, 0, id, value); }, FALSE);
+}
+
+HRESULT CMidiDoc::RecordBusParamValue(DWORD, WORD, float) { return S_OK; }
+HRESULT CMidiDoc::BeginBusParamTouch(DWORD, WORD) { return S_OK; }
+HRESULT CMidiDoc::EndBusParamTouch(DWORD, WORD) { return S_OK; }
+
+HRESULT CMidiDoc::CreateMetronomePlayer(IMetronomePlayer** player)
+{
+    if (player == nullptr)
+        return E_POINTER;
+    *player = nullptr;
+    return E_NOTIMPL;
+}
+
 HRESULT CMidiDoc::RecordParamValue(DWORD, WORD, float) { return S_OK; }
 HRESULT CMidiDoc::BeginParamTouch(DWORD, WORD) { return S_OK; }
 HRESULT CMidiDoc::EndParamTouch(DWORD, WORD) { return S_OK; }
@@ -1541,7 +1779,11 @@ HRESULT CMidiDoc::CreateSynthWrap(REFCLSID clsid, const char* name, ISynthWrap**
 
 // ---- ITransportDocument ----
 
-void CMidiDoc::SetMetronomeOn(BOOL) {}
+void CMidiDoc::SetMetronomeOn(BOOL on)
+{
+    if (CMainBus* main = MainBus())
+        main->GetMetronome().SetEnabled(on);
+}
 
 HRESULT CMidiDoc::GetPatternTimes(WORD patternId, LONG* editMarker, LONG* duration)
 {

@@ -33,7 +33,10 @@
 #include "engine/IDocumentEngine.h"
 #include "engine/ITransportDocument.h"
 #include "engine/hosting/IDocStateChange.h"
+#include "engine/mixer/CAuxBus.h"
 #include "engine/mixer/CChannel.h"
+#include "engine/mixer/CMainBus.h"
+#include "engine/mixer/IBusDocument.h"
 #include "engine/mixer/IChannelDocument.h"
 #include "engine/mixer/ISynthWrapFactory.h"
 #include "model/CActiveContainerID.h"
@@ -54,17 +57,23 @@ template <>
 struct CUndoPtrTraits<CChannel> {
     static void Destroy(CChannel* p) { CChannel::Destroy(p); }
 };
+template <>
+struct CUndoPtrTraits<CAuxBus> {
+    static void Destroy(CAuxBus* p) { CAuxBus::Destroy(p); }
+};
 
 class CMidiDoc : public ISongDocument,
                  public IActiveIdDocument,
                  public IChanMapDocument<CChannel>,
                  public IChannelDocument,
+                 public IBusDocument,
                  public ITransportDocument,
                  public ISynthWrapFactory {
 public:
     static constexpr WORD kMajor = 0x6002;
     static constexpr WORD kMinor = 4;
     static constexpr int kMaxChannels = 96;
+    static constexpr int kAuxBusCount = 4;
     static constexpr SHORT kNone = static_cast<SHORT>(0xFFFF);
     static constexpr LONG kNoInstanceId = -1;
     static constexpr LONG kTicksPerQuarter = 960;
@@ -96,6 +105,10 @@ public:
     // The next free id of the kind, kNone when every id is taken.
     SHORT NextChannelId();
     SHORT NextPatternId();
+    static SHORT GetMainBusIdCounter();
+    static void SetMainBusIdCounter(SHORT next);
+    static SHORT GetAuxBusIdCounter();
+    static void SetAuxBusIdCounter(SHORT next);
     static SHORT GetChannelIdCounter();
     static void SetChannelIdCounter(SHORT next);
     static SHORT GetPatternIdCounter();
@@ -108,6 +121,13 @@ public:
     HRESULT GetChannel(SHORT id, CChannel** channel);
     HRESULT GetChannelAt(int position, CChannel** channel);
     int GetChannelCount() const { return m_trackOrder.GetSize(); }
+    // E_UNEXPECTED unless the document holds exactly one master bus.
+    HRESULT GetMainBus(CMainBus** bus);
+    HRESULT GetAuxBus(SHORT id, CAuxBus** bus);
+    HRESULT GetAuxBusAt(int position, CAuxBus** bus);
+    int GetAuxBusCount() const { return m_auxOrder.GetSize(); }
+    int GetAuxBusIndex(SHORT id) const;
+    BOOL IsMainBusId(SHORT id) const;
     // The channel holding the instance and/or the instance; E_INVALIDARG
     // when both outs are null, S_FALSE when no channel holds it.
     HRESULT FindInstance(DWORD instanceId, CChannel** channel, CPatternInstance** instance);
@@ -256,6 +276,19 @@ public:
     HRESULT ShowMfxPropertyPage(IMfxFilterWrap* wrap, HWND parent) override;
     HRESULT CloseMfxPropertyPage(IMfxFilterWrap* wrap) override;
 
+    // ---- IBusDocument ----
+    IAudioProperties* GetAudioProperties() override;
+    BOOL IsAuxBusUsed(WORD index) override;
+    int GetAuxBusPosition(WORD index) override { return GetAuxBusIndex(static_cast<SHORT>(index)); }
+    HRESULT SetAuxBusParam(WORD index, DWORD id, float value) override;
+    HRESULT SetMainBusParam(DWORD id, float value) override;
+    HRESULT RecordBusParamValue(DWORD id, WORD busIndex, float value) override;
+    HRESULT BeginBusParamTouch(DWORD id, WORD busIndex) override;
+    HRESULT EndBusParamTouch(DWORD id, WORD busIndex) override;
+    // Audio thread: no allocation, no blocking.
+    BOOL IsAutomationPlaybackOn() override { return TRUE; }
+    HRESULT CreateMetronomePlayer(IMetronomePlayer** player) override;
+
     // ---- ISynthWrapFactory ----
     HRESULT CreateSynthWrap(REFCLSID clsid, const char* name, ISynthWrap** wrap) override;
 
@@ -296,6 +329,10 @@ private:
     // Calls `call` on every channel in id order; the first failure.
     template <class Call>
     HRESULT ForEachChannel(Call call);
+    // Calls `call` on every aux bus in id order; the first failure.
+    template <class Call>
+    HRESULT ForEachAuxBus(Call call);
+    CMainBus* MainBus() const { return m_mainBus.GetSize() == 1 ? m_mainBus[0] : nullptr; }
     CString UniqueCopyName(const CString& source) const;
     CString ContainerLabel(SHORT id) const;
     HRESULT RefreshPreviews();
@@ -307,6 +344,9 @@ private:
     CUndoVector<SHORT> m_patternOrder;
     CChanMap<SHORT, CChannel> m_channels;
     CUndoVector<SHORT> m_trackOrder;
+    CUndoVector<SHORT> m_auxOrder;
+    CUndoMap<SHORT, CAuxBus*> m_auxBuses;
+    CUndoVector<CMainBus*> m_mainBus;
     CActiveContainerID m_activeContainer;
     CActivePatternID m_activePattern;
     CActivePatternInstanceID m_activeInstance;

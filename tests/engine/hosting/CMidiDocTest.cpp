@@ -8,6 +8,7 @@
 #include "devices/IMidiSource.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/graph/CDxSource.h"
+#include "engine/graph/IAudioProperties.h"
 #include "model/CMvCommand.h"
 #include "model/CPatternInstance.h"
 #include "model/CUndoHistory.h"
@@ -26,8 +27,15 @@ public:
     HRESULT RemovePrioritySink(CMidiSink*) override { return S_OK; }
 };
 
+class FixedAudio final : public IAudioProperties {
+public:
+    int GetSampleRate() override { return 48000; }
+    LONGLONG GetSamplePosition() override { return 0; }
+};
+
 // The engine owner as the document sees it: a real filter graph, a MIDI
-// source, no sync generator and no host site; notes what it is told.
+// source, fixed audio properties, no sync generator and no host site;
+// notes what it is told.
 class FakeEngine final : public IDocumentEngine {
 public:
     FakeEngine()
@@ -43,6 +51,7 @@ public:
         return S_OK;
     }
     CDxFilterGraph* GetFilterGraph() const override { return graph; }
+    IAudioProperties* GetAudioProperties() override { return &audio; }
     IMidiSource* GetMidiSource() const override { return midiSource; }
     IMidiSyncGen* GetMidiSyncGen() const override { return nullptr; }
     IMfxHostSite* GetMfxHostSite() const override { return nullptr; }
@@ -54,6 +63,7 @@ public:
     void PostToMainWindow(UINT message, WPARAM, LPARAM) override { posted.push_back(message); }
 
     CDxFilterGraph* graph = nullptr;
+    FixedAudio audio;
     FakeMidiSource source;
     IMidiSource* midiSource = &source;
     ITransportDocument* document = nullptr;
@@ -165,7 +175,24 @@ TEST_F(MidiDocTest, NewDocumentIsAttachedEmptyAndSelectsNothing)
     EXPECT_EQ(static_cast<ITransportDocument*>(doc), engine.document);
     EXPECT_EQ(0, doc->GetChannelCount());
     EXPECT_EQ(0, doc->GetPatternCount());
-    EXPECT_EQ(CMidiDoc::kNone, doc->GetActiveContainer());
+    // One master bus, active, and four aux buses with consecutive ids.
+    CMainBus* main = nullptr;
+    ASSERT_EQ(S_OK, doc->GetMainBus(&main));
+    EXPECT_EQ(main->GetHostId(), doc->GetActiveContainer());
+    EXPECT_TRUE(doc->IsMainBusId(main->GetHostId()));
+    ASSERT_EQ(CMidiDoc::kAuxBusCount, doc->GetAuxBusCount());
+    CAuxBus* first = nullptr;
+    ASSERT_EQ(S_OK, doc->GetAuxBusAt(0, &first));
+    for (int i = 0; i < CMidiDoc::kAuxBusCount; ++i) {
+        CAuxBus* aux = nullptr;
+        ASSERT_EQ(S_OK, doc->GetAuxBusAt(i, &aux));
+        EXPECT_EQ(first->GetHostId() + i, aux->GetHostId());
+        EXPECT_EQ(i, doc->GetAuxBusIndex(aux->GetHostId()));
+    }
+    // The ranges tell the kinds apart.
+    EXPECT_GE(main->GetHostId(), 5000);
+    EXPECT_LT(main->GetHostId(), 8000);
+    EXPECT_GE(first->GetHostId(), 8000);
     EXPECT_EQ(CMidiDoc::kNone, doc->GetActivePatternIdRaw());
     EXPECT_EQ(ISongDocument::kNoInstance, doc->GetActiveInstance());
     EXPECT_EQ(960, doc->GetTicksPerQuarter());
@@ -335,10 +362,19 @@ TEST_F(MidiDocTest, DeletingTheActiveTrackSelectsItsNeighbourAndUndoBringsItBack
     }
     EXPECT_EQ(E_INVALIDARG, doc->DeleteChannel(static_cast<SHORT>(4242), TRUE));
 
+    // The only track gone: the master bus is active.
+    CMainBus* main = nullptr;
+    ASSERT_EQ(S_OK, doc->GetMainBus(&main));
+    ASSERT_EQ(S_OK, doc->DeleteChannel(ids[0], FALSE));
+    ASSERT_EQ(S_OK, doc->DeleteChannel(ids[2], FALSE));
+    ASSERT_EQ(S_OK, doc->SetActiveChannelAt(0, nullptr));
+    ASSERT_EQ(S_OK, doc->DeleteChannel(ids[1], TRUE));
+    EXPECT_EQ(main->GetHostId(), doc->GetActiveContainer());
+    Undo();
+    EXPECT_EQ(ids[1], doc->GetActiveContainer());
+
     // Redo after undo removes it again; the step owns it until the
     // history lets it go.
-    Redo();
-    EXPECT_EQ(2, doc->GetChannelCount());
     CUndoHistory::Instance().Clear();
 }
 
@@ -351,6 +387,28 @@ TEST_F(MidiDocTest, MovingATrackIsOneUndoableCommand)
     EXPECT_EQ(std::vector<SHORT>({ids[1], ids[2], ids[0]}), TrackOrder());
     EXPECT_EQ(CMidiDoc::kHintMoveTrack, Undo());
     EXPECT_EQ(ids, TrackOrder());
+}
+
+TEST_F(MidiDocTest, BusParametersAreUndoableUnderTheirNumberedNames)
+{
+    CAuxBus* aux = nullptr;
+    ASSERT_EQ(S_OK, doc->GetAuxBusAt(2, &aux));
+    ASSERT_EQ(S_OK, doc->SetAuxBusParam(static_cast<WORD>(aux->GetHostId()), CMixBus::kMuteIndex, 1.0f));
+    EXPECT_EQ(0u, NewestName().rfind("Set Aux Bus 3 ", 0));
+    EXPECT_TRUE(aux->IsMuted());
+    doc->InvalidateMuteState();
+    EXPECT_FALSE(doc->IsNoTrackMuted());
+    EXPECT_EQ(CMidiDoc::kHintAuxBus, Undo());
+    EXPECT_FALSE(aux->IsMuted());
+    EXPECT_EQ(E_INVALIDARG, doc->SetAuxBusParam(4242, CMixBus::kMuteIndex, 1.0f));
+
+    CMainBus* main = nullptr;
+    ASSERT_EQ(S_OK, doc->GetMainBus(&main));
+    ASSERT_EQ(S_OK, doc->SetMainBusParam(CMixBus::kMuteIndex, 1.0f));
+    EXPECT_EQ(0u, NewestName().rfind("Set Master Bus ", 0));
+    EXPECT_TRUE(main->IsMuted());
+    ASSERT_EQ(S_OK, doc->ClearAllMutes());
+    EXPECT_FALSE(main->IsMuted());
 }
 
 // ---- Pattern edits ----
@@ -554,6 +612,22 @@ TEST_F(MidiDocTest, ActiveContainerTellsListenersOncePerChangeAndRefusesUnknownI
     ASSERT_EQ(S_OK, doc->SetActiveContainer(ids[0], TRUE, nullptr));
     EXPECT_EQ(1u, listener.heard.size());
 
+    // From a channel to an aux bus the listener hears twice, as a view that
+    // switches panels needs; back to a channel, too.
+    listener.heard.clear();
+    CAuxBus* aux = nullptr;
+    ASSERT_EQ(S_OK, doc->GetAuxBusAt(1, &aux));
+    ASSERT_EQ(S_OK, doc->SetActiveContainer(aux->GetHostId(), FALSE, nullptr));
+    const std::string auxHeard = "aux " + std::to_string(aux->GetHostId());
+    EXPECT_EQ(std::vector<std::string>({auxHeard, auxHeard}), listener.heard);
+    listener.heard.clear();
+    CMainBus* main = nullptr;
+    ASSERT_EQ(S_OK, doc->GetMainBus(&main));
+    ASSERT_EQ(S_OK, doc->SetActiveContainer(main->GetHostId(), FALSE, nullptr));
+    EXPECT_EQ(2u, listener.heard.size());
+    EXPECT_EQ("main " + std::to_string(main->GetHostId()), listener.heard.back());
+    ASSERT_EQ(S_OK, doc->SetActiveContainer(ids[0], FALSE, nullptr));
+
     // Ids that name no container change nothing and make no step.
     CMvCommand* command = BeginProjectCommand(doc->AsCommandDocument(), "select", 0, TRUE, TRUE);
     for (SHORT bad : {CMidiDoc::kNone, static_cast<SHORT>(4242)}) {
@@ -687,30 +761,26 @@ TEST_F(MidiDocTest, SplitPatternIdsByUseWithoutChannelsScrapsEveryPattern)
 
 // ---- Graph upkeep ----
 
-TEST_F(MidiDocTest, RebuildOfACleanDocumentTouchesNothing)
+TEST_F(MidiDocTest, WithoutChannelsTheGraphHoldsTheDisabledLoneSourceUntilATrackIsAdded)
 {
-    // A fresh document has nothing routed yet.
+    // The buses marked the new document's graph dirty.
+    ASSERT_TRUE(doc->GetGraphDirty());
+    ASSERT_EQ(S_OK, doc->RebuildGraph());
     EXPECT_FALSE(doc->GetGraphDirty());
-    EXPECT_EQ(S_FALSE, doc->RebuildGraph());
-    EXPECT_EQ(0, engine.resyncs);
-}
+    EXPECT_EQ(1, engine.resyncs);
+    ASSERT_NE(nullptr, doc->GetLoneSource());
+    EXPECT_TRUE(doc->GetLoneSource()->IsConnected());
+    EXPECT_TRUE(engine.posted.empty());
 
-TEST_F(MidiDocTest, FailingRebuildIsRetriedTenTimesThenGivesUpAndTellsTheMainWindowOnce)
-{
-    // Without a master bus the lone source has nowhere to connect.
-    doc->SetGraphDirty();
-    for (DWORD attempt = 1; attempt <= CMidiDoc::kMaxRebuildRetries; ++attempt) {
-        SCOPED_TRACE(attempt);
-        EXPECT_TRUE(FAILED(doc->RebuildGraph()));
-        EXPECT_TRUE(doc->GetGraphDirty());
-        EXPECT_TRUE(engine.posted.empty());
-    }
-    EXPECT_TRUE(FAILED(doc->RebuildGraph()));
-    EXPECT_FALSE(doc->GetGraphDirty());
-    EXPECT_EQ(std::vector<UINT>({CMidiDoc::kRebuildTroubleMessage}), engine.posted);
-    EXPECT_EQ(0u, doc->GetRebuildRetries());
+    // Clean: nothing is touched.
     EXPECT_EQ(S_FALSE, doc->RebuildGraph());
-    EXPECT_EQ(0, engine.resyncs);
+    EXPECT_EQ(1, engine.resyncs);
+
+    AddTracks(1);
+    ASSERT_TRUE(doc->GetGraphDirty());
+    ASSERT_EQ(S_OK, doc->RebuildGraph());
+    EXPECT_EQ(nullptr, doc->GetLoneSource());
+    EXPECT_FALSE(doc->IsRoutingChanged());
 }
 
 TEST_F(MidiDocTest, KeepObjectAliveHoldsEachFilterOnceUntilTheRebuild)
