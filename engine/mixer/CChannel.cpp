@@ -81,6 +81,9 @@ struct FilterParams {
 
 constexpr DWORD kNotAutomatable[] = {0, 4, 7};
 
+// Events a span's queues hold at most.
+constexpr int kQueueCapacity = 128;
+
 bool IsAutomatableIndex(DWORD i) { return std::find(std::begin(kNotAutomatable), std::end(kNotAutomatable), i) == std::end(kNotAutomatable); }
 
 }  // namespace
@@ -101,11 +104,20 @@ CChannel::CChannel(IChannelDocument* document, WORD id)
     m_liveQueue1 = CMfxDataQueue::Create();
     m_liveQueue2 = CMfxDataQueue::Create();
     m_liveOutput = CMfxDataQueue::Create();
+    for (CMfxEventQueue** q : {&m_inputQueue, &m_outputQueue}) {
+        *q = new (std::nothrow) CMfxEventQueue(nullptr, kQueueCapacity);
+        if (*q)
+            (*q)->SetFixedCapacity();
+    }
 }
 
 CChannel::~CChannel()
 {
     for (CMfxDataQueue* q : {m_liveQueue1, m_liveQueue2, m_liveOutput}) {
+        if (q)
+            q->Release();
+    }
+    for (CMfxEventQueue* q : {m_inputQueue, m_outputQueue}) {
         if (q)
             q->Release();
     }
@@ -123,7 +135,8 @@ HRESULT CChannel::Create(IChannelDocument* document, WORD id, const CLSID* clsid
     CChannel* c = new (std::nothrow) CChannel(document, id);
     if (c == nullptr)
         return E_OUTOFMEMORY;
-    if (c->m_liveQueue1 == nullptr || c->m_liveQueue2 == nullptr || c->m_liveOutput == nullptr) {
+    if (c->m_liveQueue1 == nullptr || c->m_liveQueue2 == nullptr || c->m_liveOutput == nullptr ||
+        c->m_inputQueue == nullptr || c->m_outputQueue == nullptr) {
         Destroy(c);
         return E_OUTOFMEMORY;
     }
@@ -173,7 +186,9 @@ HRESULT CChannel::CreateDuplicate(IChannelDocument* document, WORD id, ISynthWra
         DestroyPlugInWrap(wrap);
         return E_OUTOFMEMORY;
     }
-    HRESULT hr = c->m_liveQueue1 && c->m_liveQueue2 && c->m_liveOutput ? c->InitPlayback() : E_OUTOFMEMORY;
+    HRESULT hr = c->m_liveQueue1 && c->m_liveQueue2 && c->m_liveOutput && c->m_inputQueue && c->m_outputQueue
+                     ? c->InitPlayback()
+                     : E_OUTOFMEMORY;
     int outputs = 1;
     if (wrap != nullptr) {
         if (SUCCEEDED(hr) && SUCCEEDED(hr = c->m_synths.Insert(0, wrap)))
@@ -304,6 +319,306 @@ HRESULT CChannel::OnLocate(LONG t)
     }
     m_sendClipStates = TRUE;
     return first;
+}
+
+// ---- Playback ----
+
+ISynthPlayer* CChannel::Player() const
+{
+    ISynthWrap* synth = GetSynthWrap(0);
+    return synth ? synth->GetPlayer() : nullptr;
+}
+
+DWORD CChannel::GetDroppedEvents() const
+{
+    return m_spanDrops.load(std::memory_order_relaxed) + m_inputQueue->GetDroppedCount() +
+           m_outputQueue->GetDroppedCount();
+}
+
+void CChannel::UpdateClipSwitches()
+{
+    ISynthPlayer* player = Player();
+    if (player == nullptr || m_document == nullptr || GetLoopClipHost() == nullptr)
+        return;
+    const BOOL countIn = m_document->IsCountInOn();
+    player->SetClipsRecording(m_document->IsRecording() && !countIn);
+    player->SetClipsPlaying(m_document->IsPlaying() && !countIn);
+}
+
+bool CChannel::HasStoredProgram(int midiChannel)
+{
+    ISynthPlayer* player = Player();
+    return player && (player->GetChannelBank(midiChannel) != ISynthPlayer::kNoBank ||
+                      player->GetChannelPatch(midiChannel) != ISynthPlayer::kNoPatch);
+}
+
+bool CChannel::IsStoredProgram(const CMfxEvent& event)
+{
+    ISynthPlayer* player = Player();
+    if (player == nullptr)
+        return false;
+    const LONG bank = player->GetChannelBank(event.m_channel);
+    const int patch = player->GetChannelPatch(event.m_channel);
+    return event.m_patch.bank == (bank == ISynthPlayer::kNoBank ? 0xFFFF : static_cast<WORD>(bank)) &&
+           event.m_patch.patch == (patch == ISynthPlayer::kNoPatch ? 0 : static_cast<BYTE>(patch));
+}
+
+void CChannel::QueueEvent(const CMfxEvent& event)
+{
+    // A full queue refuses the event and counts it.
+    if (SUCCEEDED(m_inputQueue->Add(&event)) && m_document)
+        m_document->TriggerMidiMeter(m_id);
+}
+
+bool CChannel::ConvertAutomation(CMfxEvent& event)
+{
+    // Parameters that an edit is changing keep this span's values.
+    if (!m_synthOutputLock.TryLock())
+        return false;
+    ControlParam* p = FindParam(event.m_automation.param);
+    if (p == nullptr) {
+        m_synthOutputLock.Unlock();
+        return false;
+    }
+    const float value = std::clamp(event.m_value, 0.0f, 1.0f);
+    const DWORD kind = p->kind;
+    const WORD number = p->number;
+    if (p->value != value) {
+        p->value = value;
+        MarkDirty();
+    }
+    bool queue = true;
+    switch (kind) {
+    case kMedia: {
+        queue = false;
+        DWORD local = 0;
+        GUID classId{}, instanceId{};
+        IMediaParams* target = nullptr;
+        if (GetParamTarget(event.m_automation.param, &local, &classId, &instanceId, &target) == S_OK && target) {
+            target->SetParam(local, Native(p->info, value));
+            target->Release();
+        }
+        break;
+    }
+    case kController: {
+        const BYTE controller = static_cast<BYTE>(number & 0xFF);
+        event.m_kind = MfxController;
+        event.m_ctrl.number = controller;
+        event.m_ctrl.value = static_cast<BYTE>(static_cast<int>(value * 127.0f + 0.5f) & 0xFF);
+        break;
+    }
+    case kRpn:
+    case kNrpn: {
+        const WORD parameter = number;
+        event.m_kind = kind == kRpn ? MfxRpn : MfxNrpn;
+        event.m_rpn.number = parameter;
+        event.m_rpn.value = static_cast<SHORT>(static_cast<int>(value * 16383.0f + 0.5f));
+        break;
+    }
+    default:
+        queue = false;
+        break;
+    }
+    m_synthOutputLock.Unlock();
+    return queue;
+}
+
+HRESULT CChannel::FlushToSynth(LONG from, LONG to)
+{
+    MV_ASSERT_AUDIO_THREAD();
+    m_outputQueue->Clear();
+    HRESULT hr = m_mfxChain.ProcessEvents(from, to, m_inputQueue, m_outputQueue);
+    if (FAILED(hr))
+        return hr;
+    int count = 0;
+    m_outputQueue->GetCount(&count);
+    ISynthPlayer* player = Player();
+    if (count > 0 && player && FAILED(hr = player->ProcessEvents(from, to, static_cast<SHORT>(m_id), m_outputQueue)))
+        return hr;
+    m_inputQueue->Clear();
+    return S_OK;
+}
+
+HRESULT CChannel::OnStart(LONG t)
+{
+    if (GetSynthWrap(0) == nullptr)
+        return E_UNEXPECTED;
+    UpdateClipSwitches();
+    HRESULT hr = m_mfxChain.OnStart(t);
+    if (FAILED(hr))
+        return hr;
+    m_chase.clear();
+    ISynthPlayer* player = Player();
+    if (player && FAILED(hr = player->Start(t)))
+        return hr;
+    try {
+        // A stored program stands for its MIDI channel: made the latest
+        // event of its target, it wins over a chased patch of that channel.
+        for (int ch = 0; player && ch < 16; ++ch) {
+            const LONG bank = player->GetChannelBank(ch);
+            const int patch = player->GetChannelPatch(ch);
+            if (bank == ISynthPlayer::kNoBank && patch == ISynthPlayer::kNoPatch)
+                continue;
+            CMfxEvent program(MfxPatch);
+            program.m_time = t;
+            program.m_channel = static_cast<BYTE>(ch);
+            program.m_patch.bank = bank == ISynthPlayer::kNoBank ? 0xFFFF : static_cast<WORD>(bank);
+            program.m_patch.patch = patch == ISynthPlayer::kNoPatch ? 0 : static_cast<BYTE>(patch);
+            m_chase.insert(program);
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    {
+        CHeapLockGuard held(m_heldLock, CHeapLockGuard::TryOnly{});
+        if (held.OwnsLock()) {
+            for (auto& [key, note] : m_heldNotes) {
+                MfxData on{};
+                on.m_dw2 = (0x90u | (key & 15u)) | (key & 0xFF00u) | (static_cast<DWORD>(note.velocity & 0x7F) << 16);
+                QueueLiveEvent(on, FALSE);
+                note.resent = 1;
+            }
+        }
+    }
+    if (m_timeline.GetSize() == 0 && (m_automationPattern == nullptr || m_automationPattern->GetEvents().empty()))
+        return S_FALSE;
+    {
+        CHeapLockGuard guard(m_timeline.GetLock());
+        for (int i = 0; i < m_timeline.GetSize(); ++i) {
+            const CPatternInstance& instance = m_timeline[i];
+            if (instance.GetStart() <= t && instance.GetEnd() >= 0 && FAILED(hr = instance.ChaseEvents(t, &m_chase)))
+                return hr;
+        }
+    }
+    if (m_automationInstance && FAILED(hr = m_automationInstance->ChaseEvents(t, &m_chase)))
+        return hr;
+    for (const CMfxEvent& chased : m_chase) {
+        if (chased.m_kind == MfxAutomation) {
+            if (HasParam(chased.m_automation.param))
+                SetParamValue(chased.m_automation.param, chased.m_value);
+            continue;
+        }
+        // A chased program change gives way to the program the synth
+        // stores for its MIDI channel.
+        if (chased.m_kind == MfxPatch && HasStoredProgram(chased.m_channel) && !IsStoredProgram(chased))
+            continue;
+        CMfxEvent e(chased);
+        e.m_time = t;
+        QueueEvent(e);
+    }
+    m_chase.clear();
+    hr = FlushToSynth(0, t);
+    m_sendClipStates = TRUE;
+    if (FAILED(hr))
+        return hr;
+    for (int i = 0; i < m_outputs.GetSize(); ++i) {
+        if (FAILED(hr = m_outputs[i]->OnStart(t)))
+            return hr;
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::OnStop(LONG t)
+{
+    if (ISynthPlayer* player = Player(); player && GetLoopClipHost()) {
+        player->SetClipsRecording(FALSE);
+        player->SetClipsPlaying(FALSE);
+    }
+    HRESULT hr = m_mfxChain.OnStop(t);
+    if (FAILED(hr))
+        return hr;
+    if (ISynthPlayer* player = Player(); player && FAILED(hr = player->Stop()))
+        return hr;
+    m_sendClipStates = TRUE;
+    FlushAllEnvelopes();
+    for (int i = 0; i < m_outputs.GetSize(); ++i) {
+        if (FAILED(hr = m_outputs[i]->OnStop(t)))
+            return hr;
+    }
+    return ResetControllers();
+}
+
+HRESULT CChannel::OnLoop(LONG loopStart, LONG loopEnd)
+{
+    HRESULT hr = m_mfxChain.OnLoop(loopStart, loopEnd, 0);
+    if (FAILED(hr))
+        return hr;
+    if (ISynthPlayer* player = Player(); player && FAILED(hr = player->AdvanceTime(loopStart, loopEnd)))
+        return hr;
+    if (FAILED(hr = OnLocate(loopStart)))
+        return hr;
+    FlushAllEnvelopes();
+    for (int i = 0; i < m_outputs.GetSize(); ++i) {
+        if (FAILED(hr = m_outputs[i]->OnLoop(loopStart, loopEnd)))
+            return hr;
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::ResetControllers()
+{
+    HRESULT first = S_OK;
+    for (DWORD ch = 0; ch < 16; ++ch) {
+        for (DWORD message : {0xB0u | ch | (1u << 8), 0xB0u | ch | (64u << 8), 0xE0u | ch | (64u << 16)}) {
+            MfxData data{};
+            data.m_dw2 = message;
+            const HRESULT hr = QueueLiveEvent(data, FALSE);
+            if (SUCCEEDED(first) && FAILED(hr))
+                first = hr;
+        }
+    }
+    return first;
+}
+
+HRESULT CChannel::RenderSpan(LONG from, LONG to)
+{
+    MV_ASSERT_AUDIO_THREAD();
+    const bool automation = m_automationPattern && !m_automationPattern->GetEvents().empty();
+    if (m_timeline.GetSize() == 0 && m_previews.empty() && !automation && !m_stepPreview)
+        return S_FALSE;
+    UpdateClipSwitches();
+    m_span.clear();
+    const float shuffle = m_document ? static_cast<float>(m_document->GetShuffleAmount()) : 0.0f;
+    auto rendered = [this](HRESULT hr) {
+        // A span fuller than the buffer plays what fitted.
+        if (hr == E_OUTOFMEMORY) {
+            m_spanDrops.fetch_add(1, std::memory_order_relaxed);
+            return S_OK;
+        }
+        return hr;
+    };
+    HRESULT hr = S_OK;
+    if (m_document && m_document->IsRecording()) {
+        CHeapLockGuard guard(m_timeline.GetLock(), CHeapLockGuard::TryOnly{});
+        for (std::size_t i = 0; guard.OwnsLock() && i < m_previews.size() && SUCCEEDED(hr); ++i)
+            hr = rendered(m_previews[i].RenderEvents(from, to, &m_span, shuffle));
+    }
+    if (SUCCEEDED(hr) && m_document && m_document->IsPlaying()) {
+        hr = rendered(m_timeline.RenderSpan(from, to, &m_span, shuffle));
+        if (SUCCEEDED(hr) && m_automationInstance)
+            hr = rendered(m_automationInstance->RenderEvents(from, to, &m_span, 0.0f));
+    }
+    if (FAILED(hr)) {
+        m_span.clear();
+        return hr;
+    }
+    for (CMfxEvent& e : m_span) {
+        if (e.m_kind == MfxPatch) {
+            if (GetSynthWrap(0) == nullptr) {
+                m_span.clear();
+                return E_UNEXPECTED;
+            }
+            if (HasStoredProgram(e.m_channel))
+                continue;
+        } else if (e.m_kind == MfxAutomation && !ConvertAutomation(e)) {
+            continue;
+        }
+        QueueEvent(e);
+    }
+    m_span.clear();
+    if (FAILED(hr = FlushToSynth(from, to)))
+        return hr;
+    return S_OK;
 }
 
 // ---- Previews ----

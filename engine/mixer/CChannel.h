@@ -27,6 +27,7 @@
 // runs on the MIDI input thread under the live lock.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <set>
 #include <utility>
@@ -56,14 +57,15 @@ MV_DEFINE_GUID(kChannelGroupClass, 0xCE8CDEFA, 0x5F28, 0x443A, 0x9E, 0xA3, 0x7D,
 // {374D55B9-FF59-4C5D-8403-B7A0C25363E2}: a channel without synth.
 MV_DEFINE_GUID(CLSID_NoSynth, 0x374D55B9, 0xFF59, 0x4C5D, 0x84, 0x03, 0xB7, 0xA0, 0xC2, 0x53, 0x63, 0xE2);
 
-// One held live note.
+// One held live note, keyed by MIDI channel (bits 0-3), sounding note
+// (bits 8-15) and input port (bits 16 on).
 class CNoteInfo {
 public:
     virtual ~CNoteInfo() = default;
-    WORD key = 0;
+    WORD playedNote = 0;  // before the input transpose
     WORD velocity = 0;
-    DWORD time = 0;
-    DWORD port = 0;
+    DWORD holdCount = 0;
+    DWORD resent = 0;  // sent again when playback started
 };
 
 class CChannel : public CControlParamSet,
@@ -193,6 +195,34 @@ public:
     // has the loop-clip states sent again; the first failure.
     HRESULT OnLocate(LONG t);
 
+    // Transport start at t: the chase of the timeline and the automation up
+    // to t, the stored programs and the held live notes reach the synth;
+    // S_FALSE when there is nothing to chase. E_UNEXPECTED without synth.
+    // Runs on the thread that changes the transport, under its locks.
+    HRESULT OnStart(LONG t);
+    // Transport stop: effects and synth stopped, parameters' envelopes
+    // reset, then controllers 1 and 64 and the pitch wheel reset on every
+    // MIDI channel.
+    HRESULT OnStop(LONG t);
+    // Playback jumped from the loop end back to the loop start.
+    HRESULT OnLoop(LONG loopStart, LONG loopEnd);
+    // Audio thread: no allocation, no blocking.
+    // The events of [from, to) of the previews (while recording), the
+    // timeline and the automation (while playing), through the MIDI-effect
+    // chain to the synth. S_FALSE when the channel has nothing to play.
+    HRESULT RenderSpan(LONG from, LONG to);
+    // Audio thread: no allocation, no blocking.
+    // The input queue through the MIDI-effect chain to the synth.
+    HRESULT FlushToSynth(LONG from, LONG to);
+    // Queues, as direct messages, controller 1 = 0, controller 64 = 0 and
+    // the pitch wheel's centre on every MIDI channel.
+    HRESULT ResetControllers();
+    // Events playback dropped: a span fuller than the span buffer, or a
+    // full event queue. Any thread.
+    DWORD GetDroppedEvents() const;
+    // The step sequencer previews through the MIDI-effect host.
+    void SetStepSeqPreview(BOOL on) { m_stepPreview = on ? TRUE : FALSE; }
+
     // ---- Previews (UI thread; the list changes under the timeline lock) ----
     // An endless instance of the pattern from time 0; a loop-clip pattern's
     // clip is first registered with the synth's clip host for preview.
@@ -290,6 +320,18 @@ private:
     HRESULT PersistOutputValues(CKelPersistArchive* archive, int output);
     HRESULT SetRCRegistered(BOOL registered);
     CString TrackName() const;
+    ISynthPlayer* Player() const;
+    // Both clip switches of the synth from the transport's state.
+    void UpdateClipSwitches();
+    // Into the input queue, the activity meter lit; a full queue drops it.
+    void QueueEvent(const CMfxEvent& event);
+    // An automation event of the span: applied to its parameter, or turned
+    // into the controller event it targets (true: queue `event`).
+    bool ConvertAutomation(CMfxEvent& event);
+    // The stored program of the MIDI channel, when there is one.
+    bool HasStoredProgram(int midiChannel);
+    // The patch event is the program stored for its MIDI channel.
+    bool IsStoredProgram(const CMfxEvent& event);
 
     // In the order the channel keeps them.
     CTimeline m_timeline;
@@ -325,4 +367,11 @@ private:
     SHORT m_inputTranspose = 0;
     BOOL m_sendClipStates = FALSE;
     IChannelDocument* m_document;
+    CMfxEventQueue* m_inputQueue = nullptr;
+    CMfxEventQueue* m_outputQueue = nullptr;
+    CChaseSet m_chase;
+    BOOL m_stepPreview = FALSE;
+    std::atomic<DWORD> m_spanDrops{0};
+    // Guards the held notes; the audio thread only tries it.
+    CHeapCriticalSection m_heldLock;
 };
