@@ -1725,7 +1725,254 @@ void CChannel::SetVelocityRange(WORD low, WORD high)
     m_velocityHigh = std::min<WORD>(high, 127);
 }
 
-void CChannel::SetInputTranspose(SHORT transpose) { m_inputTranspose = std::clamp<SHORT>(transpose, -127, 127); }
+namespace {
+
+// The held-note key: MIDI channel in bits 0-3, sounding note in 8-15, port
+// from 16 on.
+constexpr DWORD HeldKey(DWORD channel, DWORD note, DWORD port)
+{
+    return (channel & 15u) | (note & 0xFFu) << 8 | port << 16;
+}
+
+}  // namespace
+
+HRESULT CChannel::QueueShortMessage(DWORD message)
+{
+    if (m_liveQueue1 == nullptr)
+        return E_FAIL;
+    MfxData data{};
+    data.m_dw2 = message;
+    return QueueLiveEvent(data, FALSE);
+}
+
+void CChannel::SetInputTranspose(SHORT transpose)
+{
+    m_inputTranspose = std::clamp<SHORT>(transpose, -127, 127);
+    CHeapLockGuard guard(&m_heldLock);
+    if (m_heldNotes.empty())
+        return;
+    std::map<DWORD, CNoteInfo> moved;
+    for (const auto& [key, note] : m_heldNotes) {
+        const DWORD channel = key & 15u;
+        QueueShortMessage(0x80u | channel | (key & 0xFF00u));
+        const DWORD sounding = static_cast<DWORD>(std::clamp(note.playedNote + m_inputTranspose, 0, 127));
+        CNoteInfo& entry = moved[HeldKey(channel, sounding, key >> 16)];
+        entry = note;
+        QueueShortMessage(0x90u | channel | sounding << 8 | static_cast<DWORD>(note.velocity & 0x7F) << 16);
+    }
+    m_heldNotes.swap(moved);
+}
+
+void CChannel::ClearHeldNotes()
+{
+    CHeapLockGuard guard(&m_heldLock);
+    m_heldNotes.clear();
+}
+
+int CChannel::GetHeldNoteCount()
+{
+    CHeapLockGuard guard(&m_heldLock);
+    return static_cast<int>(m_heldNotes.size());
+}
+
+bool CChannel::AcceptsMidiInput(const CMfxEvent& event, bool isNoteOn, DWORD port)
+{
+    if (event.m_kind == MfxNote) {
+        if (event.m_note.key < m_keyLow || event.m_note.key > m_keyHigh)
+            return false;
+        if (isNoteOn && (event.m_note.velocity < m_velocityLow || event.m_note.velocity > m_velocityHigh))
+            return false;
+    }
+    const bool onePort = m_inputPort != kAnyPort;
+    bool accepted;
+    if (onePort && port != m_inputPort && !m_armed)
+        accepted = false;
+    else
+        accepted = m_inputChannels == kAllPorts || (m_inputChannels >> (event.m_channel & 15) & 1) != 0 || m_armed;
+    if (m_armed)
+        return accepted;
+    return accepted && (m_document == nullptr || m_document->IsNoChannelArmed());
+}
+
+HRESULT CChannel::OnMidiInput(DWORD message, DWORD time, DWORD port)
+{
+    (void)time;
+    CMfxEvent event;
+    if (FAILED(event.SetFromShortMsg(message, static_cast<BYTE>(port))))
+        return S_FALSE;
+    const DWORD status = message & 0xF0u;
+    const DWORD channel = message & 0x0Fu;
+    const DWORD velocity = message >> 16 & 0x7Fu;
+    const bool noteOn = status == 0x90u && velocity != 0;
+    const bool noteOff = status == 0x80u || (status == 0x90u && velocity == 0);
+    DWORD played = message >> 8 & 0x7Fu;
+    if (noteOn || noteOff) {
+        const DWORD sounding = static_cast<DWORD>(std::clamp(static_cast<int>(played) + m_inputTranspose, 0, 127));
+        message = (message & 0xFF00FFu) | sounding << 8;
+        event.m_note.key = static_cast<BYTE>(sounding);
+        if (noteOn)
+            event.m_note.velocity = static_cast<BYTE>(velocity);
+    }
+    const DWORD key = HeldKey(channel, message >> 8 & 0x7Fu, port);
+    CHeapLockGuard guard(&m_heldLock);
+    bool heldRelease = false;
+    bool resent = false;
+    if (noteOff) {
+        const auto it = m_heldNotes.find(key);
+        if (it != m_heldNotes.end()) {
+            heldRelease = true;
+            resent = it->second.resent != 0;
+            if (--it->second.holdCount == 0)
+                m_heldNotes.erase(it);
+        }
+    }
+    if (!heldRelease && !AcceptsMidiInput(event, noteOn, port))
+        return S_FALSE;
+    HRESULT hr = QueueShortMessage(message);
+    // The note sounded twice since playback re-sent it at start.
+    if (SUCCEEDED(hr) && resent)
+        hr = QueueShortMessage(message);
+    if (!heldRelease && m_document)
+        m_document->TriggerMidiMeter(m_id);
+    if (noteOn && SUCCEEDED(hr)) {
+        auto it = m_heldNotes.find(key);
+        if (it != m_heldNotes.end()) {
+            ++it->second.holdCount;
+        } else {
+            CNoteInfo info;
+            info.playedNote = static_cast<WORD>(played);
+            info.velocity = static_cast<WORD>(velocity);
+            info.holdCount = 1;
+            try {
+                m_heldNotes.emplace(key, info);
+            } catch (const std::bad_alloc&) {
+                return E_OUTOFMEMORY;
+            }
+        }
+    }
+    return hr;
+}
+
+HRESULT CChannel::ProcessLiveInput(LONG)
+{
+    MV_ASSERT_AUDIO_THREAD();
+    CHeapLockGuard guard(m_liveLock, CHeapLockGuard::TryOnly{});
+    if (!guard.OwnsLock())
+        return S_FALSE;
+    int count = 0;
+    m_liveQueue1->GetCount(&count);
+    m_liveOutput->Reset();
+    HRESULT hr = S_OK;
+    ISynthPlayer* player = Player();
+    if (player && count != 0) {
+        hr = m_mfxChain.ProcessInput(m_liveQueue1, m_liveOutput);
+        if (SUCCEEDED(hr))
+            hr = player->ProcessLiveEvents(static_cast<SHORT>(m_id), m_liveOutput);
+    }
+    if (count != 0)
+        m_liveQueue1->Reset();
+    m_liveOutput->Reset();
+    return hr;
+}
+
+HRESULT CChannel::SetMidiInput(DWORD port, WORD channel)
+{
+    const DWORD ports = m_document ? m_document->GetMidiInputPortCount() : 0;
+    const DWORD oldPort = m_inputPort;
+    const WORD oldMask = m_inputChannels;
+    if (port < ports || port == kNoPort || port == kAnyPort)
+        m_inputPort = port;
+    if (channel == kAllPorts)
+        m_inputChannels = kAllPorts;
+    else if (channel < 16)
+        m_inputChannels = static_cast<WORD>(1u << channel);
+    if ((oldPort != m_inputPort || oldMask != m_inputChannels) && m_document)
+        m_document->SetModifiedFlag();
+    return S_OK;
+}
+
+HRESULT CChannel::GetMidiInput(DWORD* port, WORD* channel) const
+{
+    if (port == nullptr || channel == nullptr)
+        return E_POINTER;
+    *port = m_inputPort;
+    *channel = kAllPorts;
+    for (WORD n = 0; n < 16 && m_inputChannels != kAllPorts; ++n) {
+        if (m_inputChannels >> n & 1) {
+            *channel = n;
+            break;
+        }
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::SetArmed(DWORD armed, BOOL exclusive)
+{
+    if (exclusive && m_document)
+        m_document->DisarmAllChannels();
+    m_armed = armed ? 1 : 0;
+    if (m_document) {
+        m_document->SetModifiedFlag();
+        m_document->OnArmChanged();
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::SendNoteOn(int channel, int note, int velocity)
+{
+    if (channel < 0 || channel > 15)
+        return S_FALSE;
+    return QueueShortMessage(0x90u | static_cast<DWORD>(channel) | static_cast<DWORD>(note & 127) << 8 |
+                             static_cast<DWORD>(velocity & 127) << 16);
+}
+
+HRESULT CChannel::SendProgramChange(int channel, int patch)
+{
+    if (channel < 0 || channel > 15 || patch == -1)
+        return S_FALSE;
+    return QueueShortMessage(0xC0u | static_cast<DWORD>(channel) | static_cast<DWORD>(patch & 127) << 8);
+}
+
+HRESULT CChannel::SendBankSelect(int channel, LONG bank, int method)
+{
+    if (channel < 0 || channel > 15 || bank == -1 || method < 0 || method > 3)
+        return S_FALSE;
+    const DWORD ch = static_cast<DWORD>(channel);
+    auto controller = [&](DWORD number, LONG value) {
+        return QueueShortMessage(0xB0u | ch | number << 8 | static_cast<DWORD>(value & 127) << 16);
+    };
+    switch (method) {
+    case 0: {
+        if (bank < 0 || bank > 16383)
+            return S_FALSE;
+        const HRESULT hr = controller(0, bank >> 7);
+        return FAILED(hr) ? hr : controller(32, bank & 127);
+    }
+    case 1:
+        return controller(0, bank & 127);
+    case 2:
+        return controller(32, bank > 127 ? bank >> 7 : bank);
+    default:
+        return QueueShortMessage(0xC0u | ch | static_cast<DWORD>(std::min<LONG>(bank + 100, 127)) << 8);
+    }
+}
+
+HRESULT CChannel::SendParameterNumberValue(int channel, int number, int value, BOOL registered)
+{
+    if (channel < 0 || channel > 15 || number < 0 || number > 16383 || value < 0 || value > 16383)
+        return E_INVALIDARG;
+    const DWORD ch = static_cast<DWORD>(channel);
+    const DWORD sends[4][2] = {{registered ? 101u : 99u, static_cast<DWORD>(number >> 7)},
+                               {registered ? 100u : 98u, static_cast<DWORD>(number & 127)},
+                               {6u, static_cast<DWORD>(value >> 7)},
+                               {38u, static_cast<DWORD>(value & 127)}};
+    for (const auto& [controller, data] : sends) {
+        const HRESULT hr = QueueShortMessage(0xB0u | ch | controller << 8 | data << 16);
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
 
 // ---- The MIDI-effect chain's owner ----
 

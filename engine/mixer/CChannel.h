@@ -248,6 +248,9 @@ public:
     void SetInputChannelMask(WORD mask) { m_inputChannels = mask; }
     DWORD IsArmed() const { return m_armed; }
     void SetArmed(DWORD armed) { m_armed = armed ? 1 : 0; }
+    // Exclusive arming disarms every channel first; the document is marked
+    // modified and told.
+    HRESULT SetArmed(DWORD armed, BOOL exclusive);
     WORD GetMidiChannel() const { return m_midiChannel; }
     void SetMidiChannel(WORD channel) { m_midiChannel = channel & 15; }
     void GetKeyRange(WORD* low, WORD* high) const;
@@ -255,7 +258,37 @@ public:
     void GetVelocityRange(WORD* low, WORD* high) const;
     void SetVelocityRange(WORD low, WORD high);
     SHORT GetInputTranspose() const { return m_inputTranspose; }
+    // Clamped to -127..127; every held note is released and sounded again
+    // at its new pitch.
     void SetInputTranspose(SHORT transpose);
+
+    // One short message (status | data1 << 8 | data2 << 16) from an input
+    // port. A note-off of a held note always passes; anything else passes
+    // when the channel accepts it. MIDI input thread.
+    HRESULT OnMidiInput(DWORD message, DWORD time, DWORD port);
+    bool AcceptsMidiInput(const CMfxEvent& event, bool isNoteOn, DWORD port);
+    // Audio thread: no allocation, no blocking. Drains the live queue
+    // through the MIDI-effect chain to the synth; S_FALSE when the live
+    // lock is busy (the queue waits for the next buffer).
+    HRESULT ProcessLiveInput(LONG time);
+    // The held-note map emptied (the document's reset).
+    void ClearHeldNotes();
+    int GetHeldNoteCount();
+    // A port below the open port count, kNoPort or kAnyPort; a MIDI
+    // channel 0..15 or kAllPorts (omni). Other values leave the setting.
+    HRESULT SetMidiInput(DWORD port, WORD channel);
+    HRESULT GetMidiInput(DWORD* port, WORD* channel) const;
+
+    // ---- Direct messages (queued live at time 0; nothing for channel -1;
+    // E_FAIL without live queue) ----
+    HRESULT SendNoteOn(int channel, int note, int velocity);
+    HRESULT SendProgramChange(int channel, int patch);
+    // Methods 0 (controllers 0 and 32), 1 (controller 0), 2 (controller 32)
+    // and 3 (a program change of bank + 100); nothing for bank -1.
+    HRESULT SendBankSelect(int channel, LONG bank, int method);
+    // Controllers 101/100 (registered) or 99/98, then 6 and 38;
+    // E_INVALIDARG out of range.
+    HRESULT SendParameterNumberValue(int channel, int number, int value, BOOL registered);
     CMfxChain& GetMfxChain() { return m_mfxChain; }
 
     // ---- IChannelVectOwner ----
@@ -332,6 +365,8 @@ private:
     bool HasStoredProgram(int midiChannel);
     // The patch event is the program stored for its MIDI channel.
     bool IsStoredProgram(const CMfxEvent& event);
+    // A short message into the first live queue.
+    HRESULT QueueShortMessage(DWORD message);
 
     // In the order the channel keeps them.
     CTimeline m_timeline;

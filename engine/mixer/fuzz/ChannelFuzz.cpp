@@ -162,6 +162,10 @@ public:
     BOOL IsPlaying() override { return FALSE; }
     BOOL IsRecording() override { return FALSE; }
     BOOL IsCountInOn() override { return FALSE; }
+    BOOL IsNoChannelArmed() override { return TRUE; }
+    HRESULT DisarmAllChannels() override { return S_OK; }
+    void OnArmChanged() override {}
+    DWORD GetMidiInputPortCount() override { return 0; }
     void TriggerMidiMeter(WORD) override {}
     HRESULT CreateSynthWrap(REFCLSID, const char*, ISynthWrap** wrap) override
     {

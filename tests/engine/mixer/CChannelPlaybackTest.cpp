@@ -183,3 +183,110 @@ TEST_F(ChannelPlaybackTest, AFullQueueDropsTheNewestEventsAndCountsThem)
 }
 
 }  // namespace
+
+namespace {
+
+// Live input and direct messages as the synth hears them after the
+// audio thread's live step.
+using ChannelLiveInputTest = ChannelPlaybackTest;
+
+Lines LiveOf(CChannel* c, CapturePlayer& synth)
+{
+    synth.log.clear();
+    EXPECT_EQ(S_OK, c->ProcessLiveInput(0));
+    Lines out = synth.log;
+    synth.log.clear();
+    return out;
+}
+
+TEST_F(ChannelLiveInputTest, ANoteHeldTwiceNeedsTwoReleases)
+{
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x643C90, 0, 0));
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x503C90, 0, 0));
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x003C80, 0, 0));
+    EXPECT_EQ(1, channel->GetHeldNoteCount());
+    // The input channel changes while the note is held: its release still
+    // reaches the synth.
+    ASSERT_EQ(S_OK, channel->SetMidiInput(CChannel::kAnyPort, 5));
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x003C90, 0, 0));
+    EXPECT_EQ(0, channel->GetHeldNoteCount());
+    EXPECT_EQ(S_FALSE, channel->OnMidiInput(0x643D90, 0, 0)) << "channel 0 is not listened to any more";
+    EXPECT_EQ((Lines{"live 643C90", "live 503C90", "live 003C80", "live 003C90"}), LiveOf(channel, synth));
+    DWORD port = 0;
+    WORD midi = 0;
+    ASSERT_EQ(S_OK, channel->GetMidiInput(&port, &midi));
+    EXPECT_EQ(5, midi);
+    EXPECT_EQ(E_POINTER, channel->GetMidiInput(nullptr, &midi));
+}
+
+TEST_F(ChannelLiveInputTest, TransposeMovesHeldNotesAndIsClamped)
+{
+    channel->SetInputTranspose(200);
+    EXPECT_EQ(127, channel->GetInputTranspose());
+    channel->SetInputTranspose(0);
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x406490, 0, 0));  // note 100
+    LiveOf(channel, synth);
+    channel->SetInputTranspose(40);
+    EXPECT_EQ((Lines{"live 006480", "live 407F90"}), LiveOf(channel, synth));
+    // Its release, played at the old key, finds the moved note.
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x006480, 0, 0));
+    EXPECT_EQ(0, channel->GetHeldNoteCount());
+    EXPECT_EQ((Lines{"live 007F80"}), LiveOf(channel, synth));
+}
+
+TEST_F(ChannelLiveInputTest, AnUnarmedChannelIgnoresInputWhileAnotherIsArmed)
+{
+    CChannel* other = nullptr;
+    ASSERT_TRUE(SUCCEEDED(CChannel::Create(doc.get(), 2, &kSynthClass, "Bass", &other)));
+    doc->channels.push_back(other);
+    ASSERT_EQ(S_OK, other->SetArmed(1, TRUE));
+    EXPECT_EQ(1, doc->armChanges);
+    EXPECT_EQ(S_FALSE, channel->OnMidiInput(0x643C90, 0, 0));
+    EXPECT_EQ(S_OK, other->OnMidiInput(0x643C90, 0, 0));
+    ASSERT_EQ(S_OK, channel->SetArmed(1, TRUE));
+    EXPECT_FALSE(other->IsArmed());
+    EXPECT_EQ(S_OK, channel->OnMidiInput(0x643C90, 0, 0));
+    doc->channels.pop_back();
+    CChannel::Destroy(other);
+}
+
+TEST_F(ChannelLiveInputTest, DirectMessagesGoOutAsShortMessages)
+{
+    struct Case {
+        const char* name;
+        HRESULT (*send)(CChannel*);
+        HRESULT result;
+        Lines heard;
+    } cases[] = {
+        {"note", [](CChannel* c) { return c->SendNoteOn(2, 60, 100); }, S_OK, {"live 643C92"}},
+        {"program", [](CChannel* c) { return c->SendProgramChange(1, 130); }, S_OK, {"live 0002C1"}},
+        {"no program", [](CChannel* c) { return c->SendProgramChange(1, -1); }, S_FALSE, {}},
+        {"no channel", [](CChannel* c) { return c->SendNoteOn(-1, 60, 100); }, S_FALSE, {}},
+        {"bank 0", [](CChannel* c) { return c->SendBankSelect(0, 300, 0); }, S_OK, {"live 0200B0", "live 2C20B0"}},
+        {"bank 2", [](CChannel* c) { return c->SendBankSelect(0, 300, 2); }, S_OK, {"live 0220B0"}},
+        {"bank 3", [](CChannel* c) { return c->SendBankSelect(0, 40, 3); }, S_OK, {"live 007FC0"}},
+        {"rpn", [](CChannel* c) { return c->SendParameterNumberValue(0, 0x81, 0x3FFF, TRUE); }, S_OK,
+         {"live 0165B0", "live 0164B0", "live 7F06B0", "live 7F26B0"}},
+        {"nrpn", [](CChannel* c) { return c->SendParameterNumberValue(3, 5, 2, FALSE); }, S_OK,
+         {"live 0063B3", "live 0562B3", "live 0006B3", "live 0226B3"}},
+        {"rpn out of range", [](CChannel* c) { return c->SendParameterNumberValue(0, 16384, 0, TRUE); },
+         E_INVALIDARG, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.result, c.send(channel)) << c.name;
+        EXPECT_EQ(c.heard, LiveOf(channel, synth)) << c.name;
+    }
+}
+
+TEST_F(ChannelLiveInputTest, StartResendsHeldNotesAndTheirReleaseTwice)
+{
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x643C90, 0, 0));
+    LiveOf(channel, synth);
+    ASSERT_EQ(S_FALSE, channel->OnStart(0));
+    synth.log.clear();
+    EXPECT_EQ((Lines{"live 643C90"}), LiveOf(channel, synth));
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x003C80, 0, 0));
+    EXPECT_EQ((Lines{"live 003C80", "live 003C80"}), LiveOf(channel, synth));
+}
+
+}  // namespace

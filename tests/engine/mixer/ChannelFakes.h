@@ -60,9 +60,12 @@ public:
     {
         const std::string at = std::to_string(e.m_time) + " ch" + std::to_string(e.m_channel) + " ";
         switch (e.m_kind) {
-        case MfxNote: return at + "note " + std::to_string(e.m_note.key) + " dur " + std::to_string(e.m_note.duration);
-        case MfxController: return at + "ctrl " + std::to_string(e.m_ctrl.number) + "=" + std::to_string(e.m_ctrl.value);
-        case MfxPatch: return at + "patch " + std::to_string(e.m_patch.patch) + " bank " + std::to_string(e.m_patch.bank);
+        case MfxNote:
+            return at + "note " + std::to_string(e.m_note.key) + " dur " + std::to_string(e.m_note.duration);
+        case MfxController:
+            return at + "ctrl " + std::to_string(e.m_ctrl.number) + "=" + std::to_string(e.m_ctrl.value);
+        case MfxPatch:
+            return at + "patch " + std::to_string(e.m_patch.patch) + " bank " + std::to_string(e.m_patch.bank);
         case MfxRpn: return at + "rpn " + std::to_string(e.m_rpn.number) + "=" + std::to_string(e.m_rpn.value);
         case MfxNrpn: return at + "nrpn " + std::to_string(e.m_rpn.number) + "=" + std::to_string(e.m_rpn.value);
         default: return at + "kind " + std::to_string(e.m_kind);
@@ -70,7 +73,10 @@ public:
     }
     HRESULT Start(LONG t) override { return Note("start " + std::to_string(t)); }
     HRESULT Stop() override { return Note("stop"); }
-    HRESULT AdvanceTime(LONG a, LONG b) override { return Note("advance " + std::to_string(a) + " " + std::to_string(b)); }
+    HRESULT AdvanceTime(LONG a, LONG b) override
+    {
+        return Note("advance " + std::to_string(a) + " " + std::to_string(b));
+    }
     HRESULT ProcessEvents(LONG from, LONG to, SHORT, IMfxEventQueue* queue) override
     {
         int count = 0;
@@ -291,6 +297,22 @@ public:
     BOOL IsPlaying() override { return playing; }
     BOOL IsRecording() override { return recording; }
     BOOL IsCountInOn() override { return FALSE; }
+    BOOL IsNoChannelArmed() override
+    {
+        for (CChannel* c : channels) {
+            if (c->IsArmed())
+                return FALSE;
+        }
+        return TRUE;
+    }
+    HRESULT DisarmAllChannels() override
+    {
+        for (CChannel* c : channels)
+            c->SetArmed(0);
+        return S_OK;
+    }
+    void OnArmChanged() override { ++armChanges; }
+    DWORD GetMidiInputPortCount() override { return 4; }
     void TriggerMidiMeter(WORD) override { ++meterTriggers; }
 
     // ---- ISynthWrapFactory ----
@@ -319,6 +341,7 @@ public:
     BOOL playing = FALSE;
     BOOL recording = FALSE;
     int meterTriggers = 0;
+    int armChanges = 0;
     std::vector<std::string> log;
     std::vector<std::string> messages;
 };
