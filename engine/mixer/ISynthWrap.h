@@ -8,6 +8,7 @@
 
 #include "engine/ILoopClipHost.h"
 #include "engine/mixer/ISynthNameLists.h"
+#include "engine/mixer/ISynthPlayer.h"
 #include "model/CUndoPtrTraits.h"
 #include "platform/com/Persist.h"
 #include "platform/media/MediaInterfaces.h"
@@ -43,6 +44,9 @@ public:
     virtual CString GetDisplayName() = 0;
     // Takes the filter out of the engine graph.
     virtual HRESULT RemoveFromGraph() = 0;
+    // The synth as playback drives it, no reference added; null while the
+    // wrapper offers no playback (the channel then sends nothing).
+    virtual ISynthPlayer* GetPlayer() { return nullptr; }
 };
 
 inline HRESULT DestroyPlugInWrap(ISynthWrap* wrap)
