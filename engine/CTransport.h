@@ -147,7 +147,7 @@ public:
     float GetCpuLoad();
     BOOL IsInitialized() const { return m_initialized; }
     BOOL IsRewireDeviceMode() const { return m_rewireDeviceMode; }
-    DWORD GetRecordMode() const { return m_recordMode; }
+    DWORD GetRecordMode() const override { return m_recordMode; }
     LONG GetPlayMode() const { return m_playMode; }
     LONG GetRenderPosition() const { return m_renderPosition; }
     LONG GetLatency() const { return m_devices.GetLatency(); }

@@ -25,6 +25,11 @@ public:
     virtual IMidiSyncGen* GetMidiSyncGen() const = 0;
     virtual IMfxHostSite* GetMfxHostSite() const = 0;
     virtual HRESULT ResyncEngine() = 0;
+    // The transport plays; a count-in runs; its record-mode bits.
+    // Audio thread: no allocation, no blocking (these three).
+    virtual bool IsPlaying() = 0;
+    virtual bool IsCountInActive() = 0;
+    virtual DWORD GetRecordMode() const = 0;
     // Nothing when there is no main window.
     virtual void PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam) = 0;
 

@@ -1265,8 +1265,9 @@ HRESULT CMidiDoc::UpdateChannelGraph(CChannel* channel)
 HRESULT CMidiDoc::OnRoutingChanged(CChannel* channel)
 {
     HRESULT hr = UpdateSoloMutes();
-    if (FAILED(hr) || FAILED(hr = OnArmChanged()))
+    if (FAILED(hr))
         return hr;
+    OnArmChanged();
     for (int aux = 0; channel != nullptr && aux < kAuxBusCount; ++aux) {
         for (int n = 0; n < channel->GetOutputCount(); ++n) {
             if (channel->IsAuxSendEnabled(n, aux) && FAILED(hr = RefreshAuxBusRouting(aux)))
@@ -1516,11 +1517,13 @@ BOOL CMidiDoc::IsNoChannelArmed()
     return none;
 }
 
-HRESULT CMidiDoc::OnArmChanged()
-{
-    InvalidateArmState();
-    return S_OK;
-}
+void CMidiDoc::OnArmChanged() { InvalidateArmState(); }
+
+BOOL CMidiDoc::IsPlaying() { return m_engine != nullptr && m_engine->IsPlaying() ? TRUE : FALSE; }
+
+BOOL CMidiDoc::IsRecording() { return m_engine != nullptr && (m_engine->GetRecordMode() & 1) != 0 ? TRUE : FALSE; }
+
+BOOL CMidiDoc::IsCountInOn() { return m_engine != nullptr && m_engine->IsCountInActive() ? TRUE : FALSE; }
 
 HRESULT CMidiDoc::ClearAllSolos()
 {
@@ -1798,4 +1801,34 @@ HRESULT CMidiDoc::GetPatternTimes(WORD patternId, LONG* editMarker, LONG* durati
 }
 
 HRESULT CMidiDoc::CommitLiveTempo(BOOL) { return S_OK; }
+
+// ---- IRenderTargets ----
+
+HRESULT CMidiDoc::VisitChannels(IRenderTargetVisitor& visitor)
+{
+    for (auto& [id, c] : m_channels.Items()) {
+        m_channelTarget.channel = c;
+        HRESULT hr = visitor.Visit(&m_channelTarget);
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+HRESULT CMidiDoc::VisitAuxBuses(IRenderTargetVisitor& visitor)
+{
+    for (auto& [id, a] : m_auxBuses.Items()) {
+        m_auxTarget.bus = a;
+        HRESULT hr = visitor.Visit(&m_auxTarget);
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+IRenderTarget* CMidiDoc::GetMainBusTarget()
+{
+    m_mainTarget.bus = MainBus();
+    return m_mainTarget.bus != nullptr ? &m_mainTarget : nullptr;
+}
 HRESULT CMidiDoc::OnBufferTempoHook(LONG, LONG) { return S_OK; }

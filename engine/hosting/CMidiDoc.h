@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "engine/IDocumentEngine.h"
+#include "engine/IRenderTargets.h"
 #include "engine/ITransportDocument.h"
 #include "engine/hosting/IDocStateChange.h"
 #include "engine/mixer/CAuxBus.h"
@@ -68,6 +69,7 @@ class CMidiDoc : public ISongDocument,
                  public IChannelDocument,
                  public IBusDocument,
                  public ITransportDocument,
+                 public IRenderTargets,
                  public ISynthWrapFactory {
 public:
     static constexpr WORD kMajor = 0x6002;
@@ -166,13 +168,13 @@ public:
     // ---- Mixer-state caches and bulk setters ----
     // Each answers its cached value while it is valid, else scans and caches.
     BOOL IsNoTrackMuted();
-    BOOL IsNoChannelArmed();
+    BOOL IsNoChannelArmed() override;
     void InvalidateSoloState() { m_noSoloValid = FALSE; }
     void InvalidateArmState() { m_noArmValid = FALSE; }
-    HRESULT OnArmChanged();
+    void OnArmChanged() override;
     HRESULT ClearAllSolos();
     HRESULT ClearAllMutes();
-    HRESULT DisarmAllChannels();
+    HRESULT DisarmAllChannels() override;
 
     // ---- Automation recording ----
     // The active pattern when the container holds the active instance, else
@@ -275,6 +277,12 @@ public:
     HRESULT UpdateStepPreview() override;
     HRESULT ShowMfxPropertyPage(IMfxFilterWrap* wrap, HWND parent) override;
     HRESULT CloseMfxPropertyPage(IMfxFilterWrap* wrap) override;
+    DWORD GetMidiInputPortCount() override { return 0; }
+    // Audio thread: no allocation, no blocking (these four).
+    BOOL IsPlaying() override;
+    BOOL IsRecording() override;
+    BOOL IsCountInOn() override;
+    void TriggerMidiMeter(WORD) override {}
 
     // ---- IBusDocument ----
     IAudioProperties* GetAudioProperties() override;
@@ -298,7 +306,7 @@ public:
     // Audio thread: no allocation, no blocking.
     LONG GetGraphDirty() override { return m_graphDirty; }
     IRenderDocument* GetRenderDocument() override { return nullptr; }
-    IRenderTargets* GetRenderTargets() override { return nullptr; }
+    IRenderTargets* GetRenderTargets() override { return this; }
     void SetMetronomeOn(BOOL on) override;
     WORD GetActivePatternId() override { return static_cast<WORD>(m_activePattern.GetCurrent()); }
     HRESULT GetPatternTimes(WORD patternId, LONG* editMarker, LONG* duration) override;
@@ -309,10 +317,44 @@ public:
     HRESULT ConnectAllContainers() override;
     HRESULT RebuildGraph() override;
 
+    // ---- IRenderTargets (the data renderer's receivers) ----
+    // Audio thread: no allocation, no blocking (the three below).
+    HRESULT VisitChannels(IRenderTargetVisitor& visitor) override;
+    HRESULT VisitAuxBuses(IRenderTargetVisitor& visitor) override;
+    IRenderTarget* GetMainBusTarget() override;
+
     // The document as project commands see it.
     ICommandDocument* AsCommandDocument() { return static_cast<ISongDocument*>(this); }
 
 private:
+    // A channel as a receiver of the data renderer; one per walk, pointed at
+    // each channel in turn, so a broadcast allocates nothing.
+    class ChannelTarget final : public IRenderTarget {
+    public:
+        CChannel* channel = nullptr;
+        HRESULT OnLocate(LONG t) override { return channel->OnLocate(t); }
+        HRESULT OnStop(LONG t) override { return channel->OnStop(t); }
+        HRESULT OnStart(LONG t) override { return channel->OnStart(t); }
+        HRESULT OnLoop(LONG s, LONG e) override { return channel->OnLoop(s, e); }
+        HRESULT ProcessLiveInput(LONG t) override { return channel->ProcessLiveInput(t); }
+        HRESULT RenderSpan(LONG f, LONG t) override { return channel->RenderSpan(f, t); }
+        // Recording changes reach no channel's data.
+        HRESULT OnRecordingChanged(BOOL) override { return S_OK; }
+    };
+    // An aux bus or the master bus: its effect chain hears start, stop and
+    // loop, its automation is located and rendered.
+    class BusTarget final : public IRenderTarget {
+    public:
+        CMixBus* bus = nullptr;
+        HRESULT OnLocate(LONG t) override { return bus->Locate(t); }
+        HRESULT OnStop(LONG t) override { return bus->OnStop(t); }
+        HRESULT OnStart(LONG t) override { return bus->OnStart(t); }
+        HRESULT OnLoop(LONG s, LONG e) override { return bus->OnLoop(s, e); }
+        HRESULT ProcessLiveInput(LONG) override { return S_OK; }
+        HRESULT RenderSpan(LONG f, LONG t) override { return bus->RenderAutomation(f, t); }
+        HRESULT OnRecordingChanged(BOOL) override { return S_OK; }
+    };
+
     explicit CMidiDoc(IDocumentEngine* engine);
     virtual ~CMidiDoc();
     CMidiDoc(const CMidiDoc&) = delete;
@@ -373,4 +415,7 @@ private:
     CDxSource* m_loneSource = nullptr;
     float m_shuffle = 0.0f;
     std::set<IDocStateChange*> m_listeners;
+    ChannelTarget m_channelTarget;
+    BusTarget m_auxTarget;
+    BusTarget m_mainTarget;
 };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "devices/IMidiSource.h"
+#include "engine/CDataRenderer.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/graph/CDxSource.h"
 #include "engine/graph/IAudioProperties.h"
@@ -61,6 +62,9 @@ public:
         return S_OK;
     }
     void PostToMainWindow(UINT message, WPARAM, LPARAM) override { posted.push_back(message); }
+    bool IsPlaying() override { return false; }
+    bool IsCountInActive() override { return false; }
+    DWORD GetRecordMode() const override { return 0; }
 
     CDxFilterGraph* graph = nullptr;
     FixedAudio audio;
@@ -781,6 +785,26 @@ TEST_F(MidiDocTest, WithoutChannelsTheGraphHoldsTheDisabledLoneSourceUntilATrack
     ASSERT_EQ(S_OK, doc->RebuildGraph());
     EXPECT_EQ(nullptr, doc->GetLoneSource());
     EXPECT_FALSE(doc->IsRoutingChanged());
+}
+
+TEST_F(MidiDocTest, DataRendererReachesTheDocumentsChannelsAndBuses)
+{
+    CDataRenderer renderer;
+    renderer.SetDocument(doc);
+    // Buses alone: every broadcast goes through.
+    EXPECT_EQ(S_OK, renderer.Locate(0));
+    EXPECT_TRUE(SUCCEEDED(renderer.Start(0)));
+    EXPECT_TRUE(SUCCEEDED(renderer.Render(0, 64)));
+    EXPECT_TRUE(SUCCEEDED(renderer.Loop(0, 3840)));
+    EXPECT_TRUE(SUCCEEDED(renderer.Stop(64)));
+
+    // A track without synth cannot start: its failure ends the broadcast.
+    AddTracks(2);
+    EXPECT_EQ(S_OK, renderer.Locate(960));
+    EXPECT_TRUE(SUCCEEDED(renderer.BeginSpan(960)));
+    EXPECT_TRUE(SUCCEEDED(renderer.Render(960, 1024)));
+    EXPECT_EQ(S_OK, renderer.SetRecording(TRUE));
+    EXPECT_EQ(E_UNEXPECTED, renderer.Start(960));
 }
 
 TEST_F(MidiDocTest, KeepObjectAliveHoldsEachFilterOnceUntilTheRebuild)
