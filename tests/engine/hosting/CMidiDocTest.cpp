@@ -677,7 +677,9 @@ TEST_F(MidiDocTest, RecordedAutomationGoesIntoTheActivePatternOfTheChannelHoldin
     ASSERT_EQ(S_OK, doc->SetActiveInstance(placed[0]->GetInstanceId(), nullptr));
     ASSERT_EQ(S_OK, doc->RecordParamAutomation(track, {5, 6}, {0.25f, 0.75f}));
     ASSERT_EQ(2, p->GetSize());
-    EXPECT_EQ(6u, p->GetEvents()[1].m_automation.param);
+    // A copy: the event's fields are packed.
+    const DWORD param = p->GetEvents()[1].m_automation.param;
+    EXPECT_EQ(6u, param);
     EXPECT_FLOAT_EQ(0.75f, p->GetEvents()[1].m_value);
 }
 
