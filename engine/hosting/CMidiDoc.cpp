@@ -449,7 +449,10 @@ HRESULT CMidiDoc::FindInstance(DWORD instanceId, CChannel** channel, CPatternIns
 
 CString CMidiDoc::ContainerLabel(SHORT id) const
 {
-    return Format(IDS_DOC_TRACK_LABEL, GetChannelIndex(id) + 1);
+    if (IsMainBusId(id))
+        return Text(IDS_DOC_MASTER_BUS);
+    const int aux = GetAuxBusIndex(id);
+    return aux >= 0 ? Format(IDS_DOC_AUX_LABEL, aux + 1) : Format(IDS_DOC_TRACK_LABEL, GetChannelIndex(id) + 1);
 }
 
 HRESULT CMidiDoc::GetContainerPattern(SHORT containerId, CPattern** pattern, CString* label)
@@ -458,12 +461,17 @@ HRESULT CMidiDoc::GetContainerPattern(SHORT containerId, CPattern** pattern, CSt
         return E_POINTER;
     *pattern = nullptr;
     CChannel* channel = nullptr;
-    if (FAILED(m_channels.Get(containerId, &channel)) || channel == nullptr)
+    CAuxBus* aux = nullptr;
+    if (SUCCEEDED(m_channels.Get(containerId, &channel)) && channel != nullptr)
+        *pattern = channel->GetAutomationPattern();
+    else if (SUCCEEDED(m_auxBuses.Get(containerId, &aux)) && aux != nullptr)
+        *pattern = aux->GetAutomationPattern();
+    else if (IsMainBusId(containerId))
+        *pattern = MainBus()->GetAutomationPattern();
+    else
         return E_UNEXPECTED;
-    *pattern = channel->GetAutomationPattern();
-    if (label != nullptr && *pattern != nullptr) {
+    if (label != nullptr && *pattern != nullptr)
         label->Format("%s - %s", (*pattern)->GetDisplayName().GetString(), ContainerLabel(containerId).GetString());
-    }
     return S_OK;
 }
 

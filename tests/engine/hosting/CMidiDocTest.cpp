@@ -667,6 +667,28 @@ TEST_F(MidiDocTest, RecordedAutomationGoesIntoTheActivePatternOfTheChannelHoldin
     EXPECT_EQ(E_INVALIDARG, doc->RecordParamAutomation(track, {}, {}));
     EXPECT_EQ(E_INVALIDARG, doc->GetAutomationPattern(track, nullptr, nullptr));
 
+    // Each kind of container labels its own automation pattern.
+    CAuxBus* aux = nullptr;
+    ASSERT_EQ(S_OK, doc->GetAuxBusAt(1, &aux));
+    CMainBus* main = nullptr;
+    ASSERT_EQ(S_OK, doc->GetMainBus(&main));
+    struct Case {
+        SHORT id;
+        const char* label;
+    };
+    for (const Case& k : {Case{track, " - Track 1"}, Case{aux->GetHostId(), " - Aux 2"},
+                          Case{main->GetHostId(), " - Master Bus"}}) {
+        SCOPED_TRACE(k.label);
+        CPattern* own = nullptr;
+        CString label;
+        ASSERT_EQ(S_OK, doc->GetAutomationPattern(k.id, &own, &label));
+        ASSERT_NE(nullptr, own);
+        const std::string text = label.GetString();
+        EXPECT_EQ(k.label, text.substr(text.size() - std::string(k.label).size()));
+    }
+    CPattern* none = nullptr;
+    EXPECT_EQ(E_UNEXPECTED, doc->GetContainerPattern(4242, &none, nullptr));
+
     // Without an active instance: the channel's own automation pattern.
     ASSERT_EQ(S_OK, doc->RecordParamAutomation(track, {5}, {0.5f}));
     EXPECT_EQ(1, c->GetAutomationPattern()->GetSize());
