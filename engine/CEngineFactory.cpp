@@ -11,6 +11,7 @@
 #include "devices/CMidiSyncGen.h"
 #include "devices/CWDMAudio.h"
 #include "engine/graph/CDxFilterGraph.h"
+#include "engine/CDataRenderer.h"
 #include "engine/CTimeKeeper.h"
 #include "engine/CTimer.h"
 #include "platform/audio/CJackAsioDriver.h"
@@ -28,7 +29,7 @@ CAudioReferenceClock* CEngineFactory::CreateReferenceClock(IAudioProperties* aud
 
 CDxFilterGraph* CEngineFactory::CreateFilterGraph(HRESULT* phr) { return new (std::nothrow) CDxFilterGraph(phr); }
 
-IDataRenderer* CEngineFactory::CreateDataRenderer() { return nullptr; }
+IDataRenderer* CEngineFactory::CreateDataRenderer() { return new (std::nothrow) CDataRenderer(); }
 
 IMidiInputRouter* CEngineFactory::CreateMidiInputRouter(IEngineOwner* owner)
 {

@@ -1,6 +1,6 @@
 // The program's own engine factory: the real timer service, time keeper,
-// audio renderer, reference clock, filter graph, and the DirectSound, WDM
-// and ASIO back-ends. The MIDI, recorder, clipboard, clip-pool, host-site
+// audio renderer, reference clock, data renderer, filter graph, and the
+// DirectSound, WDM and ASIO back-ends. The MIDI, recorder, clipboard, clip-pool, host-site
 // and ReWire-device classes are not part of the program yet; until they are,
 // their entries make nothing and the engine owner's start-up stops at the
 // first of them with E_OUTOFMEMORY.

@@ -31,6 +31,8 @@
 #include "engine/CAudioDeviceSelector.h"
 #include "engine/CLoopState.h"
 #include "engine/CTimeKeeper.h"
+#include "engine/IDocumentEngine.h"
+#include "engine/IEngineShell.h"
 #include "model/CKelPersistObject.h"
 #include "platform/win/CString.h"
 #include "uikit/core/CHeapCriticalSection.h"
@@ -62,7 +64,11 @@ struct IReferenceClock;
 // Read with a plain load.
 inline LONG g_hostCallCount = 0;
 
-class CTransport : public CKelPersistObject, public ITimeKeeperSite, public IEngineOwner, public IMidiSyncHost {
+class CTransport : public CKelPersistObject,
+                   public ITimeKeeperSite,
+                   public IEngineOwner,
+                   public IMidiSyncHost,
+                   public IDocumentEngine {
 public:
     using SleepFunction = void (*)(DWORD milliseconds);
 
@@ -99,11 +105,17 @@ public:
     HRESULT Shutdown();
     // Null detaches (closing the running device first). Attaching the first
     // document resets loop and metronome and requests an audio reset.
-    HRESULT SetDocument(ITransportDocument* document);
+    HRESULT SetDocument(ITransportDocument* document) override;
     // E_INVALIDARG for null, E_UNEXPECTED before Init.
     HRESULT SetOwnerWindow(HWND window);
     // The splash and main window; null shows and posts nothing.
     void SetShell(IEngineShell* shell) { m_shell = shell; }
+    // Through the shell; nothing without one.
+    void PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (m_shell != nullptr)
+            m_shell->PostToMainWindow(message, wParam, lParam);
+    }
 
     // ---- Getters (no reference taken unless said) ----
     CTimer* GetTimer() const { return m_timer; }
@@ -111,12 +123,12 @@ public:
     CAudioRenderer* GetAudioRenderer() const { return m_audioRenderer; }
     IDataRenderer* GetDataRenderer() const { return m_dataRenderer; }
     IMidiInputRouter* GetMidiInputRouter() const { return m_midiInputRouter; }
-    IMidiSource* GetMidiSource() const { return m_midiSource; }
-    CDxFilterGraph* GetFilterGraph() const { return m_filterGraph; }
-    IMidiSyncGen* GetMidiSyncGen() const { return m_midiSyncGen; }
+    IMidiSource* GetMidiSource() const override { return m_midiSource; }
+    CDxFilterGraph* GetFilterGraph() const override { return m_filterGraph; }
+    IMidiSyncGen* GetMidiSyncGen() const override { return m_midiSyncGen; }
     // The current back-end, null when none is usable.
     IAudioDevice* GetAudioDriver() const { return m_devices.GetCurrent(); }
-    IMfxHostSite* GetMfxHostSite() const { return m_hostSite; }
+    IMfxHostSite* GetMfxHostSite() const override { return m_hostSite; }
     ITransportRecorder* GetRecorder() const { return m_recorder; }
     ITransportClipboard* GetClipboard() const { return m_clipboard; }
     ITransportClipboard* GetDragDropClipboard() const { return m_dragDropClipboard; }
@@ -135,7 +147,7 @@ public:
     float GetCpuLoad();
     BOOL IsInitialized() const { return m_initialized; }
     BOOL IsRewireDeviceMode() const { return m_rewireDeviceMode; }
-    DWORD GetRecordMode() const { return m_recordMode; }
+    DWORD GetRecordMode() const override { return m_recordMode; }
     LONG GetPlayMode() const { return m_playMode; }
     LONG GetRenderPosition() const { return m_renderPosition; }
     LONG GetLatency() const { return m_devices.GetLatency(); }
@@ -162,7 +174,7 @@ public:
     HRESULT SetPosition(LONG tick);
     // Stops the graph, re-seeks everything to the play position, prepares
     // the renderer and runs the graph again, under all three locks.
-    HRESULT ResyncEngine();
+    HRESULT ResyncEngine() override;
 
     // ---- Loop ----
     // The stored values, or the staged ones when asked and a change is

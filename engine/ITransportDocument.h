@@ -15,6 +15,7 @@
 
 class CTempoMap;
 class IRenderDocument;
+class IRenderTargets;
 
 class ITransportDocument : public IMidiSyncDocument {
 public:
@@ -26,6 +27,9 @@ public:
     virtual LONG GetGraphDirty() = 0;
     // What the audio renderer pushes and reads of this document's graph.
     virtual IRenderDocument* GetRenderDocument() = 0;
+    // The channels and buses that the data renderer's broadcasts reach;
+    // null for a document without them.
+    virtual IRenderTargets* GetRenderTargets() = 0;
     // The tempo map (a fixed tempo decides how a loop wrap restarts).
     // Audio thread: no allocation, no blocking.
     virtual CTempoMap* GetTempoMap() = 0;

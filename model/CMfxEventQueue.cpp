@@ -108,7 +108,11 @@ STDMETHODIMP CMfxEventQueue::Add(const MfxEvent* event)
                               m_events);
     }
     const int tail = m_count - at;
-    HRESULT hr = SetCount(m_count + 1);
+    if (m_fixed && m_count >= m_capacity) {
+        m_dropped.fetch_add(1, std::memory_order_relaxed);
+        return E_OUTOFMEMORY;
+    }
+    HRESULT hr = m_fixed ? (++m_count, S_OK) : SetCount(m_count + 1);
     if (FAILED(hr))
         return hr;
     std::memmove(m_events + at + 1, m_events + at, static_cast<std::size_t>(tail) * sizeof(MfxEvent));

@@ -11,6 +11,8 @@
 // draining. Reference counts are atomic; the last Release deletes the queue.
 #pragma once
 
+#include <atomic>
+
 #include "model/CMfxBufferFactory.h"
 
 class CMfxEventQueue : public mvcom::CUnknownImpl<IMfxEventQueue2> {
@@ -20,7 +22,8 @@ public:
     // reference.
     CMfxEventQueue(IMfxBufferFactory* factory, int capacity);
 
-    // Audio thread: allocates only when the count outgrows the capacity.
+    // Audio thread: allocates only when the count outgrows the capacity of
+    // a queue that is not fixed.
     STDMETHOD(Add)(const MfxEvent* event) override;
     // Audio thread: no allocation, no blocking.
     STDMETHOD(GetCount)(int* count) override;
@@ -34,6 +37,12 @@ public:
     // is not inside the queue.
     HRESULT RemoveRange(int first, int count);
     int GetCapacity() const { return m_capacity; }
+    // From now on the queue keeps its capacity: Add refuses the newest
+    // record of a full queue (E_OUTOFMEMORY) and counts it, so a queue the
+    // audio thread fills never allocates.
+    void SetFixedCapacity() { m_fixed = true; }
+    // Records refused by a full fixed queue. Any thread.
+    DWORD GetDroppedCount() const { return m_dropped.load(std::memory_order_relaxed); }
 
 protected:
     ~CMfxEventQueue() override;
@@ -50,4 +59,6 @@ private:
     int m_capacity = 0;
     IMfxBufferFactory* m_factory = nullptr;
     int m_step;
+    bool m_fixed = false;
+    std::atomic<DWORD> m_dropped{0};
 };

@@ -18,15 +18,13 @@
 
 #include "engine/hosting/IMfxSoftSynth.h"
 #include "engine/hosting/ITamblor.h"
+#include "engine/mixer/ISynthWrap.h"
 #include "model/CKelPersistArchive.h"
 #include "platform/com/ComStream.h"
 #include "platform/media/MediaInterfaces.h"
 #include "platform/win/CString.h"
 
 class CDxFilterGraph;
-
-// The class that stands for "no synth": nothing is created for it.
-MV_DEFINE_GUID(CLSID_NoSynth, 0x374D55B9, 0xFF59, 0x4C5D, 0x84, 0x03, 0xB7, 0xA0, 0xC2, 0x53, 0x63, 0xE2);
 
 class CFilterWrap {
 public:

@@ -7,6 +7,7 @@
 
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/mixer/CEmptyChunk.h"
+#include "engine/mixer/GainPanText.h"
 #include "engine/mixer/IChannelDocument.h"
 #include "engine/mixer/ISynthWrapFactory.h"
 #include "model/CMvCommand.h"
@@ -21,8 +22,6 @@
 #include "platform/media/IGainPan.h"
 #include "platform/sync/ThreadAffinity.h"
 #include "platform/win/WideString.h"
-#include "uikit/core/CPropDBFine.h"
-#include "uikit/core/CPropPan.h"
 
 namespace {
 
@@ -82,6 +81,9 @@ struct FilterParams {
 
 constexpr DWORD kNotAutomatable[] = {0, 4, 7};
 
+// Events a span's queues hold at most.
+constexpr int kQueueCapacity = 128;
+
 bool IsAutomatableIndex(DWORD i) { return std::find(std::begin(kNotAutomatable), std::end(kNotAutomatable), i) == std::end(kNotAutomatable); }
 
 }  // namespace
@@ -102,11 +104,20 @@ CChannel::CChannel(IChannelDocument* document, WORD id)
     m_liveQueue1 = CMfxDataQueue::Create();
     m_liveQueue2 = CMfxDataQueue::Create();
     m_liveOutput = CMfxDataQueue::Create();
+    for (CMfxEventQueue** q : {&m_inputQueue, &m_outputQueue}) {
+        *q = new (std::nothrow) CMfxEventQueue(nullptr, kQueueCapacity);
+        if (*q)
+            (*q)->SetFixedCapacity();
+    }
 }
 
 CChannel::~CChannel()
 {
     for (CMfxDataQueue* q : {m_liveQueue1, m_liveQueue2, m_liveOutput}) {
+        if (q)
+            q->Release();
+    }
+    for (CMfxEventQueue* q : {m_inputQueue, m_outputQueue}) {
         if (q)
             q->Release();
     }
@@ -124,7 +135,8 @@ HRESULT CChannel::Create(IChannelDocument* document, WORD id, const CLSID* clsid
     CChannel* c = new (std::nothrow) CChannel(document, id);
     if (c == nullptr)
         return E_OUTOFMEMORY;
-    if (c->m_liveQueue1 == nullptr || c->m_liveQueue2 == nullptr || c->m_liveOutput == nullptr) {
+    if (c->m_liveQueue1 == nullptr || c->m_liveQueue2 == nullptr || c->m_liveOutput == nullptr ||
+        c->m_inputQueue == nullptr || c->m_outputQueue == nullptr) {
         Destroy(c);
         return E_OUTOFMEMORY;
     }
@@ -174,7 +186,9 @@ HRESULT CChannel::CreateDuplicate(IChannelDocument* document, WORD id, ISynthWra
         DestroyPlugInWrap(wrap);
         return E_OUTOFMEMORY;
     }
-    HRESULT hr = c->m_liveQueue1 && c->m_liveQueue2 && c->m_liveOutput ? c->InitPlayback() : E_OUTOFMEMORY;
+    HRESULT hr = c->m_liveQueue1 && c->m_liveQueue2 && c->m_liveOutput && c->m_inputQueue && c->m_outputQueue
+                     ? c->InitPlayback()
+                     : E_OUTOFMEMORY;
     int outputs = 1;
     if (wrap != nullptr) {
         if (SUCCEEDED(hr) && SUCCEEDED(hr = c->m_synths.Insert(0, wrap)))
@@ -305,6 +319,306 @@ HRESULT CChannel::OnLocate(LONG t)
     }
     m_sendClipStates = TRUE;
     return first;
+}
+
+// ---- Playback ----
+
+ISynthPlayer* CChannel::Player() const
+{
+    ISynthWrap* synth = GetSynthWrap(0);
+    return synth ? synth->GetPlayer() : nullptr;
+}
+
+DWORD CChannel::GetDroppedEvents() const
+{
+    return m_spanDrops.load(std::memory_order_relaxed) + m_inputQueue->GetDroppedCount() +
+           m_outputQueue->GetDroppedCount();
+}
+
+void CChannel::UpdateClipSwitches()
+{
+    ISynthPlayer* player = Player();
+    if (player == nullptr || m_document == nullptr || GetLoopClipHost() == nullptr)
+        return;
+    const BOOL countIn = m_document->IsCountInOn();
+    player->SetClipsRecording(m_document->IsRecording() && !countIn);
+    player->SetClipsPlaying(m_document->IsPlaying() && !countIn);
+}
+
+bool CChannel::HasStoredProgram(int midiChannel)
+{
+    ISynthPlayer* player = Player();
+    return player && (player->GetChannelBank(midiChannel) != ISynthPlayer::kNoBank ||
+                      player->GetChannelPatch(midiChannel) != ISynthPlayer::kNoPatch);
+}
+
+bool CChannel::IsStoredProgram(const CMfxEvent& event)
+{
+    ISynthPlayer* player = Player();
+    if (player == nullptr)
+        return false;
+    const LONG bank = player->GetChannelBank(event.m_channel);
+    const int patch = player->GetChannelPatch(event.m_channel);
+    return event.m_patch.bank == (bank == ISynthPlayer::kNoBank ? 0xFFFF : static_cast<WORD>(bank)) &&
+           event.m_patch.patch == (patch == ISynthPlayer::kNoPatch ? 0 : static_cast<BYTE>(patch));
+}
+
+void CChannel::QueueEvent(const CMfxEvent& event)
+{
+    // A full queue refuses the event and counts it.
+    if (SUCCEEDED(m_inputQueue->Add(&event)) && m_document)
+        m_document->TriggerMidiMeter(m_id);
+}
+
+bool CChannel::ConvertAutomation(CMfxEvent& event)
+{
+    // Parameters that an edit is changing keep this span's values.
+    if (!m_synthOutputLock.TryLock())
+        return false;
+    ControlParam* p = FindParam(event.m_automation.param);
+    if (p == nullptr) {
+        m_synthOutputLock.Unlock();
+        return false;
+    }
+    const float value = std::clamp(event.m_value, 0.0f, 1.0f);
+    const DWORD kind = p->kind;
+    const WORD number = p->number;
+    if (p->value != value) {
+        p->value = value;
+        MarkDirty();
+    }
+    bool queue = true;
+    switch (kind) {
+    case kMedia: {
+        queue = false;
+        DWORD local = 0;
+        GUID classId{}, instanceId{};
+        IMediaParams* target = nullptr;
+        if (GetParamTarget(event.m_automation.param, &local, &classId, &instanceId, &target) == S_OK && target) {
+            target->SetParam(local, Native(p->info, value));
+            target->Release();
+        }
+        break;
+    }
+    case kController: {
+        const BYTE controller = static_cast<BYTE>(number & 0xFF);
+        event.m_kind = MfxController;
+        event.m_ctrl.number = controller;
+        event.m_ctrl.value = static_cast<BYTE>(static_cast<int>(value * 127.0f + 0.5f) & 0xFF);
+        break;
+    }
+    case kRpn:
+    case kNrpn: {
+        const WORD parameter = number;
+        event.m_kind = kind == kRpn ? MfxRpn : MfxNrpn;
+        event.m_rpn.number = parameter;
+        event.m_rpn.value = static_cast<SHORT>(static_cast<int>(value * 16383.0f + 0.5f));
+        break;
+    }
+    default:
+        queue = false;
+        break;
+    }
+    m_synthOutputLock.Unlock();
+    return queue;
+}
+
+HRESULT CChannel::FlushToSynth(LONG from, LONG to)
+{
+    MV_ASSERT_AUDIO_THREAD();
+    m_outputQueue->Clear();
+    HRESULT hr = m_mfxChain.ProcessEvents(from, to, m_inputQueue, m_outputQueue);
+    if (FAILED(hr))
+        return hr;
+    int count = 0;
+    m_outputQueue->GetCount(&count);
+    ISynthPlayer* player = Player();
+    if (count > 0 && player && FAILED(hr = player->ProcessEvents(from, to, static_cast<SHORT>(m_id), m_outputQueue)))
+        return hr;
+    m_inputQueue->Clear();
+    return S_OK;
+}
+
+HRESULT CChannel::OnStart(LONG t)
+{
+    if (GetSynthWrap(0) == nullptr)
+        return E_UNEXPECTED;
+    UpdateClipSwitches();
+    HRESULT hr = m_mfxChain.OnStart(t);
+    if (FAILED(hr))
+        return hr;
+    m_chase.clear();
+    ISynthPlayer* player = Player();
+    if (player && FAILED(hr = player->Start(t)))
+        return hr;
+    try {
+        // A stored program stands for its MIDI channel: made the latest
+        // event of its target, it wins over a chased patch of that channel.
+        for (int ch = 0; player && ch < 16; ++ch) {
+            const LONG bank = player->GetChannelBank(ch);
+            const int patch = player->GetChannelPatch(ch);
+            if (bank == ISynthPlayer::kNoBank && patch == ISynthPlayer::kNoPatch)
+                continue;
+            CMfxEvent program(MfxPatch);
+            program.m_time = t;
+            program.m_channel = static_cast<BYTE>(ch);
+            program.m_patch.bank = bank == ISynthPlayer::kNoBank ? 0xFFFF : static_cast<WORD>(bank);
+            program.m_patch.patch = patch == ISynthPlayer::kNoPatch ? 0 : static_cast<BYTE>(patch);
+            m_chase.insert(program);
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    {
+        CHeapLockGuard held(m_heldLock, CHeapLockGuard::TryOnly{});
+        if (held.OwnsLock()) {
+            for (auto& [key, note] : m_heldNotes) {
+                MfxData on{};
+                on.m_dw2 = (0x90u | (key & 15u)) | (key & 0xFF00u) | (static_cast<DWORD>(note.velocity & 0x7F) << 16);
+                QueueLiveEvent(on, FALSE);
+                note.resent = 1;
+            }
+        }
+    }
+    if (m_timeline.GetSize() == 0 && (m_automationPattern == nullptr || m_automationPattern->GetEvents().empty()))
+        return S_FALSE;
+    {
+        CHeapLockGuard guard(m_timeline.GetLock());
+        for (int i = 0; i < m_timeline.GetSize(); ++i) {
+            const CPatternInstance& instance = m_timeline[i];
+            if (instance.GetStart() <= t && instance.GetEnd() >= 0 && FAILED(hr = instance.ChaseEvents(t, &m_chase)))
+                return hr;
+        }
+    }
+    if (m_automationInstance && FAILED(hr = m_automationInstance->ChaseEvents(t, &m_chase)))
+        return hr;
+    for (const CMfxEvent& chased : m_chase) {
+        if (chased.m_kind == MfxAutomation) {
+            if (HasParam(chased.m_automation.param))
+                SetParamValue(chased.m_automation.param, chased.m_value);
+            continue;
+        }
+        // A chased program change gives way to the program the synth
+        // stores for its MIDI channel.
+        if (chased.m_kind == MfxPatch && HasStoredProgram(chased.m_channel) && !IsStoredProgram(chased))
+            continue;
+        CMfxEvent e(chased);
+        e.m_time = t;
+        QueueEvent(e);
+    }
+    m_chase.clear();
+    hr = FlushToSynth(0, t);
+    m_sendClipStates = TRUE;
+    if (FAILED(hr))
+        return hr;
+    for (int i = 0; i < m_outputs.GetSize(); ++i) {
+        if (FAILED(hr = m_outputs[i]->OnStart(t)))
+            return hr;
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::OnStop(LONG t)
+{
+    if (ISynthPlayer* player = Player(); player && GetLoopClipHost()) {
+        player->SetClipsRecording(FALSE);
+        player->SetClipsPlaying(FALSE);
+    }
+    HRESULT hr = m_mfxChain.OnStop(t);
+    if (FAILED(hr))
+        return hr;
+    if (ISynthPlayer* player = Player(); player && FAILED(hr = player->Stop()))
+        return hr;
+    m_sendClipStates = TRUE;
+    FlushAllEnvelopes();
+    for (int i = 0; i < m_outputs.GetSize(); ++i) {
+        if (FAILED(hr = m_outputs[i]->OnStop(t)))
+            return hr;
+    }
+    return ResetControllers();
+}
+
+HRESULT CChannel::OnLoop(LONG loopStart, LONG loopEnd)
+{
+    HRESULT hr = m_mfxChain.OnLoop(loopStart, loopEnd, 0);
+    if (FAILED(hr))
+        return hr;
+    if (ISynthPlayer* player = Player(); player && FAILED(hr = player->AdvanceTime(loopStart, loopEnd)))
+        return hr;
+    if (FAILED(hr = OnLocate(loopStart)))
+        return hr;
+    FlushAllEnvelopes();
+    for (int i = 0; i < m_outputs.GetSize(); ++i) {
+        if (FAILED(hr = m_outputs[i]->OnLoop(loopStart, loopEnd)))
+            return hr;
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::ResetControllers()
+{
+    HRESULT first = S_OK;
+    for (DWORD ch = 0; ch < 16; ++ch) {
+        for (DWORD message : {0xB0u | ch | (1u << 8), 0xB0u | ch | (64u << 8), 0xE0u | ch | (64u << 16)}) {
+            MfxData data{};
+            data.m_dw2 = message;
+            const HRESULT hr = QueueLiveEvent(data, FALSE);
+            if (SUCCEEDED(first) && FAILED(hr))
+                first = hr;
+        }
+    }
+    return first;
+}
+
+HRESULT CChannel::RenderSpan(LONG from, LONG to)
+{
+    MV_ASSERT_AUDIO_THREAD();
+    const bool automation = m_automationPattern && !m_automationPattern->GetEvents().empty();
+    if (m_timeline.GetSize() == 0 && m_previews.empty() && !automation && !m_stepPreview)
+        return S_FALSE;
+    UpdateClipSwitches();
+    m_span.clear();
+    const float shuffle = m_document ? static_cast<float>(m_document->GetShuffleAmount()) : 0.0f;
+    auto rendered = [this](HRESULT hr) {
+        // A span fuller than the buffer plays what fitted.
+        if (hr == E_OUTOFMEMORY) {
+            m_spanDrops.fetch_add(1, std::memory_order_relaxed);
+            return S_OK;
+        }
+        return hr;
+    };
+    HRESULT hr = S_OK;
+    if (m_document && m_document->IsRecording()) {
+        CHeapLockGuard guard(m_timeline.GetLock(), CHeapLockGuard::TryOnly{});
+        for (std::size_t i = 0; guard.OwnsLock() && i < m_previews.size() && SUCCEEDED(hr); ++i)
+            hr = rendered(m_previews[i].RenderEvents(from, to, &m_span, shuffle));
+    }
+    if (SUCCEEDED(hr) && m_document && m_document->IsPlaying()) {
+        hr = rendered(m_timeline.RenderSpan(from, to, &m_span, shuffle));
+        if (SUCCEEDED(hr) && m_automationInstance)
+            hr = rendered(m_automationInstance->RenderEvents(from, to, &m_span, 0.0f));
+    }
+    if (FAILED(hr)) {
+        m_span.clear();
+        return hr;
+    }
+    for (CMfxEvent& e : m_span) {
+        if (e.m_kind == MfxPatch) {
+            if (GetSynthWrap(0) == nullptr) {
+                m_span.clear();
+                return E_UNEXPECTED;
+            }
+            if (HasStoredProgram(e.m_channel))
+                continue;
+        } else if (e.m_kind == MfxAutomation && !ConvertAutomation(e)) {
+            continue;
+        }
+        QueueEvent(e);
+    }
+    m_span.clear();
+    if (FAILED(hr = FlushToSynth(from, to)))
+        return hr;
+    return S_OK;
 }
 
 // ---- Previews ----
@@ -934,9 +1248,7 @@ HRESULT CChannel::BeginTouch(DWORD id, DWORD bits)
 HRESULT CChannel::EndTouch(DWORD id, DWORD bits)
 {
     float value = 0.0f;
-    float start = kNoTouch;
-    BOOL touched = FALSE;
-    if (SUCCEEDED(GetParamTouchState(id, &touched, &value, &start)) && touched && start != value && m_document)
+    if (TouchChangedValue(id, &value) && m_document)
         m_document->SetChannelParam(m_id, id, value);
     if (m_document) {
         const HRESULT hr = m_document->EndParamTouch(id, m_id);
@@ -1167,35 +1479,8 @@ HRESULT CChannel::FormatValue(DWORD id, float value, CString* text)
     DWORD u = 0;
     if (ChannelLocal(id, &output, &u))
         rule = u == kSoloIndex ? kMuteIndex : (u & 7);
-    const float native = Native(info, value);
-    switch (rule) {
-    case 1: {
-        CPropDBFine db;
-        db.SetFromParamValue(value);
-        db.FormatText(*text);
-        if (db.GetValue() > CPropDBFine::kMinimumDb)
-            *text += "dB";
-        return S_OK;
-    }
-    case 4: {
-        CPropPan pan(native, info.mpdMinValue, info.mpdMaxValue);
-        pan.FormatText(*text);
-        return S_OK;
-    }
-    case 3:
-        // The masculine ordinal serves as the degree sign.
-        text->Format("%d%s", static_cast<int>(native + 0.5f), "\u00BA");
-        return S_OK;
-    case 5:
-        *text = native >= 0.5f ? "On" : "Off";
-        return S_OK;
-    default:
-        if (info.mpType == MPT_BOOL)
-            *text = value >= 0.5f ? "On" : "Off";
-        else
-            text->Format("%d%%", static_cast<int>(std::lround(value * 100.0f)));
-        return S_OK;
-    }
+    FormatGainPanValue(rule, info, value, text);
+    return S_OK;
 }
 
 // ---- Solo and mute ----
@@ -1440,7 +1725,254 @@ void CChannel::SetVelocityRange(WORD low, WORD high)
     m_velocityHigh = std::min<WORD>(high, 127);
 }
 
-void CChannel::SetInputTranspose(SHORT transpose) { m_inputTranspose = std::clamp<SHORT>(transpose, -127, 127); }
+namespace {
+
+// The held-note key: MIDI channel in bits 0-3, sounding note in 8-15, port
+// from 16 on.
+constexpr DWORD HeldKey(DWORD channel, DWORD note, DWORD port)
+{
+    return (channel & 15u) | (note & 0xFFu) << 8 | port << 16;
+}
+
+}  // namespace
+
+HRESULT CChannel::QueueShortMessage(DWORD message)
+{
+    if (m_liveQueue1 == nullptr)
+        return E_FAIL;
+    MfxData data{};
+    data.m_dw2 = message;
+    return QueueLiveEvent(data, FALSE);
+}
+
+void CChannel::SetInputTranspose(SHORT transpose)
+{
+    m_inputTranspose = std::clamp<SHORT>(transpose, -127, 127);
+    CHeapLockGuard guard(&m_heldLock);
+    if (m_heldNotes.empty())
+        return;
+    std::map<DWORD, CNoteInfo> moved;
+    for (const auto& [key, note] : m_heldNotes) {
+        const DWORD channel = key & 15u;
+        QueueShortMessage(0x80u | channel | (key & 0xFF00u));
+        const DWORD sounding = static_cast<DWORD>(std::clamp(note.playedNote + m_inputTranspose, 0, 127));
+        CNoteInfo& entry = moved[HeldKey(channel, sounding, key >> 16)];
+        entry = note;
+        QueueShortMessage(0x90u | channel | sounding << 8 | static_cast<DWORD>(note.velocity & 0x7F) << 16);
+    }
+    m_heldNotes.swap(moved);
+}
+
+void CChannel::ClearHeldNotes()
+{
+    CHeapLockGuard guard(&m_heldLock);
+    m_heldNotes.clear();
+}
+
+int CChannel::GetHeldNoteCount()
+{
+    CHeapLockGuard guard(&m_heldLock);
+    return static_cast<int>(m_heldNotes.size());
+}
+
+bool CChannel::AcceptsMidiInput(const CMfxEvent& event, bool isNoteOn, DWORD port)
+{
+    if (event.m_kind == MfxNote) {
+        if (event.m_note.key < m_keyLow || event.m_note.key > m_keyHigh)
+            return false;
+        if (isNoteOn && (event.m_note.velocity < m_velocityLow || event.m_note.velocity > m_velocityHigh))
+            return false;
+    }
+    const bool onePort = m_inputPort != kAnyPort;
+    bool accepted;
+    if (onePort && port != m_inputPort && !m_armed)
+        accepted = false;
+    else
+        accepted = m_inputChannels == kAllPorts || (m_inputChannels >> (event.m_channel & 15) & 1) != 0 || m_armed;
+    if (m_armed)
+        return accepted;
+    return accepted && (m_document == nullptr || m_document->IsNoChannelArmed());
+}
+
+HRESULT CChannel::OnMidiInput(DWORD message, DWORD time, DWORD port)
+{
+    (void)time;
+    CMfxEvent event;
+    if (FAILED(event.SetFromShortMsg(message, static_cast<BYTE>(port))))
+        return S_FALSE;
+    const DWORD status = message & 0xF0u;
+    const DWORD channel = message & 0x0Fu;
+    const DWORD velocity = message >> 16 & 0x7Fu;
+    const bool noteOn = status == 0x90u && velocity != 0;
+    const bool noteOff = status == 0x80u || (status == 0x90u && velocity == 0);
+    DWORD played = message >> 8 & 0x7Fu;
+    if (noteOn || noteOff) {
+        const DWORD sounding = static_cast<DWORD>(std::clamp(static_cast<int>(played) + m_inputTranspose, 0, 127));
+        message = (message & 0xFF00FFu) | sounding << 8;
+        event.m_note.key = static_cast<BYTE>(sounding);
+        if (noteOn)
+            event.m_note.velocity = static_cast<BYTE>(velocity);
+    }
+    const DWORD key = HeldKey(channel, message >> 8 & 0x7Fu, port);
+    CHeapLockGuard guard(&m_heldLock);
+    bool heldRelease = false;
+    bool resent = false;
+    if (noteOff) {
+        const auto it = m_heldNotes.find(key);
+        if (it != m_heldNotes.end()) {
+            heldRelease = true;
+            resent = it->second.resent != 0;
+            if (--it->second.holdCount == 0)
+                m_heldNotes.erase(it);
+        }
+    }
+    if (!heldRelease && !AcceptsMidiInput(event, noteOn, port))
+        return S_FALSE;
+    HRESULT hr = QueueShortMessage(message);
+    // The note sounded twice since playback re-sent it at start.
+    if (SUCCEEDED(hr) && resent)
+        hr = QueueShortMessage(message);
+    if (!heldRelease && m_document)
+        m_document->TriggerMidiMeter(m_id);
+    if (noteOn && SUCCEEDED(hr)) {
+        auto it = m_heldNotes.find(key);
+        if (it != m_heldNotes.end()) {
+            ++it->second.holdCount;
+        } else {
+            CNoteInfo info;
+            info.playedNote = static_cast<WORD>(played);
+            info.velocity = static_cast<WORD>(velocity);
+            info.holdCount = 1;
+            try {
+                m_heldNotes.emplace(key, info);
+            } catch (const std::bad_alloc&) {
+                return E_OUTOFMEMORY;
+            }
+        }
+    }
+    return hr;
+}
+
+HRESULT CChannel::ProcessLiveInput(LONG)
+{
+    MV_ASSERT_AUDIO_THREAD();
+    CHeapLockGuard guard(m_liveLock, CHeapLockGuard::TryOnly{});
+    if (!guard.OwnsLock())
+        return S_FALSE;
+    int count = 0;
+    m_liveQueue1->GetCount(&count);
+    m_liveOutput->Reset();
+    HRESULT hr = S_OK;
+    ISynthPlayer* player = Player();
+    if (player && count != 0) {
+        hr = m_mfxChain.ProcessInput(m_liveQueue1, m_liveOutput);
+        if (SUCCEEDED(hr))
+            hr = player->ProcessLiveEvents(static_cast<SHORT>(m_id), m_liveOutput);
+    }
+    if (count != 0)
+        m_liveQueue1->Reset();
+    m_liveOutput->Reset();
+    return hr;
+}
+
+HRESULT CChannel::SetMidiInput(DWORD port, WORD channel)
+{
+    const DWORD ports = m_document ? m_document->GetMidiInputPortCount() : 0;
+    const DWORD oldPort = m_inputPort;
+    const WORD oldMask = m_inputChannels;
+    if (port < ports || port == kNoPort || port == kAnyPort)
+        m_inputPort = port;
+    if (channel == kAllPorts)
+        m_inputChannels = kAllPorts;
+    else if (channel < 16)
+        m_inputChannels = static_cast<WORD>(1u << channel);
+    if ((oldPort != m_inputPort || oldMask != m_inputChannels) && m_document)
+        m_document->SetModifiedFlag();
+    return S_OK;
+}
+
+HRESULT CChannel::GetMidiInput(DWORD* port, WORD* channel) const
+{
+    if (port == nullptr || channel == nullptr)
+        return E_POINTER;
+    *port = m_inputPort;
+    *channel = kAllPorts;
+    for (WORD n = 0; n < 16 && m_inputChannels != kAllPorts; ++n) {
+        if (m_inputChannels >> n & 1) {
+            *channel = n;
+            break;
+        }
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::SetArmed(DWORD armed, BOOL exclusive)
+{
+    if (exclusive && m_document)
+        m_document->DisarmAllChannels();
+    m_armed = armed ? 1 : 0;
+    if (m_document) {
+        m_document->SetModifiedFlag();
+        m_document->OnArmChanged();
+    }
+    return S_OK;
+}
+
+HRESULT CChannel::SendNoteOn(int channel, int note, int velocity)
+{
+    if (channel < 0 || channel > 15)
+        return S_FALSE;
+    return QueueShortMessage(0x90u | static_cast<DWORD>(channel) | static_cast<DWORD>(note & 127) << 8 |
+                             static_cast<DWORD>(velocity & 127) << 16);
+}
+
+HRESULT CChannel::SendProgramChange(int channel, int patch)
+{
+    if (channel < 0 || channel > 15 || patch == -1)
+        return S_FALSE;
+    return QueueShortMessage(0xC0u | static_cast<DWORD>(channel) | static_cast<DWORD>(patch & 127) << 8);
+}
+
+HRESULT CChannel::SendBankSelect(int channel, LONG bank, int method)
+{
+    if (channel < 0 || channel > 15 || bank == -1 || method < 0 || method > 3)
+        return S_FALSE;
+    const DWORD ch = static_cast<DWORD>(channel);
+    auto controller = [&](DWORD number, LONG value) {
+        return QueueShortMessage(0xB0u | ch | number << 8 | static_cast<DWORD>(value & 127) << 16);
+    };
+    switch (method) {
+    case 0: {
+        if (bank < 0 || bank > 16383)
+            return S_FALSE;
+        const HRESULT hr = controller(0, bank >> 7);
+        return FAILED(hr) ? hr : controller(32, bank & 127);
+    }
+    case 1:
+        return controller(0, bank & 127);
+    case 2:
+        return controller(32, bank > 127 ? bank >> 7 : bank);
+    default:
+        return QueueShortMessage(0xC0u | ch | static_cast<DWORD>(std::min<LONG>(bank + 100, 127)) << 8);
+    }
+}
+
+HRESULT CChannel::SendParameterNumberValue(int channel, int number, int value, BOOL registered)
+{
+    if (channel < 0 || channel > 15 || number < 0 || number > 16383 || value < 0 || value > 16383)
+        return E_INVALIDARG;
+    const DWORD ch = static_cast<DWORD>(channel);
+    const DWORD sends[4][2] = {{registered ? 101u : 99u, static_cast<DWORD>(number >> 7)},
+                               {registered ? 100u : 98u, static_cast<DWORD>(number & 127)},
+                               {6u, static_cast<DWORD>(value >> 7)},
+                               {38u, static_cast<DWORD>(value & 127)}};
+    for (const auto& [controller, data] : sends) {
+        const HRESULT hr = QueueShortMessage(0xB0u | ch | controller << 8 | data << 16);
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
 
 // ---- The MIDI-effect chain's owner ----
 

@@ -27,6 +27,7 @@
 // runs on the MIDI input thread under the live lock.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <set>
 #include <utility>
@@ -53,17 +54,16 @@ class IChannelDocument;
 // {CE8CDEFA-5F28-443A-9EA3-7D8F8C83A238}: the key of the channel's own
 // parameters.
 MV_DEFINE_GUID(kChannelGroupClass, 0xCE8CDEFA, 0x5F28, 0x443A, 0x9E, 0xA3, 0x7D, 0x8F, 0x8C, 0x83, 0xA2, 0x38);
-// {374D55B9-FF59-4C5D-8403-B7A0C25363E2}: a channel without synth.
-MV_DEFINE_GUID(CLSID_NoSynth, 0x374D55B9, 0xFF59, 0x4C5D, 0x84, 0x03, 0xB7, 0xA0, 0xC2, 0x53, 0x63, 0xE2);
 
-// One held live note.
+// One held live note, keyed by MIDI channel (bits 0-3), sounding note
+// (bits 8-15) and input port (bits 16 on).
 class CNoteInfo {
 public:
     virtual ~CNoteInfo() = default;
-    WORD key = 0;
+    WORD playedNote = 0;  // before the input transpose
     WORD velocity = 0;
-    DWORD time = 0;
-    DWORD port = 0;
+    DWORD holdCount = 0;
+    DWORD resent = 0;  // sent again when playback started
 };
 
 class CChannel : public CControlParamSet,
@@ -193,6 +193,34 @@ public:
     // has the loop-clip states sent again; the first failure.
     HRESULT OnLocate(LONG t);
 
+    // Transport start at t: the chase of the timeline and the automation up
+    // to t, the stored programs and the held live notes reach the synth;
+    // S_FALSE when there is nothing to chase. E_UNEXPECTED without synth.
+    // Runs on the thread that changes the transport, under its locks.
+    HRESULT OnStart(LONG t);
+    // Transport stop: effects and synth stopped, parameters' envelopes
+    // reset, then controllers 1 and 64 and the pitch wheel reset on every
+    // MIDI channel.
+    HRESULT OnStop(LONG t);
+    // Playback jumped from the loop end back to the loop start.
+    HRESULT OnLoop(LONG loopStart, LONG loopEnd);
+    // Audio thread: no allocation, no blocking.
+    // The events of [from, to) of the previews (while recording), the
+    // timeline and the automation (while playing), through the MIDI-effect
+    // chain to the synth. S_FALSE when the channel has nothing to play.
+    HRESULT RenderSpan(LONG from, LONG to);
+    // Audio thread: no allocation, no blocking.
+    // The input queue through the MIDI-effect chain to the synth.
+    HRESULT FlushToSynth(LONG from, LONG to);
+    // Queues, as direct messages, controller 1 = 0, controller 64 = 0 and
+    // the pitch wheel's centre on every MIDI channel.
+    HRESULT ResetControllers();
+    // Events playback dropped: a span fuller than the span buffer, or a
+    // full event queue. Any thread.
+    DWORD GetDroppedEvents() const;
+    // The step sequencer previews through the MIDI-effect host.
+    void SetStepSeqPreview(BOOL on) { m_stepPreview = on ? TRUE : FALSE; }
+
     // ---- Previews (UI thread; the list changes under the timeline lock) ----
     // An endless instance of the pattern from time 0; a loop-clip pattern's
     // clip is first registered with the synth's clip host for preview.
@@ -218,6 +246,9 @@ public:
     void SetInputChannelMask(WORD mask) { m_inputChannels = mask; }
     DWORD IsArmed() const { return m_armed; }
     void SetArmed(DWORD armed) { m_armed = armed ? 1 : 0; }
+    // Exclusive arming disarms every channel first; the document is marked
+    // modified and told.
+    HRESULT SetArmed(DWORD armed, BOOL exclusive);
     WORD GetMidiChannel() const { return m_midiChannel; }
     void SetMidiChannel(WORD channel) { m_midiChannel = channel & 15; }
     void GetKeyRange(WORD* low, WORD* high) const;
@@ -225,7 +256,37 @@ public:
     void GetVelocityRange(WORD* low, WORD* high) const;
     void SetVelocityRange(WORD low, WORD high);
     SHORT GetInputTranspose() const { return m_inputTranspose; }
+    // Clamped to -127..127; every held note is released and sounded again
+    // at its new pitch.
     void SetInputTranspose(SHORT transpose);
+
+    // One short message (status | data1 << 8 | data2 << 16) from an input
+    // port. A note-off of a held note always passes; anything else passes
+    // when the channel accepts it. MIDI input thread.
+    HRESULT OnMidiInput(DWORD message, DWORD time, DWORD port);
+    bool AcceptsMidiInput(const CMfxEvent& event, bool isNoteOn, DWORD port);
+    // Audio thread: no allocation, no blocking. Drains the live queue
+    // through the MIDI-effect chain to the synth; S_FALSE when the live
+    // lock is busy (the queue waits for the next buffer).
+    HRESULT ProcessLiveInput(LONG time);
+    // The held-note map emptied (the document's reset).
+    void ClearHeldNotes();
+    int GetHeldNoteCount();
+    // A port below the open port count, kNoPort or kAnyPort; a MIDI
+    // channel 0..15 or kAllPorts (omni). Other values leave the setting.
+    HRESULT SetMidiInput(DWORD port, WORD channel);
+    HRESULT GetMidiInput(DWORD* port, WORD* channel) const;
+
+    // ---- Direct messages (queued live at time 0; nothing for channel -1;
+    // E_FAIL without live queue) ----
+    HRESULT SendNoteOn(int channel, int note, int velocity);
+    HRESULT SendProgramChange(int channel, int patch);
+    // Methods 0 (controllers 0 and 32), 1 (controller 0), 2 (controller 32)
+    // and 3 (a program change of bank + 100); nothing for bank -1.
+    HRESULT SendBankSelect(int channel, LONG bank, int method);
+    // Controllers 101/100 (registered) or 99/98, then 6 and 38;
+    // E_INVALIDARG out of range.
+    HRESULT SendParameterNumberValue(int channel, int number, int value, BOOL registered);
     CMfxChain& GetMfxChain() { return m_mfxChain; }
 
     // ---- IChannelVectOwner ----
@@ -290,6 +351,20 @@ private:
     HRESULT PersistOutputValues(CKelPersistArchive* archive, int output);
     HRESULT SetRCRegistered(BOOL registered);
     CString TrackName() const;
+    ISynthPlayer* Player() const;
+    // Both clip switches of the synth from the transport's state.
+    void UpdateClipSwitches();
+    // Into the input queue, the activity meter lit; a full queue drops it.
+    void QueueEvent(const CMfxEvent& event);
+    // An automation event of the span: applied to its parameter, or turned
+    // into the controller event it targets (true: queue `event`).
+    bool ConvertAutomation(CMfxEvent& event);
+    // The stored program of the MIDI channel, when there is one.
+    bool HasStoredProgram(int midiChannel);
+    // The patch event is the program stored for its MIDI channel.
+    bool IsStoredProgram(const CMfxEvent& event);
+    // A short message into the first live queue.
+    HRESULT QueueShortMessage(DWORD message);
 
     // In the order the channel keeps them.
     CTimeline m_timeline;
@@ -325,4 +400,11 @@ private:
     SHORT m_inputTranspose = 0;
     BOOL m_sendClipStates = FALSE;
     IChannelDocument* m_document;
+    CMfxEventQueue* m_inputQueue = nullptr;
+    CMfxEventQueue* m_outputQueue = nullptr;
+    CChaseSet m_chase;
+    BOOL m_stepPreview = FALSE;
+    std::atomic<DWORD> m_spanDrops{0};
+    // Guards the held notes; the audio thread only tries it.
+    CHeapCriticalSection m_heldLock;
 };

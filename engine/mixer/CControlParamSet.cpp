@@ -176,6 +176,13 @@ HRESULT CControlParamSet::SetParamValue(DWORD id, float value)
     return S_OK;
 }
 
+bool CControlParamSet::TouchChangedValue(DWORD id, float* value)
+{
+    float start = kNoTouch;
+    BOOL touched = FALSE;
+    return SUCCEEDED(GetParamTouchState(id, &touched, value, &start)) && touched && start != *value;
+}
+
 HRESULT CControlParamSet::ApplyAutomation(const CMfxEvent* events, std::size_t count)
 {
     MV_ASSERT_AUDIO_THREAD();

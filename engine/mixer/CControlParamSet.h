@@ -116,6 +116,9 @@ public:
     // Posts the end-of-touch notice while the value differs from its start,
     // then clears the bits; the start value is forgotten when none is left.
     virtual HRESULT EndTouch(DWORD id, DWORD bits);
+    // A touch is open on the parameter and its value differs from the one
+    // it started with; *value is the current value then.
+    bool TouchChangedValue(DWORD id, float* value);
     virtual CString GetDisplayName();
     virtual HRESULT GetGroupName(CString* name, const GroupKey& key) = 0;
     // The plug-in interface and local index through which a parameter

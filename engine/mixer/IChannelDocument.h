@@ -49,6 +49,23 @@ public:
     virtual HRESULT ShowMfxPropertyPage(IMfxFilterWrap* wrap, HWND parent) = 0;
     virtual HRESULT CloseMfxPropertyPage(IMfxFilterWrap* wrap) = 0;
 
+    // ---- Live input ----
+    // No channel of the document is armed. The MIDI input thread.
+    virtual BOOL IsNoChannelArmed() = 0;
+    virtual HRESULT DisarmAllChannels() = 0;
+    // A channel's arming changed.
+    virtual void OnArmChanged() = 0;
+    // The number of MIDI input ports open.
+    virtual DWORD GetMidiInputPortCount() = 0;
+
+    // ---- Playback (audio thread: no allocation, no blocking) ----
+    // The transport plays; its recording bit 0 is set; a count-in runs.
+    virtual BOOL IsPlaying() = 0;
+    virtual BOOL IsRecording() = 0;
+    virtual BOOL IsCountInOn() = 0;
+    // The channel's MIDI activity meter lights.
+    virtual void TriggerMidiMeter(WORD channelId) = 0;
+
 protected:
     ~IChannelDocument() = default;
 };

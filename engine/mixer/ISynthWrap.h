@@ -8,10 +8,15 @@
 
 #include "engine/ILoopClipHost.h"
 #include "engine/mixer/ISynthNameLists.h"
+#include "engine/mixer/ISynthPlayer.h"
 #include "model/CUndoPtrTraits.h"
 #include "platform/com/Persist.h"
 #include "platform/media/MediaInterfaces.h"
 #include "platform/win/CString.h"
+
+// {374D55B9-FF59-4C5D-8403-B7A0C25363E2}: the class that stands for "no
+// synth": a channel of it has no wrapper, a wrapper of it no plug-in.
+MV_DEFINE_GUID(CLSID_NoSynth, 0x374D55B9, 0xFF59, 0x4C5D, 0x84, 0x03, 0xB7, 0xA0, 0xC2, 0x53, 0x63, 0xE2);
 
 class ISynthWrap {
 public:
@@ -39,6 +44,9 @@ public:
     virtual CString GetDisplayName() = 0;
     // Takes the filter out of the engine graph.
     virtual HRESULT RemoveFromGraph() = 0;
+    // The synth as playback drives it, no reference added; null while the
+    // wrapper offers no playback (the channel then sends nothing).
+    virtual ISynthPlayer* GetPlayer() { return nullptr; }
 };
 
 inline HRESULT DestroyPlugInWrap(ISynthWrap* wrap)

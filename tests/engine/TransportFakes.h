@@ -758,6 +758,7 @@ public:
     LONG GetTicksPerQuarter() override { return 960; }
     LONG GetGraphDirty() override { return graphDirty; }
     IRenderDocument* GetRenderDocument() override { return &render; }
+    IRenderTargets* GetRenderTargets() override { return nullptr; }
     CTempoMap* GetTempoMap() override { return &tempoMap; }
     void SetMetronomeOn(BOOL on) override { metronome = on; }
     WORD GetActivePatternId() override { return activePattern; }

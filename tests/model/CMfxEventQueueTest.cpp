@@ -235,3 +235,29 @@ TEST(CMfxEventQueue, AnswersBothQueueInterfaces)
     EXPECT_EQ(E_NOINTERFACE, q->QueryInterface(IID_IMfxDataQueue, &p));
     EXPECT_EQ(nullptr, p);
 }
+
+namespace {
+
+TEST(CMfxEventQueueFixed, AFullFixedQueueDropsTheNewestAndCountsIt)
+{
+    Queue q(4);
+    q->SetFixedCapacity();
+    for (LONG t = 0; t < 4; ++t) {
+        const MfxEvent e = Note(t * 10);
+        ASSERT_EQ(S_OK, q->Add(&e));
+    }
+    const MfxEvent early = Note(5, 61), late = Note(50, 62);
+    EXPECT_EQ(E_OUTOFMEMORY, q->Add(&early));
+    EXPECT_EQ(E_OUTOFMEMORY, q->Add(&late));
+    EXPECT_EQ(2u, q->GetDroppedCount());
+    EXPECT_EQ(4, q->GetCapacity());
+    const std::vector<MfxEvent> held = Contents(q.q);
+    ASSERT_EQ(4u, held.size());
+    for (const MfxEvent& e : held)
+        EXPECT_EQ(60, e.m_note.key);
+    // Emptied, it takes records again.
+    q->Clear();
+    EXPECT_EQ(S_OK, q->Add(&early));
+}
+
+}  // namespace

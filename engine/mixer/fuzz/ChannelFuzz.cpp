@@ -162,6 +162,14 @@ public:
     HRESULT UpdateStepPreview() override { return S_OK; }
     HRESULT ShowMfxPropertyPage(IMfxFilterWrap*, HWND) override { return S_OK; }
     HRESULT CloseMfxPropertyPage(IMfxFilterWrap*) override { return S_OK; }
+    BOOL IsPlaying() override { return FALSE; }
+    BOOL IsRecording() override { return FALSE; }
+    BOOL IsCountInOn() override { return FALSE; }
+    BOOL IsNoChannelArmed() override { return TRUE; }
+    HRESULT DisarmAllChannels() override { return S_OK; }
+    void OnArmChanged() override {}
+    DWORD GetMidiInputPortCount() override { return 0; }
+    void TriggerMidiMeter(WORD) override {}
     HRESULT CreateSynthWrap(REFCLSID, const char*, ISynthWrap** wrap) override
     {
         *wrap = new FuzzSynth();

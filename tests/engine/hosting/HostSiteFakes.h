@@ -24,6 +24,7 @@ public:
     LONG GetTicksPerQuarter() override { return 960; }
     LONG GetGraphDirty() override { return 0; }
     IRenderDocument* GetRenderDocument() override { return nullptr; }
+    IRenderTargets* GetRenderTargets() override { return nullptr; }
     CTempoMap* GetTempoMap() override { return &tempo; }
     void SetMetronomeOn(BOOL) override {}
     WORD GetActivePatternId() override { return kNoPattern; }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,73 @@ public:
 
 private:
     pattest::FakeClipPool* m_pool;
+};
+
+// The synth's playback side: every span's events, live events and
+// transport call written down as text, and a program per MIDI channel.
+class CapturePlayer final : public ISynthPlayer {
+public:
+    static std::string Text(const MfxEvent& e)
+    {
+        const std::string at = std::to_string(e.m_time) + " ch" + std::to_string(e.m_channel) + " ";
+        switch (e.m_kind) {
+        case MfxNote:
+            return at + "note " + std::to_string(e.m_note.key) + " dur " + std::to_string(e.m_note.duration);
+        case MfxController:
+            return at + "ctrl " + std::to_string(e.m_ctrl.number) + "=" + std::to_string(e.m_ctrl.value);
+        case MfxPatch:
+            return at + "patch " + std::to_string(e.m_patch.patch) + " bank " + std::to_string(e.m_patch.bank);
+        case MfxRpn: return at + "rpn " + std::to_string(e.m_rpn.number) + "=" + std::to_string(e.m_rpn.value);
+        case MfxNrpn: return at + "nrpn " + std::to_string(e.m_rpn.number) + "=" + std::to_string(e.m_rpn.value);
+        default: return at + "kind " + std::to_string(e.m_kind);
+        }
+    }
+    HRESULT Start(LONG t) override { return Note("start " + std::to_string(t)); }
+    HRESULT Stop() override { return Note("stop"); }
+    HRESULT AdvanceTime(LONG a, LONG b) override
+    {
+        return Note("advance " + std::to_string(a) + " " + std::to_string(b));
+    }
+    HRESULT ProcessEvents(LONG from, LONG to, SHORT, IMfxEventQueue* queue) override
+    {
+        int count = 0;
+        queue->GetCount(&count);
+        Note("span " + std::to_string(from) + " " + std::to_string(to));
+        for (int i = 0; i < count; ++i) {
+            MfxEvent e{};
+            queue->GetAt(i, &e);
+            Note("  " + Text(e));
+        }
+        return S_OK;
+    }
+    HRESULT ProcessLiveEvents(SHORT, IMfxDataQueue* queue) override
+    {
+        int count = 0;
+        queue->GetCount(&count);
+        for (int i = 0; i < count; ++i) {
+            MfxData d{};
+            queue->GetAt(i, &d);
+            char text[16];
+            std::snprintf(text, sizeof(text), "live %06X", static_cast<unsigned>(d.m_dw2));
+            Note(text);
+        }
+        return S_OK;
+    }
+    LONG GetChannelBank(int ch) override { return bank[ch]; }
+    int GetChannelPatch(int ch) override { return patch[ch]; }
+    HRESULT SetClipsPlaying(BOOL on) override { clipsPlaying = on; return S_OK; }
+    HRESULT SetClipsRecording(BOOL on) override { clipsRecording = on; return S_OK; }
+
+    HRESULT Note(const std::string& what)
+    {
+        log.push_back(what);
+        return S_OK;
+    }
+    std::vector<std::string> log;
+    LONG bank[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    int patch[16] = {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
+    BOOL clipsPlaying = FALSE;
+    BOOL clipsRecording = FALSE;
 };
 
 struct SynthLog {
@@ -106,7 +174,10 @@ public:
         return S_OK;
     }
 
+    ISynthPlayer* GetPlayer() override { return player; }
+
     ClipHost* clipHost = nullptr;
+    CapturePlayer* player = nullptr;
     BOOL connected = FALSE;
     // A load takes this many outputs instead of the saved count (a synth
     // that offers fewer outputs than when it was saved).
@@ -148,16 +219,10 @@ private:
 
 // The song document as channels see it. Channels added to `channels` take
 // part in solo.
-class ChannelDoc final : public IChannelDocument, public ISynthWrapFactory {
+class ChannelDoc final : public ForwardingMixerDoc<IChannelDocument>, public ISynthWrapFactory {
 public:
-    explicit ChannelDoc(CDxFilterGraph* g) : mixer(g) {}
+    explicit ChannelDoc(CDxFilterGraph* g) : ForwardingMixerDoc(g) {}
 
-    // ---- ICommandDocument, IParamSetDocument ----
-    HRESULT RecalcSongLength() override { return S_OK; }
-    HRESULT ResetInstanceCursors(SHORT) override { return S_OK; }
-    HRESULT RefreshActiveSelection() override { return S_OK; }
-    SHORT GetActiveContainer() override { return kNoId; }
-    HRESULT SetActiveContainer(SHORT, BOOL, CMvCommand*) override { return S_OK; }
     int GetChannelPosition(const CControlParamSet* set) override
     {
         for (std::size_t i = 0; i < channels.size(); ++i) {
@@ -166,26 +231,6 @@ public:
         }
         return 0;
     }
-    HRESULT RunRemoteControlDialog(CRCContainer*, DWORD, const char*, LONG, LONG) override { return S_OK; }
-    HRESULT CreateRCParam(CControlParamSet*, REFGUID, REFGUID, IRCParam**) override { return E_NOTIMPL; }
-    void PostToMainWindow(UINT, WPARAM, LPARAM) override {}
-    IMfxTimeConverter* GetTimeConverter() override { return nullptr; }
-
-    // ---- IMixerDocument ----
-    HRESULT SetGraphDirty() override { return mixer.SetGraphDirty(); }
-    HRESULT KeepObjectAlive(IUnknown* object) override { return mixer.KeepObjectAlive(object); }
-    CDxFilterGraph* GetFilterGraph() override { return mixer.graph; }
-    void AddErrorMessage(const CString& text) override { mixer.AddErrorMessage(text); }
-    HRESULT CreateFxWrap(REFCLSID clsid, const char* name, IFxWrap** wrap) override
-    {
-        return mixer.CreateFxWrap(clsid, name, wrap);
-    }
-    HRESULT ShowFxPropertyPage(IFxWrap* wrap, HWND parent) override { return mixer.ShowFxPropertyPage(wrap, parent); }
-    HRESULT CloseFxPropertyPage(IFxWrap* wrap) override { return mixer.CloseFxPropertyPage(wrap); }
-    void SetModifiedFlag() override {}
-    IPin* GetMainBusMixInPin() override { return mixer.GetMainBusMixInPin(); }
-    IPin* GetAuxBusMixInPin(int aux) override { return mixer.GetAuxBusMixInPin(aux); }
-    HRESULT RefreshAuxBusRouting(int aux) override { return mixer.RefreshAuxBusRouting(aux); }
 
     // ---- IChannelDocument ----
     BOOL IsNoChannelSoloed() override
@@ -249,6 +294,26 @@ public:
     HRESULT UpdateStepPreview() override { return S_OK; }
     HRESULT ShowMfxPropertyPage(IMfxFilterWrap*, HWND) override { return S_OK; }
     HRESULT CloseMfxPropertyPage(IMfxFilterWrap*) override { return S_OK; }
+    BOOL IsPlaying() override { return playing; }
+    BOOL IsRecording() override { return recording; }
+    BOOL IsCountInOn() override { return FALSE; }
+    BOOL IsNoChannelArmed() override
+    {
+        for (CChannel* c : channels) {
+            if (c->IsArmed())
+                return FALSE;
+        }
+        return TRUE;
+    }
+    HRESULT DisarmAllChannels() override
+    {
+        for (CChannel* c : channels)
+            c->SetArmed(0);
+        return S_OK;
+    }
+    void OnArmChanged() override { ++armChanges; }
+    DWORD GetMidiInputPortCount() override { return 4; }
+    void TriggerMidiMeter(WORD) override { ++meterTriggers; }
 
     // ---- ISynthWrapFactory ----
     HRESULT CreateSynthWrap(REFCLSID clsid, const char* name, ISynthWrap** wrap) override
@@ -263,7 +328,6 @@ public:
         return factoryResult;
     }
 
-    FakeMixerDoc mixer;
     std::vector<CChannel*> channels;
     IBaseFilter* source = nullptr;
     HRESULT factoryResult = S_OK;
@@ -274,6 +338,10 @@ public:
     std::vector<GUID> made;
     SynthLog synthLog;
     int muteInvalidations = 0;
+    BOOL playing = FALSE;
+    BOOL recording = FALSE;
+    int meterTriggers = 0;
+    int armChanges = 0;
     std::vector<std::string> log;
     std::vector<std::string> messages;
 };

@@ -325,6 +325,45 @@ public:
     IPin* auxIn[4] = {};
 };
 
+// A document interface built on IMixerDocument whose mixer part forwards to
+// a FakeMixerDoc; the derived fake adds the rest.
+template <class Base>
+class ForwardingMixerDoc : public Base {
+public:
+    explicit ForwardingMixerDoc(CDxFilterGraph* g) : mixer(g) {}
+
+    // ---- ICommandDocument, IParamSetDocument ----
+    HRESULT RecalcSongLength() override { return S_OK; }
+    HRESULT ResetInstanceCursors(SHORT) override { return S_OK; }
+    HRESULT RefreshActiveSelection() override { return S_OK; }
+    SHORT GetActiveContainer() override { return ICommandDocument::kNoId; }
+    HRESULT SetActiveContainer(SHORT, BOOL, CMvCommand*) override { return S_OK; }
+    int GetChannelPosition(const CControlParamSet*) override { return 0; }
+    HRESULT RunRemoteControlDialog(CRCContainer*, DWORD, const char*, LONG, LONG) override { return S_OK; }
+    HRESULT CreateRCParam(CControlParamSet*, REFGUID, REFGUID, IRCParam**) override { return E_NOTIMPL; }
+    void PostToMainWindow(UINT, WPARAM, LPARAM) override {}
+    IMfxTimeConverter* GetTimeConverter() override { return timeConverter; }
+
+    // ---- IMixerDocument ----
+    HRESULT SetGraphDirty() override { return mixer.SetGraphDirty(); }
+    HRESULT KeepObjectAlive(IUnknown* object) override { return mixer.KeepObjectAlive(object); }
+    CDxFilterGraph* GetFilterGraph() override { return mixer.graph; }
+    void AddErrorMessage(const CString& text) override { mixer.AddErrorMessage(text); }
+    HRESULT CreateFxWrap(REFCLSID clsid, const char* name, IFxWrap** wrap) override
+    {
+        return mixer.CreateFxWrap(clsid, name, wrap);
+    }
+    HRESULT ShowFxPropertyPage(IFxWrap* wrap, HWND parent) override { return mixer.ShowFxPropertyPage(wrap, parent); }
+    HRESULT CloseFxPropertyPage(IFxWrap* wrap) override { return mixer.CloseFxPropertyPage(wrap); }
+    void SetModifiedFlag() override {}
+    IPin* GetMainBusMixInPin() override { return mixer.GetMainBusMixInPin(); }
+    IPin* GetAuxBusMixInPin(int aux) override { return mixer.GetAuxBusMixInPin(aux); }
+    HRESULT RefreshAuxBusRouting(int aux) override { return mixer.RefreshAuxBusRouting(aux); }
+
+    FakeMixerDoc mixer;
+    IMfxTimeConverter* timeConverter = nullptr;
+};
+
 inline std::string FilterNameOf(IBaseFilter* f)
 {
     FILTER_INFO info{};

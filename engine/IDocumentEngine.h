@@ -1,0 +1,38 @@
+// What the song document needs of the engine owner: attaching itself, the
+// filter graph its objects live in, the MIDI source it listens to, the MIDI
+// sync generator its flag drives, the MIDI-effect host site its plug-ins see,
+// re-seeking after a rebuild, and the main window that hears of rebuild
+// trouble. CTransport implements it. UI thread.
+#pragma once
+
+#include "platform/win/WinTypes.h"
+
+class CDxFilterGraph;
+class IAudioProperties;
+class IMidiSource;
+class IMidiSyncGen;
+class ITransportDocument;
+struct IMfxHostSite;
+
+class IDocumentEngine {
+public:
+    // Null detaches.
+    virtual HRESULT SetDocument(ITransportDocument* document) = 0;
+    virtual CDxFilterGraph* GetFilterGraph() const = 0;
+    // The audio renderer's properties; null while there is no renderer.
+    virtual IAudioProperties* GetAudioProperties() = 0;
+    virtual IMidiSource* GetMidiSource() const = 0;
+    virtual IMidiSyncGen* GetMidiSyncGen() const = 0;
+    virtual IMfxHostSite* GetMfxHostSite() const = 0;
+    virtual HRESULT ResyncEngine() = 0;
+    // The transport plays; a count-in runs; its record-mode bits.
+    // Audio thread: no allocation, no blocking (these three).
+    virtual bool IsPlaying() = 0;
+    virtual bool IsCountInActive() = 0;
+    virtual DWORD GetRecordMode() const = 0;
+    // Nothing when there is no main window.
+    virtual void PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+
+protected:
+    ~IDocumentEngine() = default;
+};

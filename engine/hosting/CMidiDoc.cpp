@@ -1,0 +1,1842 @@
+#include "engine/hosting/CMidiDoc.h"
+
+#include <algorithm>
+#include <new>
+
+#include "devices/IMidiSyncGen.h"
+#include "engine/IMfxHostSite.h"
+#include "engine/graph/CDxFilterGraph.h"
+#include "engine/graph/CDxSource.h"
+#include "engine/hosting/CFxWrap.h"
+#include "engine/hosting/CMfxFilterWrap.h"
+#include "engine/hosting/CSynthWrap.h"
+#include "engine/hosting/IMfxSoftSynth.h"
+#include "model/CHResultException.h"
+#include "model/CHeapLockGuard.h"
+#include "model/CUndoInsertPtrStep.h"
+#include "model/CUndoInsertStep.h"
+#include "model/CUndoRemovePtrStep.h"
+#include "model/CUndoRemoveStep.h"
+#include "model/CUndoSetAttributeStep.h"
+#include "model/CUndoSetStep.h"
+#include "model/RunProjectEdit.h"
+#include "model/SubmitUndoStep.h"
+#include "platform/sync/ThreadAffinity.h"
+#include "resources/MorvaneStrings.h"
+#include "uikit/core/ResString.h"
+
+namespace {
+
+// The program-wide id counters: plain values, UI thread only.
+SHORT g_nextChannelId = 1000;
+SHORT g_nextMainBusId = 5000;
+SHORT g_nextAuxBusId = 8000;
+SHORT g_nextPatternId = 1;
+
+// Reads and advances a counter until it yields an id that is not "none" and
+// not taken; kNone when every id is.
+template <class Taken>
+SHORT DrawId(SHORT& counter, Taken taken)
+{
+    for (int tries = 0; tries < 0x10000; ++tries) {
+        const SHORT id = counter;
+        counter = static_cast<SHORT>(static_cast<WORD>(counter) + 1);
+        if (id != CMidiDoc::kNone && !taken(id))
+            return id;
+    }
+    return CMidiDoc::kNone;
+}
+
+CString Text(UINT id) { return CString(LoadResString(id)); }
+
+template <class... Args>
+CString Format(UINT id, Args... args)
+{
+    CString text;
+    text.Format(LoadResString(id), args...);
+    return text;
+}
+
+// A parameter's name and a value's text for an undo name; the formatting's
+// failure comes before anything changes.
+HRESULT ParamTexts(CControlParamSet* set, DWORD id, float value, CString* name, CString* valueText)
+{
+    HRESULT hr = set->FormatValue(id, value, valueText);
+    if (SUCCEEDED(hr))
+        set->GetParamName(id, name);
+    return hr;
+}
+
+// Calls `call` on every object of an id map in id order; the first failure
+// ends the walk.
+template <class Map, class Call>
+HRESULT ForEachIn(const Map& objects, Call& call)
+{
+    for (auto& [id, object] : objects) {
+        HRESULT hr = call(object);
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+// The first position of an id in an order vector; -1 when absent.
+int PositionOf(const CUndoVector<SHORT>& order, SHORT id)
+{
+    for (int i = 0; i < order.GetSize(); ++i) {
+        if (order[i] == id)
+            return i;
+    }
+    return -1;
+}
+
+// A lookup by id: E_POINTER for a null out, which is cleared first.
+template <class T>
+HRESULT LookUp(CUndoMap<SHORT, T*>& map, SHORT id, T** out)
+{
+    if (out == nullptr)
+        return E_POINTER;
+    *out = nullptr;
+    return map.Get(id, out);
+}
+
+// A lookup by position in an order vector; E_INVALIDARG out of range.
+template <class T>
+HRESULT LookUpAt(CUndoMap<SHORT, T*>& map, const CUndoVector<SHORT>& order, int position, T** out)
+{
+    if (out == nullptr)
+        return E_POINTER;
+    *out = nullptr;
+    if (position < 0 || position >= order.GetSize())
+        return E_INVALIDARG;
+    return map.Get(order[position], out);
+}
+
+void Check(HRESULT hr)
+{
+    if (FAILED(hr))
+        throw CHResultException(hr);
+}
+
+// ---- Attribute steps ----
+
+class CUndoSetChanNameStep final : public CUndoSetAttributeStep<SHORT, CChannel*, CString> {
+public:
+    using CUndoSetAttributeStep::CUndoSetAttributeStep;
+    HRESULT SetAttribute(CChannel* c, const CString& name) override
+    {
+        c->SetDisplayName(name);
+        return S_OK;
+    }
+    HRESULT GetAttribute(CChannel* c, CString* name) override
+    {
+        *name = c->CControlParamSet::GetDisplayName();
+        return S_OK;
+    }
+};
+
+// One parameter of a channel or bus. A parameter in a touch gesture gives
+// its value at touch start as the old value, so an undo returns a dragged
+// fader to where the drag began.
+template <class K, class T>
+class CUndoSetParamStep final : public CUndoSetAttributeStep<K, T*, float> {
+public:
+    CUndoSetParamStep(CUndoContainer<K, T*>& owners, K key, DWORD index, float value)
+        : CUndoSetAttributeStep<K, T*, float>(owners, key, value), m_index(index)
+    {
+    }
+    HRESULT SetAttribute(T* owner, const float& value) override { return owner->SetParamValue(m_index, value); }
+    HRESULT GetAttribute(T* owner, float* value) override
+    {
+        BOOL touched = FALSE;
+        float current = 0.0f;
+        float start = 0.0f;
+        HRESULT hr = owner->GetParamTouchState(m_index, &touched, &current, &start);
+        if (SUCCEEDED(hr))
+            *value = touched ? start : current;
+        return hr;
+    }
+
+private:
+    DWORD m_index;
+};
+
+using CUndoSetChanParamStep = CUndoSetParamStep<SHORT, CChannel>;
+using CUndoSetAuxParamStep = CUndoSetParamStep<SHORT, CAuxBus>;
+using CUndoSetMainBusParamStep = CUndoSetParamStep<int, CMainBus>;
+
+class CUndoSetPatternNameStep final : public CUndoSetAttributeStep<SHORT, CPattern*, CString> {
+public:
+    using CUndoSetAttributeStep::CUndoSetAttributeStep;
+    HRESULT SetAttribute(CPattern* p, const CString& name) override
+    {
+        p->SetName(name.GetString());
+        return S_OK;
+    }
+    HRESULT GetAttribute(CPattern* p, CString* name) override
+    {
+        *name = p->GetDisplayName();
+        return S_OK;
+    }
+};
+
+// A plain field of a pattern, read and written through its accessors.
+template <class A, A (CPattern::*Get)() const, void (CPattern::*Set)(A)>
+class CUndoSetPatternFieldStep final : public CUndoSetAttributeStep<SHORT, CPattern*, A> {
+public:
+    using CUndoSetAttributeStep<SHORT, CPattern*, A>::CUndoSetAttributeStep;
+    HRESULT SetAttribute(CPattern* p, const A& value) override
+    {
+        (p->*Set)(value);
+        return S_OK;
+    }
+    HRESULT GetAttribute(CPattern* p, A* value) override
+    {
+        *value = (p->*Get)();
+        return S_OK;
+    }
+};
+
+using CUndoSetPatternDurationStep = CUndoSetPatternFieldStep<LONG, &CPattern::GetDuration, &CPattern::SetDuration>;
+using CUndoSetPatternSwingStep = CUndoSetPatternFieldStep<DWORD, &CPattern::GetSwing, &CPattern::SetSwing>;
+using CUndoSetPatternEditMarkerStep =
+    CUndoSetPatternFieldStep<LONG, &CPattern::GetEditMarker, &CPattern::SetEditMarker>;
+
+}  // namespace
+
+// ---- Creation and destruction ----
+
+CMidiDoc::CMidiDoc(IDocumentEngine* engine)
+    : m_engine(engine),
+      m_channels(this),
+      m_activeContainer(this),
+      m_activePattern(this),
+      m_activeInstance(this)
+{
+    // Each holder starts with its one entry: none.
+    m_activeContainer.Insert(0, kNone);
+    m_activePattern.Insert(0, kNone);
+    m_activeInstance.Insert(0, kNoInstanceId);
+}
+
+CMidiDoc::~CMidiDoc() = default;
+
+HRESULT CMidiDoc::CreateMidiDoc(IDocumentEngine* engine, CMidiDoc** document)
+{
+    MV_ASSERT_UI_THREAD();
+    if (document == nullptr)
+        return E_POINTER;
+    *document = nullptr;
+    CMidiDoc* doc = new (std::nothrow) CMidiDoc(engine);
+    if (doc == nullptr)
+        return E_OUTOFMEMORY;
+    HRESULT hr = doc->Init();
+    if (FAILED(hr)) {
+        DestroyMidiDoc(doc);
+        return hr;
+    }
+    *document = doc;
+    return S_OK;
+}
+
+HRESULT CMidiDoc::DestroyMidiDoc(CMidiDoc*& document)
+{
+    MV_ASSERT_UI_THREAD();
+    if (document == nullptr)
+        return E_INVALIDARG;
+    if (document->m_engine != nullptr)
+        document->m_engine->SetDocument(nullptr);
+    document->Shutdown();
+    delete document;
+    document = nullptr;
+    return S_OK;
+}
+
+HRESULT CMidiDoc::Init()
+{
+    if (m_engine == nullptr || m_engine->GetMidiSource() == nullptr || m_engine->GetFilterGraph() == nullptr)
+        return E_UNEXPECTED;
+    const SHORT mainId = DrawId(g_nextMainBusId, [this](SHORT id) { return HasContainer(id) != FALSE; });
+    CMainBus* main = mainId != kNone ? CMainBus::Create(this, static_cast<WORD>(mainId)) : nullptr;
+    if (main == nullptr)
+        return E_OUTOFMEMORY;
+    HRESULT hr = m_mainBus.Insert(0, main);
+    if (FAILED(hr)) {
+        CMainBus::Destroy(main);
+        return hr;
+    }
+    if (FAILED(hr = SetActiveContainer(mainId, FALSE, nullptr)))
+        return hr;
+    for (int position = 0; position < kAuxBusCount; ++position) {
+        const SHORT id = DrawId(g_nextAuxBusId, [this](SHORT i) { return HasContainer(i) != FALSE; });
+        CAuxBus* aux = id != kNone ? CAuxBus::Create(this, static_cast<WORD>(id)) : nullptr;
+        if (aux == nullptr)
+            return E_OUTOFMEMORY;
+        if (FAILED(hr = m_auxOrder.Insert(position, id)) || FAILED(hr = m_auxBuses.Insert(id, aux))) {
+            CAuxBus::Destroy(aux);
+            return hr;
+        }
+    }
+    if (FAILED(hr = m_engine->SetDocument(this)))
+        return hr;
+    // A document without sync generator keeps the flag off: nothing to push.
+    if (m_engine->GetMidiSyncGen() != nullptr && FAILED(hr = SetSendMidiSync(m_sendMidiSync)))
+        return hr;
+    g_nextPatternId = 0;
+    return S_OK;
+}
+
+HRESULT CMidiDoc::Shutdown()
+{
+    m_closing = TRUE;
+    if (m_engine != nullptr && m_engine->GetMidiSyncGen() != nullptr) {
+        HRESULT hr = SetSendMidiSync(FALSE);
+        if (FAILED(hr))
+            return hr;
+    }
+    CDxFilterGraph* graph = m_engine != nullptr ? m_engine->GetFilterGraph() : nullptr;
+    if (graph != nullptr)
+        graph->Stop();
+
+    // Channels first: they play the patterns destroyed after them.
+    const std::map<SHORT, CChannel*> channels = m_channels.Items();
+    for (auto& [id, channel] : channels) {
+        channel->OnRemovedFromDocument();
+        CChannel* c = channel;
+        CChannel::Destroy(c);
+    }
+    for (auto& [id, channel] : channels)
+        m_channels.CUndoMap<SHORT, CChannel*>::Remove(id);
+    while (m_trackOrder.GetSize() > 0)
+        m_trackOrder.Remove(0);
+    if (CMainBus* main = MainBus()) {
+        main->ReleaseGraphObjects();
+        CMainBus::Destroy(main);
+    }
+    while (m_mainBus.GetSize() > 0)
+        m_mainBus.Remove(0);
+    const std::map<SHORT, CAuxBus*> auxBuses = m_auxBuses.Items();
+    for (auto& [id, aux] : auxBuses) {
+        aux->ReleaseFilters();
+        CAuxBus* bus = aux;
+        CAuxBus::Destroy(bus);
+        m_auxBuses.Remove(id);
+    }
+    while (m_auxOrder.GetSize() > 0)
+        m_auxOrder.Remove(0);
+    const std::map<SHORT, CPattern*> patterns = m_patterns.Items();
+    for (auto& [id, pattern] : patterns)
+        DestroyPattern(pattern);
+    for (auto& [id, pattern] : patterns)
+        m_patterns.Remove(id);
+    while (m_patternOrder.GetSize() > 0)
+        m_patternOrder.Remove(0);
+
+    {
+        CHeapLockGuard guard(&m_graphLock);
+        for (CDxSource* source : m_sourcePool) {
+            if (m_keepAlive.insert(static_cast<IBaseFilter*>(source)).second)
+                source->AddRef();
+            source->Release();
+        }
+        m_sourcePool.clear();
+        if (m_loneSource != nullptr) {
+            if (m_keepAlive.insert(static_cast<IBaseFilter*>(m_loneSource)).second)
+                m_loneSource->AddRef();
+            m_loneSource->Release();
+            m_loneSource = nullptr;
+        }
+        if (graph != nullptr) {
+            FlushKeepAlive(graph);
+        }
+        // Without a graph (or when it refused), the references go anyway:
+        // nothing will run these filters again.
+        for (IUnknown* object : m_keepAlive)
+            object->Release();
+        m_keepAlive.clear();
+    }
+    m_listeners.clear();
+    return S_OK;
+}
+
+// ---- Identifiers ----
+
+SHORT CMidiDoc::NextChannelId()
+{
+    return DrawId(g_nextChannelId, [this](SHORT id) { return HasContainer(id) != FALSE; });
+}
+
+SHORT CMidiDoc::NextPatternId()
+{
+    return DrawId(g_nextPatternId, [this](SHORT id) { return HasPattern(id) != FALSE; });
+}
+
+SHORT CMidiDoc::GetMainBusIdCounter() { return g_nextMainBusId; }
+void CMidiDoc::SetMainBusIdCounter(SHORT next) { g_nextMainBusId = next; }
+SHORT CMidiDoc::GetAuxBusIdCounter() { return g_nextAuxBusId; }
+void CMidiDoc::SetAuxBusIdCounter(SHORT next) { g_nextAuxBusId = next; }
+SHORT CMidiDoc::GetChannelIdCounter() { return g_nextChannelId; }
+void CMidiDoc::SetChannelIdCounter(SHORT next) { g_nextChannelId = next; }
+SHORT CMidiDoc::GetPatternIdCounter() { return g_nextPatternId; }
+void CMidiDoc::SetPatternIdCounter(SHORT next) { g_nextPatternId = next; }
+
+// ---- Lookups ----
+
+HRESULT CMidiDoc::GetPattern(SHORT id, CPattern** pattern)
+{
+    return LookUp(m_patterns, id, pattern);
+}
+
+HRESULT CMidiDoc::GetPatternAt(int position, CPattern** pattern)
+{
+    return LookUpAt(m_patterns, m_patternOrder, position, pattern);
+}
+
+HRESULT CMidiDoc::GetChannel(SHORT id, CChannel** channel)
+{
+    return LookUp<CChannel>(m_channels, id, channel);
+}
+
+HRESULT CMidiDoc::GetChannelAt(int position, CChannel** channel)
+{
+    return LookUpAt<CChannel>(m_channels, m_trackOrder, position, channel);
+}
+
+HRESULT CMidiDoc::GetMainBus(CMainBus** bus)
+{
+    if (bus == nullptr)
+        return E_POINTER;
+    *bus = MainBus();
+    return *bus != nullptr ? S_OK : E_UNEXPECTED;
+}
+
+HRESULT CMidiDoc::GetAuxBus(SHORT id, CAuxBus** bus)
+{
+    return LookUp(m_auxBuses, id, bus);
+}
+
+HRESULT CMidiDoc::GetAuxBusAt(int position, CAuxBus** bus)
+{
+    return LookUpAt(m_auxBuses, m_auxOrder, position, bus);
+}
+
+int CMidiDoc::GetAuxBusIndex(SHORT id) const
+{
+    return PositionOf(m_auxOrder, id);
+}
+
+BOOL CMidiDoc::IsMainBusId(SHORT id) const
+{
+    return m_mainBus.GetSize() > 0 && m_mainBus[0] != nullptr && m_mainBus[0]->GetHostId() == id ? TRUE : FALSE;
+}
+
+HRESULT CMidiDoc::FindInstance(DWORD instanceId, CChannel** channel, CPatternInstance** instance)
+{
+    if (channel == nullptr && instance == nullptr)
+        return E_INVALIDARG;
+    for (auto& [id, c] : m_channels.Items()) {
+        CPatternInstance* found = nullptr;
+        if (c->GetPatternInstance(instanceId, &found) == S_OK && found != nullptr) {
+            if (channel != nullptr)
+                *channel = c;
+            if (instance != nullptr)
+                *instance = found;
+            return S_OK;
+        }
+    }
+    return S_FALSE;
+}
+
+CString CMidiDoc::ContainerLabel(SHORT id) const
+{
+    if (IsMainBusId(id))
+        return Text(IDS_DOC_MASTER_BUS);
+    const int aux = GetAuxBusIndex(id);
+    return aux >= 0 ? Format(IDS_DOC_AUX_LABEL, aux + 1) : Format(IDS_DOC_TRACK_LABEL, GetChannelIndex(id) + 1);
+}
+
+HRESULT CMidiDoc::GetContainerPattern(SHORT containerId, CPattern** pattern, CString* label)
+{
+    if (pattern == nullptr)
+        return E_POINTER;
+    *pattern = nullptr;
+    CChannel* channel = nullptr;
+    CAuxBus* aux = nullptr;
+    if (SUCCEEDED(m_channels.Get(containerId, &channel)) && channel != nullptr)
+        *pattern = channel->GetAutomationPattern();
+    else if (SUCCEEDED(m_auxBuses.Get(containerId, &aux)) && aux != nullptr)
+        *pattern = aux->GetAutomationPattern();
+    else if (IsMainBusId(containerId))
+        *pattern = MainBus()->GetAutomationPattern();
+    else
+        return E_UNEXPECTED;
+    if (label != nullptr && *pattern != nullptr)
+        label->Format("%s - %s", (*pattern)->GetDisplayName().GetString(), ContainerLabel(containerId).GetString());
+    return S_OK;
+}
+
+HRESULT CMidiDoc::CountPatternUses(SHORT patternId, int* count)
+{
+    if (count == nullptr)
+        return E_POINTER;
+    *count = 0;
+    for (auto& [id, c] : m_channels.Items()) {
+        int n = 0;
+        if (SUCCEEDED(c->GetTimeline().CountPatternInstances(patternId, &n)))
+            *count += n;
+    }
+    return S_OK;
+}
+
+HRESULT CMidiDoc::SplitPatternIdsByUse(std::set<SHORT>* inUse, std::set<SHORT>* scrap)
+{
+    if (inUse == nullptr || scrap == nullptr)
+        return E_POINTER;
+    for (auto& [id, c] : m_channels.Items())
+        c->GetTimeline().CollectUsedPatternIds(inUse);
+    for (int i = 0; i < m_patternOrder.GetSize(); ++i) {
+        if (inUse->count(m_patternOrder[i]) == 0)
+            scrap->insert(m_patternOrder[i]);
+    }
+    return S_OK;
+}
+
+int CMidiDoc::GetChannelIndex(SHORT id) const
+{
+    return PositionOf(m_trackOrder, id);
+}
+
+SHORT CMidiDoc::GetChannelIdAt(int position) const
+{
+    return position >= 0 && position < m_trackOrder.GetSize() ? m_trackOrder[position] : kNone;
+}
+
+BOOL CMidiDoc::IsArrangementEmpty()
+{
+    for (auto& [id, c] : m_channels.Items()) {
+        if (c->GetTimeline().GetSize() > 0)
+            return FALSE;
+    }
+    return TRUE;
+}
+
+HRESULT CMidiDoc::GetActivePattern(CPattern** pattern)
+{
+    if (pattern == nullptr)
+        return E_POINTER;
+    *pattern = nullptr;
+    const SHORT active = m_activePattern.GetCurrent();
+    if (active != kNone)
+        return GetPattern(active, pattern);
+    const SHORT container = GetActiveContainer();
+    if (container != kNone)
+        return GetContainerPattern(container, pattern, nullptr);
+    return S_FALSE;
+}
+
+HRESULT CMidiDoc::GetPreviewChannelIds(std::vector<SHORT>* ids)
+{
+    if (ids == nullptr)
+        return E_POINTER;
+    if (!ids->empty())
+        return E_UNEXPECTED;
+    if (m_trackOrder.GetSize() == 0)
+        return S_FALSE;
+    const SHORT active = GetActiveContainer();
+    CChannel* channel = nullptr;
+    ids->push_back(SUCCEEDED(m_channels.Get(active, &channel)) ? active : m_trackOrder[0]);
+    return S_OK;
+}
+
+// ---- Selection ----
+
+void CMidiDoc::SelectAllPatterns(BOOL selected)
+{
+    for (auto& [id, p] : m_patterns.Items())
+        p->SetSelected(selected);
+    RefreshPreviews();
+}
+
+void CMidiDoc::SelectAllInstances(BOOL selected)
+{
+    for (auto& [id, c] : m_channels.Items())
+        c->SelectAllPatternInstances(selected);
+    RefreshPreviews();
+}
+
+HRESULT CMidiDoc::TogglePatternSelected(SHORT id)
+{
+    CPattern* pattern = nullptr;
+    HRESULT hr = GetPattern(id, &pattern);
+    if (FAILED(hr))
+        return E_INVALIDARG;
+    pattern->SetSelected(!pattern->IsSelected());
+    return RefreshPreviews();
+}
+
+HRESULT CMidiDoc::GetSelectedPatternIds(std::vector<SHORT>* ids)
+{
+    if (ids == nullptr)
+        return E_POINTER;
+    for (auto& [id, p] : m_patterns.Items()) {
+        if (p->IsSelected())
+            ids->push_back(id);
+    }
+    return S_OK;
+}
+
+HRESULT CMidiDoc::GetSelectionTimeRange(LONG* start, LONG* end)
+{
+    if (start == nullptr || end == nullptr)
+        return E_POINTER;
+    LONG first = 0x7FFFFFFF;
+    LONG last = 0;
+    bool any = false;
+    for (auto& [id, c] : m_channels.Items()) {
+        std::vector<CPatternInstance*> instances;
+        c->GetTimeline().GetPatternInstances(&instances);
+        for (CPatternInstance* i : instances) {
+            if (!i->IsSelected())
+                continue;
+            any = true;
+            first = std::min(first, i->GetStart());
+            last = std::max(last, i->GetEnd());
+        }
+    }
+    if (!any)
+        return S_FALSE;
+    *start = first;
+    *end = last;
+    return S_OK;
+}
+
+// ---- Channel edits ----
+
+HRESULT CMidiDoc::InsertChannel(int position, BOOL ownCommand, const CLSID* synthClass, const char* synthName,
+                                CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    if (position < 0 || position > m_trackOrder.GetSize())
+        return E_INVALIDARG;
+    if (m_channels.GetSize() >= kMaxChannels)
+        return E_UNEXPECTED;
+    const SHORT id = NextChannelId();
+    if (id == kNone)
+        return E_UNEXPECTED;
+    CChannel* channel = nullptr;
+    HRESULT hr = CChannel::Create(this, static_cast<WORD>(id), synthClass, synthName, &channel);
+    if (FAILED(hr))
+        return hr;
+    if (channel == nullptr)
+        return E_OUTOFMEMORY;
+    return InsertChannelAt(position, id, channel, Format(IDS_DOC_INSERT_TRACK, position + 1), ownCommand, command);
+}
+
+HRESULT CMidiDoc::InsertChannelAt(int position, SHORT id, CChannel* channel, const CString& name, BOOL ownCommand,
+                                  CMvCommand* command)
+{
+    CMvCommand* own = nullptr;
+    if (ownCommand && command == nullptr) {
+        own = BeginProjectCommand(AsCommandDocument(), name.GetString(), kHintInsertTrack, TRUE, TRUE);
+        if (own == nullptr) {
+            CChannel::Destroy(channel);
+            return E_OUTOFMEMORY;
+        }
+        command = own;
+    }
+    // Whether an undo step took the channel over: from then on it is the
+    // step's (or, after an abort that undid the insert, the step's again) and
+    // must not be destroyed here as well.
+    bool stepOwns = false;
+    HRESULT hr = S_OK;
+    try {
+        SubmitUndoStep<CUndoInsertPtrStep<SHORT, CChannel>>(command, m_channels, id, channel);
+        stepOwns = command != nullptr;
+        SubmitUndoStep<CUndoInsertStep<int, SHORT>>(command, m_trackOrder, position, id);
+    } catch (const CHResultException& e) {
+        hr = e.Code();
+    } catch (...) {
+        hr = E_FAIL;
+    }
+    if (SUCCEEDED(hr))
+        hr = SetActiveContainer(id, FALSE, command);
+    if (FAILED(hr)) {
+        if (command == nullptr && !stepOwns) {
+            // Applied directly: take the channel out again when it went in.
+            CChannel* held = nullptr;
+            if (SUCCEEDED(m_channels.Get(id, &held)))
+                m_channels.Remove(id);
+            const int at = GetChannelIndex(id);
+            if (at >= 0)
+                m_trackOrder.Remove(at);
+        }
+        if (own != nullptr)
+            own->AbortAndDelete();
+        else if (command != nullptr && !command->IsAborted())
+            command->Abort();
+        if (!stepOwns)
+            CChannel::Destroy(channel);
+        return hr;
+    }
+    return own != nullptr ? own->Commit(&CUndoHistory::Instance()) : S_OK;
+}
+
+HRESULT CMidiDoc::CloneActiveChannel(BOOL ownCommand, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    const SHORT activeId = GetActiveContainer();
+    CChannel* active = nullptr;
+    if (FAILED(m_channels.Get(activeId, &active)) || active == nullptr || m_channels.GetSize() >= kMaxChannels)
+        return E_UNEXPECTED;
+    CSynthWrap* synth = dynamic_cast<CSynthWrap*>(active->GetSynthWrap(0));
+    if (synth == nullptr)
+        return E_UNEXPECTED;
+    const int position = GetChannelIndex(activeId) + 1;
+    if (position <= 0 || position > m_trackOrder.GetSize())
+        return E_UNEXPECTED;
+    CSynthWrap* clone = nullptr;
+    HRESULT hr = CSynthWrap::Clone(synth, &clone);
+    if (FAILED(hr))
+        return hr;
+    if (clone == nullptr)
+        return E_OUTOFMEMORY;
+    const SHORT id = NextChannelId();
+    CChannel* channel = nullptr;
+    // The channel owns the clone from here on, also when this fails.
+    hr = id != kNone ? CChannel::CreateDuplicate(this, static_cast<WORD>(id), clone, &channel) : E_UNEXPECTED;
+    if (FAILED(hr))
+        return hr;
+    if (channel == nullptr)
+        return E_OUTOFMEMORY;
+    return InsertChannelAt(position, id, channel, Text(IDS_DOC_CLONE_SYNTH), ownCommand, command);
+}
+
+HRESULT CMidiDoc::SetChannelName(int position, const char* name, BOOL makeCommand)
+{
+    MV_ASSERT_UI_THREAD();
+    const SHORT id = GetChannelIdAt(position);
+    if (id == kNone || name == nullptr)
+        return E_INVALIDARG;
+    const CString undoName = Format(IDS_DOC_CHANGE_TRACK_NAME, position + 1, name);
+    return RunProjectEdit(nullptr, makeCommand != FALSE, AsCommandDocument(), undoName.GetString(), kHintTrackName,
+                          [&](CMvCommand* cmd) {
+                              SubmitUndoStep<CUndoSetChanNameStep>(cmd, m_channels, id, CString(name));
+                          });
+}
+
+HRESULT CMidiDoc::SetChannelParam(SHORT channelId, DWORD index, float value, BOOL makeCommand)
+{
+    MV_ASSERT_UI_THREAD();
+    CChannel* channel = nullptr;
+    if (FAILED(m_channels.Get(channelId, &channel)) || channel == nullptr)
+        return E_INVALIDARG;
+    CString undoName;
+    if (makeCommand) {
+        CString valueText;
+        CString paramName;
+        HRESULT hr = ParamTexts(channel, index, value, &paramName, &valueText);
+        if (FAILED(hr))
+            return hr;
+        undoName = Format(IDS_DOC_SET_TRACK_PARAM, GetChannelIndex(channelId) + 1, paramName.GetString(),
+                          valueText.GetString());
+    }
+    return RunProjectEdit(
+        nullptr, makeCommand != FALSE, AsCommandDocument(), undoName.GetString(), kHintTrackName,
+        [&](CMvCommand* cmd) { SubmitUndoStep<CUndoSetChanParamStep>(cmd, m_channels, channelId, index, value); },
+        FALSE);
+}
+
+HRESULT CMidiDoc::DeleteChannel(SHORT channelId, BOOL makeCommand)
+{
+    MV_ASSERT_UI_THREAD();
+    CChannel* channel = nullptr;
+    if (FAILED(m_channels.Get(channelId, &channel)) || channel == nullptr)
+        return E_INVALIDARG;
+    const int position = GetChannelIndex(channelId);
+    const CString undoName = Format(IDS_DOC_DELETE_TRACK, position + 1);
+    return RunProjectEdit(nullptr, makeCommand != FALSE, AsCommandDocument(), undoName.GetString(),
+                          kHintDeleteTrack, [&](CMvCommand* cmd) {
+                              if (GetActiveContainer() == channelId) {
+                                  const int count = m_trackOrder.GetSize();
+                                  SHORT next = MainBus() != nullptr ? MainBus()->GetHostId() : kNone;
+                                  if (count > 1)
+                                      next = m_trackOrder[position + 1 < count ? position + 1 : position - 1];
+                                  if (next != kNone)
+                                      Check(SetActiveContainer(next, FALSE, cmd));
+                              }
+                              CChannel* holder = nullptr;
+                              if (m_activeInstance.GetCurrent() != kNoInstanceId &&
+                                  FindInstance(static_cast<DWORD>(m_activeInstance.GetCurrent()), &holder,
+                                               nullptr) == S_OK &&
+                                  holder == channel)
+                                  Check(SetActiveInstance(ISongDocument::kNoInstance, cmd));
+                              SubmitUndoStep<CUndoRemovePtrStep<SHORT, CChannel>>(cmd, m_channels, channelId);
+                              SubmitUndoStep<CUndoRemoveStep<int, SHORT>>(cmd, m_trackOrder, position);
+                          });
+}
+
+HRESULT CMidiDoc::MoveChannel(int from, int to)
+{
+    MV_ASSERT_UI_THREAD();
+    const int count = m_trackOrder.GetSize();
+    if (from < 0 || from >= count || to < 0 || to >= count)
+        return E_INVALIDARG;
+    const SHORT id = m_trackOrder[from];
+    const CString undoName = Format(IDS_DOC_MOVE_TRACK, from + 1, to + 1);
+    return RunProjectEdit(nullptr, true, AsCommandDocument(), undoName.GetString(), kHintMoveTrack,
+                          [&](CMvCommand* cmd) {
+                              SubmitUndoStep<CUndoRemoveStep<int, SHORT>>(cmd, m_trackOrder, from);
+                              SubmitUndoStep<CUndoInsertStep<int, SHORT>>(cmd, m_trackOrder, to, id);
+                          });
+}
+
+// ---- Pattern edits ----
+
+HRESULT CMidiDoc::CreatePattern(SHORT id, BOOL makeCommand, CMvCommand* command, CPattern** out, BOOL loopClip)
+{
+    MV_ASSERT_UI_THREAD();
+    if (out != nullptr)
+        *out = nullptr;
+    if (id == kNone || HasPattern(id))
+        return E_INVALIDARG;
+    CPattern* pattern = nullptr;
+    HRESULT hr = ::CreatePattern(id, &pattern, loopClip ? CPattern::kKindLoopClip : CPattern::kKindMidi);
+    if (FAILED(hr))
+        return hr;
+    if (pattern == nullptr)
+        return E_OUTOFMEMORY;
+    const CString undoName = Format(IDS_DOC_CREATE_PATTERN, pattern->GetDisplayName().GetString());
+    bool stepOwns = false;
+    hr = RunProjectEdit(command, makeCommand != FALSE, AsCommandDocument(), undoName.GetString(),
+                        kHintCreatePattern, [&](CMvCommand* cmd) {
+                            SubmitUndoStep<CUndoInsertPtrStep<SHORT, CPattern>>(cmd, m_patterns, id, pattern);
+                            stepOwns = true;
+                            SubmitUndoStep<CUndoInsertStep<int, SHORT>>(cmd, m_patternOrder,
+                                                                        m_patternOrder.GetSize(), id);
+                        });
+    if (FAILED(hr)) {
+        // Once in the map, the pattern went out again with the abort and
+        // belongs to the insert step (or, applied directly, to nobody).
+        if (!stepOwns || (command == nullptr && !makeCommand)) {
+            CPattern* held = nullptr;
+            if (SUCCEEDED(m_patterns.Get(id, &held)) && held == pattern)
+                m_patterns.Remove(id);
+            if (!stepOwns || command == nullptr)
+                DestroyPattern(pattern);
+        }
+        return hr;
+    }
+    if (out != nullptr)
+        *out = pattern;
+    return hr;
+}
+
+HRESULT CMidiDoc::DeletePattern(SHORT id, BOOL makeCommand, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    CPattern* pattern = nullptr;
+    if (FAILED(GetPattern(id, &pattern)) || pattern == nullptr)
+        return E_INVALIDARG;
+    const CString undoName = Format(IDS_DOC_DELETE_PATTERN, pattern->GetDisplayName().GetString());
+    return RunProjectEdit(
+        command, makeCommand != FALSE, AsCommandDocument(), undoName.GetString(), kHintPatternList,
+        [&](CMvCommand* cmd) {
+            const std::map<SHORT, CChannel*> channels = m_channels.Items();
+            for (auto& [cid, c] : channels) {
+                std::vector<SHORT> ids;
+                std::vector<CPatternInstance*> refs;
+                Check(c->GetTimeline().CollectPatternRefs(&ids, &refs));
+                std::vector<DWORD> doomed;
+                for (std::size_t i = 0; i < ids.size(); ++i) {
+                    if (ids[i] == id)
+                        doomed.push_back(refs[i]->GetInstanceId());
+                }
+                for (DWORD instance : doomed)
+                    Check(c->DeletePatternInstance(instance, FALSE, cmd));
+            }
+            if (m_activePattern.GetCurrent() == id)
+                Check(SetActivePattern(kNone, cmd));
+            const int at = PositionOf(m_patternOrder, id);
+            SubmitUndoStep<CUndoRemovePtrStep<SHORT, CPattern>>(cmd, m_patterns, id);
+            if (at >= 0)
+                SubmitUndoStep<CUndoRemoveStep<int, SHORT>>(cmd, m_patternOrder, at);
+        },
+        FALSE);
+}
+
+CString CMidiDoc::UniqueCopyName(const CString& source) const
+{
+    auto taken = [this](const CString& name) {
+        for (auto& [id, p] : m_patterns.Items()) {
+            if (p->GetName() == name)
+                return true;
+        }
+        return false;
+    };
+    CString name = Format(IDS_DOC_COPY_OF, source.GetString());
+    for (int n = 2; taken(name); ++n)
+        name = Format(IDS_DOC_COPY_N_OF, n, source.GetString());
+    return name;
+}
+
+HRESULT CMidiDoc::DuplicatePattern(SHORT sourceId, SHORT newId, BOOL makeCommand, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    CPattern* source = nullptr;
+    if (FAILED(GetPattern(sourceId, &source)) || source == nullptr || newId == kNone || HasPattern(newId))
+        return E_INVALIDARG;
+    const CString undoName = Format(IDS_DOC_DUPLICATE_PATTERN, source->GetDisplayName().GetString());
+    return RunProjectEdit(
+        command, makeCommand != FALSE, AsCommandDocument(), undoName.GetString(), kHintPatternList,
+        [&](CMvCommand* cmd) {
+            CPattern* copy = nullptr;
+            // Without a command the copy is made directly; with one it joins.
+            Check(CreatePattern(newId, FALSE, cmd, &copy, source->GetKind() == CPattern::kKindLoopClip));
+            if (source->GetKind() == CPattern::kKindLoopClip)
+                copy->SetClipFile(source->GetClipFile().GetString());
+            copy->SetDuration(source->GetDuration());
+            copy->SetName(UniqueCopyName(source->GetDisplayName()).GetString());
+            const std::vector<CMfxEvent> events = source->GetEvents();
+            for (const CMfxEvent& e : events)
+                Check(copy->InsertEvent(e, FALSE, cmd, FALSE));
+        },
+        FALSE);
+}
+
+HRESULT CMidiDoc::MergePatterns(const std::vector<SHORT>& sources, SHORT targetId, BOOL append,
+                                CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    // The sources' events are copied first: the target may be among the
+    // sources, and inserting into it while walking it would read the events
+    // being added.
+    std::vector<std::vector<CMfxEvent>> used;
+    std::vector<CString> names;
+    LONG longest = 0;
+    for (SHORT id : sources) {
+        CPattern* p = nullptr;
+        if (!HasPattern(id))
+            return E_INVALIDARG;
+        if (FAILED(GetPattern(id, &p)) || p == nullptr)
+            return E_UNEXPECTED;
+        if (p->GetSize() == 0 || p->GetKind() == CPattern::kKindLoopClip)
+            continue;
+        used.push_back(p->GetEvents());
+        names.push_back(p->GetDisplayName());
+        longest = std::max(longest, p->GetDuration());
+    }
+    CPattern* target = nullptr;
+    if (used.empty() || FAILED(GetPattern(targetId, &target)) || target == nullptr)
+        return E_INVALIDARG;
+    const CString targetName = target->GetDisplayName();
+    CString undoName;
+    if (used.size() == 1)
+        undoName = Format(append ? IDS_DOC_APPEND_ONE : IDS_DOC_MERGE_ONE, names[0].GetString(), targetName.GetString());
+    else
+        undoName = Format(append ? IDS_DOC_APPEND_MANY : IDS_DOC_MERGE_MANY, targetName.GetString());
+    const LONG offset = append ? target->GetDuration() : target->GetEditMarker();
+    const LONG duration = append ? target->GetDuration() + longest
+                                 : std::max(target->GetDuration(), target->GetEditMarker() + longest);
+    return RunProjectEdit(command, true, AsCommandDocument(), undoName.GetString(), kHintMergePatterns,
+                          [&](CMvCommand* cmd) {
+                              for (const auto& events : used) {
+                                  for (CMfxEvent e : events) {
+                                      e.m_time += offset;
+                                      Check(target->InsertEvent(e, FALSE, cmd, FALSE));
+                                  }
+                              }
+                              Check(SetPatternAttributes(targetId, nullptr, &duration, nullptr, nullptr, cmd));
+                          });
+}
+
+HRESULT CMidiDoc::SplitPattern(CPattern* source, LONG from, LONG to, LONG duration, SHORT* newId)
+{
+    MV_ASSERT_UI_THREAD();
+    if (source == nullptr || from < 0 || from >= to)
+        return E_INVALIDARG;
+    const CString undoName = Format(IDS_DOC_SPLIT_PATTERN, source->GetDisplayName().GetString());
+    const std::vector<CMfxEvent> events = source->GetEvents();
+    SHORT id = kNone;
+    HRESULT hr = RunProjectEdit(nullptr, true, AsCommandDocument(), undoName.GetString(), kHintCreatePattern,
+                                [&](CMvCommand* cmd) {
+                                    id = NextPatternId();
+                                    if (id == kNone)
+                                        Check(E_FAIL);
+                                    CPattern* part = nullptr;
+                                    Check(CreatePattern(id, FALSE, cmd, &part));
+                                    bool any = false;
+                                    for (CMfxEvent e : events) {
+                                        if (e.m_time < from || e.m_time >= to)
+                                            continue;
+                                        e.m_time -= from;
+                                        Check(part->InsertEvent(e, FALSE, cmd, FALSE));
+                                        any = true;
+                                    }
+                                    if (!any || duration < 1)
+                                        Check(E_FAIL);
+                                    part->SetDuration(duration);
+                                    part->SetName(Format(IDS_DOC_SPLIT_OF,
+                                                         source->GetDisplayName().GetString())
+                                                      .GetString());
+                                    Check(SetActiveInstance(ISongDocument::kNoInstance, cmd));
+                                    Check(SetActivePattern(id, cmd));
+                                });
+    if (SUCCEEDED(hr) && newId != nullptr)
+        *newId = id;
+    return hr;
+}
+
+HRESULT CMidiDoc::SetPatternAttributes(SHORT id, const char* name, const LONG* duration, const DWORD* swing,
+                                       const LONG* editMarker, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    const int given = (name != nullptr) + (duration != nullptr) + (swing != nullptr) + (editMarker != nullptr);
+    if (id == kNone || !HasPattern(id) || given == 0)
+        return E_INVALIDARG;
+    CString undoName;
+    if (given > 1)
+        undoName = Text(IDS_DOC_CHANGE_PATTERN_ATTRIBUTES);
+    else if (name != nullptr)
+        undoName = Format(IDS_DOC_SET_PATTERN_NAME, name);
+    else if (duration != nullptr)
+        undoName = Text(IDS_DOC_CHANGE_PATTERN_DURATION);
+    else if (swing != nullptr)
+        undoName = Text(*swing != 0 ? IDS_DOC_ENABLE_PATTERN_SWING : IDS_DOC_DISABLE_PATTERN_SWING);
+    else
+        undoName = Text(IDS_DOC_CHANGE_PATTERN_MARKER);
+    return RunProjectEdit(command, true, AsCommandDocument(), undoName.GetString(), kHintPatternAttributes,
+                          [&](CMvCommand* cmd) {
+                              if (name != nullptr)
+                                  SubmitUndoStep<CUndoSetPatternNameStep>(cmd, m_patterns, id, CString(name));
+                              if (duration != nullptr)
+                                  SubmitUndoStep<CUndoSetPatternDurationStep>(cmd, m_patterns, id, *duration);
+                              if (swing != nullptr)
+                                  SubmitUndoStep<CUndoSetPatternSwingStep>(cmd, m_patterns, id,
+                                                                          static_cast<DWORD>(*swing != 0));
+                              if (editMarker != nullptr)
+                                  SubmitUndoStep<CUndoSetPatternEditMarkerStep>(cmd, m_patterns, id, *editMarker);
+                          });
+}
+
+// ---- Active ids ----
+
+HRESULT CMidiDoc::SetActiveContainer(SHORT id, BOOL forceNotify, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    // An id that names no container is refused before any step runs, so
+    // the active container never silently becomes none.
+    if (id == kNone || !HasContainer(id))
+        return E_INVALIDARG;
+    const SHORT previous = GetActiveContainer();
+    if (id != previous) {
+        try {
+            SubmitUndoStep<CUndoSetStep<int, SHORT>>(command, m_activeContainer, 0, id);
+        } catch (const CHResultException& e) {
+            return e.Code();
+        }
+    }
+    // The step told the listeners once; a change of kind (or an empty
+    // previous) tells them again so a view that switches panels refreshes.
+    auto kind = [this](SHORT c) {
+        CChannel* channel = nullptr;
+        CAuxBus* aux = nullptr;
+        return SUCCEEDED(m_channels.Get(c, &channel)) ? 0 : SUCCEEDED(m_auxBuses.Get(c, &aux)) ? 1 : IsMainBusId(c) ? 2 : -1;
+    };
+    const bool kindChanged = kind(previous) != kind(id) || (IsMainBusId(id) && m_channels.GetSize() == 0);
+    if (forceNotify || (id != previous && kindChanged))
+        return NotifyActiveContainer(id);
+    return S_OK;
+}
+
+HRESULT CMidiDoc::SetActiveChannelAt(int position, CMvCommand* command)
+{
+    const SHORT id = GetChannelIdAt(position);
+    if (id == kNone)
+        return E_INVALIDARG;
+    return SetActiveContainer(id, FALSE, command);
+}
+
+HRESULT CMidiDoc::SetActivePattern(SHORT id, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    if (id != kNone && !HasPattern(id))
+        return E_INVALIDARG;
+    if (id == m_activePattern.GetCurrent())
+        return S_OK;
+    try {
+        SubmitUndoStep<CUndoSetStep<int, SHORT>>(command, m_activePattern, 0, id);
+    } catch (const CHResultException& e) {
+        return e.Code();
+    }
+    return S_OK;
+}
+
+HRESULT CMidiDoc::SetActiveInstance(DWORD instanceId, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    const LONG id = static_cast<LONG>(instanceId);
+    if (id != kNoInstanceId && !HasInstance(instanceId))
+        return E_UNEXPECTED;
+    try {
+        if (id != kNoInstanceId) {
+            // The low 16 bits name the instance's pattern.
+            const SHORT pattern = static_cast<SHORT>(instanceId & 0xFFFF);
+            if (pattern != m_activePattern.GetCurrent())
+                SubmitUndoStep<CUndoSetStep<int, SHORT>>(command, m_activePattern, 0, pattern);
+        }
+        if (id != m_activeInstance.GetCurrent())
+            SubmitUndoStep<CUndoSetStep<int, LONG>>(command, m_activeInstance, 0, id);
+    } catch (const CHResultException& e) {
+        return e.Code();
+    }
+    return S_OK;
+}
+
+SHORT CMidiDoc::GetValidActiveContainer()
+{
+    const SHORT active = GetActiveContainer();
+    if (HasContainer(active))
+        return active;
+    return MainBus() != nullptr ? MainBus()->GetHostId() : kNone;
+}
+
+HRESULT CMidiDoc::AddStateListener(IDocStateChange* listener)
+{
+    if (listener == nullptr)
+        return E_POINTER;
+    return m_listeners.insert(listener).second ? S_OK : S_FALSE;
+}
+
+HRESULT CMidiDoc::RemoveStateListener(IDocStateChange* listener)
+{
+    if (listener == nullptr)
+        return E_POINTER;
+    return m_listeners.erase(listener) != 0 ? S_OK : S_FALSE;
+}
+
+HRESULT CMidiDoc::NotifyActiveContainer(SHORT id)
+{
+    CChannel* channel = nullptr;
+    CAuxBus* aux = nullptr;
+    HRESULT (IDocStateChange::*tell)(SHORT) = nullptr;
+    if (SUCCEEDED(m_channels.Get(id, &channel)))
+        tell = &IDocStateChange::OnChannelSelected;
+    else if (SUCCEEDED(m_auxBuses.Get(id, &aux)))
+        tell = &IDocStateChange::OnBusSelected;
+    else if (IsMainBusId(id))
+        tell = &IDocStateChange::OnMainBusSelected;
+    else
+        return E_INVALIDARG;
+    HRESULT result = S_OK;
+    for (IDocStateChange* listener : m_listeners) {
+        HRESULT hr = (listener->*tell)(id);
+        if (FAILED(hr) && SUCCEEDED(result))
+            result = hr;
+    }
+    return result;
+}
+
+// ---- Settings ----
+
+HRESULT CMidiDoc::SetSendMidiSync(BOOL send)
+{
+    m_sendMidiSync = send ? TRUE : FALSE;
+    IMidiSyncGen* sync = m_engine != nullptr ? m_engine->GetMidiSyncGen() : nullptr;
+    if (sync == nullptr)
+        return E_UNEXPECTED;
+    return send ? sync->Restart(this) : sync->SendStop();
+}
+
+HRESULT CMidiDoc::SetShuffleAmount(float amount)
+{
+    if (!(amount >= 0.0f && amount <= 1.0f))
+        return E_INVALIDARG;
+    m_shuffle = amount;
+    return ForEachChannel([amount](CChannel* c) { return c->GetMfxChain().SetShuffle(amount); });
+}
+
+template <class Call>
+HRESULT CMidiDoc::ForEachChannel(Call call)
+{
+    return ForEachIn(m_channels.Items(), call);
+}
+
+// ---- Derived state (after every command) ----
+
+HRESULT CMidiDoc::RecalcSongLength()
+{
+    LONG end = 0;
+    for (auto& [id, c] : m_channels.Items()) {
+        std::vector<CPatternInstance*> instances;
+        c->GetTimeline().GetPatternInstances(&instances);
+        for (CPatternInstance* i : instances)
+            end = std::max(end, i->GetEnd());
+    }
+    m_songEnd = end;
+    return S_OK;
+}
+
+HRESULT CMidiDoc::ResetInstanceCursors(SHORT patternId)
+{
+    for (auto& [id, c] : m_channels.Items())
+        c->InvalidatePatternInstances(patternId);
+    for (auto& [id, a] : m_auxBuses.Items())
+        a->ResetAutomationCursor(patternId);
+    if (CMainBus* main = MainBus())
+        main->InvalidatePatternInstance(patternId);
+    return S_OK;
+}
+
+HRESULT CMidiDoc::ResetInstanceCursors(WORD patternId) { return ResetInstanceCursors(static_cast<SHORT>(patternId)); }
+
+HRESULT CMidiDoc::RefreshActiveSelection() { return RefreshPreviews(); }
+
+HRESULT CMidiDoc::RefreshPreviews()
+{
+    for (auto& [id, c] : m_channels.Items())
+        c->StopPreviews();
+    // Straight to the holders' storage: the ids are cleared, not changed by
+    // the user, and this refresh is what a change would run.
+    const SHORT active = m_activePattern.GetCurrent();
+    if (active != kNone && !HasPattern(active))
+        m_activePattern.CUndoVector<SHORT>::Set(0, kNone);
+    const LONG instance = m_activeInstance.GetCurrent();
+    if (instance != kNoInstanceId && !HasInstance(static_cast<DWORD>(instance)))
+        m_activeInstance.CUndoVector<LONG>::Set(0, kNoInstanceId);
+    m_previewing = FALSE;
+    std::vector<SHORT> previewIds;
+    if (GetPreviewChannelIds(&previewIds) != S_OK)
+        return S_OK;
+    std::vector<CChannel*> previewers;
+    for (SHORT id : previewIds) {
+        CChannel* c = nullptr;
+        if (SUCCEEDED(m_channels.Get(id, &c)))
+            previewers.push_back(c);
+    }
+    CPattern* activePattern = nullptr;
+    CChannel* playing = nullptr;
+    if (m_activeInstance.GetCurrent() != kNoInstanceId) {
+        const DWORD iid = static_cast<DWORD>(m_activeInstance.GetCurrent());
+        if (FindInstance(iid, &playing, nullptr) == S_OK && SUCCEEDED(playing->PreviewPatternInstance(iid)))
+            m_previewing = TRUE;
+    } else if (SUCCEEDED(GetPattern(m_activePattern.GetCurrent(), &activePattern))) {
+        for (CChannel* c : previewers) {
+            if (SUCCEEDED(c->PreviewPattern(activePattern)))
+                m_previewing = TRUE;
+        }
+    }
+    const SHORT activeId = m_activePattern.GetCurrent();
+    for (auto& [pid, p] : m_patterns.Items()) {
+        if (!p->IsSelected())
+            continue;
+        for (CChannel* c : previewers) {
+            const bool alreadyPlays = pid == activeId && (activePattern != nullptr || c == playing);
+            if (!alreadyPlays && SUCCEEDED(c->PreviewPattern(p)))
+                m_previewing = TRUE;
+        }
+    }
+    return S_OK;
+}
+
+// ---- IActiveIdDocument ----
+
+BOOL CMidiDoc::HasPattern(SHORT id)
+{
+    CPattern* p = nullptr;
+    return SUCCEEDED(m_patterns.Get(id, &p)) ? TRUE : FALSE;
+}
+
+BOOL CMidiDoc::HasInstance(DWORD id)
+{
+    CChannel* holder = nullptr;
+    return FindInstance(id, &holder, nullptr) == S_OK ? TRUE : FALSE;
+}
+
+BOOL CMidiDoc::HasContainer(SHORT id)
+{
+    CChannel* c = nullptr;
+    CAuxBus* aux = nullptr;
+    return SUCCEEDED(m_channels.Get(id, &c)) || SUCCEEDED(m_auxBuses.Get(id, &aux)) || IsMainBusId(id) ? TRUE
+                                                                                                      : FALSE;
+}
+
+// ---- Graph upkeep ----
+
+HRESULT CMidiDoc::UpdateChannelGraph(CChannel* channel)
+{
+    // The map's change succeeded; a routing change already pending is no
+    // failure of it.
+    HRESULT hr = OnRoutingChanged(channel);
+    return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT CMidiDoc::OnRoutingChanged(CChannel* channel)
+{
+    HRESULT hr = UpdateSoloMutes();
+    if (FAILED(hr))
+        return hr;
+    OnArmChanged();
+    for (int aux = 0; channel != nullptr && aux < kAuxBusCount; ++aux) {
+        for (int n = 0; n < channel->GetOutputCount(); ++n) {
+            if (channel->IsAuxSendEnabled(n, aux) && FAILED(hr = RefreshAuxBusRouting(aux)))
+                return hr;
+        }
+    }
+    if (m_routingChanged)
+        return S_FALSE;
+    m_routingChanged = 1;
+    InvalidateMuteState();
+    return SetGraphDirty();
+}
+
+HRESULT CMidiDoc::SetGraphDirty() { return m_graphDirty.exchange(1) != 0 ? S_FALSE : S_OK; }
+
+HRESULT CMidiDoc::InvalidateAllContainers()
+{
+    HRESULT hr = ForEachChannel([](CChannel* c) { return c->OnRoutingChanged(); });
+    if (SUCCEEDED(hr) && MainBus() != nullptr)
+        hr = MainBus()->InvalidateGraph();
+    if (SUCCEEDED(hr))
+        hr = ForEachAuxBus([](CAuxBus* a) { return a->InvalidateGraph(); });
+    return hr;
+}
+
+template <class Call>
+HRESULT CMidiDoc::ForEachAuxBus(Call call)
+{
+    return ForEachIn(m_auxBuses.Items(), call);
+}
+
+HRESULT CMidiDoc::KeepObjectAlive(IUnknown* object)
+{
+    if (object == nullptr)
+        return E_INVALIDARG;
+    CHeapLockGuard guard(&m_graphLock);
+    if (!m_keepAlive.insert(object).second)
+        return E_UNEXPECTED;
+    object->AddRef();
+    return S_OK;
+}
+
+HRESULT CMidiDoc::FlushKeepAlive(CDxFilterGraph* graph)
+{
+    if (graph == nullptr)
+        return E_POINTER;
+    for (IUnknown* object : m_keepAlive) {
+        IBaseFilter* filter = nullptr;
+        if (SUCCEEDED(object->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&filter)))) {
+            HRESULT hr = graph->RemoveFilter(filter);
+            filter->Release();
+            // A filter the graph no longer holds is out already.
+            if (FAILED(hr) && hr != VFW_E_NOT_FOUND)
+                return hr;
+        }
+        IMfxSoftSynth* synth = nullptr;
+        if (SUCCEEDED(object->QueryInterface(IID_IMfxSoftSynth, reinterpret_cast<void**>(&synth)))) {
+            synth->Disconnect();
+            synth->Release();
+        }
+    }
+    for (IUnknown* object : m_keepAlive)
+        object->Release();
+    m_keepAlive.clear();
+    return S_OK;
+}
+
+HRESULT CMidiDoc::DisconnectGraph(CDxFilterGraph* graph)
+{
+    if (m_loneSource != nullptr) {
+        HRESULT hr = graph->RemoveFilter(m_loneSource);
+        if (FAILED(hr) && hr != VFW_E_NOT_FOUND)
+            return hr;
+        m_loneSource->Release();
+        m_loneSource = nullptr;
+    }
+    HRESULT hr = ForEachChannel([](CChannel* c) { return c->RemoveFromGraph(); });
+    if (SUCCEEDED(hr))
+        hr = ForEachAuxBus([](CAuxBus* a) { return a->RemoveFromGraph(); });
+    if (SUCCEEDED(hr) && MainBus() != nullptr)
+        hr = MainBus()->RemoveFromGraph();
+    return hr;
+}
+
+HRESULT CMidiDoc::ConnectGraph(CDxFilterGraph* graph)
+{
+    HRESULT hr = DisconnectGraph(graph);
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(hr = ForEachChannel([](CChannel* c) { return c->AddToGraph(); })) ||
+        FAILED(hr = ForEachAuxBus([](CAuxBus* a) { return a->AddToGraph(); })) ||
+        (MainBus() != nullptr && FAILED(hr = MainBus()->AddToGraph())))
+        return hr;
+    if (m_channels.GetSize() > 0) {
+        hr = ForEachChannel([](CChannel* c) { return c->ConnectInGraph(); });
+    } else {
+        // No channel: a disabled source keeps the graph from being empty.
+        if (FAILED(hr = graph->CreateSource(&m_loneSource)))
+            return hr;
+        m_loneSource->SetEnabled(FALSE);
+        if (FAILED(hr = graph->AddFilter(m_loneSource, u"lone_src"))) {
+            m_loneSource->Release();
+            m_loneSource = nullptr;
+            return hr;
+        }
+        IPin* mixIn = GetMainBusMixInPin();
+        hr = mixIn != nullptr ? graph->ConnectToPin(m_loneSource, 0, mixIn, nullptr) : E_FAIL;
+    }
+    if (FAILED(hr) || FAILED(hr = ForEachAuxBus([](CAuxBus* a) { return a->ConnectInGraph(); })))
+        return hr;
+    return MainBus() != nullptr ? MainBus()->ConnectGraph() : E_UNEXPECTED;
+}
+
+HRESULT CMidiDoc::RebuildGraph()
+{
+    MV_ASSERT_UI_THREAD();
+    if (!m_graphDirty)
+        return S_FALSE;
+    CHeapLockGuard guard(&m_graphLock);
+    CDxFilterGraph* graph = GetFilterGraph();
+    if (graph == nullptr)
+        return E_UNEXPECTED;
+    HRESULT hr = graph->Stop();
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(hr = FlushKeepAlive(graph)))
+        return hr;
+    m_routingChanged = 0;
+    const HRESULT connected = ConnectGraph(graph);
+    if (FAILED(connected)) {
+        if (++m_rebuildRetries <= kMaxRebuildRetries) {
+            // Every container builds its part afresh on the next attempt.
+            if (FAILED(hr = InvalidateAllContainers()))
+                return hr;
+            return connected;
+        }
+        m_graphDirty = 0;
+    }
+    if (m_rebuildRetries != 0) {
+        PostToMainWindow(kRebuildTroubleMessage, 0, 0);
+        m_rebuildRetries = 0;
+    }
+    if (FAILED(connected))
+        return connected;
+    if (FAILED(hr = graph->Run()))
+        return hr;
+    if (FAILED(hr = m_engine->ResyncEngine()))
+        return hr;
+    m_graphDirty = 0;
+    return S_OK;
+}
+
+HRESULT CMidiDoc::ConnectAllContainers()
+{
+    return ForEachChannel([](CChannel* c) { return c->ConnectInGraph(); });
+}
+
+HRESULT CMidiDoc::AcquireSourceFilter(IBaseFilter** out)
+{
+    if (out == nullptr)
+        return E_POINTER;
+    *out = nullptr;
+    CDxSource* found = nullptr;
+    for (CDxSource* s : m_sourcePool) {
+        if (!s->IsConnected()) {
+            found = s;
+            break;
+        }
+    }
+    if (found == nullptr) {
+        CDxFilterGraph* graph = GetFilterGraph();
+        if (graph == nullptr || FAILED(graph->CreateSource(&found)))
+            return E_FAIL;
+        if (FAILED(graph->AddFilter(found, u"src"))) {
+            found->Release();
+            return E_FAIL;
+        }
+        // The pool keeps the creation reference.
+        m_sourcePool.push_back(found);
+    }
+    found->AddRef();
+    *out = found;
+    return S_OK;
+}
+
+CDxFilterGraph* CMidiDoc::GetFilterGraph() { return m_engine != nullptr ? m_engine->GetFilterGraph() : nullptr; }
+
+// ---- Solo and mute ----
+
+BOOL CMidiDoc::IsNoChannelSoloed()
+{
+    if (m_noSoloValid)
+        return m_noSolo;
+    BOOL none = TRUE;
+    for (auto& [id, c] : m_channels.Items()) {
+        for (int n = 0; n < c->GetOutputCount() && none; ++n) {
+            if (c->IsOutputSoloed(n))
+                none = FALSE;
+        }
+    }
+    m_noSolo = none;
+    m_noSoloValid = TRUE;
+    return none;
+}
+
+HRESULT CMidiDoc::UpdateSoloMutes()
+{
+    InvalidateSoloState();
+    return ForEachChannel([](CChannel* c) { return c->ApplySoloMute(); });
+}
+
+void CMidiDoc::InvalidateMuteState() { m_noMuteValid = FALSE; }
+
+BOOL CMidiDoc::IsNoTrackMuted()
+{
+    if (m_noMuteValid)
+        return m_noMute;
+    BOOL none = TRUE;
+    for (auto& [id, c] : m_channels.Items()) {
+        for (int n = 0; n < c->GetOutputCount() && none; ++n) {
+            if (c->IsOutputMuted(n))
+                none = FALSE;
+        }
+    }
+    for (auto& [id, a] : m_auxBuses.Items()) {
+        if (a->IsMuted())
+            none = FALSE;
+    }
+    if (MainBus() != nullptr && MainBus()->IsMuted())
+        none = FALSE;
+    m_noMute = none;
+    m_noMuteValid = TRUE;
+    return none;
+}
+
+BOOL CMidiDoc::IsNoChannelArmed()
+{
+    if (m_noArmValid)
+        return m_noArm;
+    BOOL none = TRUE;
+    for (auto& [id, c] : m_channels.Items()) {
+        if (c->IsArmed())
+            none = FALSE;
+    }
+    m_noArm = none;
+    m_noArmValid = TRUE;
+    return none;
+}
+
+void CMidiDoc::OnArmChanged() { InvalidateArmState(); }
+
+BOOL CMidiDoc::IsPlaying() { return m_engine != nullptr && m_engine->IsPlaying() ? TRUE : FALSE; }
+
+BOOL CMidiDoc::IsRecording() { return m_engine != nullptr && (m_engine->GetRecordMode() & 1) != 0 ? TRUE : FALSE; }
+
+BOOL CMidiDoc::IsCountInOn() { return m_engine != nullptr && m_engine->IsCountInActive() ? TRUE : FALSE; }
+
+HRESULT CMidiDoc::ClearAllSolos()
+{
+    return ForEachChannel([](CChannel* c) {
+        for (int n = 0; n < c->GetOutputCount(); ++n) {
+            HRESULT hr = c->SetOutputSolo(n, FALSE);
+            if (FAILED(hr))
+                return hr;
+        }
+        return S_OK;
+    });
+}
+
+HRESULT CMidiDoc::ClearAllMutes()
+{
+    HRESULT hr = ForEachAuxBus([](CAuxBus* a) { return a->SetMute(FALSE); });
+    if (SUCCEEDED(hr) && MainBus() != nullptr)
+        hr = MainBus()->SetMute(FALSE);
+    if (FAILED(hr))
+        return hr;
+    return ForEachChannel([](CChannel* c) {
+        for (int n = 0; n < c->GetOutputCount(); ++n) {
+            HRESULT hr = c->SetOutputMute(n, FALSE);
+            if (FAILED(hr))
+                return hr;
+        }
+        return S_OK;
+    });
+}
+
+HRESULT CMidiDoc::DisarmAllChannels()
+{
+    HRESULT hr = ForEachChannel([](CChannel* c) {
+        c->SetArmed(0);
+        return S_OK;
+    });
+    InvalidateArmState();
+    return hr;
+}
+
+HRESULT CMidiDoc::GetAutomationPattern(SHORT containerId, CPattern** pattern, CString* name)
+{
+    if (pattern == nullptr && name == nullptr)
+        return E_INVALIDARG;
+    CPattern* found = nullptr;
+    CChannel* holder = nullptr;
+    const LONG active = m_activeInstance.GetCurrent();
+    HRESULT hr = S_OK;
+    if (active != kNoInstanceId && FindInstance(static_cast<DWORD>(active), &holder, nullptr) == S_OK &&
+        holder->GetId() == static_cast<WORD>(containerId) &&
+        SUCCEEDED(GetPattern(m_activePattern.GetCurrent(), &found))) {
+        if (name != nullptr)
+            *name = found->GetDisplayName();
+    } else {
+        hr = GetContainerPattern(containerId, &found, name);
+    }
+    if (pattern != nullptr)
+        *pattern = SUCCEEDED(hr) ? found : nullptr;
+    return hr;
+}
+
+HRESULT CMidiDoc::RecordParamAutomation(SHORT containerId, const std::vector<DWORD>& params,
+                                        const std::vector<float>& values)
+{
+    if (params.empty() || values.empty())
+        return E_INVALIDARG;
+    if (params.size() != values.size())
+        return E_UNEXPECTED;
+    CPattern* pattern = nullptr;
+    HRESULT hr = GetAutomationPattern(containerId, &pattern, nullptr);
+    if (FAILED(hr))
+        return hr;
+    if (pattern == nullptr)
+        return E_UNEXPECTED;
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        CMfxEvent e(MfxAutomation);
+        e.m_automation.param = params[i];
+        e.m_value = values[i];
+        if (FAILED(hr = pattern->InsertEvent(e, TRUE, nullptr, TRUE)))
+            return hr;
+    }
+    return S_OK;
+}
+
+int CMidiDoc::GetChannelPosition(const CControlParamSet* set)
+{
+    for (int i = 0; i < m_trackOrder.GetSize(); ++i) {
+        CChannel* c = nullptr;
+        if (SUCCEEDED(m_channels.Get(m_trackOrder[i], &c)) && static_cast<const CControlParamSet*>(c) == set)
+            return i + 1;
+    }
+    return 0;
+}
+
+HRESULT CMidiDoc::SetChannelParam(WORD channelId, DWORD id, float value)
+{
+    return SetChannelParam(static_cast<SHORT>(channelId), id, value, TRUE);
+}
+
+// ---- Services the program has no window or recorder for yet ----
+
+HRESULT CMidiDoc::RunRemoteControlDialog(CRCContainer*, DWORD, const char*, LONG, LONG) { return E_NOTIMPL; }
+
+HRESULT CMidiDoc::CreateRCParam(CControlParamSet*, REFGUID, REFGUID, IRCParam** param)
+{
+    if (param == nullptr)
+        return E_POINTER;
+    *param = nullptr;
+    return E_NOTIMPL;
+}
+
+void CMidiDoc::PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (m_engine != nullptr)
+        m_engine->PostToMainWindow(message, wParam, lParam);
+}
+
+IMfxTimeConverter* CMidiDoc::GetTimeConverter() { return nullptr; }
+
+void CMidiDoc::AddErrorMessage(const CString&) {}
+
+HRESULT CMidiDoc::CreateFxWrap(REFCLSID clsid, const char* name, IFxWrap** wrap)
+{
+    if (wrap == nullptr)
+        return E_POINTER;
+    *wrap = nullptr;
+    IMfxHostSite* site = m_engine != nullptr ? m_engine->GetMfxHostSite() : nullptr;
+    CFxWrap* made = nullptr;
+    HRESULT hr = CFxWrap::Create(&clsid, name, GetFilterGraph(), site, &made);
+    if (SUCCEEDED(hr))
+        *wrap = made;
+    return hr;
+}
+
+HRESULT CMidiDoc::ShowFxPropertyPage(IFxWrap*, HWND) { return E_NOTIMPL; }
+HRESULT CMidiDoc::CloseFxPropertyPage(IFxWrap*) { return S_OK; }
+void CMidiDoc::SetModifiedFlag() {}
+IPin* CMidiDoc::GetMainBusMixInPin() { return MainBus() != nullptr ? MainBus()->AddMixerInput() : nullptr; }
+
+IPin* CMidiDoc::GetAuxBusMixInPin(int aux)
+{
+    CAuxBus* bus = nullptr;
+    return SUCCEEDED(GetAuxBusAt(aux, &bus)) && bus != nullptr ? bus->GetFreeMixerInput() : nullptr;
+}
+
+HRESULT CMidiDoc::RefreshAuxBusRouting(int aux)
+{
+    HRESULT hr = ForEachChannel([aux](CChannel* c) { return c->OnAuxBusChanged(aux); });
+    CAuxBus* bus = nullptr;
+    if (SUCCEEDED(hr) && SUCCEEDED(GetAuxBusAt(aux, &bus)) && bus != nullptr)
+        hr = bus->InvalidateGraph();
+    return hr;
+}
+
+IAudioProperties* CMidiDoc::GetAudioProperties()
+{
+    return m_engine != nullptr ? m_engine->GetAudioProperties() : nullptr;
+}
+
+BOOL CMidiDoc::IsAuxBusUsed(WORD index)
+{
+    const int aux = GetAuxBusIndex(static_cast<SHORT>(index));
+    if (aux < 0)
+        return FALSE;
+    for (auto& [id, c] : m_channels.Items()) {
+        for (int n = 0; n < c->GetOutputCount(); ++n) {
+            if (c->IsAuxSendEnabled(n, aux))
+                return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+HRESULT CMidiDoc::SetAuxBusParam(WORD index, DWORD id, float value)
+{
+    const SHORT busId = static_cast<SHORT>(index);
+    CAuxBus* bus = nullptr;
+    if (FAILED(m_auxBuses.Get(busId, &bus)) || bus == nullptr)
+        return E_INVALIDARG;
+    CString valueText;
+    CString paramName;
+    HRESULT hr = ParamTexts(bus, id, value, &paramName, &valueText);
+    if (FAILED(hr))
+        return hr;
+    const CString undoName =
+        Format(IDS_DOC_SET_AUX_PARAM, GetAuxBusIndex(busId) + 1, paramName.GetString(), valueText.GetString());
+    return RunProjectEdit(
+        nullptr, true, AsCommandDocument(), undoName.GetString(), kHintAuxBus,
+        [&](CMvCommand* cmd) { SubmitUndoStep<CUndoSetAuxParamStep>(cmd, m_auxBuses, busId, id, value); }, FALSE);
+}
+
+HRESULT CMidiDoc::SetMainBusParam(DWORD id, float value)
+{
+    CMainBus* bus = MainBus();
+    if (bus == nullptr)
+        return E_UNEXPECTED;
+    CString valueText;
+    CString paramName;
+    HRESULT hr = ParamTexts(bus, id, value, &paramName, &valueText);
+    if (FAILED(hr))
+        return hr;
+    const CString undoName = Format(IDS_DOC_SET_MAIN_PARAM, paramName.GetString(), valueText.GetString());
+    return RunProjectEdit(
+        nullptr, true, AsCommandDocument(), undoName.GetString(), kHintAuxBus,
+        [&](CMvCommand* cmd) { SubmitUndoStep<CUndoSetMainBusParamStep>(cmd, m_mainBus, 0, id, value); }, FALSE);
+}
+
+HRESULT CMidiDoc::RecordBusParamValue(DWORD, WORD, float) { return S_OK; }
+HRESULT CMidiDoc::BeginBusParamTouch(DWORD, WORD) { return S_OK; }
+HRESULT CMidiDoc::EndBusParamTouch(DWORD, WORD) { return S_OK; }
+
+HRESULT CMidiDoc::CreateMetronomePlayer(IMetronomePlayer** player)
+{
+    if (player == nullptr)
+        return E_POINTER;
+    *player = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT CMidiDoc::RecordParamValue(DWORD, WORD, float) { return S_OK; }
+HRESULT CMidiDoc::BeginParamTouch(DWORD, WORD) { return S_OK; }
+HRESULT CMidiDoc::EndParamTouch(DWORD, WORD) { return S_OK; }
+HRESULT CMidiDoc::ShowSynthPropertyPage(ISynthWrap*, const CString&) { return E_NOTIMPL; }
+HRESULT CMidiDoc::CloseSynthPropertyPage(ISynthWrap*) { return S_OK; }
+void CMidiDoc::ShowMessageBox(const CString&) {}
+
+HRESULT CMidiDoc::CreateMfxWrap(REFCLSID clsid, const char* name, IMfxFilterWrap** wrap)
+{
+    if (wrap == nullptr)
+        return E_POINTER;
+    *wrap = nullptr;
+    IMfxHostSite* site = m_engine != nullptr ? m_engine->GetMfxHostSite() : nullptr;
+    CMfxFilterWrap* made = nullptr;
+    HRESULT hr = CMfxFilterWrap::Create(&clsid, name, site, &made);
+    if (SUCCEEDED(hr))
+        *wrap = made;
+    return hr;
+}
+
+HRESULT CMidiDoc::UpdateStepPreview() { return S_FALSE; }
+HRESULT CMidiDoc::ShowMfxPropertyPage(IMfxFilterWrap*, HWND) { return E_NOTIMPL; }
+HRESULT CMidiDoc::CloseMfxPropertyPage(IMfxFilterWrap*) { return S_OK; }
+
+HRESULT CMidiDoc::CreateSynthWrap(REFCLSID clsid, const char* name, ISynthWrap** wrap)
+{
+    if (wrap == nullptr)
+        return E_POINTER;
+    *wrap = nullptr;
+    IMfxHostSite* site = m_engine != nullptr ? m_engine->GetMfxHostSite() : nullptr;
+    CSynthWrap* made = nullptr;
+    HRESULT hr = CSynthWrap::Create(&clsid, name, GetFilterGraph(), site, &made);
+    if (SUCCEEDED(hr))
+        *wrap = made;
+    return hr;
+}
+
+// ---- ITransportDocument ----
+
+void CMidiDoc::SetMetronomeOn(BOOL on)
+{
+    if (CMainBus* main = MainBus())
+        main->GetMetronome().SetEnabled(on);
+}
+
+HRESULT CMidiDoc::GetPatternTimes(WORD patternId, LONG* editMarker, LONG* duration)
+{
+    CPattern* p = nullptr;
+    if (FAILED(GetPattern(static_cast<SHORT>(patternId), &p)) || p == nullptr)
+        return E_INVALIDARG;
+    if (editMarker != nullptr)
+        *editMarker = p->GetEditMarker();
+    if (duration != nullptr)
+        *duration = p->GetDuration();
+    return S_OK;
+}
+
+HRESULT CMidiDoc::CommitLiveTempo(BOOL) { return S_OK; }
+
+// ---- IRenderTargets ----
+
+HRESULT CMidiDoc::VisitChannels(IRenderTargetVisitor& visitor)
+{
+    for (auto& [id, c] : m_channels.Items()) {
+        m_channelTarget.channel = c;
+        HRESULT hr = visitor.Visit(&m_channelTarget);
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+HRESULT CMidiDoc::VisitAuxBuses(IRenderTargetVisitor& visitor)
+{
+    for (auto& [id, a] : m_auxBuses.Items()) {
+        m_auxTarget.bus = a;
+        HRESULT hr = visitor.Visit(&m_auxTarget);
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+IRenderTarget* CMidiDoc::GetMainBusTarget()
+{
+    m_mainTarget.bus = MainBus();
+    return m_mainTarget.bus != nullptr ? &m_mainTarget : nullptr;
+}
+HRESULT CMidiDoc::OnBufferTempoHook(LONG, LONG) { return S_OK; }

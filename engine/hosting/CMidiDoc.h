@@ -1,0 +1,421 @@
+// The song document: owns every pattern and every channel (track) of the
+// open song with their display orders, the tempo map, the meter and key map
+// and the three active ids (container, pattern, pattern instance), and binds
+// the channels to the engine's audio graph. The engine owner, the channels,
+// patterns, pattern instances and project commands reach it through the
+// narrow interfaces it implements.
+//
+// Identifiers. Each kind draws its 16-bit id from a program-wide counter
+// that is read and then advanced; a counter skips the "none" value 0xFFFF
+// and ids that the document already holds, so a loaded project whose stored
+// counter lags behind its contents never gets a duplicate. Channels start at
+// 1000, patterns at 1 (0 after Init). The counters are not reset when a
+// document closes.
+//
+// Edits are undoable steps of project commands (the user-visible names are
+// the string table's IDS_DOC_* texts); removed channels and patterns belong
+// to the undo step that removed them while they are off the model.
+//
+// Graph. Every routing change marks the graph dirty; RebuildGraph, under
+// the graph lock, takes the filters of removed objects out, has every
+// channel leave, join and connect the graph again, and runs it. A failing
+// connect is retried on later calls, up to 10 times; then the document
+// gives up and the main window hears of it (kRebuildTroubleMessage), as it
+// does on the first success after failures.
+//
+// Threads: UI thread unless said. GetGraphDirty, GetTempoMap and
+// ResetInstanceCursors(WORD) are also read by the audio thread.
+#pragma once
+
+#include <set>
+#include <vector>
+
+#include "engine/IDocumentEngine.h"
+#include "engine/IRenderTargets.h"
+#include "engine/ITransportDocument.h"
+#include "engine/hosting/IDocStateChange.h"
+#include "engine/mixer/CAuxBus.h"
+#include "engine/mixer/CChannel.h"
+#include "engine/mixer/CMainBus.h"
+#include "engine/mixer/IBusDocument.h"
+#include "engine/mixer/IChannelDocument.h"
+#include "engine/mixer/ISynthWrapFactory.h"
+#include "model/CActiveContainerID.h"
+#include "model/CActivePatternID.h"
+#include "model/CActivePatternInstanceID.h"
+#include "model/CChanMap.h"
+#include "model/CMeterKeySigMap.h"
+#include "model/CPattern.h"
+#include "model/CTempoMap.h"
+#include "model/CUndoMap.h"
+#include "model/CUndoVector.h"
+#include "model/ISongDocument.h"
+#include "uikit/core/CHeapCriticalSection.h"
+
+class CDxSource;
+
+template <>
+struct CUndoPtrTraits<CChannel> {
+    static void Destroy(CChannel* p) { CChannel::Destroy(p); }
+};
+template <>
+struct CUndoPtrTraits<CAuxBus> {
+    static void Destroy(CAuxBus* p) { CAuxBus::Destroy(p); }
+};
+
+class CMidiDoc : public ISongDocument,
+                 public IActiveIdDocument,
+                 public IChanMapDocument<CChannel>,
+                 public IChannelDocument,
+                 public IBusDocument,
+                 public ITransportDocument,
+                 public IRenderTargets,
+                 public ISynthWrapFactory {
+public:
+    static constexpr WORD kMajor = 0x6002;
+    static constexpr WORD kMinor = 4;
+    static constexpr int kMaxChannels = 96;
+    static constexpr int kAuxBusCount = 4;
+    static constexpr SHORT kNone = static_cast<SHORT>(0xFFFF);
+    static constexpr LONG kNoInstanceId = -1;
+    static constexpr LONG kTicksPerQuarter = 960;
+    static constexpr DWORD kMaxRebuildRetries = 10;
+    // Posted to the main window when a rebuild gave up or succeeded after
+    // failed attempts.
+    static constexpr UINT kRebuildTroubleMessage = WM_APP + 1;
+
+    // View hints of the edits.
+    static constexpr DWORD kHintTrackName = 0x10;
+    static constexpr DWORD kHintAuxBus = 0x200;
+    static constexpr DWORD kHintDeleteTrack = 0x68;
+    static constexpr DWORD kHintMoveTrack = 0x8;
+    static constexpr DWORD kHintInsertTrack = 40;
+    static constexpr DWORD kHintCreatePattern = 0x41;
+    static constexpr DWORD kHintPatternList = 0x1;
+    static constexpr DWORD kHintMergePatterns = 0x84;
+    static constexpr DWORD kHintPatternAttributes = 0x2;
+
+    // ---- Creation and destruction ----
+    // E_POINTER for a null out; runs Init and destroys the half-built
+    // document when it fails.
+    static HRESULT CreateMidiDoc(IDocumentEngine* engine, CMidiDoc** document);
+    // E_INVALIDARG when the pointer is null; detaches it from the engine,
+    // shuts it down, deletes it and nulls the pointer.
+    static HRESULT DestroyMidiDoc(CMidiDoc*& document);
+
+    // ---- Identifiers (program-wide) ----
+    // The next free id of the kind, kNone when every id is taken.
+    SHORT NextChannelId();
+    SHORT NextPatternId();
+    static SHORT GetMainBusIdCounter();
+    static void SetMainBusIdCounter(SHORT next);
+    static SHORT GetAuxBusIdCounter();
+    static void SetAuxBusIdCounter(SHORT next);
+    static SHORT GetChannelIdCounter();
+    static void SetChannelIdCounter(SHORT next);
+    static SHORT GetPatternIdCounter();
+    static void SetPatternIdCounter(SHORT next);
+
+    // ---- Lookups ----
+    HRESULT GetPattern(SHORT id, CPattern** pattern) override;
+    HRESULT GetPatternAt(int position, CPattern** pattern);
+    int GetPatternCount() const { return m_patternOrder.GetSize(); }
+    HRESULT GetChannel(SHORT id, CChannel** channel);
+    HRESULT GetChannelAt(int position, CChannel** channel);
+    int GetChannelCount() const { return m_trackOrder.GetSize(); }
+    // E_UNEXPECTED unless the document holds exactly one master bus.
+    HRESULT GetMainBus(CMainBus** bus);
+    HRESULT GetAuxBus(SHORT id, CAuxBus** bus);
+    HRESULT GetAuxBusAt(int position, CAuxBus** bus);
+    int GetAuxBusCount() const { return m_auxOrder.GetSize(); }
+    int GetAuxBusIndex(SHORT id) const;
+    BOOL IsMainBusId(SHORT id) const;
+    // The channel holding the instance and/or the instance; E_INVALIDARG
+    // when both outs are null, S_FALSE when no channel holds it.
+    HRESULT FindInstance(DWORD instanceId, CChannel** channel, CPatternInstance** instance);
+    // The pattern a container plays and, on request, "pattern - container".
+    HRESULT GetContainerPattern(SHORT containerId, CPattern** pattern, CString* label);
+    HRESULT CountPatternUses(SHORT patternId, int* count);
+    HRESULT SplitPatternIdsByUse(std::set<SHORT>* inUse, std::set<SHORT>* scrap);
+    int GetChannelIndex(SHORT id) const;
+    SHORT GetChannelIdAt(int position) const;
+    BOOL IsArrangementEmpty();
+    HRESULT GetActivePattern(CPattern** pattern);
+    HRESULT GetPreviewChannelIds(std::vector<SHORT>* ids);
+    const std::map<SHORT, CChannel*>& Channels() const { return m_channels.Items(); }
+
+    // ---- Selection ----
+    void SelectAllPatterns(BOOL selected);
+    void SelectAllInstances(BOOL selected);
+    HRESULT TogglePatternSelected(SHORT id);
+    HRESULT GetSelectedPatternIds(std::vector<SHORT>* ids);
+    HRESULT GetSelectionTimeRange(LONG* start, LONG* end);
+
+    // ---- Channel edits ----
+    // At 0..track count; E_UNEXPECTED with kMaxChannels channels.
+    HRESULT InsertChannel(int position, BOOL ownCommand, const CLSID* synthClass, const char* synthName,
+                          CMvCommand* command);
+    HRESULT SetChannelName(int position, const char* name, BOOL makeCommand);
+    HRESULT SetChannelParam(SHORT channelId, DWORD index, float value, BOOL makeCommand);
+    HRESULT DeleteChannel(SHORT channelId, BOOL makeCommand);
+    HRESULT MoveChannel(int from, int to);
+
+    // The active channel again, with a clone of its synth, right after it;
+    // E_UNEXPECTED unless a channel with a synth is active and fewer than
+    // kMaxChannels exist.
+    HRESULT CloneActiveChannel(BOOL ownCommand, CMvCommand* command);
+
+    // ---- Mixer-state caches and bulk setters ----
+    // Each answers its cached value while it is valid, else scans and caches.
+    BOOL IsNoTrackMuted();
+    BOOL IsNoChannelArmed() override;
+    void InvalidateSoloState() { m_noSoloValid = FALSE; }
+    void InvalidateArmState() { m_noArmValid = FALSE; }
+    void OnArmChanged() override;
+    HRESULT ClearAllSolos();
+    HRESULT ClearAllMutes();
+    HRESULT DisarmAllChannels() override;
+
+    // ---- Automation recording ----
+    // The active pattern when the container holds the active instance, else
+    // the pattern the container plays; E_INVALIDARG without any out.
+    HRESULT GetAutomationPattern(SHORT containerId, CPattern** pattern, CString* name);
+    // One automation event per (params[i], values[i]) into that pattern.
+    HRESULT RecordParamAutomation(SHORT containerId, const std::vector<DWORD>& params,
+                                  const std::vector<float>& values);
+
+    // ---- Pattern edits ----
+    HRESULT CreatePattern(SHORT id, BOOL makeCommand, CMvCommand* command, CPattern** pattern = nullptr,
+                          BOOL loopClip = FALSE);
+    HRESULT DeletePattern(SHORT id, BOOL makeCommand, CMvCommand* command);
+    HRESULT DuplicatePattern(SHORT sourceId, SHORT newId, BOOL makeCommand, CMvCommand* command);
+    HRESULT MergePatterns(const std::vector<SHORT>& sources, SHORT targetId, BOOL append, CMvCommand* command);
+    // The new pattern takes the next pattern id; out receives it.
+    HRESULT SplitPattern(CPattern* source, LONG from, LONG to, LONG duration, SHORT* newId = nullptr);
+    HRESULT SetPatternAttributes(SHORT id, const char* name, const LONG* duration, const DWORD* swing,
+                                 const LONG* editMarker, CMvCommand* command);
+
+    // ---- Active ids ----
+    HRESULT SetActiveChannelAt(int position, CMvCommand* command);
+    HRESULT SetActivePattern(SHORT id, CMvCommand* command);
+    SHORT GetActivePatternIdRaw() const { return m_activePattern.GetCurrent(); }
+    SHORT GetValidActiveContainer();
+    HRESULT AddStateListener(IDocStateChange* listener);
+    HRESULT RemoveStateListener(IDocStateChange* listener);
+
+    // ---- Settings ----
+    HRESULT SetSendMidiSync(BOOL send);
+    HRESULT SetShuffleAmount(float amount);
+    LONG GetSongEndTick() const { return m_songEnd; }
+
+    // ---- Graph ----
+    BOOL IsRoutingChanged() const { return m_routingChanged != 0; }
+    DWORD GetRebuildRetries() const { return m_rebuildRetries; }
+    HRESULT OnRoutingChanged(CChannel* channel);
+    HRESULT InvalidateAllContainers();
+    // The disabled source that keeps the graph non-empty without channels.
+    CDxSource* GetLoneSource() const { return m_loneSource; }
+
+    // ---- ICommandDocument ----
+    HRESULT RecalcSongLength() override;
+    HRESULT ResetInstanceCursors(SHORT patternId) override;
+    HRESULT RefreshActiveSelection() override;
+    SHORT GetActiveContainer() override { return m_activeContainer.GetCurrent(); }
+    HRESULT SetActiveContainer(SHORT id, BOOL forceNotify, CMvCommand* command) override;
+
+    // ---- ISongDocument ----
+    LONG GetSongEnd() override { return m_songEnd; }
+    CTempoMap* GetTempoMap() override { return &m_tempoMap; }
+    DWORD GetActiveInstance() override { return static_cast<DWORD>(m_activeInstance.GetCurrent()); }
+    HRESULT SetActiveInstance(DWORD instanceId, CMvCommand* command) override;
+
+    // ---- IActiveIdDocument ----
+    BOOL HasPattern(SHORT id) override;
+    BOOL HasInstance(DWORD id) override;
+    BOOL HasContainer(SHORT id) override;
+    HRESULT NotifyActiveContainer(SHORT id) override;
+
+    // ---- IChanMapDocument ----
+    CHeapCriticalSection* GetMidiLock() override { return &m_midiLock; }
+    HRESULT UpdateChannelGraph(CChannel* channel) override;
+
+    // ---- IParamSetDocument ----
+    int GetChannelPosition(const CControlParamSet* set) override;
+    HRESULT RunRemoteControlDialog(CRCContainer* container, DWORD id, const char* title, LONG a, LONG b) override;
+    HRESULT CreateRCParam(CControlParamSet* set, REFGUID classId, REFGUID instanceId, IRCParam** param) override;
+    void PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam) override;
+    IMfxTimeConverter* GetTimeConverter() override;
+
+    // ---- IMixerDocument ----
+    HRESULT SetGraphDirty() override;
+    HRESULT KeepObjectAlive(IUnknown* object) override;
+    CDxFilterGraph* GetFilterGraph() override;
+    void AddErrorMessage(const CString& text) override;
+    HRESULT CreateFxWrap(REFCLSID clsid, const char* name, IFxWrap** wrap) override;
+    HRESULT ShowFxPropertyPage(IFxWrap* wrap, HWND parent) override;
+    HRESULT CloseFxPropertyPage(IFxWrap* wrap) override;
+    void SetModifiedFlag() override;
+    IPin* GetMainBusMixInPin() override;
+    IPin* GetAuxBusMixInPin(int aux) override;
+    HRESULT RefreshAuxBusRouting(int aux) override;
+
+    // ---- IChannelDocument ----
+    BOOL IsNoChannelSoloed() override;
+    HRESULT UpdateSoloMutes() override;
+    void InvalidateMuteState() override;
+    HRESULT SetChannelParam(WORD channelId, DWORD id, float value) override;
+    HRESULT RecordParamValue(DWORD id, WORD channelId, float value) override;
+    HRESULT BeginParamTouch(DWORD id, WORD channelId) override;
+    HRESULT EndParamTouch(DWORD id, WORD channelId) override;
+    HRESULT AcquireSourceFilter(IBaseFilter** source) override;
+    ISynthWrapFactory* GetSynthWrapFactory() override { return this; }
+    HRESULT ShowSynthPropertyPage(ISynthWrap* wrap, const CString& title) override;
+    HRESULT CloseSynthPropertyPage(ISynthWrap* wrap) override;
+    void ShowMessageBox(const CString& text) override;
+    double GetShuffleAmount() override { return m_shuffle; }
+    HRESULT CreateMfxWrap(REFCLSID clsid, const char* name, IMfxFilterWrap** wrap) override;
+    HRESULT UpdateStepPreview() override;
+    HRESULT ShowMfxPropertyPage(IMfxFilterWrap* wrap, HWND parent) override;
+    HRESULT CloseMfxPropertyPage(IMfxFilterWrap* wrap) override;
+    DWORD GetMidiInputPortCount() override { return 0; }
+    // Audio thread: no allocation, no blocking (these four).
+    BOOL IsPlaying() override;
+    BOOL IsRecording() override;
+    BOOL IsCountInOn() override;
+    void TriggerMidiMeter(WORD) override {}
+
+    // ---- IBusDocument ----
+    IAudioProperties* GetAudioProperties() override;
+    BOOL IsAuxBusUsed(WORD index) override;
+    int GetAuxBusPosition(WORD index) override { return GetAuxBusIndex(static_cast<SHORT>(index)); }
+    HRESULT SetAuxBusParam(WORD index, DWORD id, float value) override;
+    HRESULT SetMainBusParam(DWORD id, float value) override;
+    HRESULT RecordBusParamValue(DWORD id, WORD busIndex, float value) override;
+    HRESULT BeginBusParamTouch(DWORD id, WORD busIndex) override;
+    HRESULT EndBusParamTouch(DWORD id, WORD busIndex) override;
+    // Audio thread: no allocation, no blocking.
+    BOOL IsAutomationPlaybackOn() override { return TRUE; }
+    HRESULT CreateMetronomePlayer(IMetronomePlayer** player) override;
+
+    // ---- ISynthWrapFactory ----
+    HRESULT CreateSynthWrap(REFCLSID clsid, const char* name, ISynthWrap** wrap) override;
+
+    // ---- ITransportDocument ----
+    BOOL GetSendMidiSync() override { return m_sendMidiSync; }
+    LONG GetTicksPerQuarter() override { return kTicksPerQuarter; }
+    // Audio thread: no allocation, no blocking.
+    LONG GetGraphDirty() override { return m_graphDirty; }
+    IRenderDocument* GetRenderDocument() override { return nullptr; }
+    IRenderTargets* GetRenderTargets() override { return this; }
+    void SetMetronomeOn(BOOL on) override;
+    WORD GetActivePatternId() override { return static_cast<WORD>(m_activePattern.GetCurrent()); }
+    HRESULT GetPatternTimes(WORD patternId, LONG* editMarker, LONG* duration) override;
+    HRESULT CommitLiveTempo(BOOL commit) override;
+    HRESULT OnBufferTempoHook(LONG loopStart, LONG loopEnd) override;
+    // Audio thread: no allocation, no blocking.
+    HRESULT ResetInstanceCursors(WORD patternId) override;
+    HRESULT ConnectAllContainers() override;
+    HRESULT RebuildGraph() override;
+
+    // ---- IRenderTargets (the data renderer's receivers) ----
+    // Audio thread: no allocation, no blocking (the three below).
+    HRESULT VisitChannels(IRenderTargetVisitor& visitor) override;
+    HRESULT VisitAuxBuses(IRenderTargetVisitor& visitor) override;
+    IRenderTarget* GetMainBusTarget() override;
+
+    // The document as project commands see it.
+    ICommandDocument* AsCommandDocument() { return static_cast<ISongDocument*>(this); }
+
+private:
+    // A channel as a receiver of the data renderer; one per walk, pointed at
+    // each channel in turn, so a broadcast allocates nothing.
+    class ChannelTarget final : public IRenderTarget {
+    public:
+        CChannel* channel = nullptr;
+        HRESULT OnLocate(LONG t) override { return channel->OnLocate(t); }
+        HRESULT OnStop(LONG t) override { return channel->OnStop(t); }
+        HRESULT OnStart(LONG t) override { return channel->OnStart(t); }
+        HRESULT OnLoop(LONG s, LONG e) override { return channel->OnLoop(s, e); }
+        HRESULT ProcessLiveInput(LONG t) override { return channel->ProcessLiveInput(t); }
+        HRESULT RenderSpan(LONG f, LONG t) override { return channel->RenderSpan(f, t); }
+        // Recording changes reach no channel's data.
+        HRESULT OnRecordingChanged(BOOL) override { return S_OK; }
+    };
+    // An aux bus or the master bus: its effect chain hears start, stop and
+    // loop, its automation is located and rendered.
+    class BusTarget final : public IRenderTarget {
+    public:
+        CMixBus* bus = nullptr;
+        HRESULT OnLocate(LONG t) override { return bus->Locate(t); }
+        HRESULT OnStop(LONG t) override { return bus->OnStop(t); }
+        HRESULT OnStart(LONG t) override { return bus->OnStart(t); }
+        HRESULT OnLoop(LONG s, LONG e) override { return bus->OnLoop(s, e); }
+        HRESULT ProcessLiveInput(LONG) override { return S_OK; }
+        HRESULT RenderSpan(LONG f, LONG t) override { return bus->RenderAutomation(f, t); }
+        HRESULT OnRecordingChanged(BOOL) override { return S_OK; }
+    };
+
+    explicit CMidiDoc(IDocumentEngine* engine);
+    virtual ~CMidiDoc();
+    CMidiDoc(const CMidiDoc&) = delete;
+    CMidiDoc& operator=(const CMidiDoc&) = delete;
+
+    HRESULT Init();
+    HRESULT Shutdown();
+
+    HRESULT InsertChannelAt(int position, SHORT id, CChannel* channel, const CString& name, BOOL ownCommand,
+                            CMvCommand* command);
+    HRESULT ConnectGraph(CDxFilterGraph* graph);
+    HRESULT DisconnectGraph(CDxFilterGraph* graph);
+    HRESULT FlushKeepAlive(CDxFilterGraph* graph);
+    // Calls `call` on every channel in id order; the first failure.
+    template <class Call>
+    HRESULT ForEachChannel(Call call);
+    // Calls `call` on every aux bus in id order; the first failure.
+    template <class Call>
+    HRESULT ForEachAuxBus(Call call);
+    CMainBus* MainBus() const { return m_mainBus.GetSize() == 1 ? m_mainBus[0] : nullptr; }
+    CString UniqueCopyName(const CString& source) const;
+    CString ContainerLabel(SHORT id) const;
+    HRESULT RefreshPreviews();
+
+    IDocumentEngine* m_engine;
+    // In the order of their life: patterns, then the channels that play
+    // them, then the active ids that name both.
+    CUndoMap<SHORT, CPattern*> m_patterns;
+    CUndoVector<SHORT> m_patternOrder;
+    CChanMap<SHORT, CChannel> m_channels;
+    CUndoVector<SHORT> m_trackOrder;
+    CUndoVector<SHORT> m_auxOrder;
+    CUndoMap<SHORT, CAuxBus*> m_auxBuses;
+    CUndoVector<CMainBus*> m_mainBus;
+    CActiveContainerID m_activeContainer;
+    CActivePatternID m_activePattern;
+    CActivePatternInstanceID m_activeInstance;
+    CTempoMap m_tempoMap;
+    CMeterKeySigMap m_meterKeyMap;
+    std::atomic<LONG> m_graphDirty{0};
+    LONG m_routingChanged = 0;
+    // Cached states: value and valid flag.
+    BOOL m_noSolo = TRUE;
+    BOOL m_noSoloValid = FALSE;
+    BOOL m_noMute = TRUE;
+    BOOL m_noMuteValid = FALSE;
+    BOOL m_noArm = TRUE;
+    BOOL m_noArmValid = FALSE;
+    BOOL m_previewing = FALSE;
+    BOOL m_closing = FALSE;
+    BOOL m_sendMidiSync = FALSE;
+    LONG m_songEnd = 0;
+    std::vector<CDxSource*> m_sourcePool;
+    DWORD m_rebuildRetries = 0;
+    std::set<IUnknown*> m_keepAlive;
+    CHeapCriticalSection m_graphLock;
+    CHeapCriticalSection m_midiLock;
+    CDxSource* m_loneSource = nullptr;
+    float m_shuffle = 0.0f;
+    std::set<IDocStateChange*> m_listeners;
+    ChannelTarget m_channelTarget;
+    BusTarget m_auxTarget;
+    BusTarget m_mainTarget;
+};

@@ -1,0 +1,73 @@
+// The engine owner as the song document sees it, for the document's tests
+// and benchmarks: a real filter graph, a MIDI source that takes every sink,
+// fixed audio properties (48 kHz), no sync generator and no host site; it
+// notes the document it is handed, its re-seeks and its posted messages.
+#pragma once
+
+#include <vector>
+
+#include "devices/IMidiSource.h"
+#include "engine/IDocumentEngine.h"
+#include "engine/graph/CDxFilterGraph.h"
+#include "engine/graph/IAudioProperties.h"
+
+namespace songdoctest {
+
+class FakeMidiSource final : public IMidiSource {
+public:
+    HRESULT Init() override { return S_OK; }
+    HRESULT AddSink(CMidiSink*) override { return S_OK; }
+    HRESULT AddPrioritySink(CMidiSink*) override { return S_OK; }
+    HRESULT RemoveSink(CMidiSink*) override { return S_OK; }
+    HRESULT RemovePrioritySink(CMidiSink*) override { return S_OK; }
+};
+
+class FixedAudio final : public IAudioProperties {
+public:
+    int GetSampleRate() override { return 48000; }
+    LONGLONG GetSamplePosition() override { return 0; }
+};
+
+// The engine owner as the document sees it: a real filter graph, a MIDI
+// source, fixed audio properties, no sync generator and no host site;
+// notes what it is told.
+class FakeEngine final : public IDocumentEngine {
+public:
+    FakeEngine()
+    {
+        HRESULT hr = S_OK;
+        graph = new CDxFilterGraph(&hr);
+    }
+    ~FakeEngine() { delete graph; }
+
+    HRESULT SetDocument(ITransportDocument* d) override
+    {
+        document = d;
+        return S_OK;
+    }
+    CDxFilterGraph* GetFilterGraph() const override { return graph; }
+    IAudioProperties* GetAudioProperties() override { return &audio; }
+    IMidiSource* GetMidiSource() const override { return midiSource; }
+    IMidiSyncGen* GetMidiSyncGen() const override { return nullptr; }
+    IMfxHostSite* GetMfxHostSite() const override { return nullptr; }
+    HRESULT ResyncEngine() override
+    {
+        ++resyncs;
+        return S_OK;
+    }
+    void PostToMainWindow(UINT message, WPARAM, LPARAM) override { posted.push_back(message); }
+    bool IsPlaying() override { return playing; }
+    bool IsCountInActive() override { return false; }
+    DWORD GetRecordMode() const override { return 0; }
+
+    CDxFilterGraph* graph = nullptr;
+    FixedAudio audio;
+    FakeMidiSource source;
+    IMidiSource* midiSource = &source;
+    ITransportDocument* document = nullptr;
+    bool playing = false;
+    int resyncs = 0;
+    std::vector<UINT> posted;
+};
+
+}  // namespace songdoctest

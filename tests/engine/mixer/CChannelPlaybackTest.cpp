@@ -1,0 +1,292 @@
+// A channel's playback as its synth hears it: a capturing synth writes down
+// every span's events, so the tests compare whole event lists.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "../graph/EngineGraphFixture.h"
+#include "ChannelFakes.h"
+#include "model/CPattern.h"
+#include "model/CUndoHistory.h"
+#include "tests/model/PatternTestSupport.h"
+
+namespace {
+
+using namespace chantest;
+using Lines = std::vector<std::string>;
+
+constexpr LONG kBar = 3840;
+
+struct ChannelPlaybackTest : mvtest::EngineGraphFixture {
+    void SetUp() override
+    {
+        EngineGraphFixture::SetUp();
+        CUndoHistory::Instance().Clear();
+        SetSongDocument(&song);
+        SetEngineServices(&engine);
+        doc = std::make_unique<ChannelDoc>(graph);
+        ASSERT_TRUE(SUCCEEDED(CChannel::Create(doc.get(), 1, &kSynthClass, "Piano", &channel)));
+        doc->channels.push_back(channel);
+        ASSERT_EQ(S_OK, channel->OnInsertedIntoDocument());
+        static_cast<ChannelSynth*>(channel->GetSynthWrap(0))->player = &synth;
+    }
+    void TearDown() override
+    {
+        channel->OnRemovedFromDocument();
+        doc->mixer.FlushKept();
+        CChannel::Destroy(channel);
+        CUndoHistory::Instance().Clear();
+        SetSongDocument(nullptr);
+        SetEngineServices(nullptr);
+        EngineGraphFixture::TearDown();
+        doc.reset();
+    }
+    // One bar of four notes and a volume controller, placed over two bars.
+    void PlaceTwoBarSong()
+    {
+        pattern = pattest::MakePattern(3, kBar,
+                                       {pattest::Controller(0, 7, 100), pattest::Note(0, 60), pattest::Note(960, 62),
+                                        pattest::Note(1920, 64), pattest::Note(2880, 65)});
+        song.patterns[3] = pattern.get();
+        ASSERT_EQ(S_OK, channel->AddPatternInstance(pattest::Placed(pattern.get(), 0, 2 * kBar), FALSE, nullptr));
+    }
+    Lines Taken()
+    {
+        Lines out = synth.log;
+        synth.log.clear();
+        return out;
+    }
+
+    pattest::FakeSongDocument song;
+    pattest::FakeEngineServices engine;
+    std::unique_ptr<ChannelDoc> doc;
+    CChannel* channel = nullptr;
+    CapturePlayer synth;
+    pattest::PatternPtr pattern;
+};
+
+TEST_F(ChannelPlaybackTest, ATwoBarSongPlaysItsEventsSpanBySpanAcrossTheLoopWrap)
+{
+    PlaceTwoBarSong();
+    doc->playing = TRUE;
+    ASSERT_EQ(S_OK, channel->OnStart(0));
+    EXPECT_EQ((Lines{"start 0", "span 0 0", "  0 ch0 ctrl 7=100"}), Taken());
+
+    ASSERT_EQ(S_OK, channel->RenderSpan(0, 1920));
+    ASSERT_EQ(S_OK, channel->RenderSpan(1920, 3840));
+    EXPECT_EQ((Lines{"span 0 1920", "  0 ch0 ctrl 7=100", "  0 ch0 note 60 dur 120", "  960 ch0 note 62 dur 120",
+                     "span 1920 3840", "  1920 ch0 note 64 dur 120", "  2880 ch0 note 65 dur 120"}),
+              Taken());
+
+    // The second bar, then a buffer that runs past the loop end at 6720 +
+    // 1920: the part before the end, the loop, the part after the start.
+    ASSERT_EQ(S_OK, channel->RenderSpan(3840, 6720));
+    ASSERT_EQ(S_OK, channel->RenderSpan(6720, 7680));
+    ASSERT_EQ(S_OK, channel->OnLoop(0, 7680));
+    ASSERT_EQ(S_OK, channel->RenderSpan(0, 960));
+    EXPECT_EQ((Lines{"span 3840 6720", "  3840 ch0 ctrl 7=100", "  3840 ch0 note 60 dur 120",
+                     "  4800 ch0 note 62 dur 120", "  5760 ch0 note 64 dur 120", "span 6720 7680",
+                     "  6720 ch0 note 65 dur 120", "advance 0 7680", "span 0 960", "  0 ch0 ctrl 7=100",
+                     "  0 ch0 note 60 dur 120"}),
+              Taken());
+
+    // Stopped, every MIDI channel's modulation, sustain and pitch wheel go
+    // back to rest through the live queue.
+    ASSERT_EQ(S_OK, channel->OnStop(960));
+    EXPECT_EQ((Lines{"stop"}), Taken());
+    int live = 0;
+    channel->GetLiveQueue(FALSE)->GetCount(&live);
+    EXPECT_EQ(48, live);
+    EXPECT_EQ(0u, channel->GetDroppedEvents());
+}
+
+TEST_F(ChannelPlaybackTest, StartChasesUpToItsTimeAndAStoredProgramWins)
+{
+    PlaceTwoBarSong();
+    CPattern* p = pattern.get();
+    ASSERT_EQ(S_OK, p->Insert(1, [] {
+        CMfxEvent e(MfxPatch);
+        e.m_time = 0;
+        e.m_channel = 2;
+        e.m_patch.patch = 9;
+        e.m_patch.bank = 0xFFFF;
+        return e;
+    }()));
+    synth.patch[2] = 40;
+    synth.bank[2] = 3;
+    synth.patch[5] = 12;
+    doc->playing = TRUE;
+    ASSERT_EQ(S_OK, channel->OnStart(4000));
+    // Notes are never chased; the controller is sent at the start time; the
+    // stored programs stand for their MIDI channels.
+    EXPECT_EQ((Lines{"start 4000", "span 0 4000", "  4000 ch0 ctrl 7=100", "  4000 ch2 patch 40 bank 3",
+                     "  4000 ch5 patch 12 bank 65535"}),
+              Taken());
+    // The pattern's own program change is not played over the stored one.
+    ASSERT_EQ(S_OK, channel->RenderSpan(3840, 4000));
+    EXPECT_EQ((Lines{"span 3840 4000", "  3840 ch0 ctrl 7=100", "  3840 ch0 note 60 dur 120"}), Taken());
+}
+
+TEST_F(ChannelPlaybackTest, NothingToPlayAndStoppedTransportSendNothing)
+{
+    EXPECT_EQ(S_FALSE, channel->RenderSpan(0, 960));
+    channel->SetStepSeqPreview(TRUE);
+    EXPECT_EQ(S_OK, channel->RenderSpan(0, 960));
+    EXPECT_TRUE(Taken().empty());
+    channel->SetStepSeqPreview(FALSE);
+
+    PlaceTwoBarSong();
+    doc->playing = FALSE;
+    EXPECT_EQ(S_OK, channel->RenderSpan(0, 1920));
+    EXPECT_TRUE(Taken().empty());
+    // An instance that starts exactly at the span's end waits for the next.
+    doc->playing = TRUE;
+    EXPECT_EQ(S_OK, channel->RenderSpan(-960, 0));
+    EXPECT_TRUE(Taken().empty());
+}
+
+TEST_F(ChannelPlaybackTest, AutomationBecomesTheControllerItTargets)
+{
+    ISynthWrap* wrap = channel->GetSynthWrap(0);
+    DWORD volume = 0;
+    ASSERT_EQ(S_OK, channel->GetGroupParamIndex({wrap->GetClsid(), wrap->GetInstanceGuid()}, 0, &volume));
+    CPattern* automation = channel->GetAutomationPattern();
+    ASSERT_EQ(S_OK, automation->Insert(0, pattest::Automation(100, volume, 1.0f)));
+    ASSERT_EQ(S_OK, automation->Insert(1, pattest::Automation(200, volume, 0.5f)));
+    doc->playing = TRUE;
+    ASSERT_EQ(S_OK, channel->OnLocate(0));
+    ASSERT_EQ(S_OK, channel->RenderSpan(0, 960));
+    EXPECT_EQ((Lines{"span 0 960", "  100 ch0 ctrl 7=127", "  200 ch0 ctrl 7=64"}), Taken());
+    float value = 0.0f;
+    ASSERT_EQ(S_OK, channel->GetParamValue(volume, &value));
+    EXPECT_FLOAT_EQ(0.5f, value);
+}
+
+TEST_F(ChannelPlaybackTest, AFullQueueDropsTheNewestEventsAndCountsThem)
+{
+    std::vector<CMfxEvent> many;
+    for (LONG t = 0; t < 150; ++t)
+        many.push_back(pattest::Controller(t, 1, static_cast<BYTE>(t % 128)));
+    pattern = pattest::MakePattern(4, kBar, many);
+    song.patterns[4] = pattern.get();
+    ASSERT_EQ(S_OK, channel->AddPatternInstance(pattest::Placed(pattern.get(), 0, kBar), FALSE, nullptr));
+    doc->playing = TRUE;
+    ASSERT_EQ(S_OK, channel->OnLocate(0));
+    ASSERT_EQ(S_OK, channel->RenderSpan(0, 60));
+    ASSERT_EQ(S_OK, channel->RenderSpan(60, 200));
+    const Lines heard = Taken();
+    // The first span fits; the second's span buffer holds 64 and plays them.
+    EXPECT_EQ(60u + 64u + 2u, heard.size());
+    EXPECT_EQ(1u, channel->GetDroppedEvents());
+}
+
+}  // namespace
+
+namespace {
+
+// Live input and direct messages as the synth hears them after the
+// audio thread's live step.
+using ChannelLiveInputTest = ChannelPlaybackTest;
+
+Lines LiveOf(CChannel* c, CapturePlayer& synth)
+{
+    synth.log.clear();
+    EXPECT_EQ(S_OK, c->ProcessLiveInput(0));
+    Lines out = synth.log;
+    synth.log.clear();
+    return out;
+}
+
+TEST_F(ChannelLiveInputTest, ANoteHeldTwiceNeedsTwoReleases)
+{
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x643C90, 0, 0));
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x503C90, 0, 0));
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x003C80, 0, 0));
+    EXPECT_EQ(1, channel->GetHeldNoteCount());
+    // The input channel changes while the note is held: its release still
+    // reaches the synth.
+    ASSERT_EQ(S_OK, channel->SetMidiInput(CChannel::kAnyPort, 5));
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x003C90, 0, 0));
+    EXPECT_EQ(0, channel->GetHeldNoteCount());
+    EXPECT_EQ(S_FALSE, channel->OnMidiInput(0x643D90, 0, 0)) << "channel 0 is not listened to any more";
+    EXPECT_EQ((Lines{"live 643C90", "live 503C90", "live 003C80", "live 003C90"}), LiveOf(channel, synth));
+    DWORD port = 0;
+    WORD midi = 0;
+    ASSERT_EQ(S_OK, channel->GetMidiInput(&port, &midi));
+    EXPECT_EQ(5, midi);
+    EXPECT_EQ(E_POINTER, channel->GetMidiInput(nullptr, &midi));
+}
+
+TEST_F(ChannelLiveInputTest, TransposeMovesHeldNotesAndIsClamped)
+{
+    channel->SetInputTranspose(200);
+    EXPECT_EQ(127, channel->GetInputTranspose());
+    channel->SetInputTranspose(0);
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x406490, 0, 0));  // note 100
+    LiveOf(channel, synth);
+    channel->SetInputTranspose(40);
+    EXPECT_EQ((Lines{"live 006480", "live 407F90"}), LiveOf(channel, synth));
+    // Its release, played at the old key, finds the moved note.
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x006480, 0, 0));
+    EXPECT_EQ(0, channel->GetHeldNoteCount());
+    EXPECT_EQ((Lines{"live 007F80"}), LiveOf(channel, synth));
+}
+
+TEST_F(ChannelLiveInputTest, AnUnarmedChannelIgnoresInputWhileAnotherIsArmed)
+{
+    CChannel* other = nullptr;
+    ASSERT_TRUE(SUCCEEDED(CChannel::Create(doc.get(), 2, &kSynthClass, "Bass", &other)));
+    doc->channels.push_back(other);
+    ASSERT_EQ(S_OK, other->SetArmed(1, TRUE));
+    EXPECT_EQ(1, doc->armChanges);
+    EXPECT_EQ(S_FALSE, channel->OnMidiInput(0x643C90, 0, 0));
+    EXPECT_EQ(S_OK, other->OnMidiInput(0x643C90, 0, 0));
+    ASSERT_EQ(S_OK, channel->SetArmed(1, TRUE));
+    EXPECT_FALSE(other->IsArmed());
+    EXPECT_EQ(S_OK, channel->OnMidiInput(0x643C90, 0, 0));
+    doc->channels.pop_back();
+    CChannel::Destroy(other);
+}
+
+TEST_F(ChannelLiveInputTest, DirectMessagesGoOutAsShortMessages)
+{
+    struct Case {
+        const char* name;
+        HRESULT (*send)(CChannel*);
+        HRESULT result;
+        Lines heard;
+    } cases[] = {
+        {"note", [](CChannel* c) { return c->SendNoteOn(2, 60, 100); }, S_OK, {"live 643C92"}},
+        {"program", [](CChannel* c) { return c->SendProgramChange(1, 130); }, S_OK, {"live 0002C1"}},
+        {"no program", [](CChannel* c) { return c->SendProgramChange(1, -1); }, S_FALSE, {}},
+        {"no channel", [](CChannel* c) { return c->SendNoteOn(-1, 60, 100); }, S_FALSE, {}},
+        {"bank 0", [](CChannel* c) { return c->SendBankSelect(0, 300, 0); }, S_OK, {"live 0200B0", "live 2C20B0"}},
+        {"bank 2", [](CChannel* c) { return c->SendBankSelect(0, 300, 2); }, S_OK, {"live 0220B0"}},
+        {"bank 3", [](CChannel* c) { return c->SendBankSelect(0, 40, 3); }, S_OK, {"live 007FC0"}},
+        {"rpn", [](CChannel* c) { return c->SendParameterNumberValue(0, 0x81, 0x3FFF, TRUE); }, S_OK,
+         {"live 0165B0", "live 0164B0", "live 7F06B0", "live 7F26B0"}},
+        {"nrpn", [](CChannel* c) { return c->SendParameterNumberValue(3, 5, 2, FALSE); }, S_OK,
+         {"live 0063B3", "live 0562B3", "live 0006B3", "live 0226B3"}},
+        {"rpn out of range", [](CChannel* c) { return c->SendParameterNumberValue(0, 16384, 0, TRUE); },
+         E_INVALIDARG, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.result, c.send(channel)) << c.name;
+        EXPECT_EQ(c.heard, LiveOf(channel, synth)) << c.name;
+    }
+}
+
+TEST_F(ChannelLiveInputTest, StartResendsHeldNotesAndTheirReleaseTwice)
+{
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x643C90, 0, 0));
+    LiveOf(channel, synth);
+    ASSERT_EQ(S_FALSE, channel->OnStart(0));
+    synth.log.clear();
+    EXPECT_EQ((Lines{"live 643C90"}), LiveOf(channel, synth));
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x003C80, 0, 0));
+    EXPECT_EQ((Lines{"live 003C80", "live 003C80"}), LiveOf(channel, synth));
+}
+
+}  // namespace
