@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
+#include <vector>
 
 #include "engine/graph/CNullSynth.h"
 #include "engine/hosting/CSynthWrap.h"
@@ -18,6 +20,7 @@ constexpr GUID kPlayer = {0x7E570002, 1, 2, {3, 4, 5, 6, 7, 8, 9, 1}};
 
 void* g_pool = nullptr;
 int g_poolCalls = 0;
+std::vector<std::string> g_switches;
 
 #define MV_NOT_CALLED(sig) STDMETHODIMP sig override { return E_NOTIMPL; }
 
@@ -78,9 +81,17 @@ public:
     MV_NOT_CALLED(get_BeatSynth(LONG*))
     MV_NOT_CALLED(put_BeatSynth(LONG))
     MV_NOT_CALLED(get_PlayPatternClips(LONG*))
-    MV_NOT_CALLED(put_PlayPatternClips(LONG))
+    STDMETHODIMP put_PlayPatternClips(LONG on) override
+    {
+        g_switches.push_back(on ? "play on" : "play off");
+        return S_OK;
+    }
     MV_NOT_CALLED(get_PlayPreviewClips(LONG*))
-    MV_NOT_CALLED(put_PlayPreviewClips(LONG))
+    STDMETHODIMP put_PlayPreviewClips(LONG on) override
+    {
+        g_switches.push_back(on ? "record on" : "record off");
+        return S_OK;
+    }
     MV_NOT_CALLED(get_MetronomeOn(LONG*))
     MV_NOT_CALLED(put_MetronomeOn(LONG))
     MV_NOT_CALLED(AddPreviewFile(const char*))
@@ -192,6 +203,28 @@ TEST_F(LoopPlayerHandOver, ALoopPlayerGetsThePoolWhenMadeAndWhenItChanges)
                                        &plain, &pool));
     EXPECT_FALSE(plain->IsLoopClipPlayer());
     DestroyPlugInWrap(static_cast<ISynthWrap*>(plain));
+}
+
+TEST_F(LoopPlayerHandOver, PlaybackSwitchesTheLoopPlayersClipsAndReadsTheStoredPrograms)
+{
+    int pool = 0;
+    CSynthWrap* wrap = nullptr;
+    ASSERT_EQ(S_OK, CSynthWrap::Create(&kPlayer, "Loops", graph, static_cast<mvsynth::IMfxTempoMap*>(&host), &wrap,
+                                       &pool));
+    ISynthPlayer* player = wrap->GetPlayer();
+    ASSERT_NE(nullptr, player);
+    g_switches.clear();
+    EXPECT_EQ(S_OK, player->SetClipsPlaying(TRUE));
+    EXPECT_EQ(S_OK, player->SetClipsRecording(FALSE));
+    EXPECT_EQ((std::vector<std::string>{"play on", "record off"}), g_switches);
+    EXPECT_EQ(ISynthPlayer::kNoBank, player->GetChannelBank(2));
+    EXPECT_EQ(ISynthPlayer::kNoPatch, player->GetChannelPatch(2));
+    ASSERT_EQ(S_OK, wrap->SetChannelBank(2, 300));
+    ASSERT_EQ(S_OK, wrap->SetChannelPatch(2, 17));
+    EXPECT_EQ(300, player->GetChannelBank(2));
+    EXPECT_EQ(17, player->GetChannelPatch(2));
+    EXPECT_EQ(ISynthPlayer::kNoBank, player->GetChannelBank(16));
+    DestroyPlugInWrap(static_cast<ISynthWrap*>(wrap));
 }
 
 }  // namespace
