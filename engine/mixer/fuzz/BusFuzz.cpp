@@ -45,7 +45,16 @@ public:
     void PostToMainWindow(UINT, WPARAM, LPARAM) override {}
     IMfxTimeConverter* GetTimeConverter() override { return nullptr; }
     HRESULT SetGraphDirty() override { return S_OK; }
-    HRESULT KeepObjectAlive(IUnknown*) override { return S_OK; }
+    // The document's rebuild takes what is retired out of the graph.
+    HRESULT KeepObjectAlive(IUnknown* object) override
+    {
+        IBaseFilter* filter = nullptr;
+        if (SUCCEEDED(object->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&filter)))) {
+            Graph()->RemoveFilter(filter);
+            filter->Release();
+        }
+        return S_OK;
+    }
     CDxFilterGraph* GetFilterGraph() override { return Graph(); }
     void AddErrorMessage(const CString&) override {}
     HRESULT CreateFxWrap(REFCLSID, const char*, IFxWrap** wrap) override
