@@ -171,3 +171,45 @@ STDMETHODIMP CSynthWrap::PersistChunk(DWORD versionWord, CKelPersistArchive* arc
         return hr;
     return S_OK;
 }
+
+// ---- Playback ----
+
+HRESULT CSynthWrap::Start(LONG time) { return SoftSynth() ? SoftSynth()->Start(time) : S_FALSE; }
+
+HRESULT CSynthWrap::Stop() { return SoftSynth() ? SoftSynth()->Stop() : S_FALSE; }
+
+HRESULT CSynthWrap::AdvanceTime(LONG loopStart, LONG loopEnd)
+{
+    return SoftSynth() ? SoftSynth()->AdvanceTime(loopStart, loopEnd) : S_FALSE;
+}
+
+HRESULT CSynthWrap::ProcessEvents(LONG from, LONG to, SHORT channelId, IMfxEventQueue* queue)
+{
+    return SoftSynth() ? SoftSynth()->SendEvents(from, to, static_cast<DWORD>(static_cast<LONG>(channelId)), queue)
+                       : S_FALSE;
+}
+
+HRESULT CSynthWrap::ProcessLiveEvents(SHORT channelId, IMfxDataQueue* queue)
+{
+    return SoftSynth() ? SoftSynth()->SendMidi(static_cast<DWORD>(static_cast<LONG>(channelId)), queue) : S_FALSE;
+}
+
+LONG CSynthWrap::GetChannelBank(int midiChannel)
+{
+    return midiChannel >= 0 && midiChannel < kChannels ? m_banks[midiChannel] : kNoBank;
+}
+
+int CSynthWrap::GetChannelPatch(int midiChannel)
+{
+    return midiChannel >= 0 && midiChannel < kChannels ? m_patches[midiChannel] : kNoPatch;
+}
+
+HRESULT CSynthWrap::SetClipsPlaying(BOOL on)
+{
+    return LoopPlayer() ? LoopPlayer()->put_PlayPatternClips(on ? 1 : 0) : S_FALSE;
+}
+
+HRESULT CSynthWrap::SetClipsRecording(BOOL on)
+{
+    return LoopPlayer() ? LoopPlayer()->put_PlayPreviewClips(on ? 1 : 0) : S_FALSE;
+}

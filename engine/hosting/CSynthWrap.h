@@ -9,7 +9,7 @@
 #include "engine/mixer/ISynthWrap.h"
 #include "model/CKelPersistObject.h"
 
-class CSynthWrap : public CFilterWrap, public CKelPersistObject, public ISynthWrap {
+class CSynthWrap : public CFilterWrap, public CKelPersistObject, public ISynthWrap, public ISynthPlayer {
 public:
     static constexpr WORD kMajor = 0x6009;
     static constexpr int kChannels = 16;
@@ -39,6 +39,20 @@ public:
     IPersistStreamInit* GetPersist() override { return static_cast<CKelPersistObject*>(this); }
     CString GetDisplayName() override { return CString(GetDisplayNameText()); }
     HRESULT RemoveFromGraph() override;
+    ISynthPlayer* GetPlayer() override { return this; }
+
+    // ISynthPlayer: the plug-in's soft-synth interface (S_FALSE without
+    // it), the stored programs, and a loop player's pattern and preview
+    // clip switches.
+    HRESULT Start(LONG time) override;
+    HRESULT Stop() override;
+    HRESULT AdvanceTime(LONG loopStart, LONG loopEnd) override;
+    HRESULT ProcessEvents(LONG from, LONG to, SHORT channelId, IMfxEventQueue* queue) override;
+    HRESULT ProcessLiveEvents(SHORT channelId, IMfxDataQueue* queue) override;
+    LONG GetChannelBank(int midiChannel) override;
+    int GetChannelPatch(int midiChannel) override;
+    HRESULT SetClipsPlaying(BOOL on) override;
+    HRESULT SetClipsRecording(BOOL on) override;
 
     HRESULT ReleasePlugIn() override;
 

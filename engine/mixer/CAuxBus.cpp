@@ -31,6 +31,13 @@ CAuxBus* CAuxBus::Create(IBusDocument* document, WORD index) { return CreateBus<
 
 void CAuxBus::Destroy(CAuxBus*& bus) { DestroyBus(bus); }
 
+void CAuxBus::ReleaseBeforeDestroy()
+{
+    // Filters still built leave the graph through the keep-alive set.
+    if (m_built || m_chain.HasContainerFilters())
+        ReleaseFilterObjects();
+}
+
 HRESULT CAuxBus::Init()
 {
     CDxFilterGraph* graph = m_document ? m_document->GetFilterGraph() : nullptr;

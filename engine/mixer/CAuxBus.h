@@ -73,6 +73,8 @@ public:
 protected:
     HRESULT FileParamStep(DWORD id, float value) override;
 
+    void ReleaseBeforeDestroy() override;
+
 private:
     friend class CMixBus;
     CAuxBus(IBusDocument* document, WORD index);

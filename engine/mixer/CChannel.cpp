@@ -423,6 +423,69 @@ bool CChannel::ConvertAutomation(CMfxEvent& event)
     return queue;
 }
 
+HRESULT CChannel::UpdateLoopClipStates(LONG from, LONG to)
+{
+    MV_ASSERT_AUDIO_THREAD();
+    CHeapLockGuard guard(m_timeline.GetLock(), CHeapLockGuard::TryOnly{});
+    if (!guard.OwnsLock())
+        return S_FALSE;
+    auto isClip = [](const CPatternInstance& instance) {
+        const CPattern* pattern = instance.GetPattern();
+        return pattern && pattern->GetClipId() != CPattern::kNoClip;
+    };
+    auto overlaps = [from, to](const CPatternInstance& instance) {
+        return !(to < instance.GetStart() || instance.GetEnd() < from);
+    };
+    auto inputHolds = [this] {
+        int count = 0;
+        m_inputQueue->GetCount(&count);
+        return count > 0;
+    };
+    HRESULT hr;
+    if (m_sendClipStates) {
+        for (DWORD clip : m_clipsToStop) {
+            CMfxEvent stop(MfxNote);
+            stop.m_time = std::max<LONG>(from, 0);
+            stop.m_note.key = static_cast<BYTE>(clip & 0x7F);
+            stop.m_note.duration = 0;
+            QueueEvent(stop);
+        }
+        m_clipsToStop.clear();
+        m_loopClipStates.clear();
+        for (int i = 0; i < m_timeline.GetSize(); ++i) {
+            const CPatternInstance& instance = m_timeline[i];
+            if (!isClip(instance) || overlaps(instance))
+                continue;
+            QueueEvent(instance.GetTriggerEvent(FALSE));
+            if (m_loopClipStates.size() < m_loopClipStates.capacity())
+                m_loopClipStates.emplace_back(instance.GetInstanceId(), 0);
+        }
+        m_sendClipStates = FALSE;
+        if (inputHolds() && FAILED(hr = FlushToSynth(from, to)))
+            return hr;
+    }
+    for (int i = 0; i < m_timeline.GetSize(); ++i) {
+        const CPatternInstance& instance = m_timeline[i];
+        if (!isClip(instance))
+            continue;
+        const DWORD state = overlaps(instance) ? 1 : 0;
+        auto known = std::find_if(m_loopClipStates.begin(), m_loopClipStates.end(),
+                                  [&](const auto& entry) { return entry.first == instance.GetInstanceId(); });
+        if (known == m_loopClipStates.end()) {
+            QueueEvent(instance.GetTriggerEvent(state));
+            if (m_loopClipStates.size() < m_loopClipStates.capacity())
+                m_loopClipStates.emplace_back(instance.GetInstanceId(), state);
+        } else if (known->second != state) {
+            if (state == 1)
+                QueueEvent(instance.GetTriggerEvent(TRUE));
+            known->second = state;
+        }
+    }
+    if (inputHolds())
+        return FlushToSynth(from, to);
+    return S_OK;
+}
+
 HRESULT CChannel::FlushToSynth(LONG from, LONG to)
 {
     MV_ASSERT_AUDIO_THREAD();
@@ -574,7 +637,8 @@ HRESULT CChannel::RenderSpan(LONG from, LONG to)
 {
     MV_ASSERT_AUDIO_THREAD();
     const bool automation = m_automationPattern && !m_automationPattern->GetEvents().empty();
-    if (m_timeline.GetSize() == 0 && m_previews.empty() && !automation && !m_stepPreview)
+    // The clip of a last instance removed still has to be stopped.
+    if (m_timeline.GetSize() == 0 && m_previews.empty() && !automation && !m_stepPreview && m_clipsToStop.empty())
         return S_FALSE;
     UpdateClipSwitches();
     m_span.clear();
@@ -594,7 +658,9 @@ HRESULT CChannel::RenderSpan(LONG from, LONG to)
             hr = rendered(m_previews[i].RenderEvents(from, to, &m_span, shuffle));
     }
     if (SUCCEEDED(hr) && m_document && m_document->IsPlaying()) {
-        hr = rendered(m_timeline.RenderSpan(from, to, &m_span, shuffle));
+        hr = UpdateLoopClipStates(from, to);
+        if (SUCCEEDED(hr))
+            hr = rendered(m_timeline.RenderSpan(from, to, &m_span, shuffle));
         if (SUCCEEDED(hr) && m_automationInstance)
             hr = rendered(m_automationInstance->RenderEvents(from, to, &m_span, 0.0f));
     }
@@ -1048,6 +1114,7 @@ HRESULT CChannel::OnInsertedIntoDocument()
     RefreshChannelParams();
     SetRCRegistered(TRUE);
     RegisterAllLoopClips();
+    ReserveClipStates();
     return S_OK;
 }
 
@@ -1664,9 +1731,23 @@ HRESULT CChannel::RegisterAllLoopClips()
     return first;
 }
 
+void CChannel::ReserveClipStates()
+{
+    CHeapLockGuard guard(m_timeline.GetLock());
+    const std::size_t wanted = static_cast<std::size_t>(m_timeline.GetSize()) + 16;
+    try {
+        if (m_loopClipStates.capacity() < wanted)
+            m_loopClipStates.reserve(wanted * 2);
+    } catch (const std::bad_alloc&) {
+        // Instances beyond the room get their triggers sent again each span
+        // they change state, which the player takes as it is.
+    }
+}
+
 HRESULT CChannel::OnInstanceInserted(DWORD instanceId)
 {
     InvalidatePatternInstances(kAllPatterns);
+    ReserveClipStates();
     if (GetLoopClipHost() == nullptr)
         return S_OK;
     CPatternInstance* instance = nullptr;
@@ -1682,7 +1763,13 @@ HRESULT CChannel::OnInstanceRemoved(DWORD instanceId, DWORD clipId)
     if (ILoopClipHost* host = GetLoopClipHost())
         host->UnregisterClip(instanceId);
     if (clipId != kNoClip) {
-        m_clipsToStop.insert(clipId);
+        CHeapLockGuard guard(m_timeline.GetLock());
+        try {
+            if (std::find(m_clipsToStop.begin(), m_clipsToStop.end(), clipId) == m_clipsToStop.end())
+                m_clipsToStop.push_back(clipId);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
         m_sendClipStates = TRUE;
     }
     return S_OK;

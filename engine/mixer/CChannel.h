@@ -178,7 +178,7 @@ public:
     void InvalidatePatternInstances(SHORT patternId);
     HRESULT RegisterLoopClip(CPatternInstance* instance);
     // The clips of removed instances that playback must stop.
-    const std::set<DWORD>& GetClipsToStop() const { return m_clipsToStop; }
+    const std::vector<DWORD>& GetClipsToStop() const { return m_clipsToStop; }
     bool NeedsClipStates() const { return m_sendClipStates != 0; }
 
     // ---- Playback ----
@@ -352,6 +352,13 @@ private:
     HRESULT SetRCRegistered(BOOL registered);
     CString TrackName() const;
     ISynthPlayer* Player() const;
+    // Trigger events of the loop-clip instances that enter the span, and
+    // after a start, stop, loop, locate or removal the full set (stops of
+    // removed clips, state 0 of those outside the span). Audio thread: no
+    // allocation, no blocking (S_FALSE while an edit holds the timeline).
+    HRESULT UpdateLoopClipStates(LONG from, LONG to);
+    // Room for a trigger state per instance of the timeline. UI thread.
+    void ReserveClipStates();
     // Both clip switches of the synth from the transport's state.
     void UpdateClipSwitches();
     // Into the input queue, the activity meter lit; a full queue drops it.
@@ -386,8 +393,10 @@ private:
     CMfxDataQueue* m_liveOutput = nullptr;
     MfxOwner m_mfxOwner;
     CMfxChain m_mfxChain;
-    std::map<DWORD, DWORD> m_loopClipStates;
-    std::set<DWORD> m_clipsToStop;
+    // Loop-clip instance id and the last trigger state sent; room is made on
+    // the UI thread, so the audio thread never allocates.
+    std::vector<std::pair<DWORD, DWORD>> m_loopClipStates;
+    std::vector<DWORD> m_clipsToStop;
     std::map<DWORD, CNoteInfo> m_heldNotes;
     CHeapCriticalSection m_liveLock;
     WORD m_midiChannel = 0;

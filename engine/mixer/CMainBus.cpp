@@ -28,7 +28,7 @@ void CMainBus::Destroy(CMainBus*& bus) { DestroyBus(bus); }
 
 void CMainBus::ReleaseBeforeDestroy()
 {
-    if (m_built)
+    if (m_built || m_chain.HasContainerFilters())
         ReleaseFilterObjects();
     m_metronome.ReleaseFilter();
 }

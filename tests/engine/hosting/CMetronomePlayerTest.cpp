@@ -4,13 +4,12 @@
 // player's interfaces and records what it is told.
 #include "engine/hosting/CMetronomePlayer.h"
 
-#include <atomic>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "engine/graph/CNullSynth.h"
+#include "tests/engine/hosting/NullSynthOuter.h"
 #include "platform/com/ComRuntime.h"
 #include "tests/engine/graph/EngineGraphFixture.h"
 
@@ -25,8 +24,6 @@ void Note(const std::string& what) { g_log.push_back(what); }
 
 #define MV_NOT_CALLED(sig) STDMETHODIMP sig override { return E_NOTIMPL; }
 #define MV_PUT(name) STDMETHODIMP put_##name(LONG v) override { Note(#name " " + std::to_string(v)); return S_OK; }
-
-class Player;
 
 // The loop player's own interface; the calls the metronome makes are noted.
 class Tamblor final : public ITamblor {
@@ -148,67 +145,26 @@ private:
 #undef MV_NOT_CALLED
 
 // The outer object: a null synth's filter answering both interfaces.
-class Player final : public IBaseFilter {
+class Player final : public mvtest::NullSynthOuter {
 public:
-    explicit Player(CNullSynth* synth) : m_synth(synth), m_tamblor(this), m_soft(this) {}
-    ~Player() { m_synth->Release(); }
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    explicit Player(CNullSynth* synth) : NullSynthOuter(synth), m_tamblor(this), m_soft(this) {}
+    IUnknown* Face(REFIID riid) override
     {
-        IUnknown* face = nullptr;
-        if (IsEqualGUID(riid, IID_ITamblor) && !g_noTamblor)
-            face = static_cast<ITamblor*>(&m_tamblor);
-        else if (IsEqualGUID(riid, IID_IMfxSoftSynth))
-            face = static_cast<IMfxSoftSynth*>(&m_soft);
-        else if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IBaseFilter))
-            face = static_cast<IBaseFilter*>(this);
-        else if (IsEqualGUID(riid, IID_ITamblor))
-            return (*ppv = nullptr), E_NOINTERFACE;
-        if (face == nullptr)
-            return m_synth->QueryInterface(riid, ppv);
-        *ppv = face;
-        AddRef();
-        return S_OK;
+        if (IsEqualGUID(riid, IID_ITamblor))
+            return g_noTamblor ? nullptr : static_cast<ITamblor*>(&m_tamblor);
+        if (IsEqualGUID(riid, IID_IMfxSoftSynth))
+            return static_cast<IMfxSoftSynth*>(&m_soft);
+        return nullptr;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG left = --m_refs;
-        if (!left)
-            delete this;
-        return left;
-    }
-    STDMETHODIMP GetClassID(CLSID* clsid) override { return m_synth->GetClassID(clsid); }
-    STDMETHODIMP Stop() override { return m_synth->Stop(); }
-    STDMETHODIMP Pause() override { return m_synth->Pause(); }
-    STDMETHODIMP Run(REFERENCE_TIME t) override { return m_synth->Run(t); }
-    STDMETHODIMP GetState(DWORD ms, FILTER_STATE* s) override { return m_synth->GetState(ms, s); }
-    STDMETHODIMP SetSyncSource(IReferenceClock* c) override { return m_synth->SetSyncSource(c); }
-    STDMETHODIMP GetSyncSource(IReferenceClock** c) override { return m_synth->GetSyncSource(c); }
-    STDMETHODIMP EnumPins(IEnumPins** pins) override { return m_synth->EnumPins(pins); }
-    STDMETHODIMP FindPin(LPCWSTR id, IPin** pin) override { return m_synth->FindPin(id, pin); }
-    STDMETHODIMP QueryFilterInfo(FILTER_INFO* info) override { return m_synth->QueryFilterInfo(info); }
-    STDMETHODIMP JoinFilterGraph(IFilterGraph* g, LPCWSTR n) override { return m_synth->JoinFilterGraph(g, n); }
-    STDMETHODIMP QueryVendorInfo(LPWSTR* v) override { return m_synth->QueryVendorInfo(v); }
 
 private:
-    CNullSynth* m_synth;
     Tamblor m_tamblor;
     Synth m_soft;
-    std::atomic<ULONG> m_refs{0};
 };
 
 HRESULT MakePlayer(IUnknown* outer, REFIID riid, void** ppv)
 {
-    if (outer)
-        return CLASS_E_NOAGGREGATION;
-    CNullSynth* synth = nullptr;
-    if (HRESULT hr = CNullSynth::Create(g_graph, 1, &synth); FAILED(hr))
-        return hr;
-    auto* object = new Player(synth);
-    object->AddRef();
-    HRESULT hr = object->QueryInterface(riid, ppv);
-    object->Release();
-    return hr;
+    return mvtest::NullSynthOuter::Make<Player>(g_graph, outer, riid, ppv);
 }
 
 // The host site handed to the player: only its references are counted.

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
+#include <vector>
 
 #include "engine/graph/CNullSynth.h"
 #include "engine/hosting/CSynthWrap.h"
 #include "engine/hosting/ITamblor.h"
+#include "tests/engine/hosting/NullSynthOuter.h"
 #include "platform/com/ComRuntime.h"
 #include "tests/engine/graph/EngineGraphFixture.h"
 #include "tests/plugins/synthframework/FakeHost.h"
@@ -18,6 +21,7 @@ constexpr GUID kPlayer = {0x7E570002, 1, 2, {3, 4, 5, 6, 7, 8, 9, 1}};
 
 void* g_pool = nullptr;
 int g_poolCalls = 0;
+std::vector<std::string> g_switches;
 
 #define MV_NOT_CALLED(sig) STDMETHODIMP sig override { return E_NOTIMPL; }
 
@@ -78,9 +82,17 @@ public:
     MV_NOT_CALLED(get_BeatSynth(LONG*))
     MV_NOT_CALLED(put_BeatSynth(LONG))
     MV_NOT_CALLED(get_PlayPatternClips(LONG*))
-    MV_NOT_CALLED(put_PlayPatternClips(LONG))
+    STDMETHODIMP put_PlayPatternClips(LONG on) override
+    {
+        g_switches.push_back(on ? "play on" : "play off");
+        return S_OK;
+    }
     MV_NOT_CALLED(get_PlayPreviewClips(LONG*))
-    MV_NOT_CALLED(put_PlayPreviewClips(LONG))
+    STDMETHODIMP put_PlayPreviewClips(LONG on) override
+    {
+        g_switches.push_back(on ? "record on" : "record off");
+        return S_OK;
+    }
     MV_NOT_CALLED(get_MetronomeOn(LONG*))
     MV_NOT_CALLED(put_MetronomeOn(LONG))
     MV_NOT_CALLED(AddPreviewFile(const char*))
@@ -96,62 +108,23 @@ private:
 
 // An outer object whose filter is a null synth and which also answers the
 // loop player's interface, as the loop player's filter does.
-class PlayerObject final : public IBaseFilter {
+class PlayerObject final : public mvtest::NullSynthOuter {
 public:
-    explicit PlayerObject(CNullSynth* synth) : m_synth(synth), m_player(this) {}
-    ~PlayerObject() { m_synth->Release(); }
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    explicit PlayerObject(CNullSynth* synth) : NullSynthOuter(synth), m_player(this) {}
+    IUnknown* Face(REFIID riid) override
     {
-        if (IsEqualGUID(riid, IID_ITamblor))
-            return m_player.QueryInterface(riid, ppv);
-        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IBaseFilter)) {
-            *ppv = static_cast<IBaseFilter*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return m_synth->QueryInterface(riid, ppv);
+        return IsEqualGUID(riid, IID_ITamblor) ? static_cast<ITamblor*>(&m_player) : nullptr;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG left = --m_refs;
-        if (!left)
-            delete this;
-        return left;
-    }
-    STDMETHODIMP GetClassID(CLSID* clsid) override { return m_synth->GetClassID(clsid); }
-    STDMETHODIMP Stop() override { return m_synth->Stop(); }
-    STDMETHODIMP Pause() override { return m_synth->Pause(); }
-    STDMETHODIMP Run(REFERENCE_TIME t) override { return m_synth->Run(t); }
-    STDMETHODIMP GetState(DWORD ms, FILTER_STATE* s) override { return m_synth->GetState(ms, s); }
-    STDMETHODIMP SetSyncSource(IReferenceClock* c) override { return m_synth->SetSyncSource(c); }
-    STDMETHODIMP GetSyncSource(IReferenceClock** c) override { return m_synth->GetSyncSource(c); }
-    STDMETHODIMP EnumPins(IEnumPins** pins) override { return m_synth->EnumPins(pins); }
-    STDMETHODIMP FindPin(LPCWSTR id, IPin** pin) override { return m_synth->FindPin(id, pin); }
-    STDMETHODIMP QueryFilterInfo(FILTER_INFO* info) override { return m_synth->QueryFilterInfo(info); }
-    STDMETHODIMP JoinFilterGraph(IFilterGraph* g, LPCWSTR n) override { return m_synth->JoinFilterGraph(g, n); }
-    STDMETHODIMP QueryVendorInfo(LPWSTR* v) override { return m_synth->QueryVendorInfo(v); }
 
 private:
-    CNullSynth* m_synth;
     FakePlayer m_player;
-    std::atomic<ULONG> m_refs{0};
 };
 
 CDxFilterGraph* g_graph = nullptr;
 
 HRESULT MakePlayer(IUnknown* outer, REFIID riid, void** ppv)
 {
-    if (outer)
-        return CLASS_E_NOAGGREGATION;
-    CNullSynth* synth = nullptr;
-    if (HRESULT hr = CNullSynth::Create(g_graph, 1, &synth); FAILED(hr))
-        return hr;
-    auto* object = new PlayerObject(synth);
-    object->AddRef();
-    HRESULT hr = object->QueryInterface(riid, ppv);
-    object->Release();
-    return hr;
+    return mvtest::NullSynthOuter::Make<PlayerObject>(g_graph, outer, riid, ppv);
 }
 
 struct LoopPlayerHandOver : mvtest::EngineGraphFixture {
@@ -192,6 +165,28 @@ TEST_F(LoopPlayerHandOver, ALoopPlayerGetsThePoolWhenMadeAndWhenItChanges)
                                        &plain, &pool));
     EXPECT_FALSE(plain->IsLoopClipPlayer());
     DestroyPlugInWrap(static_cast<ISynthWrap*>(plain));
+}
+
+TEST_F(LoopPlayerHandOver, PlaybackSwitchesTheLoopPlayersClipsAndReadsTheStoredPrograms)
+{
+    int pool = 0;
+    CSynthWrap* wrap = nullptr;
+    ASSERT_EQ(S_OK, CSynthWrap::Create(&kPlayer, "Loops", graph, static_cast<mvsynth::IMfxTempoMap*>(&host), &wrap,
+                                       &pool));
+    ISynthPlayer* player = wrap->GetPlayer();
+    ASSERT_NE(nullptr, player);
+    g_switches.clear();
+    EXPECT_EQ(S_OK, player->SetClipsPlaying(TRUE));
+    EXPECT_EQ(S_OK, player->SetClipsRecording(FALSE));
+    EXPECT_EQ((std::vector<std::string>{"play on", "record off"}), g_switches);
+    EXPECT_EQ(ISynthPlayer::kNoBank, player->GetChannelBank(2));
+    EXPECT_EQ(ISynthPlayer::kNoPatch, player->GetChannelPatch(2));
+    ASSERT_EQ(S_OK, wrap->SetChannelBank(2, 300));
+    ASSERT_EQ(S_OK, wrap->SetChannelPatch(2, 17));
+    EXPECT_EQ(300, player->GetChannelBank(2));
+    EXPECT_EQ(17, player->GetChannelPatch(2));
+    EXPECT_EQ(ISynthPlayer::kNoBank, player->GetChannelBank(16));
+    DestroyPlugInWrap(static_cast<ISynthWrap*>(wrap));
 }
 
 }  // namespace

@@ -147,6 +147,35 @@ TEST_F(ChannelPlaybackTest, NothingToPlayAndStoppedTransportSendNothing)
     EXPECT_TRUE(Taken().empty());
 }
 
+TEST_F(ChannelPlaybackTest, LoopClipsAreTriggeredAsTheyEnterAndStoppedWhenRemoved)
+{
+    CPattern* clip = nullptr;
+    ASSERT_EQ(S_OK, CreatePattern(5, &clip, CPattern::kKindLoopClip));
+    pattest::PatternPtr holder(clip);
+    clip->SetDuration(kBar / 2);
+    clip->SetTriggerKey(48);
+    song.patterns[5] = clip;
+    engine.pool.Add(clip->GetClipId());
+    const CPatternInstance loop = pattest::Placed(clip, 1920, 3840);
+    ASSERT_EQ(S_OK, channel->AddPatternInstance(loop, FALSE, nullptr));
+    const std::string key = std::to_string(loop.GetTriggerEvent(FALSE).m_note.key);
+    doc->playing = TRUE;
+    // After a locate the clip outside the span is told it is off.
+    ASSERT_EQ(S_OK, channel->OnLocate(0));
+    ASSERT_EQ(S_OK, channel->RenderSpan(0, 960));
+    EXPECT_EQ((Lines{"span 0 960", "  1920 ch0 note " + key + " dur 0"}), Taken());
+    // Entering the span it is triggered once with its length; leaving it
+    // sends nothing.
+    for (LONG t = 960; t < 6720; t += 960)
+        ASSERT_EQ(S_OK, channel->RenderSpan(t, t + 960));
+    EXPECT_EQ((Lines{"span 960 1920", "  1920 ch0 note " + key + " dur 1920"}), Taken());
+    // Removed, its clip is stopped at the next span.
+    ASSERT_EQ(S_OK, channel->DeletePatternInstance(loop.GetInstanceId(), FALSE, nullptr));
+    ASSERT_EQ(S_OK, channel->RenderSpan(6720, 7680));
+    const std::string stop = std::to_string(clip->GetClipId() & 0x7F);
+    EXPECT_EQ((Lines{"span 6720 7680", "  6720 ch0 note " + stop + " dur 0"}), Taken());
+}
+
 TEST_F(ChannelPlaybackTest, AutomationBecomesTheControllerItTargets)
 {
     ISynthWrap* wrap = channel->GetSynthWrap(0);

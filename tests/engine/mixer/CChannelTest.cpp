@@ -1,5 +1,6 @@
 #include "engine/mixer/CChannel.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -602,7 +603,7 @@ TEST_F(ChannelTest, LoopClipInstancesAreRegisteredAlsoAfterALoad)
     host.log.clear();
     ASSERT_EQ(S_OK, c->DeletePatternInstance(loop.GetInstanceId(), FALSE, nullptr));
     EXPECT_EQ((std::vector<std::string>{"unregister " + std::to_string(loop.GetInstanceId())}), host.log);
-    EXPECT_EQ(1u, c->GetClipsToStop().count(clip->GetClipId()));
+    EXPECT_EQ(1, std::count(c->GetClipsToStop().begin(), c->GetClipsToStop().end(), clip->GetClipId()));
     EXPECT_TRUE(c->NeedsClipStates());
     ASSERT_EQ(S_OK, c->DeletePatternInstance(notes.GetInstanceId(), FALSE, nullptr));
     EXPECT_EQ(1u, c->GetClipsToStop().size());
