@@ -74,9 +74,11 @@ HRESULT CMetronomePlayer::SetEnabled(BOOL on) { return m_player->put_MetronomeOn
 
 HRESULT CMetronomePlayer::SetVolume(float volume) { return m_player->put_Gain(volume); }
 
-HRESULT CMetronomePlayer::SetFirstBeatUsesWave(BOOL wave) { return m_player->put_MeasureSynth(wave ? 1 : 0); }
+// The player's switches say whether a click is synthesized (1 the tone,
+// 0 the loaded wave): the inverse of the metronome's "uses wave".
+HRESULT CMetronomePlayer::SetFirstBeatUsesWave(BOOL wave) { return m_player->put_MeasureSynth(wave ? 0 : 1); }
 
-HRESULT CMetronomePlayer::SetOtherBeatsUseWave(BOOL wave) { return m_player->put_BeatSynth(wave ? 1 : 0); }
+HRESULT CMetronomePlayer::SetOtherBeatsUseWave(BOOL wave) { return m_player->put_BeatSynth(wave ? 0 : 1); }
 
 HRESULT CMetronomePlayer::SetBeatWave(BOOL first, const char* path)
 {

@@ -1,5 +1,8 @@
 #include "engine/hosting/CMidiDoc.h"
 
+#include "engine/IMfxHostSite.h"
+#include "engine/hosting/CMetronomePlayer.h"
+
 #include <algorithm>
 #include <new>
 
@@ -8,6 +11,7 @@
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/graph/CDxSource.h"
 #include "engine/hosting/CFxWrap.h"
+#include "engine/hosting/CMetronomePlayer.h"
 #include "engine/hosting/CMfxFilterWrap.h"
 #include "engine/hosting/CSynthWrap.h"
 #include "engine/hosting/IMfxSoftSynth.h"
@@ -1748,7 +1752,10 @@ HRESULT CMidiDoc::CreateMetronomePlayer(IMetronomePlayer** player)
     if (player == nullptr)
         return E_POINTER;
     *player = nullptr;
-    return E_NOTIMPL;
+    IMfxHostSite* site = m_engine != nullptr ? m_engine->GetMfxHostSite() : nullptr;
+    if (site == nullptr)
+        return E_UNEXPECTED;
+    return CMetronomePlayer::Create(site, player);
 }
 
 HRESULT CMidiDoc::RecordParamValue(DWORD, WORD, float) { return S_OK; }

@@ -224,7 +224,7 @@ TEST_F(MetronomePlayerTest, EverySettingReachesItsSlot)
     player->SetToneDuration(60);
     player->Start(480);
     player->Stop();
-    EXPECT_EQ((std::vector<std::string>{"MetronomeOn 1", "Gain 1.500000", "MeasureSynth 0", "BeatSynth 1",
+    EXPECT_EQ((std::vector<std::string>{"MetronomeOn 1", "Gain 1.500000", "MeasureSynth 1", "BeatSynth 0",
                                         "Sound First /c/high.wav", "Sound Other /c/low.wav", "MeasurePitch 96",
                                         "MeasureLevel 100", "BeatPitch 92", "BeatLevel 90", "ClickLength 60",
                                         "start 480", "stop"}),
