@@ -33,11 +33,16 @@ inline void Shot(const QImage& image, const char* name)
     EXPECT_TRUE(image.save(path, "PNG")) << path.toStdString();
 }
 
-// The window's whole surface, frame included, painted up to date first.
+// The window's whole surface, frame included, painted up to date first;
+// a shown window comes with its child windows on it.
 inline void Shot(CWnd& wnd, const char* name)
 {
     wnd.UpdateWindow();
-    Shot(mvui::WindowSurface(wnd.m_hWnd), name);
+    QWidget* widget = mvui::WindowWidget(wnd.m_hWnd);
+    if (widget && widget->isVisible())
+        Shot(widget->grab().toImage(), name);
+    else
+        Shot(mvui::WindowSurface(wnd.m_hWnd), name);
 }
 
 // Answers the next file or folder dialog once its modal loop runs: picks
