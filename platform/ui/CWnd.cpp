@@ -13,7 +13,9 @@
 #include <string>
 
 #include "platform/sync/ThreadAffinity.h"
+#include "platform/ui/CBrush.h"
 #include "platform/ui/CDC.h"
+#include "platform/ui/CFont.h"
 #include "platform/ui/CWndImpl.h"
 #include "platform/ui/KeyMap.h"
 #include "platform/ui/QtBridge.h"
@@ -746,8 +748,13 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         c.OffsetRect(w.left, w.top);
         if (c.PtInRect(p))
             return HTCLIENT;
-        if ((impl->style & WS_CAPTION) == WS_CAPTION && p.y < c.top && p.y >= c.top - GetSystemMetrics(SM_CYCAPTION))
+        if ((impl->style & WS_CAPTION) == WS_CAPTION && p.y < c.top && p.y >= c.top - GetSystemMetrics(SM_CYCAPTION)) {
+            // The close box the frame paints at the caption's right end.
+            if ((impl->style & WS_SYSMENU) && (impl->parent || (impl->style & WS_POPUP)) &&
+                p.x >= c.right - GetSystemMetrics(SM_CXSIZE) && p.x < c.right)
+                return HTCLOSE;
             return HTCAPTION;
+        }
         return HTBORDER;
     }
     case WM_NCPAINT: {
@@ -757,6 +764,31 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         CRect r(0, 0, impl->windowRect.Width(), impl->windowRect.Height());
         CBrush frame(GetSysColor(COLOR_WINDOWFRAME));
         dc.FrameRect(&r, &frame);
+        if ((impl->style & WS_CAPTION) != WS_CAPTION || (!impl->parent && !(impl->style & WS_POPUP)))
+            return 0;
+        // A pop-up's caption: the band in the active or inactive caption
+        // colour, the title, and the close box when it has a system menu.
+        const bool active = g_foreground == m_hWnd;
+        const int frameWidth = (impl->style & WS_THICKFRAME) ? 1 + GetSystemMetrics(SM_CXDLGFRAME) : 1;
+        CRect band(frameWidth, frameWidth, r.right - frameWidth, frameWidth + GetSystemMetrics(SM_CYCAPTION));
+        dc.FillSolidRect(&band, GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
+        CRect title = band;
+        title.left += 4;
+        if (impl->style & WS_SYSMENU) {
+            CRect box(band.right - GetSystemMetrics(SM_CXSIZE) + 1, band.top + 2, band.right - 2, band.bottom - 2);
+            dc.DrawFrameControl(&box, DFC_CAPTION, DFCS_CAPTIONCLOSE);
+            title.right = box.left - 2;
+        }
+        LOGFONT lf{};
+        lf.lfHeight = -11;
+        lf.lfWeight = 700;
+        std::strcpy(lf.lfFaceName, "Tahoma");
+        CFont font;
+        font.CreateFontIndirect(&lf);
+        dc.SelectObject(&font);
+        dc.SetBkMode(TRANSPARENT);
+        dc.SetTextColor(GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
+        dc.DrawText(impl->text, &title, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
         return 0;
     }
     case WM_PAINT: {
@@ -789,6 +821,10 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_CLOSE:
         DestroyWindow();
+        return 0;
+    case WM_NCLBUTTONUP:
+        if (wParam == HTCLOSE)
+            SendMessage(WM_CLOSE);
         return 0;
     case WM_CANCELMODE:
         if (g_capture == m_hWnd)
