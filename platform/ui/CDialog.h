@@ -9,10 +9,11 @@
 #include <map>
 #include <vector>
 
+#include "platform/res/MessageBox.h"
 #include "platform/ui/CWnd.h"
 
-constexpr int IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7,
-              IDHELP = 9;
+// IDOK, IDCANCEL, IDYES and IDNO come with the message boxes.
+constexpr int IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDHELP = 9;
 constexpr UINT WM_INITDIALOG = 0x0110;
 
 // One control of a dialog template: its window class ("Button", "Edit",

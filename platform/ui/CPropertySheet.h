@@ -44,6 +44,7 @@ public:
     PROPSHEETHEADER m_psh;
 
 protected:
+    void SetStartPage(UINT page) { m_startPage = page; }
     BOOL CreateDialogWindow(CWnd* parent) override;
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 

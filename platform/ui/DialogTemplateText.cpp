@@ -177,6 +177,7 @@ private:
             while (i < t.size())
                 if (!Styles(t, i, c.style, c.exStyle))
                     return false;
+            c.style |= WS_VISIBLE;  // controls show unless their dialog is hidden
             m_current->controls.push_back(c);
             return true;
         }

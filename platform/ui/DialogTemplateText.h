@@ -8,7 +8,8 @@
 //   end
 //
 // Ids are numbers, names from `define` lines, or IDOK, IDCANCEL, IDHELP and
-// IDC_STATIC (-1); styles are names or numbers joined by '|'. Rectangles are
+// IDC_STATIC (-1); styles are names or numbers joined by '|' (a control is
+// always WS_CHILD | WS_VISIBLE besides). Rectangles are
 // x y width height in dialog units. A text loads whole or not at all: a
 // control of a class the window layer does not know, an id or style that
 // is not defined, or a line that does not parse fails it with a message

@@ -31,7 +31,7 @@ end
     EXPECT_EQ(t->exStyle, WS_EX_TOOLWINDOW);
     ASSERT_EQ(t->controls.size(), 3u);
     EXPECT_EQ(t->controls[1].id, 1001);
-    EXPECT_EQ(t->controls[2].style, BS_DEFPUSHBUTTON | WS_TABSTOP);
+    EXPECT_EQ(t->controls[2].style, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE);
     EXPECT_EQ(t->controls[2].rect, CRect(100, 40, 150, 54));
 
     CDialog dialog;
