@@ -61,6 +61,17 @@ CControlWnd* NewControl(const char* className)
 }
 }  // namespace
 
+const char* DialogClassName()
+{
+    static const bool registered = [] {
+        WNDCLASSA wc{CS_DBLCLKS, nullptr, COLOR_BTNFACE + 1, "#32770"};
+        AfxRegisterClass(&wc);
+        return true;
+    }();
+    (void)registered;
+    return "#32770";
+}
+
 bool IsDialogControlClass(const char* className)
 {
     CControlWnd* probe = NewControl(className);
@@ -118,7 +129,7 @@ BOOL CDialog::CreateDialogWindow(CWnd* parent)
     DWORD style = t->style & ~WS_VISIBLE;
     if (parent)
         style = (style & ~(WS_POPUP | WS_CAPTION | WS_SYSMENU)) | WS_CHILD;
-    if (!CreateEx(t->exStyle, nullptr, t->caption, style, r, parent, 0))
+    if (!CreateEx(t->exStyle, mvui::DialogClassName(), t->caption, style, r, parent, 0))
         return FALSE;
     for (const DialogControl& c : t->controls) {
         CRect cr = c.rect;

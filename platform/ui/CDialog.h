@@ -107,6 +107,8 @@ void RegisterDialogTemplate(UINT id, const DialogTemplate& dialogTemplate);
 // layer does not know or a failed creation.
 CWnd* CreateDialogControl(const DialogControl& control, const CRect& rect, CWnd* parent);
 bool IsDialogControlClass(const char* className);
+// The window class of dialogs: double clicks, the button face as background.
+const char* DialogClassName();
 // Called with each modal dialog once its loop runs (tests answer dialogs with it).
 using ModalHook = void (*)(CDialog* dialog, void* context);
 void SetModalHook(ModalHook hook, void* context);

@@ -46,7 +46,7 @@ BOOL CPropertySheet::CreateDialogWindow(CWnd*)
     CRect frame = rect;
     frame.right += 2;
     frame.bottom += 2 + GetSystemMetrics(SM_CYCAPTION);
-    if (!CreateEx(0, nullptr, m_caption, WS_POPUP | WS_CAPTION | WS_SYSMENU, frame, nullptr, 0))
+    if (!CreateEx(0, mvui::DialogClassName(), m_caption, WS_POPUP | WS_CAPTION | WS_SYSMENU, frame, nullptr, 0))
         return FALSE;
     if (!m_tab.Create(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, tabRect, this, AFX_IDC_TAB_CONTROL))
         return FALSE;
