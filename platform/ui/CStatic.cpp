@@ -45,6 +45,14 @@ void CStatic::OnPaint()
         dc.FillSolidRect(&r, GetSysColor(COLOR_BTNFACE));
     else if (brush->Style() != BS_NULL)
         dc.FillRect(&r, brush);
+    else if (CWnd* parent = GetParent()) {
+        // No background of its own: what the parent shows beneath it.
+        CRect under;
+        GetWindowRect(&under);
+        parent->ScreenToClient(&under);
+        CClientDC parentDc(parent);
+        dc.BitBlt(0, 0, r.Width(), r.Height(), &parentDc, under.left, under.top, SRCCOPY);
+    }
     const UINT align = type == SS_CENTER ? DT_CENTER : type == SS_RIGHT ? DT_RIGHT : DT_LEFT;
     dc.DrawText(GetWindowText(), &r, align | DT_WORDBREAK | DT_NOPREFIX);
 }

@@ -2,7 +2,8 @@
 // horizontal rule. Before it paints, its parent is asked for colours with
 // WM_CTLCOLORSTATIC (wParam the context, lParam the control): the parent may
 // set the text colour and font on the context and answer a brush (a CBrush*)
-// for the background, a null brush for none; 0 keeps the button face.
+// for the background, a null brush to show what the parent shows beneath;
+// 0 keeps the button face.
 // UI thread only.
 #pragma once
 
