@@ -8,11 +8,6 @@
 
 #include "platform/ui/CControlWnd.h"
 
-struct NMHDR {
-    HWND hwndFrom;
-    UINT_PTR idFrom;
-    UINT code;
-};
 constexpr UINT TCN_SELCHANGE = static_cast<UINT>(-551), TCN_SELCHANGING = static_cast<UINT>(-552);
 
 class CTabCtrl : public CControlWnd {

@@ -125,6 +125,13 @@ struct TRACKMOUSEEVENT {
 // WM_COMMAND notification codes from accelerators and menus.
 constexpr WORD MV_CMD_FROM_MENU = 0, MV_CMD_FROM_ACCELERATOR = 1;
 
+// The head of every WM_NOTIFY.
+struct NMHDR {
+    HWND hwndFrom;
+    UINT_PTR idFrom;
+    UINT code;
+};
+
 // A message as the queue and the pre-translation hooks see it.
 struct MSG {
     HWND hwnd;
