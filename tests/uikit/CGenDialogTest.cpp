@@ -183,7 +183,7 @@ TEST_F(CGenDialogTest, DoubleClickDoesNothingWhileOkIsDisabled)
     const INT_PTR result = mvtest::RunModal<ChannelDialog>(d, [](ChannelDialog& d) {
         d.GetDlgItem(IDOK)->EnableWindow(FALSE);
         d.Radio(1).SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(2, 2));
-        QTimer::singleShot(20, [&d] {
+        mvtest::RunLater([&d] {
             EXPECT_TRUE(IsWindow(d.m_hWnd));
             d.Command(IDCANCEL);
         });

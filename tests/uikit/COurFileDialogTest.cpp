@@ -5,10 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -20,24 +16,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Runs `act` on the file dialog once it shows.
-void OnNextFileDialog(std::function<void(QFileDialog&)> act)
-{
-    QTimer::singleShot(0, [act] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) {
-                act(*d);
-                return;
-            }
-        ADD_FAILURE() << "no file dialog";
-    });
-}
+using mvtest::OnNextFileDialog;
 
 void SetFileText(QFileDialog& d, const char* text)
 {
-    auto* edit = d.findChild<QLineEdit*>("fileNameEdit");
-    ASSERT_NE(edit, nullptr);
-    edit->setText(QString::fromUtf8(text));
+    mvtest::SetFileDialogText(d, text);
 }
 
 class SongDocument : public CDocument {

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QTimer>
 #include <functional>
 
 #include "platform/ui/CDialog.h"
 #include "platform/ui/DialogTemplateText.h"
+#include "tests/platform/ui/UiTestSupport.h"
 
 namespace mvtest {
 
@@ -75,7 +75,7 @@ INT_PTR RunModal(Dialog& dialog, std::function<void(Dialog&)> act)
     mvui::SetModalHook(
         [](CDialog*, void* c) {
             auto* ctx = static_cast<Ctx*>(c);
-            QTimer::singleShot(0, [ctx] { ctx->act(*ctx->dialog); });
+            RunLater([ctx] { ctx->act(*ctx->dialog); });
         },
         &ctx);
     const INT_PTR result = dialog.DoModal();
