@@ -12,8 +12,6 @@
 #include "platform/ui/CWnd.h"
 #include "platform/ui/ScrollInfo.h"
 
-constexpr UINT WM_GETDLGCODE = 0x0087;
-constexpr LRESULT DLGC_STATIC = 0x100;
 
 class CSpinCtrl : public CWnd {
 public:

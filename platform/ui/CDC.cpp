@@ -714,6 +714,35 @@ void CDC::Draw3dRect(int x, int y, int cx, int cy, COLORREF tl, COLORREF br)
     FillSolidRect(x, y + cy, cx, -1, br);
 }
 
+BOOL CDC::DrawFrameControl(LPRECT rect, UINT type, UINT state)
+{
+    if (!rect || (type != DFC_CAPTION && type != DFC_BUTTON))
+        return FALSE;
+    Scope scope(m_impl.get(), "DrawFrameControl", *rect, CLR_INVALID, (type << 16) | state);
+    CRect r(*rect);
+    const bool pushed = (state & DFCS_PUSHED) != 0;
+    FillSolidRect(&r, GetSysColor(COLOR_BTNFACE));
+    DrawEdge(&r, pushed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+    if (type != DFC_CAPTION)
+        return TRUE;
+    // Marlett: 'r' close, '0' minimise, '1' maximise.
+    const char glyph = (state & 0xF) == DFCS_CAPTIONMIN ? '0' : (state & 0xF) == DFCS_CAPTIONMAX ? '1' : 'r';
+    const int cell = std::max(4, std::min(r.Width(), r.Height()) - 4);
+    LOGFONT lf{};
+    lf.lfHeight = -cell;
+    std::strcpy(lf.lfFaceName, "Marlett");
+    CFont font;
+    font.CreateFontIndirect(&lf);
+    const int saved = SaveDC();
+    SelectObject(&font);
+    SetBkMode(TRANSPARENT);
+    SetTextColor(GetSysColor(state & DFCS_INACTIVE ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
+    const int offset = pushed ? 1 : 0;
+    TextOut(r.left + (r.Width() - cell) / 2 + offset, r.top + (r.Height() - cell) / 2 + offset, &glyph, 1);
+    RestoreDC(saved);
+    return TRUE;
+}
+
 BOOL CDC::DrawEdge(LPRECT rect, UINT edge, UINT flags)
 {
     if (!rect)

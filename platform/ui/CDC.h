@@ -64,6 +64,10 @@ constexpr UINT BDR_RAISEDOUTER = 0x1, BDR_SUNKENOUTER = 0x2, BDR_RAISEDINNER = 0
 constexpr UINT BF_LEFT = 0x1, BF_TOP = 0x2, BF_RIGHT = 0x4, BF_BOTTOM = 0x8, BF_TOPLEFT = 0x3,
                BF_BOTTOMRIGHT = 0xC, BF_RECT = 0xF, BF_MIDDLE = 0x800, BF_SOFT = 0x1000,
                BF_ADJUST = 0x2000, BF_FLAT = 0x4000, BF_MONO = 0x8000;
+// DrawFrameControl.
+constexpr UINT DFC_CAPTION = 1, DFC_BUTTON = 4;
+constexpr UINT DFCS_CAPTIONCLOSE = 0x0000, DFCS_CAPTIONMIN = 0x0001, DFCS_CAPTIONMAX = 0x0002,
+               DFCS_INACTIVE = 0x0100, DFCS_PUSHED = 0x0200;
 // AlphaBlend.
 constexpr BYTE AC_SRC_OVER = 0, AC_SRC_ALPHA = 1;
 struct BLENDFUNCTION {
@@ -153,6 +157,10 @@ public:
     void Draw3dRect(LPCRECT rect, COLORREF topLeft, COLORREF bottomRight);
     void Draw3dRect(int x, int y, int cx, int cy, COLORREF topLeft, COLORREF bottomRight);
     BOOL DrawEdge(LPRECT rect, UINT edge, UINT flags);
+    // A caption button (DFC_CAPTION: close, minimise, maximise) or a push
+    // button face (DFC_BUTTON): raised, or sunken with DFCS_PUSHED, its
+    // symbol drawn from the symbol face.
+    BOOL DrawFrameControl(LPRECT rect, UINT type, UINT state);
     void InvertRect(LPCRECT rect);
     void DrawFocusRect(LPCRECT rect);
     COLORREF SetPixel(int x, int y, COLORREF colour);

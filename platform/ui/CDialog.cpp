@@ -3,7 +3,13 @@
 #include <QEventLoop>
 #include <cstring>
 
+#include "platform/ui/CButton.h"
 #include "platform/ui/CDC.h"
+#include "platform/ui/CEdit.h"
+#include "platform/ui/CProgressCtrl.h"
+#include "platform/ui/CSliderCtrl.h"
+#include "platform/ui/CStatic.h"
+#include "platform/ui/CTabCtrl.h"
 #include "platform/ui/CWinApp.h"
 #include "platform/win/MulDiv.h"
 
@@ -39,6 +45,52 @@ namespace mvui {
 void RegisterDialogTemplate(UINT id, const DialogTemplate& t)
 {
     Templates()[id] = t;
+}
+
+namespace {
+CControlWnd* NewControl(const char* className)
+{
+    const CString name(className);
+    if (name.CompareNoCase("Button") == 0) return new CButton;
+    if (name.CompareNoCase("Edit") == 0) return new CEdit;
+    if (name.CompareNoCase("Static") == 0) return new CStatic;
+    if (name.CompareNoCase("msctls_trackbar32") == 0) return new CSliderCtrl;
+    if (name.CompareNoCase("msctls_progress32") == 0) return new CProgressCtrl;
+    if (name.CompareNoCase("SysTabControl32") == 0) return new CTabCtrl;
+    return nullptr;
+}
+}  // namespace
+
+const char* DialogClassName()
+{
+    static const bool registered = [] {
+        WNDCLASSA wc{CS_DBLCLKS, nullptr, COLOR_BTNFACE + 1, "#32770"};
+        AfxRegisterClass(&wc);
+        return true;
+    }();
+    (void)registered;
+    return "#32770";
+}
+
+bool IsDialogControlClass(const char* className)
+{
+    CControlWnd* probe = NewControl(className);
+    delete probe;
+    return probe != nullptr;
+}
+
+CWnd* CreateDialogControl(const DialogControl& c, const CRect& rect, CWnd* parent)
+{
+    CControlWnd* control = NewControl(c.className);
+    if (!control)
+        return nullptr;
+    if (!control->CreateControl(c.className, c.text, c.style | WS_CHILD, rect, parent,
+                                static_cast<UINT>(c.id), c.exStyle)) {
+        delete control;
+        return nullptr;
+    }
+    control->SetAutoDelete(true);
+    return control;
 }
 
 void SetModalHook(ModalHook hook, void* context)
@@ -77,7 +129,28 @@ BOOL CDialog::CreateDialogWindow(CWnd* parent)
     DWORD style = t->style & ~WS_VISIBLE;
     if (parent)
         style = (style & ~(WS_POPUP | WS_CAPTION | WS_SYSMENU)) | WS_CHILD;
-    return CreateEx(0, nullptr, t->caption, style, r, parent, 0);
+    if (!CreateEx(t->exStyle, mvui::DialogClassName(), t->caption, style, r, parent, 0))
+        return FALSE;
+    for (const DialogControl& c : t->controls) {
+        CRect cr = c.rect;
+        MapDialogRect(&cr);
+        if (!mvui::CreateDialogControl(c, cr, this)) {
+            DestroyWindow();
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+void CDataExchange::Fail()
+{
+    m_failed = true;
+    CWnd* control = m_pDlgWnd ? m_pDlgWnd->GetDlgItem(m_idLastControl) : nullptr;
+    if (!control)
+        return;
+    control->SetFocus();
+    if (m_editLastControl)
+        control->SendMessage(EM_SETSEL, 0, -1);
 }
 
 BOOL CDialog::Create(UINT templateId, CWnd* parent)
@@ -110,6 +183,7 @@ INT_PTR CDialog::DoModal()
     SendMessage(WM_INITDIALOG);
     if (IsWindow(self) && !m_ended) {
         ShowWindow(SW_SHOW);
+        SetForegroundWindow();
         QEventLoop loop;
         m_loop = &loop;
         if (g_hook)

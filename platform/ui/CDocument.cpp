@@ -45,3 +45,8 @@ void CDocument::UpdateAllViews(CView* sender, LPARAM hint, CObject* object)
         if (v != sender && std::find(m_views.begin(), m_views.end(), v) != m_views.end())
             v->OnUpdate(sender, hint, object);
 }
+
+BOOL CDocument::OnSaveDocument(LPCSTR)
+{
+    return FALSE;
+}

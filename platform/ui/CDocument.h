@@ -9,6 +9,7 @@
 #include "platform/win/CString.h"
 
 class CView;
+class CDocTemplate;
 class CObject {
 public:
     virtual ~CObject() = default;
@@ -31,6 +32,10 @@ public:
     const CString& GetTitle() const { return m_title; }
     void SetPathName(LPCSTR path) { m_path = path; }
     const CString& GetPathName() const { return m_path; }
+    // Writes the document to `path`; FALSE when it cannot.
+    virtual BOOL OnSaveDocument(LPCSTR path);
+    CDocTemplate* GetDocTemplate() const { return m_pDocTemplate; }
+    CDocTemplate* m_pDocTemplate = nullptr;
 
 private:
     std::vector<CView*> m_views;

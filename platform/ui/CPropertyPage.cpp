@@ -1,5 +1,16 @@
 #include "platform/ui/CPropertyPage.h"
 
+#include "platform/res/Resources.h"
+
+CString CPropertyPage::GetCaption() const
+{
+    if (m_captionId)
+        if (const char* text = mvres::FindStringResource(AfxGetResourceHandle(), m_captionId))
+            return CString(text);
+    const DialogTemplate* t = FindDialogTemplate(TemplateId());
+    return t ? t->caption : CString();
+}
+
 BOOL CPropertyPage::OnApply()
 {
     OnOK();

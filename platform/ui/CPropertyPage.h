@@ -10,7 +10,10 @@ class CPropertySheet;
 
 class CPropertyPage : public CDialog {
 public:
-    explicit CPropertyPage(UINT templateId) : CDialog(templateId) {}
+    explicit CPropertyPage(UINT templateId, UINT captionId = 0) : CDialog(templateId), m_captionId(captionId) {}
+
+    // The tab's text: the caption string's text, else the template's caption.
+    CString GetCaption() const;
 
     virtual BOOL OnSetActive() { return TRUE; }
     // Leaving the page: the controls' data goes to the members first.
@@ -26,4 +29,5 @@ public:
 
 private:
     BOOL m_modified = FALSE;
+    UINT m_captionId;
 };

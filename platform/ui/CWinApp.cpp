@@ -73,3 +73,9 @@ CWnd* AfxGetMainWnd()
 {
     return g_app ? g_app->m_pMainWnd : nullptr;
 }
+
+void CWinApp::AddDocTemplate(CDocTemplate* docTemplate)
+{
+    if (docTemplate)
+        m_docTemplates.push_back(docTemplate);
+}

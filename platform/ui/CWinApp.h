@@ -4,9 +4,12 @@
 // is the last stop of command routing. UI thread only.
 #pragma once
 
+#include <vector>
+
 #include "platform/ui/CCmdTarget.h"
 #include "platform/win/CString.h"
 
+class CDocTemplate;
 class CWnd;
 
 // Help commands of the program's help calls.
@@ -38,9 +41,16 @@ public:
     BOOL WriteProfileInt(LPCSTR section, LPCSTR entry, int value);
     BOOL WriteProfileString(LPCSTR section, LPCSTR entry, LPCSTR value);
 
+    // The document templates, in the order added (not owned).
+    void AddDocTemplate(CDocTemplate* docTemplate);
+    const std::vector<CDocTemplate*>& DocTemplates() const { return m_docTemplates; }
+
     CString m_strAppName;
     CString m_strHelpFilePath;
     CWnd* m_pMainWnd = nullptr;
+
+private:
+    std::vector<CDocTemplate*> m_docTemplates;
 };
 
 CWinApp* AfxGetApp();

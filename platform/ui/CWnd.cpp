@@ -6,12 +6,16 @@
 #include <QPainter>
 #include <QTimer>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <mutex>
 #include <string>
 
 #include "platform/sync/ThreadAffinity.h"
+#include "platform/ui/CBrush.h"
 #include "platform/ui/CDC.h"
+#include "platform/ui/CFont.h"
 #include "platform/ui/CScrollBar.h"
 #include "platform/ui/CSplitterWnd.h"
 #include "platform/ui/CWndImpl.h"
@@ -80,6 +84,14 @@ HandleTable& Handles()
 
 HWND g_capture = nullptr;
 HWND g_focus = nullptr;
+HWND g_foreground = nullptr;
+
+// The procedure every window starts with: its window object's WindowProc.
+LRESULT ObjectWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CWnd* w = CWnd::FromHandle(hwnd);
+    return w ? w->WindowProc(message, wParam, lParam) : 0;
+}
 HWND g_leaveTracked = nullptr;
 
 struct Filter {
@@ -495,6 +507,8 @@ void CWndImpl::DeliverKey(bool down, int vk, bool autoRepeat, const QString& tex
 // ---------------------------------------------------------------------------
 // CWnd
 
+const CWnd CWnd::wndTop, CWnd::wndBottom, CWnd::wndTopMost, CWnd::wndNoTopMost;
+
 CWnd::CWnd() = default;
 
 CWnd::~CWnd()
@@ -514,7 +528,7 @@ BOOL CWnd::Create(LPCSTR className, LPCSTR windowName, DWORD style, const RECT& 
     return CreateEx(0, className, windowName, style, rect, parent, id);
 }
 
-BOOL CWnd::CreateEx(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect,
+BOOL CWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect,
                     CWnd* parent, UINT id, void* param)
 {
     MV_ASSERT_UI_THREAD();
@@ -526,7 +540,9 @@ BOOL CWnd::CreateEx(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, con
     CWndImpl& impl = *m_impl;
     impl.owner = this;
     impl.style = style;
+    impl.exStyle = exStyle;
     impl.id = id;
+    impl.className = className;
     impl.text = windowName;
     impl.windowRect = rect;
     impl.windowRect.NormalizeRect();
@@ -576,6 +592,8 @@ BOOL CWnd::DestroyWindow()
         g_focus = nullptr;
     if (g_leaveTracked == self)
         g_leaveTracked = nullptr;
+    if (g_foreground == self)
+        g_foreground = nullptr;
     for (auto& t : impl.timers)
         if (t.second)
             t.second->stop();
@@ -743,8 +761,13 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         c.OffsetRect(w.left, w.top);
         if (c.PtInRect(p))
             return HTCLIENT;
-        if ((impl->style & WS_CAPTION) == WS_CAPTION && p.y < c.top && p.y >= c.top - GetSystemMetrics(SM_CYCAPTION))
+        if ((impl->style & WS_CAPTION) == WS_CAPTION && p.y < c.top && p.y >= c.top - GetSystemMetrics(SM_CYCAPTION)) {
+            // The close box the frame paints at the caption's right end.
+            if ((impl->style & WS_SYSMENU) && (impl->parent || (impl->style & WS_POPUP)) &&
+                p.x >= c.right - GetSystemMetrics(SM_CXSIZE) && p.x < c.right)
+                return HTCLOSE;
             return HTCAPTION;
+        }
         return HTBORDER;
     }
     case WM_NCPAINT: {
@@ -754,6 +777,31 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         CRect r(0, 0, impl->windowRect.Width(), impl->windowRect.Height());
         CBrush frame(GetSysColor(COLOR_WINDOWFRAME));
         dc.FrameRect(&r, &frame);
+        if ((impl->style & WS_CAPTION) != WS_CAPTION || (!impl->parent && !(impl->style & WS_POPUP)))
+            return 0;
+        // A pop-up's caption: the band in the active or inactive caption
+        // colour, the title, and the close box when it has a system menu.
+        const bool active = g_foreground == m_hWnd;
+        const int frameWidth = (impl->style & WS_THICKFRAME) ? 1 + GetSystemMetrics(SM_CXDLGFRAME) : 1;
+        CRect band(frameWidth, frameWidth, r.right - frameWidth, frameWidth + GetSystemMetrics(SM_CYCAPTION));
+        dc.FillSolidRect(&band, GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
+        CRect title = band;
+        title.left += 4;
+        if (impl->style & WS_SYSMENU) {
+            CRect box(band.right - GetSystemMetrics(SM_CXSIZE) + 1, band.top + 2, band.right - 2, band.bottom - 2);
+            dc.DrawFrameControl(&box, DFC_CAPTION, DFCS_CAPTIONCLOSE);
+            title.right = box.left - 2;
+        }
+        LOGFONT lf{};
+        lf.lfHeight = -11;
+        lf.lfWeight = 700;
+        std::strcpy(lf.lfFaceName, "Tahoma");
+        CFont font;
+        font.CreateFontIndirect(&lf);
+        dc.SelectObject(&font);
+        dc.SetBkMode(TRANSPARENT);
+        dc.SetTextColor(GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
+        dc.DrawText(impl->text, &title, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
         return 0;
     }
     case WM_PAINT: {
@@ -786,6 +834,10 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_CLOSE:
         DestroyWindow();
+        return 0;
+    case WM_NCLBUTTONUP:
+        if (wParam == HTCLOSE)
+            SendMessage(WM_CLOSE);
         return 0;
     case WM_CANCELMODE:
         if (g_capture == m_hWnd)
@@ -865,12 +917,25 @@ void CWnd::MoveWindow(LPCRECT rect, BOOL repaint)
         MoveWindow(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, repaint);
 }
 
-BOOL CWnd::SetWindowPos(const CWnd*, int x, int y, int cx, int cy, UINT flags)
+BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags)
 {
     CWndImpl* impl = mvui::ImplOf(m_hWnd);
     if (!impl)
         return FALSE;
     const HWND self = m_hWnd;
+    if (!(flags & SWP_NOZORDER) && insertAfter) {
+        if (insertAfter == &wndTopMost) {
+            impl->exStyle |= WS_EX_TOPMOST;
+            impl->widget->raise();
+        } else if (insertAfter == &wndBottom) {
+            impl->exStyle &= ~WS_EX_TOPMOST;
+            impl->widget->lower();
+        } else if (insertAfter == &wndNoTopMost) {
+            impl->exStyle &= ~WS_EX_TOPMOST;
+        } else if (insertAfter == &wndTop) {
+            impl->widget->raise();
+        }
+    }
     WINDOWPOS pos{self, nullptr, x, y, cx, cy, flags};
     if (flags & SWP_NOMOVE) {
         pos.x = impl->windowRect.left;
@@ -960,6 +1025,75 @@ BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags)
     if (flags)
         SetWindowPos(nullptr, 0, 0, 0, 0, flags | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
     return TRUE;
+}
+
+DWORD CWnd::GetExStyle() const
+{
+    CWndImpl* impl = mvui::ImplOf(m_hWnd);
+    return impl ? impl->exStyle : 0;
+}
+
+BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT flags)
+{
+    CWndImpl* impl = mvui::ImplOf(m_hWnd);
+    if (!impl)
+        return FALSE;
+    const DWORD next = (impl->exStyle & ~remove) | add;
+    if (next == impl->exStyle)
+        return FALSE;
+    impl->exStyle = next;
+    if (flags)
+        SetWindowPos(nullptr, 0, 0, 0, 0, flags | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+    return TRUE;
+}
+
+CWnd* CWnd::GetWindow(UINT relation) const
+{
+    CWndImpl* impl = mvui::ImplOf(m_hWnd);
+    if (!impl)
+        return nullptr;
+    if (relation == GW_CHILD)
+        return impl->children.empty() ? nullptr : FromHandle(impl->children.front());
+    CWndImpl* parent = mvui::ImplOf(impl->parent);
+    if (!parent)
+        return nullptr;
+    const std::vector<HWND>& siblings = parent->children;
+    auto it = std::find(siblings.begin(), siblings.end(), m_hWnd);
+    switch (relation) {
+    case GW_HWNDFIRST: return FromHandle(siblings.front());
+    case GW_HWNDLAST: return FromHandle(siblings.back());
+    case GW_HWNDNEXT: return it != siblings.end() && it + 1 != siblings.end() ? FromHandle(*(it + 1)) : nullptr;
+    case GW_HWNDPREV: return it != siblings.end() && it != siblings.begin() ? FromHandle(*(it - 1)) : nullptr;
+    default: return nullptr;
+    }
+}
+
+CString CWnd::GetClassName() const
+{
+    CWndImpl* impl = mvui::ImplOf(m_hWnd);
+    return impl ? impl->className : CString();
+}
+
+BOOL CWnd::SetForegroundWindow()
+{
+    CWnd* top = GetTopLevelParent();
+    if (!top)
+        return FALSE;
+    const HWND next = top->m_hWnd;
+    const HWND old = g_foreground;
+    if (old == next)
+        return TRUE;
+    g_foreground = next;
+    if (IsWindow(old))
+        ::SendMessage(old, WM_NCACTIVATE, FALSE, 0);
+    if (IsWindow(next) && g_foreground == next)
+        ::SendMessage(next, WM_NCACTIVATE, TRUE, 0);
+    return TRUE;
+}
+
+CWnd* CWnd::GetForegroundWindow()
+{
+    return FromHandle(g_foreground);
 }
 
 UINT CWnd::GetDlgCtrlID() const
@@ -1208,12 +1342,76 @@ LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     CWnd* w = CWnd::FromHandle(hwnd);
     if (!w)
         return 0;
+    if (WNDPROC proc = w->Impl()->proc)
+        return proc(hwnd, message, wParam, lParam);
+    return CallWindowProcA(ObjectWindowProc, hwnd, message, wParam, lParam);
+}
+
+LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    MV_ASSERT_UI_THREAD();
+    CWnd* w = CWnd::FromHandle(hwnd);
+    if (!w || !proc)
+        return 0;
+    if (proc != ObjectWindowProc)
+        return proc(hwnd, message, wParam, lParam);
+    // The window object's Default() answers the message it is handling now.
     const MSG saved = w->m_currentMsg;
     w->m_currentMsg = MSG{hwnd, message, wParam, lParam, 0, 0, 0};
     const LRESULT r = w->WindowProc(message, wParam, lParam);
     if (CWnd::FromHandle(hwnd) == w)
         w->m_currentMsg = saved;
     return r;
+}
+
+LONG_PTR GetWindowLongPtrA(HWND hwnd, int index)
+{
+    CWndImpl* impl = mvui::ImplOf(hwnd);
+    if (!impl)
+        return 0;
+    switch (index) {
+    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(impl->proc ? impl->proc : ObjectWindowProc);
+    case GWL_STYLE: return static_cast<LONG_PTR>(impl->style);
+    case GWL_EXSTYLE: return static_cast<LONG_PTR>(impl->exStyle);
+    case GWL_ID: return static_cast<LONG_PTR>(impl->id);
+    default: return 0;
+    }
+}
+
+LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value)
+{
+    CWndImpl* impl = mvui::ImplOf(hwnd);
+    if (!impl)
+        return 0;
+    const LONG_PTR previous = GetWindowLongPtrA(hwnd, index);
+    switch (index) {
+    case GWLP_WNDPROC: {
+        auto proc = reinterpret_cast<WNDPROC>(value);
+        impl->proc = proc == ObjectWindowProc ? nullptr : proc;
+        break;
+    }
+    case GWL_STYLE: impl->style = static_cast<DWORD>(value); break;
+    case GWL_EXSTYLE: impl->exStyle = static_cast<DWORD>(value); break;
+    case GWL_ID: impl->id = static_cast<UINT>(value); break;
+    default: return 0;
+    }
+    return previous;
+}
+
+int GetClassNameA(HWND hwnd, LPSTR buffer, int size)
+{
+    CWndImpl* impl = mvui::ImplOf(hwnd);
+    if (!impl || !buffer || size <= 0)
+        return 0;
+    const int n = std::min(impl->className.GetLength(), size - 1);
+    std::memcpy(buffer, static_cast<LPCSTR>(impl->className), static_cast<std::size_t>(n));
+    buffer[n] = '\0';
+    return n;
+}
+
+HWND GetForegroundWindow()
+{
+    return IsWindow(g_foreground) ? g_foreground : nullptr;
 }
 
 BOOL PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

@@ -84,6 +84,8 @@ public:
     virtual BOOL Create(LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect,
                         CWnd* parent, UINT id);
     virtual BOOL DestroyWindow();
+    // Stand-ins for a place in the z-order (SetWindowPos's first argument).
+    static const CWnd wndTop, wndBottom, wndTopMost, wndNoTopMost;
     // Called after WM_NCDESTROY, when the handle is already stale.
     virtual void PostNcDestroy() {}
 
@@ -120,6 +122,18 @@ public:
     BOOL IsWindowEnabled() const;
     DWORD GetStyle() const;
     BOOL ModifyStyle(DWORD remove, DWORD add, UINT flags = 0);
+    DWORD GetExStyle() const;
+    BOOL ModifyStyleEx(DWORD remove, DWORD add, UINT flags = 0);
+    // The next (GW_HWNDNEXT) or previous sibling, the first child (GW_CHILD),
+    // the first or last sibling; null when there is none.
+    CWnd* GetWindow(UINT relation) const;
+    CWnd* GetNextWindow(UINT relation = GW_HWNDNEXT) const { return GetWindow(relation); }
+    // The class name the window was created with ("Edit", "Button", ...).
+    CString GetClassName() const;
+    // Makes this the active top window: the one before gets WM_NCACTIVATE
+    // FALSE, this one TRUE.
+    BOOL SetForegroundWindow();
+    static CWnd* GetForegroundWindow();
     UINT GetDlgCtrlID() const;
     CWnd* GetParent() const;
     CWnd* GetDlgItem(int id) const;
@@ -213,6 +227,7 @@ public:
 
 protected:
     friend LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     // The message being handled, for Default().
     MSG m_currentMsg{};
 
@@ -244,6 +259,15 @@ BOOL ReleaseCapture();
 HWND GetCapture();
 BOOL TrackMouseEvent(TRACKMOUSEEVENT* track);
 BOOL TranslateAccelerator(HWND hwnd, const ACCEL* table, int count, MSG* msg);
+// GWLP_WNDPROC, GWL_STYLE, GWL_EXSTYLE, GWL_ID. A window's procedure starts
+// as the one that hands every message to its window object's WindowProc; a
+// replacement procedure passes messages on with CallWindowProcA.
+LONG_PTR GetWindowLongPtrA(HWND hwnd, int index);
+LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value);
+LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// Copies the class name, NUL-terminated, into `buffer`; the length copied, 0 for a stale handle.
+int GetClassNameA(HWND hwnd, LPSTR buffer, int size);
+HWND GetForegroundWindow();
 
 namespace mvui {
 // Runs queued events (posted messages, timers, paint) until none is left.

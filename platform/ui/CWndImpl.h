@@ -21,7 +21,12 @@ struct CWndImpl {
     HWND parent = nullptr;
     std::vector<HWND> children;
     DWORD style = 0;
+    DWORD exStyle = 0;
     UINT id = 0;
+    CString className;
+    // The window's procedure when something replaced it (SetWindowLongPtr);
+    // null while the window object's own WindowProc handles its messages.
+    WNDPROC proc = nullptr;
     UINT classStyle = CS_DBLCLKS;
     HCURSOR classCursor = nullptr;
     int classBackground = COLOR_WINDOW + 1;

@@ -1,19 +1,13 @@
 // Numbers and records of the common controls that code above the layer
-// dispatches on: the WM_NOTIFY header and the tool-tip control's messages,
-// flags, notifications and tool records, with the values Windows gives them.
+// dispatches on: the tool-tip control's messages, flags, notifications and
+// tool records, with the values Windows gives them (the WM_NOTIFY header is
+// in WinUser.h).
 // Plain values; any thread.
 #pragma once
 
 #include "platform/ui/GdiTypes.h"
 #include "platform/ui/WinUser.h"
 #include "platform/win/Module.h"
-
-// The header every WM_NOTIFY carries (lParam points at it).
-struct NMHDR {
-    HWND hwndFrom;
-    UINT_PTR idFrom;
-    UINT code;
-};
 
 // Tool-tip window styles.
 constexpr DWORD TTS_ALWAYSTIP = 0x01, TTS_NOPREFIX = 0x02;

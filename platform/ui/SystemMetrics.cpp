@@ -23,6 +23,7 @@ int DefaultMetric(int index)
     case SM_CYSCREEN: return 1080;
     case SM_CXVSCROLL: case SM_CYHSCROLL: return 16;
     case SM_CYCAPTION: return 19;
+    case SM_CXSIZE: case SM_CYSIZE: return 18;
     case SM_CXBORDER: case SM_CYBORDER: return 1;
     case SM_CXDLGFRAME: case SM_CYDLGFRAME: return 3;
     case SM_CXICON: case SM_CYICON: case SM_CXCURSOR: case SM_CYCURSOR: return 32;

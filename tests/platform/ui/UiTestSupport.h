@@ -10,9 +10,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QString>
 #include <QTimer>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "platform/ui/CWnd.h"
@@ -33,11 +35,16 @@ inline void Shot(const QImage& image, const char* name)
     EXPECT_TRUE(image.save(path, "PNG")) << path.toStdString();
 }
 
-// The window's whole surface, frame included, painted up to date first.
+// The window's whole surface, frame included, painted up to date first;
+// a shown window comes with its child windows on it.
 inline void Shot(CWnd& wnd, const char* name)
 {
     wnd.UpdateWindow();
-    Shot(mvui::WindowSurface(wnd.m_hWnd), name);
+    QWidget* widget = mvui::WindowWidget(wnd.m_hWnd);
+    if (widget && widget->isVisible())
+        Shot(widget->grab().toImage(), name);
+    else
+        Shot(mvui::WindowSurface(wnd.m_hWnd), name);
 }
 
 // Answers the next file or folder dialog once its modal loop runs: picks
@@ -58,6 +65,33 @@ inline void AnswerNextFileDialog(const std::string& path, bool accept)
             QMetaObject::invokeMethod(d, "accept");
         }
     });
+}
+
+// Runs `act` once the event loop runs again (inside a modal loop, say).
+inline void RunLater(std::function<void()> act)
+{
+    QTimer::singleShot(0, std::move(act));
+}
+
+// Runs `act` on the file dialog once it shows.
+inline void OnNextFileDialog(std::function<void(QFileDialog&)> act)
+{
+    QTimer::singleShot(0, [act] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) {
+                act(*d);
+                return;
+            }
+        ADD_FAILURE() << "no file dialog";
+    });
+}
+
+// Types `text` into the file dialog's name field, as the user would.
+inline void SetFileDialogText(QFileDialog& d, const char* text)
+{
+    auto* edit = d.findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QString::fromUtf8(text));
 }
 
 // A fixture base: the application exists, the tables are at their defaults.
