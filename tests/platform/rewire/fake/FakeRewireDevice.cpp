@@ -8,7 +8,10 @@
 //   loop end, loop on, event count, then each event's frame and message.
 // FAKE_DEVICE_MODE picks a misbehaviour: "silent" connects and never answers,
 // "die" exits on the second request, "commands" sends play, loop, relocate
-// and stop records after the first request.
+// and stop records after the first request that asks for audio. A host's
+// idle drives carry no frames and may come before the host has offered the
+// interface the requests go to, where they would change nothing; so the
+// records wait for a streamed buffer, which comes only once the host plays.
 #include <signal.h>
 
 #include <cstdlib>
@@ -86,6 +89,7 @@ int main()
         return 3;
     SendDevice(slot, kDeviceStart);
     int served = 0;
+    bool commandsSent = false;
     while (!g_stop) {
         if (WaitForSingleObject(request, 50) != WAIT_OBJECT_0)
             continue;
@@ -95,7 +99,8 @@ int main()
         if (mode == "die" && served == 2)
             _exit(0);
         Answer(block);
-        if (mode == "commands" && served == 1) {
+        if (mode == "commands" && !commandsSent && ReadU32(block, kFrames) > 0) {
+            commandsSent = true;
             Send(slot, kCommandPlay);
             Send(slot, kCommandLoop, 960 * kTicksScale, 3840 * kTicksScale, 1);
             Send(slot, kCommandRelocate, 1920 * kTicksScale);
