@@ -19,6 +19,7 @@
 #include "tests/engine/hosting/DocumentEngineFake.h"
 #include "tests/model/PatternTestSupport.h"
 #include "tests/model/SmfTestSupport.h"
+#include "uikit/core/ISeqUI.h"
 
 namespace {
 
@@ -245,6 +246,46 @@ TEST_F(MidiDocSmfImportTest, EditsOutsideAnImportAreRefused)
     EXPECT_EQ(E_UNEXPECTED, import.EndImportCommand());
     EXPECT_EQ(0, doc->GetChannelCount());
     EXPECT_EQ(0, doc->GetPatternCount());
+}
+
+}  // namespace
+
+namespace {
+
+using MidiDocTimeServicesTest = MidiDocSmfImportTest;
+
+// The document's time services read its maps as they stand: a meter change
+// made (and undone) in the document changes what positions mean.
+TEST_F(MidiDocTimeServicesTest, FollowTheDocumentsMetersAndTempo)
+{
+    ISeqUI* time = doc->GetSeqUI();
+    ASSERT_NE(nullptr, time);
+    EXPECT_EQ(960, time->GetTicksPerQuarter());
+    LONG m = 0, b = 0, t = 0;
+    ASSERT_EQ(S_OK, time->ParseMbtText("2:5.0", &m, &b, &t));
+    EXPECT_EQ((std::vector<LONG>{3, 1, 0}), (std::vector<LONG>{m, b, t}));
+    EXPECT_EQ(3840 + 3 * 960, time->MbtToTicks(2, 4, 0));
+    EXPECT_EQ(2 * 3840, time->GetNextBeat(3840 + 3 * 960));
+
+    ISmfImportDocument& edit = *doc;
+    ASSERT_EQ(S_OK, edit.BeginImportCommand("meter"));
+    ASSERT_EQ(S_OK, edit.InsertMeterKey(0, CMeterKey(1, 3, 2)));
+    ASSERT_EQ(S_OK, edit.InsertTempo(0, 6000));
+    ASSERT_EQ(S_OK, edit.EndImportCommand());
+    ASSERT_EQ(S_OK, time->ParseMbtText("2:4.0", &m, &b, &t));
+    EXPECT_EQ((std::vector<LONG>{3, 1, 0}), (std::vector<LONG>{m, b, t}));
+    EXPECT_EQ(2 * 2880, time->GetNextBeat(2880 + 2 * 960));
+    // 60 BPM: a quarter is one second of frames, which convert back to it.
+    const LONG frames = time->TicksToFrames(960);
+    EXPECT_GT(frames, 0);
+    EXPECT_EQ(960, time->FramesToTicks(frames));
+
+    DWORD hint = 0;
+    ASSERT_EQ(S_OK, CUndoHistory::Instance().Undo(&hint));
+    ASSERT_EQ(S_OK, time->ParseMbtText("2:4.0", &m, &b, &t));
+    EXPECT_EQ((std::vector<LONG>{2, 4, 0}), (std::vector<LONG>{m, b, t}));
+    // Back at 140 BPM a quarter takes fewer frames.
+    EXPECT_LT(time->TicksToFrames(960), frames);
 }
 
 }  // namespace
