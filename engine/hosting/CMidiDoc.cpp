@@ -4,6 +4,7 @@
 #include "engine/hosting/CMetronomePlayer.h"
 
 #include <algorithm>
+#include <ctime>
 #include <new>
 
 #include "devices/IMidiSyncGen.h"
@@ -16,6 +17,8 @@
 #include "engine/hosting/CSynthWrap.h"
 #include "engine/hosting/IMfxSoftSynth.h"
 #include "model/CHResultException.h"
+#include "model/CSMF.h"
+#include "model/CSMFFile.h"
 #include "model/CHeapLockGuard.h"
 #include "model/CUndoInsertPtrStep.h"
 #include "model/CUndoInsertStep.h"
@@ -25,8 +28,12 @@
 #include "model/CUndoSetStep.h"
 #include "model/RunProjectEdit.h"
 #include "model/SubmitUndoStep.h"
+#include "platform/com/CComError.h"
+#include "platform/com/Variant.h"
 #include "platform/sync/ThreadAffinity.h"
 #include "resources/MorvaneStrings.h"
+#include "uikit/core/CPropMBT.h"
+#include "uikit/core/CXmlDoc.h"
 #include "uikit/core/ResString.h"
 
 namespace {
@@ -1847,3 +1854,359 @@ IRenderTarget* CMidiDoc::GetMainBusTarget()
     return m_mainTarget.bus != nullptr ? &m_mainTarget : nullptr;
 }
 HRESULT CMidiDoc::OnBufferTempoHook(LONG, LONG) { return S_OK; }
+
+// ---- Diagnostic dumps ----
+
+namespace {
+
+// The local time as the dumps' header shows it; the trailing blank is part
+// of the format that readers of older dumps know.
+CString DumpTimeText()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[128] = {};
+    std::strftime(text, sizeof text, "%A, %d %b %Y, %H:%M:%S ", &local);
+    return CString(text);
+}
+
+void WriteDumpHeader(CXmlDoc& xml, bool open)
+{
+    xml.Create();
+    if (open)
+        xml.OpenElement("LOG_INFO");
+    else
+        xml.AddElement("LOG_INFO");
+    xml.SetAttribute("Time", VariantFromText(DumpTimeText().GetString()));
+    xml.ResetToRoot();
+}
+
+CString DumpNumber(LONG value)
+{
+    CString text;
+    text.Format("%d", static_cast<int>(value));
+    return text;
+}
+
+void SetDumpAttribute(CXmlDoc& xml, const char* name, const CString& value)
+{
+    xml.SetAttribute(name, VariantFromText(value.GetString()));
+}
+
+// The "PARAMS" block of a channel's or aux bus's parameter set: one
+// "OBJECT" per parameter group with its range and its parameters' names.
+void WriteDumpParams(CXmlDoc& xml, CControlParamSet& set)
+{
+    xml.OpenElement("PARAMS");
+    std::vector<GroupKey> keys;
+    std::vector<CString> groupNames;
+    set.ListParams(&keys, &groupNames);
+    for (std::size_t g = 0; g < keys.size(); ++g) {
+        xml.OpenElement("OBJECT");
+        SetDumpAttribute(xml, "Name", g < groupNames.size() ? groupNames[g] : CString());
+        std::vector<CString> names;
+        std::vector<DWORD> ids;
+        ParamGroup group{0, 0};
+        set.ListGroupParams(keys[g], &names, &ids, &group);
+        SetDumpAttribute(xml, "ParamStart", DumpNumber(static_cast<LONG>(group.first)));
+        SetDumpAttribute(xml, "ParamCount", DumpNumber(static_cast<LONG>(group.count)));
+        for (std::size_t i = 0; i < ids.size() && i < names.size(); ++i) {
+            CString attribute;
+            attribute.Format("P%d", static_cast<int>(ids[i]));
+            SetDumpAttribute(xml, attribute.GetString(), names[i]);
+        }
+        xml.CloseElement("PARAMS");
+    }
+}
+
+// Runs a dump; the writer's failure is its result, and a file is saved only
+// by a dump that got through every step.
+template <class Write>
+HRESULT RunDump(Write write)
+{
+    try {
+        CXmlDoc xml;
+        write(xml);
+        return S_OK;
+    } catch (const CComError& error) {
+        return error.Error();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+}  // namespace
+
+HRESULT CMidiDoc::DumpContentXml()
+{
+    MV_ASSERT_UI_THREAD();
+    return RunDump([this](CXmlDoc& xml) {
+        WriteDumpHeader(xml, false);
+        xml.OpenElement("MvPATS");
+        for (int i = 0; i < m_patternOrder.GetSize(); ++i) {
+            const auto found = m_patterns.Items().find(m_patternOrder[i]);
+            if (found == m_patterns.Items().end() || found->second == nullptr)
+                continue;
+            const CPattern& pattern = *found->second;
+            xml.AddElement("PAT");
+            SetDumpAttribute(xml, "Name", pattern.GetDisplayName());
+            SetDumpAttribute(xml, "ID", DumpNumber(pattern.GetId()));
+            SetDumpAttribute(xml, "Dur", DumpNumber(pattern.GetDuration()));
+            xml.CloseElement("PAT");
+            xml.AddElement("EVENTS");
+            for (const CMfxEvent& event : pattern.GetEvents()) {
+                xml.AddElement("EVENT");
+                SetDumpAttribute(xml, "Data", event.GetText());
+                xml.CloseElement("EVENTS");
+            }
+            xml.CloseElement("MvPATS");
+        }
+        xml.ResetToRoot();
+        xml.OpenElement("MvTRACKS");
+        for (int i = 0; i < m_trackOrder.GetSize(); ++i) {
+            CChannel* channel = nullptr;
+            if (GetChannelAt(i, &channel) != S_OK || channel == nullptr)
+                continue;
+            xml.AddElement("TRACK");
+            SetDumpAttribute(xml, "Name", channel->CControlParamSet::GetDisplayName());
+            SetDumpAttribute(xml, "ID", DumpNumber(channel->GetId()));
+            xml.CloseElement("TRACK");
+            xml.AddElement("PATINSTS");
+            std::vector<CPatternInstance*> instances;
+            channel->GetTimeline().GetPatternInstances(&instances);
+            for (const CPatternInstance* instance : instances) {
+                xml.AddElement("PATINST");
+                SetDumpAttribute(xml, "INSTID", DumpNumber(static_cast<LONG>(instance->GetInstanceId())));
+                SetDumpAttribute(xml, "PATID", DumpNumber(instance->GetPatternID()));
+                const LONG startTick = instance->GetStart();
+                const LONG endTick = instance->GetEnd();
+                CString start;
+                CString end;
+                CPropMBT(&m_timeServices, &startTick, nullptr, nullptr).FormatText(start);
+                CPropMBT(&m_timeServices, &endTick, nullptr, nullptr).FormatText(end);
+                SetDumpAttribute(xml, "START", start);
+                SetDumpAttribute(xml, "END", end);
+                xml.CloseElement("PATINSTS");
+            }
+            xml.CloseElement("MvTRACKS");
+        }
+        xml.Save("MvCONTENT_MSXML.xml");
+    });
+}
+
+HRESULT CMidiDoc::DumpMapsXml()
+{
+    MV_ASSERT_UI_THREAD();
+    return RunDump([this](CXmlDoc& xml) {
+        WriteDumpHeader(xml, true);
+        xml.OpenElement("TEMPOS");
+        for (int i = 0; i < m_tempoMap.GetSize(); ++i) {
+            const CTempo& tempo = m_tempoMap[i];
+            CString data;
+            data.Format("t=%d, bpm=%d", static_cast<int>(tempo.m_tick), static_cast<int>(tempo.m_tempo));
+            xml.AddElement("TEMPO");
+            SetDumpAttribute(xml, "Data", data);
+            xml.CloseElement("TEMPOS");
+        }
+        xml.OpenElement("METERKEYS");
+        for (int i = 0; i < m_meterKeyMap.GetSize(); ++i) {
+            const CMeterKey& entry = m_meterKeyMap[i];
+            CString data;
+            data.Format("t=%d, top=%d, bot=%d, key=%d", static_cast<int>(entry.m_startTick),
+                        static_cast<int>(entry.m_numerator), static_cast<int>(entry.m_power),
+                        static_cast<int>(entry.m_key));
+            xml.AddElement("METERKEY");
+            SetDumpAttribute(xml, "Data", data);
+            xml.CloseElement("METERKEYS");
+        }
+        xml.Save("MvMAPS_MSXML.xml");
+    });
+}
+
+HRESULT CMidiDoc::DumpParamsXml()
+{
+    MV_ASSERT_UI_THREAD();
+    return RunDump([this](CXmlDoc& xml) {
+        WriteDumpHeader(xml, true);
+        xml.OpenElement("MvCHANS");
+        for (int i = 0; i < m_trackOrder.GetSize(); ++i) {
+            CChannel* channel = nullptr;
+            if (GetChannelAt(i, &channel) != S_OK || channel == nullptr)
+                continue;
+            xml.OpenElement("CHAN");
+            SetDumpAttribute(xml, "Name", channel->CControlParamSet::GetDisplayName());
+            SetDumpAttribute(xml, "ID", DumpNumber(channel->GetId()));
+            xml.CloseElement("CHAN");
+            WriteDumpParams(xml, *channel);
+            xml.CloseElement("MvCHANS");
+        }
+        xml.ResetToRoot();
+        xml.OpenElement("MvAUX");
+        for (int i = 0; i < m_auxOrder.GetSize(); ++i) {
+            CAuxBus* bus = nullptr;
+            if (GetAuxBusAt(i, &bus) != S_OK || bus == nullptr)
+                continue;
+            xml.OpenElement("AUX");
+            SetDumpAttribute(xml, "ID", DumpNumber(m_auxOrder[i]));
+            xml.CloseElement("AUX");
+            WriteDumpParams(xml, *bus);
+            xml.CloseElement("MvAUX");
+        }
+        xml.Save("MvPARAMS_MSXML.xml");
+    });
+}
+
+// ---- Standard MIDI File import ----
+
+namespace {
+
+// What an import changes in the views: tracks, patterns and the time maps.
+constexpr DWORD kHintImportMidiFile = CMidiDoc::kHintInsertTrack | CMidiDoc::kHintPatternList;
+
+}  // namespace
+
+HRESULT CMidiDoc::ImportMidiFile(const char* path)
+{
+    MV_ASSERT_UI_THREAD();
+    if (path == nullptr)
+        return E_POINTER;
+    if (m_importCommand != nullptr)
+        return E_UNEXPECTED;
+    CSMFFile file;
+    HRESULT hr = file.Open(path);
+    if (FAILED(hr))
+        return hr;
+    m_importResetsTempo = IsArrangementEmpty() != FALSE;
+    CSMF importer(this, &file);
+    hr = importer.Import();
+    m_importResetsTempo = false;
+    return hr;
+}
+
+HRESULT CMidiDoc::BeginImportCommand(const char* name)
+{
+    MV_ASSERT_UI_THREAD();
+    if (m_importCommand != nullptr)
+        return E_UNEXPECTED;
+    m_importCommand = BeginProjectCommand(AsCommandDocument(), name, kHintImportMidiFile, TRUE, TRUE);
+    if (m_importCommand == nullptr)
+        return E_OUTOFMEMORY;
+    if (!m_importResetsTempo)
+        return S_OK;
+    // An import into an empty arrangement starts from the default tempo: the
+    // entries go, the first one takes the default value, all as steps of the
+    // import so that undoing it restores them.
+    try {
+        for (int i = m_tempoMap.GetSize() - 1; i >= 1; --i)
+            SubmitUndoStep<CUndoRemoveStep<int, CTempo>>(m_importCommand, m_tempoMap, i);
+        if (m_tempoMap.GetSize() == 0)
+            SubmitUndoStep<CUndoInsertStep<int, CTempo>>(m_importCommand, m_tempoMap, 0, CTempo());
+        else if (m_tempoMap[0].m_tempo != CTempo::kDefaultTempo || m_tempoMap[0].m_tick != 0)
+            SubmitUndoStep<CUndoSetStep<int, CTempo>>(m_importCommand, m_tempoMap, 0, CTempo());
+    } catch (const CHResultException& e) {
+        m_importCommand->AbortAndDelete();
+        m_importCommand = nullptr;
+        return e.Code();
+    }
+    return S_OK;
+}
+
+HRESULT CMidiDoc::EndImportCommand()
+{
+    MV_ASSERT_UI_THREAD();
+    if (m_importCommand == nullptr)
+        return E_UNEXPECTED;
+    CMvCommand* command = m_importCommand;
+    m_importCommand = nullptr;
+    return command->Commit(&CUndoHistory::Instance());
+}
+
+void CMidiDoc::AbandonImportCommand()
+{
+    MV_ASSERT_UI_THREAD();
+    if (m_importCommand == nullptr)
+        return;
+    CMvCommand* command = m_importCommand;
+    m_importCommand = nullptr;
+    command->AbortAndDelete();
+}
+
+HRESULT CMidiDoc::CreatePattern(CPattern** pattern)
+{
+    if (pattern == nullptr)
+        return E_POINTER;
+    *pattern = nullptr;
+    if (m_importCommand == nullptr)
+        return E_UNEXPECTED;
+    const SHORT id = NextPatternId();
+    if (id == kNone)
+        return E_UNEXPECTED;
+    return CreatePattern(id, FALSE, m_importCommand, pattern);
+}
+
+HRESULT CMidiDoc::InsertTrack(const char* name, SHORT* trackId)
+{
+    if (trackId == nullptr)
+        return E_POINTER;
+    if (m_importCommand == nullptr)
+        return E_UNEXPECTED;
+    // Imported tracks come without an instrument: the file names none, and
+    // the user picks each track's synth afterwards.
+    HRESULT hr = InsertChannel(m_trackOrder.GetSize(), FALSE, &CLSID_NoSynth, "", m_importCommand);
+    if (FAILED(hr))
+        return hr;
+    const SHORT id = GetChannelIdAt(m_trackOrder.GetSize() - 1);
+    if (name != nullptr && *name != '\0') {
+        try {
+            SubmitUndoStep<CUndoSetChanNameStep>(m_importCommand, m_channels, id, CString(name));
+        } catch (const CHResultException& e) {
+            return e.Code();
+        }
+    }
+    *trackId = id;
+    return S_OK;
+}
+
+HRESULT CMidiDoc::AddPatternInstance(SHORT trackId, const CPatternInstance& instance)
+{
+    if (m_importCommand == nullptr)
+        return E_UNEXPECTED;
+    CChannel* channel = nullptr;
+    const HRESULT hr = GetChannel(trackId, &channel);
+    if (FAILED(hr) || channel == nullptr)
+        return FAILED(hr) ? hr : E_INVALIDARG;
+    return channel->AddPatternInstance(instance, FALSE, m_importCommand);
+}
+
+HRESULT CMidiDoc::InsertTempo(LONG tick, LONG tempo)
+{
+    if (m_importCommand == nullptr)
+        return E_UNEXPECTED;
+    if (tick < 0)
+        return E_INVALIDARG;
+    try {
+        int at = 0;
+        while (at < m_tempoMap.GetSize() && m_tempoMap[at].m_tick < tick)
+            ++at;
+        if (at < m_tempoMap.GetSize() && m_tempoMap[at].m_tick == tick) {
+            CTempo changed = m_tempoMap[at];
+            changed.m_tempo = tempo;
+            SubmitUndoStep<CUndoSetStep<int, CTempo>>(m_importCommand, m_tempoMap, at, changed);
+        } else {
+            SubmitUndoStep<CUndoInsertStep<int, CTempo>>(m_importCommand, m_tempoMap, at, CTempo(tick, tempo));
+        }
+    } catch (const CHResultException& e) {
+        return e.Code();
+    }
+    return S_OK;
+}
+
+HRESULT CMidiDoc::InsertMeterKey(LONG tick, const CMeterKey& entry)
+{
+    if (m_importCommand == nullptr)
+        return E_UNEXPECTED;
+    return m_meterKeyMap.InsertMeterKey(tick, entry, FALSE, m_importCommand);
+}
+
+HRESULT CMidiDoc::InsertMarker(const char*, LONG) { return S_OK; }

@@ -49,6 +49,8 @@
 #include "model/CTempoMap.h"
 #include "model/CUndoMap.h"
 #include "model/CUndoVector.h"
+#include "model/CSongTimeServices.h"
+#include "model/ISmfImportDocument.h"
 #include "model/ISongDocument.h"
 #include "uikit/core/CHeapCriticalSection.h"
 
@@ -70,7 +72,8 @@ class CMidiDoc : public ISongDocument,
                  public IBusDocument,
                  public ITransportDocument,
                  public IRenderTargets,
-                 public ISynthWrapFactory {
+                 public ISynthWrapFactory,
+                 public ISmfImportDocument {
 public:
     static constexpr WORD kMajor = 0x6002;
     static constexpr WORD kMinor = 4;
@@ -326,6 +329,45 @@ public:
     // The document as project commands see it.
     ICommandDocument* AsCommandDocument() { return static_cast<ISongDocument*>(this); }
 
+    // ---- Time services ----
+    // The song's musical time base over its tempo and meter maps, for every
+    // view and property that shows or edits a position.
+    ISeqUI* GetSeqUI() { return &m_timeServices; }
+
+    // ---- Diagnostic dumps ----
+    // Each writes the song's state for inspection into its fixed file in the
+    // current directory ("MvPARAMS_MSXML.xml", "MvCONTENT_MSXML.xml",
+    // "MvMAPS_MSXML.xml"): the parameters of every channel and aux bus; the
+    // patterns with their events and the tracks with their instances; the
+    // tempo and meter/key entries. S_OK, or the writer's failure (a text
+    // that is no XML text, a file that cannot be written), with no file
+    // written then.
+    HRESULT DumpParamsXml();
+    HRESULT DumpContentXml();
+    HRESULT DumpMapsXml();
+
+    // ---- Standard MIDI File import ----
+    // Imports the file at the path into the song as one undoable command
+    // "Import MIDI file \"name\"". Into a song without any pattern instance
+    // the tempo map is first reset to its one default entry, within the same
+    // command, so undoing the import brings back the tempo map as well. S_OK,
+    // or the failure of opening the file or of the import, which leaves the
+    // song as it was.
+    HRESULT ImportMidiFile(const char* path);
+
+    // ---- ISmfImportDocument (the edits join the import's command) ----
+    const CMeterKeySigMap& GetMeterKeyMap() override { return m_meterKeyMap; }
+    HRESULT BeginImportCommand(const char* name) override;
+    HRESULT EndImportCommand() override;
+    void AbandonImportCommand() override;
+    HRESULT CreatePattern(CPattern** pattern) override;
+    HRESULT InsertTrack(const char* name, SHORT* trackId) override;
+    HRESULT AddPatternInstance(SHORT trackId, const CPatternInstance& instance) override;
+    HRESULT InsertTempo(LONG tick, LONG tempo) override;
+    HRESULT InsertMeterKey(LONG tick, const CMeterKey& entry) override;
+    // The song keeps no markers yet: the marker is dropped.
+    HRESULT InsertMarker(const char* name, LONG tick) override;
+
 private:
     // A channel as a receiver of the data renderer; one per walk, pointed at
     // each channel in turn, so a broadcast allocates nothing.
@@ -418,4 +460,9 @@ private:
     ChannelTarget m_channelTarget;
     BusTarget m_auxTarget;
     BusTarget m_mainTarget;
+    CSongTimeServices m_timeServices{m_tempoMap, m_meterKeyMap};
+    // The open command of a MIDI file import, and whether it starts by
+    // resetting the tempo map.
+    CMvCommand* m_importCommand = nullptr;
+    bool m_importResetsTempo = false;
 };
