@@ -16,6 +16,7 @@
 #include "engine/hosting/CMfxFilterWrap.h"
 #include "engine/hosting/CSynthWrap.h"
 #include "engine/hosting/IMfxSoftSynth.h"
+#include "engine/mixer/COutputBranch.h"
 #include "model/CHResultException.h"
 #include "model/CSMF.h"
 #include "model/CSMFFile.h"
@@ -2210,3 +2211,88 @@ HRESULT CMidiDoc::InsertMeterKey(LONG tick, const CMeterKey& entry)
 }
 
 HRESULT CMidiDoc::InsertMarker(const char*, LONG) { return S_OK; }
+
+// ---- The audio renderer's view ----
+
+template <class Map>
+typename Map::mapped_type CMidiDoc::RenderView::Cursor<Map>::Seek(const Map& items, int n)
+{
+    if (n < 0 || n >= static_cast<int>(items.size()))
+        return nullptr;
+    // The renderer's walks start at 0, so a walk never resumes from a place
+    // an edit between two walks may have taken out.
+    if (map != &items || n == 0 || n < index) {
+        map = &items;
+        index = 0;
+        at = items.begin();
+    }
+    for (; index < n; ++index)
+        ++at;
+    return at->second;
+}
+
+CChannel* CMidiDoc::RenderView::ChannelAt(int n) { return m_channel.Seek(m_doc->m_channels.Items(), n); }
+
+CAuxBus* CMidiDoc::RenderView::AuxBusAt(int n) { return m_aux.Seek(m_doc->m_auxBuses.Items(), n); }
+
+CDxSource* CMidiDoc::RenderView::GetInputSource() { return m_doc->m_loneSource; }
+
+int CMidiDoc::RenderView::GetPushSourceCount() { return static_cast<int>(m_doc->m_sourcePool.size()); }
+
+CDxSource* CMidiDoc::RenderView::GetPushSource(int index)
+{
+    if (index < 0 || index >= GetPushSourceCount())
+        return nullptr;
+    return m_doc->m_sourcePool[static_cast<std::size_t>(index)];
+}
+
+int CMidiDoc::RenderView::GetChannelCount() { return static_cast<int>(m_doc->m_channels.Items().size()); }
+
+int CMidiDoc::RenderView::GetChannelOutputCount(int channel)
+{
+    CChannel* c = ChannelAt(channel);
+    return c != nullptr ? c->GetOutputCount() : 0;
+}
+
+IBufferMatcher* CMidiDoc::RenderView::GetChannelOutputMatcher(int channel, int output)
+{
+    CChannel* c = ChannelAt(channel);
+    if (c == nullptr || output < 0 || output >= c->GetOutputCount())
+        return nullptr;
+    COutputBranch* branch = c->GetOutputBranch(output);
+    return branch != nullptr ? branch->GetChain().GetBufMatcher() : nullptr;
+}
+
+int CMidiDoc::RenderView::GetAuxBusCount() { return m_doc->m_auxBuses.GetSize(); }
+
+IBufferMatcher* CMidiDoc::RenderView::GetAuxBusMatcher(int bus)
+{
+    CAuxBus* aux = AuxBusAt(bus);
+    return aux != nullptr ? aux->GetChain().GetBufMatcher() : nullptr;
+}
+
+bool CMidiDoc::RenderView::AuxBusHasConnectedInputs(int bus)
+{
+    CAuxBus* aux = AuxBusAt(bus);
+    return aux != nullptr && aux->HasConnectedInputs();
+}
+
+bool CMidiDoc::RenderView::HasMasterBus() { return m_doc->MainBus() != nullptr; }
+
+IBufferMatcher* CMidiDoc::RenderView::GetMasterChainMatcher()
+{
+    CMainBus* main = m_doc->MainBus();
+    return main != nullptr ? main->GetChain().GetBufMatcher() : nullptr;
+}
+
+IBufferMatcher* CMidiDoc::RenderView::GetMasterBusMatcher()
+{
+    CMainBus* main = m_doc->MainBus();
+    return main != nullptr ? main->GetBufMatcher() : nullptr;
+}
+
+CDxBufRenderer* CMidiDoc::RenderView::GetMasterRenderer()
+{
+    CMainBus* main = m_doc->MainBus();
+    return main != nullptr ? main->GetRenderer() : nullptr;
+}

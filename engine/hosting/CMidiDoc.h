@@ -27,9 +27,11 @@
 // ResetInstanceCursors(WORD) are also read by the audio thread.
 #pragma once
 
+#include <map>
 #include <set>
 #include <vector>
 
+#include "devices/IRenderDocument.h"
 #include "engine/IDocumentEngine.h"
 #include "engine/IRenderTargets.h"
 #include "engine/ITransportDocument.h"
@@ -308,7 +310,7 @@ public:
     LONG GetTicksPerQuarter() override { return kTicksPerQuarter; }
     // Audio thread: no allocation, no blocking.
     LONG GetGraphDirty() override { return m_graphDirty; }
-    IRenderDocument* GetRenderDocument() override { return nullptr; }
+    IRenderDocument* GetRenderDocument() override { return &m_renderView; }
     IRenderTargets* GetRenderTargets() override { return this; }
     void SetMetronomeOn(BOOL on) override;
     WORD GetActivePatternId() override { return static_cast<WORD>(m_activePattern.GetCurrent()); }
@@ -397,6 +399,48 @@ private:
         HRESULT OnRecordingChanged(BOOL) override { return S_OK; }
     };
 
+    // The document as the audio renderer walks it: the lone source as the
+    // single input source, the source pool as the further sources, the
+    // channels' output branches and the aux buses in map order, then the
+    // master bus. Index access walks a map, so each view keeps a cursor that
+    // makes the renderer's in-order walks cost one step per element.
+    // Audio thread (inside the renderer's lock) and UI thread: no
+    // allocation, no blocking (every method).
+    class RenderView final : public IRenderDocument {
+    public:
+        explicit RenderView(CMidiDoc* document) : m_doc(document) {}
+        CDxSource* GetInputSource() override;
+        int GetPushSourceCount() override;
+        CDxSource* GetPushSource(int index) override;
+        int GetChannelCount() override;
+        int GetChannelOutputCount(int channel) override;
+        IBufferMatcher* GetChannelOutputMatcher(int channel, int output) override;
+        int GetAuxBusCount() override;
+        IBufferMatcher* GetAuxBusMatcher(int bus) override;
+        bool AuxBusHasConnectedInputs(int bus) override;
+        bool HasMasterBus() override;
+        IBufferMatcher* GetMasterChainMatcher() override;
+        IBufferMatcher* GetMasterBusMatcher() override;
+        CDxBufRenderer* GetMasterRenderer() override;
+
+    private:
+        // A position in a map that the index walks move along; null for an
+        // index out of range.
+        template <class Map>
+        struct Cursor {
+            int index = -1;
+            typename Map::const_iterator at;
+            const Map* map = nullptr;
+            typename Map::mapped_type Seek(const Map& items, int n);
+        };
+        CChannel* ChannelAt(int n);
+        CAuxBus* AuxBusAt(int n);
+
+        CMidiDoc* m_doc;
+        Cursor<std::map<SHORT, CChannel*>> m_channel;
+        Cursor<std::map<SHORT, CAuxBus*>> m_aux;
+    };
+
     explicit CMidiDoc(IDocumentEngine* engine);
     virtual ~CMidiDoc();
     CMidiDoc(const CMidiDoc&) = delete;
@@ -465,4 +509,5 @@ private:
     // resetting the tempo map.
     CMvCommand* m_importCommand = nullptr;
     bool m_importResetsTempo = false;
+    RenderView m_renderView{this};
 };

@@ -19,20 +19,34 @@ STDMETHODIMP CParamCallbackProxy::QueryInterface(REFIID iid, void** ppv)
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) CParamCallbackProxy::AddRef() { return static_cast<ULONG>(++m_refs); }
+STDMETHODIMP_(ULONG) CParamCallbackProxy::AddRef()
+{
+    const LONG owner = m_owned.load() ? 1 : 0;
+    return static_cast<ULONG>(++m_refs - owner);
+}
 
 STDMETHODIMP_(ULONG) CParamCallbackProxy::Release()
 {
-    // The set owns the relay: a plug-in letting go of it never deletes it.
+    // While the set owns the relay, a plug-in letting go of it never deletes
+    // it, and a release too many takes nothing from the set's share.
+    const LONG owner = m_owned.load() ? 1 : 0;
     LONG left = m_refs.load();
-    while (left > 0 && !m_refs.compare_exchange_weak(left, left - 1)) {
+    while (left > owner && !m_refs.compare_exchange_weak(left, left - 1)) {
     }
-    return left > 0 ? static_cast<ULONG>(left - 1) : 0;
+    if (left <= owner)
+        return 0;
+    if (left == 1 && owner == 0) {
+        delete this;
+        return 0;
+    }
+    return static_cast<ULONG>(left - 1 - owner);
 }
 
 HRESULT CParamCallbackProxy::RelayTouch(const DWORD* indices, DWORD count, bool begin)
 {
     MV_ASSERT_UI_THREAD();
+    if (m_owner == nullptr)
+        return E_UNEXPECTED;
     ParamGroup group{};
     m_owner->ListGroupParams(m_key, nullptr, nullptr, &group);
     if (count > group.count)
@@ -57,6 +71,8 @@ STDMETHODIMP CParamCallbackProxy::ParamsBeginCapture(DWORD* indices, DWORD count
 STDMETHODIMP CParamCallbackProxy::ParamsChanged(DWORD* indices, DWORD count, MP_DATA* values)
 {
     MV_ASSERT_UI_THREAD();
+    if (m_owner == nullptr)
+        return E_UNEXPECTED;
     const HRESULT hr = m_owner->SetGroupValuesFromPlugIn(m_key, indices, count, values);
     return FAILED(hr) ? hr : S_OK;
 }
@@ -77,4 +93,13 @@ HRESULT CreateParamCallbackProxy(CControlParamSet* owner, const GroupKey& key, C
     return *proxy ? S_OK : E_OUTOFMEMORY;
 }
 
-void DestroyParamCallbackProxy(CParamCallbackProxy* proxy) { delete proxy; }
+void DestroyParamCallbackProxy(CParamCallbackProxy* proxy)
+{
+    if (proxy == nullptr)
+        return;
+    proxy->m_owner = nullptr;
+    proxy->m_owned.store(false);
+    // The set's share: the last reference deletes the relay.
+    if (--proxy->m_refs == 0)
+        delete proxy;
+}

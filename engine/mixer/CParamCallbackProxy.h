@@ -5,9 +5,12 @@
 // (touch source 4, the plug-in editor). So a control moved in a plug-in's
 // window is recorded, undone and shown like a fader of the mixer.
 //
-// The set creates and destroys the relay: Release never deletes it (at 0 it
-// only returns 0), and the set deletes it when the group goes, whatever
-// references the plug-in still holds. The reference count is atomic.
+// The set creates and destroys the relay: while the set holds it, Release
+// never deletes it (at 0 it only returns 0). When the group goes, a relay
+// that no plug-in holds is deleted at once; one that a plug-in still holds
+// (a removed synth kept alive until the next graph rebuild) is cut off from
+// the set, answers E_UNEXPECTED, and goes with the plug-in's last Release.
+// The reference count is atomic.
 //
 // The plug-in's editor calls it on the UI thread.
 #pragma once
@@ -37,12 +40,17 @@ public:
 private:
     HRESULT RelayTouch(const DWORD* indices, DWORD count, bool begin);
 
+    friend void DestroyParamCallbackProxy(CParamCallbackProxy* proxy);
+
+    // Null once the set let go of the relay.
     CControlParamSet* m_owner;
     GroupKey m_key;
-    std::atomic<LONG> m_refs{0};
+    // The plug-ins' references, plus one while the set holds the relay.
+    std::atomic<LONG> m_refs{1};
+    std::atomic<bool> m_owned{true};
 };
 
 // E_POINTER for a null out, E_INVALIDARG for a null owner, E_OUTOFMEMORY.
 HRESULT CreateParamCallbackProxy(CControlParamSet* owner, const GroupKey& key, CParamCallbackProxy** proxy);
-// Nothing for null.
+// The set lets go of the relay (see above). Nothing for null.
 void DestroyParamCallbackProxy(CParamCallbackProxy* proxy);

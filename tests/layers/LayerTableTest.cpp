@@ -65,7 +65,7 @@ TEST(LayerTable, PlacesTestsAndSidesAsTheTableSays) {
       {"tests/engine/graph/CDxSourceTest.cpp", "engine/graph/CDxSource.h"},
       {"tests/uikit/core/ResStringTest.cpp", "uikit/core/ResString.h"},
       {"platform/com/regsvr/main.cpp", "platform/com/Unknown.h"},
-      {"tests/rt/RtProbe.h", "engine/CTransport.h"},
+      {"tests/rt/RtProbe.h", "engine/hosting/CMidiDoc.h"},
       {"engine/mixer/X.h", "engine/mixer/Y.h"},
       // The loop-clip library stands at its layer inside the loop player's side folder.
       {"tests/plugins/loopplayer/cliplib/CWaveClipReaderTest.cpp", "plugins/loopplayer/cliplib/CWaveClipReader.h"},

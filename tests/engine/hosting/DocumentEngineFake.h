@@ -1,6 +1,7 @@
 // The engine owner as the song document sees it, for the document's tests
 // and benchmarks: a real filter graph, a MIDI source that takes every sink,
-// fixed audio properties (48 kHz), no sync generator and no host site; it
+// fixed audio properties (48 kHz), no sync generator and the host site a
+// test hands it (none by default); it
 // notes the document it is handed, its re-seeks and its posted messages.
 #pragma once
 
@@ -49,7 +50,7 @@ public:
     IAudioProperties* GetAudioProperties() override { return &audio; }
     IMidiSource* GetMidiSource() const override { return midiSource; }
     IMidiSyncGen* GetMidiSyncGen() const override { return nullptr; }
-    IMfxHostSite* GetMfxHostSite() const override { return nullptr; }
+    IMfxHostSite* GetMfxHostSite() const override { return hostSite; }
     HRESULT ResyncEngine() override
     {
         ++resyncs;
@@ -64,6 +65,8 @@ public:
     FixedAudio audio;
     FakeMidiSource source;
     IMidiSource* midiSource = &source;
+    // Not owned; null: none.
+    IMfxHostSite* hostSite = nullptr;
     ITransportDocument* document = nullptr;
     bool playing = false;
     int resyncs = 0;

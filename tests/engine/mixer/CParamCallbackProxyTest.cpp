@@ -63,6 +63,7 @@ TEST_F(CParamCallbackProxyTest, AnswersOnlyItsOwnInterfaces)
     // The set owns it: released to 0 it is still there.
     EXPECT_EQ(0u, proxy->Release());
     EXPECT_EQ(1u, proxy->AddRef());
+    EXPECT_EQ(0u, proxy->Release());
 
     CParamCallbackProxy* second = nullptr;
     EXPECT_EQ(E_UNEXPECTED, set.AddUICallback(key, &second));
@@ -118,6 +119,26 @@ TEST_F(CParamCallbackProxyTest, LocalIndicesCountFromTheGroupsFirstId)
     EXPECT_EQ(E_POINTER, CreateParamCallbackProxy(&other, key, nullptr));
     EXPECT_EQ(E_INVALIDARG, CreateParamCallbackProxy(nullptr, key, &relay));
     EXPECT_EQ(nullptr, relay);
+}
+
+// A plug-in kept alive past its parameter group (a removed synth waits for
+// the next rebuild) still holds the relay: the relay outlives the group, cut
+// off from the set, and goes with the plug-in's last reference.
+TEST_F(CParamCallbackProxyTest, APlugInHoldingTheRelayPastItsGroupReleasesItSafely)
+{
+    EXPECT_EQ(1u, proxy->AddRef());
+    EXPECT_EQ(2u, proxy->AddRef());
+    ASSERT_EQ(S_OK, set.RemoveUICallback(key));
+    DWORD local[] = {0};
+    MP_DATA value[] = {1.0f};
+    EXPECT_EQ(E_UNEXPECTED, proxy->ParamsBeginCapture(local, 1));
+    EXPECT_EQ(E_UNEXPECTED, proxy->ParamsChanged(local, 1, value));
+    EXPECT_EQ(E_UNEXPECTED, proxy->ParamsEndCapture(local, 1));
+    EXPECT_TRUE(set.touches.empty());
+    EXPECT_EQ(1u, proxy->Release());
+    // The last reference deletes it (a memory checker sees no leak and no
+    // use after free).
+    EXPECT_EQ(0u, proxy->Release());
 }
 
 }  // namespace

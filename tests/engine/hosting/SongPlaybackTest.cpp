@@ -1,0 +1,50 @@
+// The first song that plays: each note of the four sine channels is heard
+// at its tick (within one block) at its velocity's level.
+#include <gtest/gtest.h>
+
+#include "tests/engine/hosting/SineSongFixture.h"
+
+namespace {
+
+using namespace songplay;
+
+using SongPlaybackTest = SineSongFixture;
+
+TEST_F(SongPlaybackTest, FourSineChannelsPlayTheirNotesInTimeAndAtTheirLevels)
+{
+    ASSERT_NO_FATAL_FAILURE(BuildSong());
+    const std::vector<float> song = Play(SongBlocks());
+
+    // Silence before the first note.
+    const LONGLONG first = TickToSample(kNotes[0].tick);
+    float early = 0.0f;
+    for (LONGLONG f = 0; f < first - kFrames; ++f)
+        early = std::max(early, std::fabs(song[static_cast<std::size_t>(2 * f)]));
+    EXPECT_LT(early, 1e-6f);
+
+    std::vector<double> levels;
+    for (const PlayedNote& n : kNotes) {
+        SCOPED_TRACE("note at tick " + std::to_string(n.tick));
+        const LONGLONG due = TickToSample(n.tick);
+        // Its level once it sounds, over many cycles, and over one block.
+        levels.push_back(Level(song, due + 2 * kFrames, n.key, 16 * kFrames));
+        const double steady = Level(song, due + 2 * kFrames, n.key);
+        ASSERT_GT(steady, 0.02);
+        // The first block in which it is at half its level, block by block
+        // from well before it is due: within one block of its time.
+        LONGLONG heard = -1;
+        for (LONGLONG f = std::max<LONGLONG>(0, due - 4 * kFrames); f + kFrames <= due + 4 * kFrames; f += kFrames / 4)
+            if (Level(song, f, n.key) >= 0.5 * steady) {
+                heard = f + kFrames / 2;
+                break;
+            }
+        ASSERT_GE(heard, 0);
+        EXPECT_LE(std::llabs(heard - due), kFrames) << "heard about " << heard << ", due at " << due;
+    }
+    // The instrument plays velocity / 127 of full scale; every fader of the
+    // path (channel, master bus) stands at unity.
+    for (int c = 0; c < kChannels; ++c)
+        EXPECT_NEAR(kNotes[c].velocity / 127.0, levels[c], 0.02) << "channel " << c;
+}
+
+}  // namespace
