@@ -282,6 +282,10 @@ HRESULT CChannel::InitPlayback()
         ReleasePlayback();
         return E_OUTOFMEMORY;
     }
+    if (FAILED(m_spanBlocks.Create())) {
+        ReleasePlayback();
+        return E_OUTOFMEMORY;
+    }
     m_sendClipStates = TRUE;
     return S_OK;
 }
@@ -295,6 +299,7 @@ HRESULT CChannel::ReleasePlayback()
     DestroyPattern(m_automationPattern);
     m_automationPattern = nullptr;
     StopPreviews();
+    m_spanBlocks.Destroy();
     return S_OK;
 }
 
@@ -331,8 +336,8 @@ ISynthPlayer* CChannel::Player() const
 
 DWORD CChannel::GetDroppedEvents() const
 {
-    return m_spanDrops.load(std::memory_order_relaxed) + m_inputQueue->GetDroppedCount() +
-           m_outputQueue->GetDroppedCount();
+    return m_spanDrops.load(std::memory_order_relaxed) + m_spanBlocks.GetRefusedCount() +
+           m_inputQueue->GetDroppedCount() + m_outputQueue->GetDroppedCount();
 }
 
 void CChannel::UpdateClipSwitches()
@@ -641,7 +646,9 @@ HRESULT CChannel::RenderSpan(LONG from, LONG to)
     if (m_timeline.GetSize() == 0 && m_previews.empty() && !automation && !m_stepPreview && m_clipsToStop.empty())
         return S_FALSE;
     UpdateClipSwitches();
-    m_span.clear();
+    ClearSpan();
+    // Every event of the last span has reached the synth.
+    m_spanBlocks.Reset();
     const float shuffle = m_document ? static_cast<float>(m_document->GetShuffleAmount()) : 0.0f;
     auto rendered = [this](HRESULT hr) {
         // A span fuller than the buffer plays what fitted.
@@ -655,23 +662,23 @@ HRESULT CChannel::RenderSpan(LONG from, LONG to)
     if (m_document && m_document->IsRecording()) {
         CHeapLockGuard guard(m_timeline.GetLock(), CHeapLockGuard::TryOnly{});
         for (std::size_t i = 0; guard.OwnsLock() && i < m_previews.size() && SUCCEEDED(hr); ++i)
-            hr = rendered(m_previews[i].RenderEvents(from, to, &m_span, shuffle));
+            hr = rendered(m_previews[i].RenderEvents(from, to, &m_span, shuffle, &m_spanBlocks));
     }
     if (SUCCEEDED(hr) && m_document && m_document->IsPlaying()) {
         hr = UpdateLoopClipStates(from, to);
         if (SUCCEEDED(hr))
-            hr = rendered(m_timeline.RenderSpan(from, to, &m_span, shuffle));
+            hr = rendered(m_timeline.RenderSpan(from, to, &m_span, shuffle, &m_spanBlocks));
         if (SUCCEEDED(hr) && m_automationInstance)
-            hr = rendered(m_automationInstance->RenderEvents(from, to, &m_span, 0.0f));
+            hr = rendered(m_automationInstance->RenderEvents(from, to, &m_span, 0.0f, &m_spanBlocks));
     }
     if (FAILED(hr)) {
-        m_span.clear();
+        ClearSpan();
         return hr;
     }
     for (CMfxEvent& e : m_span) {
         if (e.m_kind == MfxPatch) {
             if (GetSynthWrap(0) == nullptr) {
-                m_span.clear();
+                ClearSpan();
                 return E_UNEXPECTED;
             }
             if (HasStoredProgram(e.m_channel))
@@ -681,10 +688,20 @@ HRESULT CChannel::RenderSpan(LONG from, LONG to)
         }
         QueueEvent(e);
     }
-    m_span.clear();
+    ClearSpan();
     if (FAILED(hr = FlushToSynth(from, to)))
         return hr;
     return S_OK;
+}
+
+void CChannel::ClearSpan()
+{
+    // Data blocks of the span belong to the block ring.
+    for (CMfxEvent& e : m_span) {
+        if (e.HasBuffer())
+            e.m_buffer.handle = 0;
+    }
+    m_span.clear();
 }
 
 // ---- Previews ----

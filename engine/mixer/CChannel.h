@@ -46,6 +46,7 @@
 #include "engine/mixer/IOutputBranchOwner.h"
 #include "engine/mixer/ISynthWrap.h"
 #include "model/CKelPersistObject.h"
+#include "model/CMfxBlockRing.h"
 #include "model/CMfxDataQueue.h"
 
 class CPattern;
@@ -361,6 +362,9 @@ private:
     void ReserveClipStates();
     // Both clip switches of the synth from the transport's state.
     void UpdateClipSwitches();
+    // Empties the span buffer; the data blocks its events name stay with the
+    // block ring. Audio thread: no allocation, no blocking.
+    void ClearSpan();
     // Into the input queue, the activity meter lit; a full queue drops it.
     void QueueEvent(const CMfxEvent& event);
     // An automation event of the span: applied to its parameter, or turned
@@ -377,6 +381,8 @@ private:
     CTimeline m_timeline;
     std::vector<CPatternInstance> m_previews;
     std::vector<CMfxEvent> m_span;
+    // Copies of the span's system-exclusive and text data.
+    CMfxBlockRing m_spanBlocks;
     CPattern* m_automationPattern = nullptr;
     CPatternInstance* m_automationInstance = nullptr;
     WORD m_id;

@@ -1,5 +1,6 @@
 // A channel's playback as its synth hears it: a capturing synth writes down
 // every span's events, so the tests compare whole event lists.
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -209,6 +210,83 @@ TEST_F(ChannelPlaybackTest, AFullQueueDropsTheNewestEventsAndCountsThem)
     // The first span fits; the second's span buffer holds 64 and plays them.
     EXPECT_EQ(60u + 64u + 2u, heard.size());
     EXPECT_EQ(1u, channel->GetDroppedEvents());
+}
+
+TEST_F(ChannelPlaybackTest, SystemExclusiveEventsReachTheSynthWithTheirBytesOnEveryPass)
+{
+    pattern = pattest::MakePattern(5, kBar,
+                                   {pattest::Note(0, 60), pattest::Sysex(480, {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}),
+                                    pattest::Note(960, 62)});
+    song.patterns[5] = pattern.get();
+    ASSERT_EQ(S_OK, channel->AddPatternInstance(pattest::Placed(pattern.get(), 0, 2 * kBar), FALSE, nullptr));
+    doc->playing = TRUE;
+    ASSERT_EQ(S_OK, channel->OnLocate(0));
+    ASSERT_EQ(S_OK, channel->RenderSpan(0, 1920));
+    ASSERT_EQ(S_OK, channel->RenderSpan(3840, 5760));
+    EXPECT_EQ((Lines{"span 0 1920", "  0 ch0 note 60 dur 120", "  480 ch0 sysex F0 7E 7F 09 01 F7",
+                     "  960 ch0 note 62 dur 120", "span 3840 5760", "  3840 ch0 note 60 dur 120",
+                     "  4320 ch0 sysex F0 7E 7F 09 01 F7", "  4800 ch0 note 62 dur 120"}),
+              Taken());
+    // The pattern keeps its own block; the synth heard copies.
+    const CMfxEvent& stored = pattern->GetEvents()[1];
+    void* data = nullptr;
+    DWORD size = 0;
+    ASSERT_EQ(S_OK, CMfxBufferFactory::GetShared().GetPointer(stored.m_buffer.handle, &data, &size));
+    EXPECT_EQ(6u, size);
+    EXPECT_EQ(0u, channel->GetDroppedEvents());
+}
+
+TEST_F(ChannelPlaybackTest, SystemExclusiveDataThatCannotBeCopiedIsDroppedAndCounted)
+{
+    struct Case {
+        const char* name;
+        int events;
+        DWORD bytes;
+        std::size_t heard;
+        DWORD dropped;
+    };
+    const Case cases[] = {
+        {"more messages in one span than blocks", CMfxBlockRing::kDefaultCount + 2, 8,
+         static_cast<std::size_t>(CMfxBlockRing::kDefaultCount), 2},
+        {"a message larger than a block", 1, CMfxBlockRing::kDefaultCapacity + 1, 0, 1},
+    };
+    std::vector<pattest::PatternPtr> kept;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<CMfxEvent> events;
+        for (int i = 0; i < c.events; ++i) {
+            CMfxEvent e = pattest::Sysex(i, {0xF0, 0xF7});
+            HMFXBUFFER big = 0;
+            ASSERT_EQ(S_OK, CMfxBufferFactory::GetShared().Alloc(c.bytes, &big));
+            std::vector<BYTE> bytes(c.bytes, 0x11);
+            bytes.front() = 0xF0;
+            bytes.back() = 0xF7;
+            ASSERT_EQ(S_OK, CMfxBufferFactory::GetShared().Fill(big, bytes.data(), c.bytes));
+            e.ReleaseBuffer();
+            e.m_buffer.handle = big;
+            events.push_back(e);
+        }
+        // Each case plays its own bar.
+        const LONG at = static_cast<LONG>(&c - cases) * kBar;
+        const DWORD id = 6 + static_cast<DWORD>(&c - cases);
+        kept.push_back(pattest::MakePattern(id, kBar, events));
+        song.patterns[id] = kept.back().get();
+        ASSERT_EQ(S_OK, channel->AddPatternInstance(pattest::Placed(kept.back().get(), at, at + kBar), FALSE, nullptr));
+        doc->playing = TRUE;
+        const DWORD before = channel->GetDroppedEvents();
+        ASSERT_EQ(S_OK, channel->OnLocate(at));
+        channel->RenderSpan(at, at + 960);
+        Lines heard = Taken();
+        const std::size_t sysex = static_cast<std::size_t>(
+            std::count_if(heard.begin(), heard.end(), [](const std::string& l) { return l.find("sysex") != l.npos; }));
+        EXPECT_EQ(c.heard, sysex);
+        EXPECT_EQ(c.dropped, channel->GetDroppedEvents() - before);
+        // The next span has every block back.
+        ASSERT_EQ(S_OK, channel->OnLocate(at));
+        channel->RenderSpan(at, at + 960);
+        Taken();
+        EXPECT_EQ(2 * c.dropped, channel->GetDroppedEvents() - before);
+    }
 }
 
 }  // namespace

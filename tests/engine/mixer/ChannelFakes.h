@@ -68,6 +68,20 @@ public:
             return at + "patch " + std::to_string(e.m_patch.patch) + " bank " + std::to_string(e.m_patch.bank);
         case MfxRpn: return at + "rpn " + std::to_string(e.m_rpn.number) + "=" + std::to_string(e.m_rpn.value);
         case MfxNrpn: return at + "nrpn " + std::to_string(e.m_rpn.number) + "=" + std::to_string(e.m_rpn.value);
+        case MfxSysex: {
+            // The bytes as the synth reads them through the buffer factory.
+            void* data = nullptr;
+            DWORD size = 0;
+            if (FAILED(CMfxBufferFactory::GetShared().GetPointer(e.m_buffer.handle, &data, &size)))
+                return at + "sysex (dead)";
+            std::string text = at + "sysex";
+            char hex[4];
+            for (DWORD i = 0; i < size; ++i) {
+                std::snprintf(hex, sizeof hex, " %02X", static_cast<const BYTE*>(data)[i]);
+                text += hex;
+            }
+            return text;
+        }
         default: return at + "kind " + std::to_string(e.m_kind);
         }
     }
