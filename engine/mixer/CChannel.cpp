@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <new>
 
+#include "engine/IMfxTimeConverter.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/mixer/CEmptyChunk.h"
 #include "engine/mixer/GainPanText.h"
@@ -691,7 +692,64 @@ HRESULT CChannel::RenderSpan(LONG from, LONG to)
     ClearSpan();
     if (FAILED(hr = FlushToSynth(from, to)))
         return hr;
-    return S_OK;
+    return SendPendingEnvelopes(from);
+}
+
+HRESULT CChannel::SendPendingEnvelopes(LONG from)
+{
+    MV_ASSERT_AUDIO_THREAD();
+    // An edit holding the table: the points wait for the next span.
+    if (!m_synthOutputLock.TryLock())
+        return S_OK;
+    HRESULT hr = S_OK;
+    REFERENCE_TIME until = 0;
+    bool converted = false;
+    for (auto& [id, segments] : PendingEnvelopes()) {
+        if (segments.empty())
+            continue;
+        if (!converted) {
+            IParamSetDocument* document = GetDocument();
+            IMfxTimeConverter* converter = document ? document->GetTimeConverter() : nullptr;
+            MFX_TIME time{};
+            time.format = MfxTimeTicks;
+            time.ticks = std::max<LONG>(from - 1, 0);
+            hr = converter ? converter->ConvertTime(&time, MfxTimeSeconds) : E_UNEXPECTED;
+            if (FAILED(hr))
+                break;
+            until = static_cast<REFERENCE_TIME>(time.seconds * 10000000.0 + 0.5);
+            converted = true;
+        }
+        const ControlParam* p = FindParam(id);
+        if (p == nullptr) {
+            hr = E_INVALIDARG;
+            break;
+        }
+        for (MP_ENVELOPE_SEGMENT& segment : segments) {
+            segment.valStart = Native(p->info, segment.valStart);
+            segment.valEnd = Native(p->info, segment.valEnd);
+        }
+        SortEnvelope(segments);
+        DWORD local = 0;
+        GUID classId{}, instanceId{};
+        IMediaParams* target = nullptr;
+        if (GetParamTarget(id, &local, &classId, &instanceId, &target) == S_OK && target) {
+            hr = target->FlushEnvelope(local, 0, until);
+            if (SUCCEEDED(hr))
+                hr = target->AddEnvelope(local, static_cast<DWORD>(segments.size()), segments.data());
+            target->Release();
+            // A plug-in that holds no more points keeps the values already set.
+            if (hr == E_OUTOFMEMORY) {
+                m_spanDrops.fetch_add(1, std::memory_order_relaxed);
+                hr = S_OK;
+            }
+        }
+        // Emptied, not erased: the vector keeps its room and nothing is freed here.
+        segments.clear();
+        if (FAILED(hr))
+            break;
+    }
+    m_synthOutputLock.Unlock();
+    return hr;
 }
 
 void CChannel::ClearSpan()

@@ -362,6 +362,12 @@ private:
     void ReserveClipStates();
     // Both clip switches of the synth from the transport's state.
     void UpdateClipSwitches();
+    // The recorded automation points waiting in the parameter table go to
+    // the plug-ins their parameters belong to, after what those already hold
+    // up to the span's start; the waiting lists are emptied. E_INVALIDARG for
+    // points of an unknown parameter. Audio thread: no allocation, no
+    // blocking (an edit holding the table defers them to the next span).
+    HRESULT SendPendingEnvelopes(LONG from);
     // Empties the span buffer; the data blocks its events name stay with the
     // block ring. Audio thread: no allocation, no blocking.
     void ClearSpan();

@@ -9,6 +9,8 @@
 
 #include "../graph/EngineGraphFixture.h"
 #include "ChannelFakes.h"
+#include "ParamSetFakes.h"
+#include "platform/media/CGainPanFilter.h"
 #include "model/CPattern.h"
 #include "model/CUndoHistory.h"
 #include "tests/model/PatternTestSupport.h"
@@ -287,6 +289,43 @@ TEST_F(ChannelPlaybackTest, SystemExclusiveDataThatCannotBeCopiedIsDroppedAndCou
         Taken();
         EXPECT_EQ(2 * c.dropped, channel->GetDroppedEvents() - before);
     }
+}
+
+TEST_F(ChannelPlaybackTest, RecordedAutomationPointsBecomeEnvelopesOfThePlugInAfterTheSpan)
+{
+    paramtest::FakeTimeConverter converter;
+    doc->timeConverter = &converter;
+    PlaceTwoBarSong();
+    DWORD volume = 0;
+    ASSERT_EQ(S_OK, channel->GetGroupParamIndex({kChannelGroupClass, GUID_NULL}, CGainPanFilter::kVolume, &volume));
+    auto pending = [&] { return channel->GetEnvelopes().count(volume) ? channel->GetEnvelopes().at(volume).size() : 0u; };
+    doc->playing = TRUE;
+    ASSERT_EQ(S_OK, channel->OnLocate(0));
+
+    struct Case {
+        const char* name;
+        int points;
+        DWORD dropped;
+    };
+    // The gain/pan filter holds a bounded number of points per parameter.
+    const Case cases[] = {{"a few points", 3, 0},
+                          {"more than the filter holds", CGainPanFilter::kMaxSegments + 1, 1}};
+    LONG at = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int i = 0; i < c.points; ++i)
+            ASSERT_EQ(S_OK, channel->AddAutomationPoint(pattest::Automation(at + 10 * (c.points - i), volume, 0.5f)));
+        EXPECT_EQ(static_cast<std::size_t>(c.points), pending());
+        const DWORD before = channel->GetDroppedEvents();
+        EXPECT_EQ(S_OK, channel->RenderSpan(at, at + 960));
+        EXPECT_EQ(0u, pending());
+        EXPECT_EQ(c.dropped, channel->GetDroppedEvents() - before);
+        at += 960;
+    }
+    // Points of a parameter the channel does not have fail the span.
+    ASSERT_EQ(S_OK, channel->AddAutomationPoint(pattest::Automation(at, 0xDEAD00, 0.5f)));
+    EXPECT_EQ(E_INVALIDARG, channel->RenderSpan(at, at + 960));
+    doc->timeConverter = nullptr;
 }
 
 }  // namespace
