@@ -2021,21 +2021,38 @@ HRESULT CChannel::ProcessLiveInput(LONG)
     CHeapLockGuard guard(m_liveLock, CHeapLockGuard::TryOnly{});
     if (!guard.OwnsLock())
         return S_FALSE;
+    return DrainLiveQueue(m_liveQueue1);
+}
+
+HRESULT CChannel::PumpMfxChain()
+{
+    // The chain and synth are being rebuilt: the queue waits for the next
+    // buffer's live step.
+    if (m_graphChanged)
+        return S_FALSE;
+    CHeapLockGuard guard(&m_liveLock);
+    return DrainLiveQueue(m_liveQueue1);
+}
+
+HRESULT CChannel::DrainLiveQueue(CMfxDataQueue*& queue)
+{
     int count = 0;
-    m_liveQueue1->GetCount(&count);
+    queue->GetCount(&count);
     m_liveOutput->Reset();
     HRESULT hr = S_OK;
     ISynthPlayer* player = Player();
     if (player && count != 0) {
-        hr = m_mfxChain.ProcessInput(m_liveQueue1, m_liveOutput);
+        hr = m_mfxChain.ProcessInput(queue, m_liveOutput);
         if (SUCCEEDED(hr))
             hr = player->ProcessLiveEvents(static_cast<SHORT>(m_id), m_liveOutput);
     }
     if (count != 0)
-        m_liveQueue1->Reset();
+        queue->Reset();
     m_liveOutput->Reset();
     return hr;
 }
+
+HRESULT CChannel::SetShuffle(double amount) { return m_mfxChain.SetShuffle(amount); }
 
 HRESULT CChannel::SetMidiInput(DWORD port, WORD channel)
 {

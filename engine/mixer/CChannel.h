@@ -270,6 +270,12 @@ public:
     // through the MIDI-effect chain to the synth; S_FALSE when the live
     // lock is busy (the queue waits for the next buffer).
     HRESULT ProcessLiveInput(LONG time);
+    // Runs the MIDI-effect chain over the first live queue and delivers the
+    // result now, under the live lock; S_FALSE while the channel's graph is
+    // being rebuilt. Not the audio thread (it waits for the lock).
+    HRESULT PumpMfxChain();
+    // The step sequencers' shuffle (0.0..1.0); E_INVALIDARG outside it.
+    HRESULT SetShuffle(double amount);
     // The held-note map emptied (the document's reset).
     void ClearHeldNotes();
     int GetHeldNoteCount();
@@ -368,6 +374,10 @@ private:
     // points of an unknown parameter. Audio thread: no allocation, no
     // blocking (an edit holding the table defers them to the next span).
     HRESULT SendPendingEnvelopes(LONG from);
+    // The queue through the MIDI-effect chain's live processing to the
+    // synth, then emptied; the chain may swap it with the live output
+    // buffer. Caller holds the live lock; no allocation.
+    HRESULT DrainLiveQueue(CMfxDataQueue*& queue);
     // Empties the span buffer; the data blocks its events name stay with the
     // block ring. Audio thread: no allocation, no blocking.
     void ClearSpan();

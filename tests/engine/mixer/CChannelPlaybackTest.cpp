@@ -424,6 +424,19 @@ TEST_F(ChannelLiveInputTest, DirectMessagesGoOutAsShortMessages)
     }
 }
 
+TEST_F(ChannelLiveInputTest, PumpingTheChainWaitsWhileTheGraphIsRebuilt)
+{
+    ASSERT_EQ(S_OK, channel->SendNoteOn(0, 60, 100));
+    synth.log.clear();
+    // Not yet connected in a graph: nothing is delivered and nothing lost.
+    ASSERT_TRUE(channel->IsGraphChanged());
+    EXPECT_EQ(S_FALSE, channel->PumpMfxChain());
+    EXPECT_EQ(Lines{}, Taken());
+    EXPECT_EQ((Lines{"live 643C90"}), LiveOf(channel, synth));
+    EXPECT_EQ(S_OK, channel->SetShuffle(0.5));
+    EXPECT_EQ(E_INVALIDARG, channel->SetShuffle(1.5));
+}
+
 TEST_F(ChannelLiveInputTest, StartResendsHeldNotesAndTheirReleaseTwice)
 {
     ASSERT_EQ(S_OK, channel->OnMidiInput(0x643C90, 0, 0));
