@@ -1434,9 +1434,11 @@ HRESULT CChannel::ApplyParam(DWORD id, float value, WORD midiChannel)
                          (static_cast<DWORD>(static_cast<int>(native) & 0x7F) << 16);
             return QueueLiveEvent(data, FALSE);
         }
+        case kRpn:
+        case kNrpn:
+            return SendParameterNumberValue(midiChannel & 15, number, std::clamp(static_cast<int>(native), 0, 16383),
+                                            kind == kRpn ? TRUE : FALSE);
         default:
-            // Registered and non-registered parameter numbers go out with
-            // live input, which this channel does not send yet.
             return S_FALSE;
         }
     }

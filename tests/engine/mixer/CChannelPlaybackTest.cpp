@@ -424,6 +424,35 @@ TEST_F(ChannelLiveInputTest, DirectMessagesGoOutAsShortMessages)
     }
 }
 
+// A synth that names a non-registered and a registered parameter number.
+struct ChannelParamNumberTest : ChannelPlaybackTest {
+    void SetUp() override
+    {
+        ChannelSynth::parameterNumbers = true;
+        ChannelPlaybackTest::SetUp();
+    }
+    void TearDown() override
+    {
+        ChannelPlaybackTest::TearDown();
+        ChannelSynth::parameterNumbers = false;
+    }
+};
+
+TEST_F(ChannelParamNumberTest, ParameterNumberTargetsGoOutAsTheirFourControllers)
+{
+    ISynthWrap* wrap = channel->GetSynthWrap(0);
+    std::vector<CString> names;
+    std::vector<DWORD> ids;
+    ASSERT_EQ(S_OK, channel->ListGroupParams({wrap->GetClsid(), wrap->GetInstanceGuid()}, &names, &ids, nullptr));
+    ASSERT_EQ(3u, ids.size());
+    // Full scale on MIDI channel 2, then zero.
+    ASSERT_EQ(S_OK, channel->ApplyParam(ids[1], 1.0f, 2));
+    ASSERT_EQ(S_OK, channel->ApplyParam(ids[2], 0.0f, 2));
+    EXPECT_EQ((Lines{"live 0163B2", "live 0162B2", "live 7F06B2", "live 7F26B2", "live 0065B2", "live 0064B2",
+                     "live 0006B2", "live 0026B2"}),
+              LiveOf(channel, synth));
+}
+
 TEST_F(ChannelLiveInputTest, PumpingTheChainWaitsWhileTheGraphIsRebuilt)
 {
     ASSERT_EQ(S_OK, channel->SendNoteOn(0, 60, 100));

@@ -166,13 +166,19 @@ public:
     }
     IUnknown* GetPlugIn() override { return m_filter ? static_cast<IBaseFilter*>(m_filter) : nullptr; }
     ISynthNameLists* GetNameLists() override { return this; }
-    // One controller: 7, "Volume".
+    // One controller: 7, "Volume"; with parameterNumbers, NRPN 0x81
+    // "Cutoff" and RPN 0 "Bend range" after it.
     HRESULT GetNames(List list, std::vector<SynthName>* names) override
     {
         if (list == kControllers)
             names->push_back({7, "Volume"});
+        if (list == kNrpn && parameterNumbers)
+            names->push_back({0x81, "Cutoff"});
+        if (list == kRpn && parameterNumbers)
+            names->push_back({0, "Bend range"});
         return S_OK;
     }
+    static inline bool parameterNumbers = false;
     GUID GetClsid() override { return kSynthClass; }
     GUID GetInstanceGuid() override { return {m_instance, 1, 1, {1, 1, 1, 1, 1, 1, 1, 1}}; }
     BOOL IsLoopClipPlayer() override { return clipHost != nullptr; }
