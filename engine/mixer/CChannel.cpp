@@ -448,7 +448,9 @@ HRESULT CChannel::UpdateLoopClipStates(LONG from, LONG to)
         return count > 0;
     };
     HRESULT hr;
-    if (m_sendClipStates) {
+    // Taken at once: a request made while this set goes out is kept for the
+    // next span.
+    if (m_sendClipStates.exchange(FALSE, std::memory_order_acq_rel)) {
         for (DWORD clip : m_clipsToStop) {
             CMfxEvent stop(MfxNote);
             stop.m_time = std::max<LONG>(from, 0);
@@ -466,7 +468,6 @@ HRESULT CChannel::UpdateLoopClipStates(LONG from, LONG to)
             if (m_loopClipStates.size() < m_loopClipStates.capacity())
                 m_loopClipStates.emplace_back(instance.GetInstanceId(), 0);
         }
-        m_sendClipStates = FALSE;
         if (inputHolds() && FAILED(hr = FlushToSynth(from, to)))
             return hr;
     }

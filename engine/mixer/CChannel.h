@@ -180,7 +180,7 @@ public:
     HRESULT RegisterLoopClip(CPatternInstance* instance);
     // The clips of removed instances that playback must stop.
     const std::vector<DWORD>& GetClipsToStop() const { return m_clipsToStop; }
-    bool NeedsClipStates() const { return m_sendClipStates != 0; }
+    bool NeedsClipStates() const { return m_sendClipStates.load(std::memory_order_acquire) != FALSE; }
 
     // ---- Playback ----
     // The automation pattern ("Automation", endless) and its instance, and
@@ -429,7 +429,9 @@ private:
     WORD m_velocityLow = 0;
     WORD m_velocityHigh = 127;
     SHORT m_inputTranspose = 0;
-    BOOL m_sendClipStates = FALSE;
+    // Set by the UI thread (instance removal) and the transport's thread,
+    // taken by the audio thread.
+    std::atomic<BOOL> m_sendClipStates{FALSE};
     IChannelDocument* m_document;
     CMfxEventQueue* m_inputQueue = nullptr;
     CMfxEventQueue* m_outputQueue = nullptr;
