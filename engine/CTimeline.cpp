@@ -433,7 +433,8 @@ HRESULT CTimeline::SeekInstances(LONG t)
     return first;
 }
 
-HRESULT CTimeline::RenderSpan(LONG from, LONG to, std::vector<CMfxEvent>* events, float swing)
+HRESULT CTimeline::RenderSpan(LONG from, LONG to, std::vector<CMfxEvent>* events, float swing,
+                              CMfxBlockRing* blocks)
 {
     MV_ASSERT_AUDIO_THREAD();
     if (events == nullptr)
@@ -450,7 +451,7 @@ HRESULT CTimeline::RenderSpan(LONG from, LONG to, std::vector<CMfxEvent>* events
             break;
         if (instance.GetEnd() <= from)
             continue;
-        const HRESULT hr = instance.RenderEvents(from, to, events, swing);
+        const HRESULT hr = instance.RenderEvents(from, to, events, swing, blocks);
         if (FAILED(hr))
             return hr;
     }

@@ -125,7 +125,9 @@ public:
     // (CPatternInstance::RenderEvents). S_FALSE when the lock is busy: nothing
     // is rendered for the span. E_OUTOFMEMORY when the events do not fit,
     // E_UNEXPECTED without a song.
-    HRESULT RenderSpan(LONG from, LONG to, std::vector<CMfxEvent>* events, float swing);
+    // Data blocks of events are copied into `blocks` (see RenderEvents).
+    HRESULT RenderSpan(LONG from, LONG to, std::vector<CMfxEvent>* events, float swing,
+                       CMfxBlockRing* blocks = nullptr);
 
     // Chunk 0: u32 count and each instance as a nested object; loading
     // appends them (in order: a stream out of order is sorted). Chunk 1: the

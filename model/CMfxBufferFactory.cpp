@@ -25,6 +25,7 @@ constexpr DWORD kSegments = (kIndexMask + 1) / kSlotsPerSegment;
 struct Slot {
     std::atomic<DWORD> handle{0};  // the live handle of this slot, 0 when free
     std::atomic<BYTE*> block{nullptr};
+    DWORD capacity = 0;    // data bytes allocated; written before the handle is published
     DWORD generation = 0;  // under the table lock
     DWORD nextFree = 0;    // under the table lock
 };
@@ -33,7 +34,7 @@ struct Slot {
 // a lookup reads them without a lock.
 class BufferTable {
 public:
-    HMFXBUFFER Insert(BYTE* block)
+    HMFXBUFFER Insert(BYTE* block, DWORD capacity)
     {
         std::lock_guard<std::mutex> guard(m_lock);
         DWORD index = m_freeHead;
@@ -55,11 +56,12 @@ public:
         Slot* slot = SlotAt(index);
         const HMFXBUFFER handle = slot->generation << kIndexBits | index;
         slot->block.store(block, std::memory_order_relaxed);
+        slot->capacity = capacity;
         slot->handle.store(handle, std::memory_order_release);
         return handle;
     }
 
-    BYTE* Resolve(HMFXBUFFER handle) const
+    BYTE* Resolve(HMFXBUFFER handle, DWORD* capacity = nullptr) const
     {
         const DWORD index = handle & kIndexMask;
         if (index == 0)
@@ -73,6 +75,8 @@ public:
         BYTE* block = slot.block.load(std::memory_order_relaxed);
         if (!block || std::memcmp(block, kTag, sizeof kTag) != 0)
             return nullptr;
+        if (capacity)
+            *capacity = slot.capacity;
         return block;
     }
 
@@ -153,7 +157,7 @@ STDMETHODIMP CMfxBufferFactory::Alloc(DWORD size, HMFXBUFFER* handle)
         return E_OUTOFMEMORY;
     std::memcpy(block, kTag, sizeof kTag);
     std::memcpy(block + 4, &size, sizeof size);
-    const HMFXBUFFER token = Table().Insert(block);
+    const HMFXBUFFER token = Table().Insert(block, size);
     if (!token) {
         std::free(block);
         return E_OUTOFMEMORY;
@@ -205,6 +209,22 @@ HRESULT CMfxBufferFactory::Free(HMFXBUFFER handle)
         return E_INVALIDARG;
     std::memcpy(block, &kDeadTag, sizeof kDeadTag);
     std::free(block);
+    return S_OK;
+}
+
+HRESULT CMfxBufferFactory::Fill(HMFXBUFFER handle, const void* data, DWORD size)
+{
+    if (!data && size > 0)
+        return E_POINTER;
+    DWORD capacity = 0;
+    BYTE* block = Table().Resolve(handle, &capacity);
+    if (!block)
+        return E_INVALIDARG;
+    if (size > capacity)
+        return E_OUTOFMEMORY;
+    if (size > 0)
+        std::memcpy(block + kDataOffset, data, size);
+    std::memcpy(block + 4, &size, sizeof size);
     return S_OK;
 }
 

@@ -8,7 +8,7 @@
 // block that later reused its slot.
 //
 // Threads: Alloc, Duplicate and Free allocate and take the table's short lock;
-// GetPointer and IsValidBuffer take no lock and allocate nothing (audio thread
+// GetPointer, Fill and IsValidBuffer take no lock and allocate nothing (audio thread
 // safe). Freeing a handle while another thread resolves the same handle is the
 // owner's error, as with any freed block. Reference counts are atomic; the
 // last Release deletes the factory (the blocks stay with their owners).
@@ -33,6 +33,12 @@ public:
     // Overwrites the block's tag and frees it; the handle is dead afterwards.
     // E_INVALIDARG for a handle that is not a live block.
     HRESULT Free(HMFXBUFFER handle);
+    // Copies `size` bytes into a live block and makes them its data, so a
+    // block allocated ahead can carry data of any size up to the one it was
+    // allocated with. E_INVALIDARG for a handle that is not a live block,
+    // E_OUTOFMEMORY when the data is larger than the block (it is unchanged).
+    // Audio thread: no allocation, no blocking.
+    HRESULT Fill(HMFXBUFFER handle, const void* data, DWORD size);
     // Audio thread: no allocation, no blocking.
     BOOL IsValidBuffer(HMFXBUFFER handle) const;
 

@@ -1,5 +1,7 @@
 #include "model/CPatternInstance.h"
 
+#include "model/CMfxBlockRing.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -248,7 +250,8 @@ HRESULT CPatternInstance::SeekTime(LONG t)
     return S_OK;
 }
 
-HRESULT CPatternInstance::RenderEvents(LONG from, LONG to, std::vector<CMfxEvent>* events, float swing) const
+HRESULT CPatternInstance::RenderEvents(LONG from, LONG to, std::vector<CMfxEvent>* events, float swing,
+                                       CMfxBlockRing* blocks) const
 {
     if (events == nullptr)
         return E_POINTER;
@@ -292,8 +295,21 @@ HRESULT CPatternInstance::RenderEvents(LONG from, LONG to, std::vector<CMfxEvent
             LONGLONG t = base + e.m_time;
             if (t >= hi)
                 return S_OK;
-            if (e.HasBuffer())
+            if (e.HasBuffer()) {
+                if (blocks == nullptr)
+                    continue;
+                if (events->size() == events->capacity())
+                    return E_OUTOFMEMORY;
+                const HMFXBUFFER copy = blocks->Take(e.m_buffer.handle);
+                if (copy == 0)
+                    continue;
+                // The record alone: copying the event would duplicate its block.
+                CMfxEvent& out = events->emplace_back();
+                static_cast<MfxEvent&>(out) = e;
+                out.m_buffer.handle = copy;
+                out.m_time = Saturate(t);
                 continue;
+            }
             if (e.m_kind == MfxAutomation && recorder != nullptr && recorder->IsParamTouched(e.m_automation.param))
                 continue;
             if (swung && e.m_kind == MfxNote) {

@@ -32,6 +32,8 @@
 #include "model/CSelectableObject.h"
 #include "platform/win/CString.h"
 
+class CMfxBlockRing;
+
 class CPattern;
 class ILoopClip;
 
@@ -121,12 +123,16 @@ public:
     // but automation on the override channel, notes of a swing pattern moved
     // by the swing amount (0.0..1.0). Events are appended only within the
     // vector's capacity, which the caller reserves: E_OUTOFMEMORY when they
-    // do not fit (those appended stay). Events that carry a data block are
-    // not played, as copying them would allocate. S_FALSE when the pattern is
+    // do not fit (those appended stay). An event that carries a data block
+    // plays with a copy of its data in a block of `blocks`, so nothing is
+    // allocated; the appended event names that block but does not own it (the
+    // caller clears the handle before destroying the event). Without `blocks`,
+    // or when the ring has no room, such an event is left out. S_FALSE when the pattern is
     // busy, has no duration or no events; E_UNEXPECTED without a song.
     // Nothing plays of a pattern that the recorder is overwriting, nor an
     // automation event of a parameter being touched.
-    HRESULT RenderEvents(LONG from, LONG to, std::vector<CMfxEvent>* events, float swing) const;
+    HRESULT RenderEvents(LONG from, LONG to, std::vector<CMfxEvent>* events, float swing,
+                         CMfxBlockRing* blocks = nullptr) const;
     // Merges into the set, for every target, the latest event that is not a
     // note up to t (inclusive, before the end), as played (override channel,
     // song time); a held event of the same target stays when it is later.

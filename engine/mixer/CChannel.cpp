@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <new>
 
+#include "engine/IMfxTimeConverter.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/mixer/CEmptyChunk.h"
 #include "engine/mixer/GainPanText.h"
@@ -282,6 +283,10 @@ HRESULT CChannel::InitPlayback()
         ReleasePlayback();
         return E_OUTOFMEMORY;
     }
+    if (FAILED(m_spanBlocks.Create())) {
+        ReleasePlayback();
+        return E_OUTOFMEMORY;
+    }
     m_sendClipStates = TRUE;
     return S_OK;
 }
@@ -295,6 +300,7 @@ HRESULT CChannel::ReleasePlayback()
     DestroyPattern(m_automationPattern);
     m_automationPattern = nullptr;
     StopPreviews();
+    m_spanBlocks.Destroy();
     return S_OK;
 }
 
@@ -331,8 +337,8 @@ ISynthPlayer* CChannel::Player() const
 
 DWORD CChannel::GetDroppedEvents() const
 {
-    return m_spanDrops.load(std::memory_order_relaxed) + m_inputQueue->GetDroppedCount() +
-           m_outputQueue->GetDroppedCount();
+    return m_spanDrops.load(std::memory_order_relaxed) + m_spanBlocks.GetRefusedCount() +
+           m_inputQueue->GetDroppedCount() + m_outputQueue->GetDroppedCount();
 }
 
 void CChannel::UpdateClipSwitches()
@@ -442,7 +448,9 @@ HRESULT CChannel::UpdateLoopClipStates(LONG from, LONG to)
         return count > 0;
     };
     HRESULT hr;
-    if (m_sendClipStates) {
+    // Taken at once: a request made while this set goes out is kept for the
+    // next span.
+    if (m_sendClipStates.exchange(FALSE, std::memory_order_acq_rel)) {
         for (DWORD clip : m_clipsToStop) {
             CMfxEvent stop(MfxNote);
             stop.m_time = std::max<LONG>(from, 0);
@@ -460,7 +468,6 @@ HRESULT CChannel::UpdateLoopClipStates(LONG from, LONG to)
             if (m_loopClipStates.size() < m_loopClipStates.capacity())
                 m_loopClipStates.emplace_back(instance.GetInstanceId(), 0);
         }
-        m_sendClipStates = FALSE;
         if (inputHolds() && FAILED(hr = FlushToSynth(from, to)))
             return hr;
     }
@@ -641,7 +648,9 @@ HRESULT CChannel::RenderSpan(LONG from, LONG to)
     if (m_timeline.GetSize() == 0 && m_previews.empty() && !automation && !m_stepPreview && m_clipsToStop.empty())
         return S_FALSE;
     UpdateClipSwitches();
-    m_span.clear();
+    ClearSpan();
+    // Every event of the last span has reached the synth.
+    m_spanBlocks.Reset();
     const float shuffle = m_document ? static_cast<float>(m_document->GetShuffleAmount()) : 0.0f;
     auto rendered = [this](HRESULT hr) {
         // A span fuller than the buffer plays what fitted.
@@ -655,23 +664,23 @@ HRESULT CChannel::RenderSpan(LONG from, LONG to)
     if (m_document && m_document->IsRecording()) {
         CHeapLockGuard guard(m_timeline.GetLock(), CHeapLockGuard::TryOnly{});
         for (std::size_t i = 0; guard.OwnsLock() && i < m_previews.size() && SUCCEEDED(hr); ++i)
-            hr = rendered(m_previews[i].RenderEvents(from, to, &m_span, shuffle));
+            hr = rendered(m_previews[i].RenderEvents(from, to, &m_span, shuffle, &m_spanBlocks));
     }
     if (SUCCEEDED(hr) && m_document && m_document->IsPlaying()) {
         hr = UpdateLoopClipStates(from, to);
         if (SUCCEEDED(hr))
-            hr = rendered(m_timeline.RenderSpan(from, to, &m_span, shuffle));
+            hr = rendered(m_timeline.RenderSpan(from, to, &m_span, shuffle, &m_spanBlocks));
         if (SUCCEEDED(hr) && m_automationInstance)
-            hr = rendered(m_automationInstance->RenderEvents(from, to, &m_span, 0.0f));
+            hr = rendered(m_automationInstance->RenderEvents(from, to, &m_span, 0.0f, &m_spanBlocks));
     }
     if (FAILED(hr)) {
-        m_span.clear();
+        ClearSpan();
         return hr;
     }
     for (CMfxEvent& e : m_span) {
         if (e.m_kind == MfxPatch) {
             if (GetSynthWrap(0) == nullptr) {
-                m_span.clear();
+                ClearSpan();
                 return E_UNEXPECTED;
             }
             if (HasStoredProgram(e.m_channel))
@@ -681,10 +690,77 @@ HRESULT CChannel::RenderSpan(LONG from, LONG to)
         }
         QueueEvent(e);
     }
-    m_span.clear();
+    ClearSpan();
     if (FAILED(hr = FlushToSynth(from, to)))
         return hr;
-    return S_OK;
+    return SendPendingEnvelopes(from);
+}
+
+HRESULT CChannel::SendPendingEnvelopes(LONG from)
+{
+    MV_ASSERT_AUDIO_THREAD();
+    // An edit holding the table: the points wait for the next span.
+    if (!m_synthOutputLock.TryLock())
+        return S_OK;
+    HRESULT hr = S_OK;
+    REFERENCE_TIME until = 0;
+    bool converted = false;
+    for (auto& [id, segments] : PendingEnvelopes()) {
+        if (segments.empty())
+            continue;
+        if (!converted) {
+            IParamSetDocument* document = GetDocument();
+            IMfxTimeConverter* converter = document ? document->GetTimeConverter() : nullptr;
+            MFX_TIME time{};
+            time.format = MfxTimeTicks;
+            time.ticks = std::max<LONG>(from - 1, 0);
+            hr = converter ? converter->ConvertTime(&time, MfxTimeSeconds) : E_UNEXPECTED;
+            if (FAILED(hr))
+                break;
+            until = static_cast<REFERENCE_TIME>(time.seconds * 10000000.0 + 0.5);
+            converted = true;
+        }
+        const ControlParam* p = FindParam(id);
+        if (p == nullptr) {
+            hr = E_INVALIDARG;
+            break;
+        }
+        for (MP_ENVELOPE_SEGMENT& segment : segments) {
+            segment.valStart = Native(p->info, segment.valStart);
+            segment.valEnd = Native(p->info, segment.valEnd);
+        }
+        SortEnvelope(segments);
+        DWORD local = 0;
+        GUID classId{}, instanceId{};
+        IMediaParams* target = nullptr;
+        if (GetParamTarget(id, &local, &classId, &instanceId, &target) == S_OK && target) {
+            hr = target->FlushEnvelope(local, 0, until);
+            if (SUCCEEDED(hr))
+                hr = target->AddEnvelope(local, static_cast<DWORD>(segments.size()), segments.data());
+            target->Release();
+            // A plug-in that holds no more points keeps the values already set.
+            if (hr == E_OUTOFMEMORY) {
+                m_spanDrops.fetch_add(1, std::memory_order_relaxed);
+                hr = S_OK;
+            }
+        }
+        // Emptied, not erased: the vector keeps its room and nothing is freed here.
+        segments.clear();
+        if (FAILED(hr))
+            break;
+    }
+    m_synthOutputLock.Unlock();
+    return hr;
+}
+
+void CChannel::ClearSpan()
+{
+    // Data blocks of the span belong to the block ring.
+    for (CMfxEvent& e : m_span) {
+        if (e.HasBuffer())
+            e.m_buffer.handle = 0;
+    }
+    m_span.clear();
 }
 
 // ---- Previews ----
@@ -1359,9 +1435,11 @@ HRESULT CChannel::ApplyParam(DWORD id, float value, WORD midiChannel)
                          (static_cast<DWORD>(static_cast<int>(native) & 0x7F) << 16);
             return QueueLiveEvent(data, FALSE);
         }
+        case kRpn:
+        case kNrpn:
+            return SendParameterNumberValue(midiChannel & 15, number, std::clamp(static_cast<int>(native), 0, 16383),
+                                            kind == kRpn ? TRUE : FALSE);
         default:
-            // Registered and non-registered parameter numbers go out with
-            // live input, which this channel does not send yet.
             return S_FALSE;
         }
     }
@@ -1946,21 +2024,38 @@ HRESULT CChannel::ProcessLiveInput(LONG)
     CHeapLockGuard guard(m_liveLock, CHeapLockGuard::TryOnly{});
     if (!guard.OwnsLock())
         return S_FALSE;
+    return DrainLiveQueue(m_liveQueue1);
+}
+
+HRESULT CChannel::PumpMfxChain()
+{
+    // The chain and synth are being rebuilt: the queue waits for the next
+    // buffer's live step.
+    if (m_graphChanged)
+        return S_FALSE;
+    CHeapLockGuard guard(&m_liveLock);
+    return DrainLiveQueue(m_liveQueue1);
+}
+
+HRESULT CChannel::DrainLiveQueue(CMfxDataQueue*& queue)
+{
     int count = 0;
-    m_liveQueue1->GetCount(&count);
+    queue->GetCount(&count);
     m_liveOutput->Reset();
     HRESULT hr = S_OK;
     ISynthPlayer* player = Player();
     if (player && count != 0) {
-        hr = m_mfxChain.ProcessInput(m_liveQueue1, m_liveOutput);
+        hr = m_mfxChain.ProcessInput(queue, m_liveOutput);
         if (SUCCEEDED(hr))
             hr = player->ProcessLiveEvents(static_cast<SHORT>(m_id), m_liveOutput);
     }
     if (count != 0)
-        m_liveQueue1->Reset();
+        queue->Reset();
     m_liveOutput->Reset();
     return hr;
 }
+
+HRESULT CChannel::SetShuffle(double amount) { return m_mfxChain.SetShuffle(amount); }
 
 HRESULT CChannel::SetMidiInput(DWORD port, WORD channel)
 {

@@ -46,6 +46,7 @@
 #include "engine/mixer/IOutputBranchOwner.h"
 #include "engine/mixer/ISynthWrap.h"
 #include "model/CKelPersistObject.h"
+#include "model/CMfxBlockRing.h"
 #include "model/CMfxDataQueue.h"
 
 class CPattern;
@@ -179,7 +180,7 @@ public:
     HRESULT RegisterLoopClip(CPatternInstance* instance);
     // The clips of removed instances that playback must stop.
     const std::vector<DWORD>& GetClipsToStop() const { return m_clipsToStop; }
-    bool NeedsClipStates() const { return m_sendClipStates != 0; }
+    bool NeedsClipStates() const { return m_sendClipStates.load(std::memory_order_acquire) != FALSE; }
 
     // ---- Playback ----
     // The automation pattern ("Automation", endless) and its instance, and
@@ -269,6 +270,12 @@ public:
     // through the MIDI-effect chain to the synth; S_FALSE when the live
     // lock is busy (the queue waits for the next buffer).
     HRESULT ProcessLiveInput(LONG time);
+    // Runs the MIDI-effect chain over the first live queue and delivers the
+    // result now, under the live lock; S_FALSE while the channel's graph is
+    // being rebuilt. Not the audio thread (it waits for the lock).
+    HRESULT PumpMfxChain();
+    // The step sequencers' shuffle (0.0..1.0); E_INVALIDARG outside it.
+    HRESULT SetShuffle(double amount);
     // The held-note map emptied (the document's reset).
     void ClearHeldNotes();
     int GetHeldNoteCount();
@@ -361,6 +368,19 @@ private:
     void ReserveClipStates();
     // Both clip switches of the synth from the transport's state.
     void UpdateClipSwitches();
+    // The recorded automation points waiting in the parameter table go to
+    // the plug-ins their parameters belong to, after what those already hold
+    // up to the span's start; the waiting lists are emptied. E_INVALIDARG for
+    // points of an unknown parameter. Audio thread: no allocation, no
+    // blocking (an edit holding the table defers them to the next span).
+    HRESULT SendPendingEnvelopes(LONG from);
+    // The queue through the MIDI-effect chain's live processing to the
+    // synth, then emptied; the chain may swap it with the live output
+    // buffer. Caller holds the live lock; no allocation.
+    HRESULT DrainLiveQueue(CMfxDataQueue*& queue);
+    // Empties the span buffer; the data blocks its events name stay with the
+    // block ring. Audio thread: no allocation, no blocking.
+    void ClearSpan();
     // Into the input queue, the activity meter lit; a full queue drops it.
     void QueueEvent(const CMfxEvent& event);
     // An automation event of the span: applied to its parameter, or turned
@@ -377,6 +397,8 @@ private:
     CTimeline m_timeline;
     std::vector<CPatternInstance> m_previews;
     std::vector<CMfxEvent> m_span;
+    // Copies of the span's system-exclusive and text data.
+    CMfxBlockRing m_spanBlocks;
     CPattern* m_automationPattern = nullptr;
     CPatternInstance* m_automationInstance = nullptr;
     WORD m_id;
@@ -407,7 +429,9 @@ private:
     WORD m_velocityLow = 0;
     WORD m_velocityHigh = 127;
     SHORT m_inputTranspose = 0;
-    BOOL m_sendClipStates = FALSE;
+    // Set by the UI thread (instance removal) and the transport's thread,
+    // taken by the audio thread.
+    std::atomic<BOOL> m_sendClipStates{FALSE};
     IChannelDocument* m_document;
     CMfxEventQueue* m_inputQueue = nullptr;
     CMfxEventQueue* m_outputQueue = nullptr;

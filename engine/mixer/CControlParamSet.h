@@ -220,6 +220,9 @@ protected:
     // Null for an unknown id. Caller holds the owner's lock.
     ControlParam* FindParam(DWORD id);
     const ParamGroup* FindGroup(const GroupKey& key) const;
+    // The envelope points waiting for their plug-ins. Caller holds the
+    // owner's lock.
+    std::map<DWORD, std::vector<MP_ENVELOPE_SEGMENT>>& PendingEnvelopes() { return m_envelopes; }
     void MarkDirty() { m_dirty.store(kAllDirtyBits, std::memory_order_release); }
 
 private:

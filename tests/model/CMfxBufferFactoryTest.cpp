@@ -164,3 +164,38 @@ TEST(CMfxBufferFactory, AnswersItsInterface)
     EXPECT_EQ(nullptr, p);
     EXPECT_EQ(E_POINTER, factory->QueryInterface(IID_IUnknown, nullptr));
 }
+
+TEST(CMfxBufferFactory, FillReplacesTheDataWithinTheAllocatedSize)
+{
+    Factory factory;
+    HMFXBUFFER h = 0;
+    NewBlock(factory, 8, &h);
+    const BYTE three[] = {0xF0, 0x01, 0xF7};
+    const BYTE nine[9] = {};
+    struct Case {
+        const char* name;
+        const BYTE* data;
+        DWORD size;
+        HRESULT expected;
+        DWORD sizeAfter;
+    };
+    const Case cases[] = {
+        {"shorter data", three, 3, S_OK, 3},
+        {"grows back to the allocated size", nine, 8, S_OK, 8},
+        {"larger than allocated: unchanged", nine, 9, E_OUTOFMEMORY, 8},
+        {"no data", nullptr, 1, E_POINTER, 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.expected, factory->Fill(h, c.data, c.size));
+        void* data = nullptr;
+        DWORD size = 0;
+        ASSERT_EQ(S_OK, factory->GetPointer(h, &data, &size));
+        EXPECT_EQ(c.sizeAfter, size);
+        if (c.expected == S_OK) {
+            EXPECT_EQ(0, std::memcmp(data, c.data, c.size));
+        }
+    }
+    ASSERT_EQ(S_OK, factory->Free(h));
+    EXPECT_EQ(E_INVALIDARG, factory->Fill(h, three, 3));
+}

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "model/CKelPersistArchive.h"
+#include "model/CMfxBufferFactory.h"
 #include "model/CMvCommand.h"
 #include "model/CPattern.h"
 #include "model/CPatternInstance.h"
@@ -48,6 +51,19 @@ inline CMfxEvent Controller(LONG time, BYTE number, BYTE value, BYTE channel = 0
     e.m_ctrl.number = number;
     e.m_ctrl.value = value;
     e.m_channel = channel;
+    return e;
+}
+
+// A system-exclusive event carrying `bytes` in a block of its own.
+inline CMfxEvent Sysex(LONG time, std::initializer_list<BYTE> bytes)
+{
+    CMfxEvent e(MfxSysex);
+    e.m_time = time;
+    CMfxBufferFactory& factory = CMfxBufferFactory::GetShared();
+    HMFXBUFFER handle = 0;
+    if (SUCCEEDED(factory.Alloc(static_cast<DWORD>(bytes.size()), &handle)))
+        factory.Fill(handle, std::data(bytes), static_cast<DWORD>(bytes.size()));
+    e.m_buffer.handle = handle;
     return e;
 }
 

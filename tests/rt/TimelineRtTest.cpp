@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/CTimeline.h"
+#include "model/CMfxBlockRing.h"
 #include "tests/model/PatternTestSupport.h"
 #include "tests/rt/RtProbe.h"
 
@@ -65,6 +66,48 @@ TEST_F(TimelineRtTest, RenderingSpansAndSeekingCursorsNeitherAllocatesNorWaits)
     }
     const mvrt::Counts c = mvrt::ReadCounts();
     EXPECT_GT(rendered, 100u) << "the spans rendered events";
+    EXPECT_EQ(0, c.allocations);
+    EXPECT_EQ(0, c.releases);
+    EXPECT_EQ(0, c.blockingLocks);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TimelineRtTest, SystemExclusiveDataIsCopiedIntoBlocksAllocatedAhead)
+{
+    PatternPtr pattern = AddPattern(1, 960, {Note(0, 60), Sysex(100, {0xF0, 0x43, 0x10, 0xF7})});
+    ASSERT_EQ(S_OK, timeline.AddPatternInstance(Placed(pattern.get(), 0, 9600), FALSE, nullptr));
+    CMfxBlockRing blocks;
+    ASSERT_EQ(S_OK, blocks.Create());
+    std::vector<CMfxEvent> events;
+    events.reserve(64);
+    int heard = 0;
+    mvrt::ResetCounts();
+    {
+        mvrt::WatchedScope watched;
+        for (LONG t = 0; t < 9600; t += 480) {
+            blocks.Reset();
+            if (timeline.RenderSpan(t, t + 480, &events, 0.0f, &blocks) != S_OK)
+                break;
+            for (CMfxEvent& e : events) {
+                if (!e.HasBuffer())
+                    continue;
+                void* data = nullptr;
+                DWORD size = 0;
+                if (blocks.Owns(e.m_buffer.handle) &&
+                    CMfxBufferFactory::GetShared().GetPointer(e.m_buffer.handle, &data, &size) == S_OK &&
+                    size == 4 && static_cast<const BYTE*>(data)[1] == 0x43)
+                    ++heard;
+                // The ring keeps its blocks.
+                e.m_buffer.handle = 0;
+            }
+            events.clear();
+        }
+    }
+    const mvrt::Counts c = mvrt::ReadCounts();
+    EXPECT_EQ(10, heard);
     EXPECT_EQ(0, c.allocations);
     EXPECT_EQ(0, c.releases);
     EXPECT_EQ(0, c.blockingLocks);

@@ -1,5 +1,6 @@
 // A channel's playback as its synth hears it: a capturing synth writes down
 // every span's events, so the tests compare whole event lists.
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +9,8 @@
 
 #include "../graph/EngineGraphFixture.h"
 #include "ChannelFakes.h"
+#include "ParamSetFakes.h"
+#include "platform/media/CGainPanFilter.h"
 #include "model/CPattern.h"
 #include "model/CUndoHistory.h"
 #include "tests/model/PatternTestSupport.h"
@@ -211,6 +214,120 @@ TEST_F(ChannelPlaybackTest, AFullQueueDropsTheNewestEventsAndCountsThem)
     EXPECT_EQ(1u, channel->GetDroppedEvents());
 }
 
+TEST_F(ChannelPlaybackTest, SystemExclusiveEventsReachTheSynthWithTheirBytesOnEveryPass)
+{
+    pattern = pattest::MakePattern(5, kBar,
+                                   {pattest::Note(0, 60), pattest::Sysex(480, {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}),
+                                    pattest::Note(960, 62)});
+    song.patterns[5] = pattern.get();
+    ASSERT_EQ(S_OK, channel->AddPatternInstance(pattest::Placed(pattern.get(), 0, 2 * kBar), FALSE, nullptr));
+    doc->playing = TRUE;
+    ASSERT_EQ(S_OK, channel->OnLocate(0));
+    ASSERT_EQ(S_OK, channel->RenderSpan(0, 1920));
+    ASSERT_EQ(S_OK, channel->RenderSpan(3840, 5760));
+    EXPECT_EQ((Lines{"span 0 1920", "  0 ch0 note 60 dur 120", "  480 ch0 sysex F0 7E 7F 09 01 F7",
+                     "  960 ch0 note 62 dur 120", "span 3840 5760", "  3840 ch0 note 60 dur 120",
+                     "  4320 ch0 sysex F0 7E 7F 09 01 F7", "  4800 ch0 note 62 dur 120"}),
+              Taken());
+    // The pattern keeps its own block; the synth heard copies.
+    const CMfxEvent& stored = pattern->GetEvents()[1];
+    void* data = nullptr;
+    DWORD size = 0;
+    ASSERT_EQ(S_OK, CMfxBufferFactory::GetShared().GetPointer(stored.m_buffer.handle, &data, &size));
+    EXPECT_EQ(6u, size);
+    EXPECT_EQ(0u, channel->GetDroppedEvents());
+}
+
+TEST_F(ChannelPlaybackTest, SystemExclusiveDataThatCannotBeCopiedIsDroppedAndCounted)
+{
+    struct Case {
+        const char* name;
+        int events;
+        DWORD bytes;
+        std::size_t heard;
+        DWORD dropped;
+    };
+    const Case cases[] = {
+        {"more messages in one span than blocks", CMfxBlockRing::kDefaultCount + 2, 8,
+         static_cast<std::size_t>(CMfxBlockRing::kDefaultCount), 2},
+        {"a message larger than a block", 1, CMfxBlockRing::kDefaultCapacity + 1, 0, 1},
+    };
+    std::vector<pattest::PatternPtr> kept;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<CMfxEvent> events;
+        for (int i = 0; i < c.events; ++i) {
+            CMfxEvent e = pattest::Sysex(i, {0xF0, 0xF7});
+            HMFXBUFFER big = 0;
+            ASSERT_EQ(S_OK, CMfxBufferFactory::GetShared().Alloc(c.bytes, &big));
+            std::vector<BYTE> bytes(c.bytes, 0x11);
+            bytes.front() = 0xF0;
+            bytes.back() = 0xF7;
+            ASSERT_EQ(S_OK, CMfxBufferFactory::GetShared().Fill(big, bytes.data(), c.bytes));
+            e.ReleaseBuffer();
+            e.m_buffer.handle = big;
+            events.push_back(e);
+        }
+        // Each case plays its own bar.
+        const LONG at = static_cast<LONG>(&c - cases) * kBar;
+        const DWORD id = 6 + static_cast<DWORD>(&c - cases);
+        kept.push_back(pattest::MakePattern(id, kBar, events));
+        song.patterns[id] = kept.back().get();
+        ASSERT_EQ(S_OK, channel->AddPatternInstance(pattest::Placed(kept.back().get(), at, at + kBar), FALSE, nullptr));
+        doc->playing = TRUE;
+        const DWORD before = channel->GetDroppedEvents();
+        ASSERT_EQ(S_OK, channel->OnLocate(at));
+        channel->RenderSpan(at, at + 960);
+        Lines heard = Taken();
+        const std::size_t sysex = static_cast<std::size_t>(
+            std::count_if(heard.begin(), heard.end(), [](const std::string& l) { return l.find("sysex") != l.npos; }));
+        EXPECT_EQ(c.heard, sysex);
+        EXPECT_EQ(c.dropped, channel->GetDroppedEvents() - before);
+        // The next span has every block back.
+        ASSERT_EQ(S_OK, channel->OnLocate(at));
+        channel->RenderSpan(at, at + 960);
+        Taken();
+        EXPECT_EQ(2 * c.dropped, channel->GetDroppedEvents() - before);
+    }
+}
+
+TEST_F(ChannelPlaybackTest, RecordedAutomationPointsBecomeEnvelopesOfThePlugInAfterTheSpan)
+{
+    paramtest::FakeTimeConverter converter;
+    doc->timeConverter = &converter;
+    PlaceTwoBarSong();
+    DWORD volume = 0;
+    ASSERT_EQ(S_OK, channel->GetGroupParamIndex({kChannelGroupClass, GUID_NULL}, CGainPanFilter::kVolume, &volume));
+    auto pending = [&] { return channel->GetEnvelopes().count(volume) ? channel->GetEnvelopes().at(volume).size() : 0u; };
+    doc->playing = TRUE;
+    ASSERT_EQ(S_OK, channel->OnLocate(0));
+
+    struct Case {
+        const char* name;
+        int points;
+        DWORD dropped;
+    };
+    // The gain/pan filter holds a bounded number of points per parameter.
+    const Case cases[] = {{"a few points", 3, 0},
+                          {"more than the filter holds", CGainPanFilter::kMaxSegments + 1, 1}};
+    LONG at = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int i = 0; i < c.points; ++i)
+            ASSERT_EQ(S_OK, channel->AddAutomationPoint(pattest::Automation(at + 10 * (c.points - i), volume, 0.5f)));
+        EXPECT_EQ(static_cast<std::size_t>(c.points), pending());
+        const DWORD before = channel->GetDroppedEvents();
+        EXPECT_EQ(S_OK, channel->RenderSpan(at, at + 960));
+        EXPECT_EQ(0u, pending());
+        EXPECT_EQ(c.dropped, channel->GetDroppedEvents() - before);
+        at += 960;
+    }
+    // Points of a parameter the channel does not have fail the span.
+    ASSERT_EQ(S_OK, channel->AddAutomationPoint(pattest::Automation(at, 0xDEAD00, 0.5f)));
+    EXPECT_EQ(E_INVALIDARG, channel->RenderSpan(at, at + 960));
+    doc->timeConverter = nullptr;
+}
+
 }  // namespace
 
 namespace {
@@ -305,6 +422,48 @@ TEST_F(ChannelLiveInputTest, DirectMessagesGoOutAsShortMessages)
         EXPECT_EQ(c.result, c.send(channel)) << c.name;
         EXPECT_EQ(c.heard, LiveOf(channel, synth)) << c.name;
     }
+}
+
+// A synth that names a non-registered and a registered parameter number.
+struct ChannelParamNumberTest : ChannelPlaybackTest {
+    void SetUp() override
+    {
+        ChannelSynth::parameterNumbers = true;
+        ChannelPlaybackTest::SetUp();
+    }
+    void TearDown() override
+    {
+        ChannelPlaybackTest::TearDown();
+        ChannelSynth::parameterNumbers = false;
+    }
+};
+
+TEST_F(ChannelParamNumberTest, ParameterNumberTargetsGoOutAsTheirFourControllers)
+{
+    ISynthWrap* wrap = channel->GetSynthWrap(0);
+    std::vector<CString> names;
+    std::vector<DWORD> ids;
+    ASSERT_EQ(S_OK, channel->ListGroupParams({wrap->GetClsid(), wrap->GetInstanceGuid()}, &names, &ids, nullptr));
+    ASSERT_EQ(3u, ids.size());
+    // Full scale on MIDI channel 2, then zero.
+    ASSERT_EQ(S_OK, channel->ApplyParam(ids[1], 1.0f, 2));
+    ASSERT_EQ(S_OK, channel->ApplyParam(ids[2], 0.0f, 2));
+    EXPECT_EQ((Lines{"live 0163B2", "live 0162B2", "live 7F06B2", "live 7F26B2", "live 0065B2", "live 0064B2",
+                     "live 0006B2", "live 0026B2"}),
+              LiveOf(channel, synth));
+}
+
+TEST_F(ChannelLiveInputTest, PumpingTheChainWaitsWhileTheGraphIsRebuilt)
+{
+    ASSERT_EQ(S_OK, channel->SendNoteOn(0, 60, 100));
+    synth.log.clear();
+    // Not yet connected in a graph: nothing is delivered and nothing lost.
+    ASSERT_TRUE(channel->IsGraphChanged());
+    EXPECT_EQ(S_FALSE, channel->PumpMfxChain());
+    EXPECT_EQ(Lines{}, Taken());
+    EXPECT_EQ((Lines{"live 643C90"}), LiveOf(channel, synth));
+    EXPECT_EQ(S_OK, channel->SetShuffle(0.5));
+    EXPECT_EQ(E_INVALIDARG, channel->SetShuffle(1.5));
 }
 
 TEST_F(ChannelLiveInputTest, StartResendsHeldNotesAndTheirReleaseTwice)

@@ -68,6 +68,20 @@ public:
             return at + "patch " + std::to_string(e.m_patch.patch) + " bank " + std::to_string(e.m_patch.bank);
         case MfxRpn: return at + "rpn " + std::to_string(e.m_rpn.number) + "=" + std::to_string(e.m_rpn.value);
         case MfxNrpn: return at + "nrpn " + std::to_string(e.m_rpn.number) + "=" + std::to_string(e.m_rpn.value);
+        case MfxSysex: {
+            // The bytes as the synth reads them through the buffer factory.
+            void* data = nullptr;
+            DWORD size = 0;
+            if (FAILED(CMfxBufferFactory::GetShared().GetPointer(e.m_buffer.handle, &data, &size)))
+                return at + "sysex (dead)";
+            std::string text = at + "sysex";
+            char hex[4];
+            for (DWORD i = 0; i < size; ++i) {
+                std::snprintf(hex, sizeof hex, " %02X", static_cast<const BYTE*>(data)[i]);
+                text += hex;
+            }
+            return text;
+        }
         default: return at + "kind " + std::to_string(e.m_kind);
         }
     }
@@ -152,13 +166,19 @@ public:
     }
     IUnknown* GetPlugIn() override { return m_filter ? static_cast<IBaseFilter*>(m_filter) : nullptr; }
     ISynthNameLists* GetNameLists() override { return this; }
-    // One controller: 7, "Volume".
+    // One controller: 7, "Volume"; with parameterNumbers, NRPN 0x81
+    // "Cutoff" and RPN 0 "Bend range" after it.
     HRESULT GetNames(List list, std::vector<SynthName>* names) override
     {
         if (list == kControllers)
             names->push_back({7, "Volume"});
+        if (list == kNrpn && parameterNumbers)
+            names->push_back({0x81, "Cutoff"});
+        if (list == kRpn && parameterNumbers)
+            names->push_back({0, "Bend range"});
         return S_OK;
     }
+    static inline bool parameterNumbers = false;
     GUID GetClsid() override { return kSynthClass; }
     GUID GetInstanceGuid() override { return {m_instance, 1, 1, {1, 1, 1, 1, 1, 1, 1, 1}}; }
     BOOL IsLoopClipPlayer() override { return clipHost != nullptr; }
