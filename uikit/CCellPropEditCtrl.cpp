@@ -3,6 +3,7 @@
 #include "platform/sync/Time.h"
 #include "platform/ui/CDC.h"
 #include "platform/ui/CFont.h"
+#include "uikit/CSpinCtrl.h"
 #include "uikit/core/CProperty.h"
 
 namespace {
@@ -50,7 +51,8 @@ CCellPropEditCtrl::CCellPropEditCtrl(CPropEditOwner* owner, CProperty* property,
 bool CCellPropEditCtrl::Filter(MSG& msg, void* context)
 {
     auto* self = static_cast<CCellPropEditCtrl*>(context);
-    if (self->m_done || msg.hwnd == self->m_hWnd)
+    const HWND spin = self->GetSpin() ? self->GetSpin()->m_hWnd : nullptr;
+    if (self->m_done || msg.hwnd == self->m_hWnd || (spin && msg.hwnd == spin))
         return false;
     if (MeansElsewhere(msg))
         self->End(true, 0, false);
@@ -83,28 +85,11 @@ int CCellPropEditCtrl::TrackEdit(CWnd* parent, const RECT& cell, UINT firstChar,
     m_multiLine = (style & ES_MULTILINE) != 0;
     m_done = m_commit = false;
     m_exitKey = 0;
-    CRect rect(cell);
-    if (sizeMode == 1 || sizeMode == 2) {
-        // At least one and a half text lines high, kept inside the parent.
-        CClientDC dc(parent);
-        CGdiObject* old = dc.SelectStockObject(DEFAULT_GUI_FONT);
-        const int minHeight = 3 * dc.GetTextExtent("Ag", 2).cy / 2;
-        if (old)
-            dc.SelectObject(static_cast<CFont*>(old));
-        if (rect.Height() < minHeight) {
-            const int centre = (rect.top + rect.bottom) / 2;
-            rect.top = centre - minHeight / 2;
-            rect.bottom = rect.top + minHeight;
-            CRect client;
-            parent->GetClientRect(&client);
-            if (rect.top < client.top)
-                rect.OffsetRect(0, client.top - rect.top);
-            else if (rect.bottom > client.bottom)
-                rect.OffsetRect(0, client.bottom - rect.bottom);
-        }
-    }
-    if (!Create(style | WS_CHILD | WS_CLIPSIBLINGS, rect, parent, 0))
+    if (!Create(style | WS_CHILD | WS_CLIPSIBLINGS, cell, parent, 0))
         return 0;
+    SetCell(cell);
+    if (sizeMode == 1 || sizeMode == 2)
+        FitToOwner(sizeMode == 2);
     CString start;
     m_property->FormatText(start);
     if (m_textLimit != -1)

@@ -2,7 +2,10 @@
 
 #include <memory>
 
+#include "platform/ui/CDC.h"
 #include "platform/ui/ScrollInfo.h"
+#include "platform/ui/SystemMetrics.h"
+#include "uikit/CSpinCtrl.h"
 #include "uikit/CNoteSource.h"
 #include "uikit/CPropEditOwner.h"
 #include "uikit/core/CProperty.h"
@@ -20,6 +23,58 @@ bool CPropEditCtrl::s_editing = false;
 CPropEditCtrl::CPropEditCtrl(CPropEditOwner* owner, CNoteSource* noteSource)
     : m_owner(owner), m_noteSource(noteSource), m_commitOnFocusLoss(owner != nullptr)
 {
+}
+
+CPropEditCtrl::~CPropEditCtrl()
+{
+    DestroyWindow();
+}
+
+void CPropEditCtrl::OnDestroy()
+{
+    if (m_spin && IsWindow(m_spin->GetSafeHwnd()))
+        m_spin->DestroyWindow();
+    m_spin.reset();
+    CEdit::OnDestroy();
+}
+
+void CPropEditCtrl::FitToOwner(bool withSpin)
+{
+    CWnd* parent = GetParent();
+    if (!parent)
+        return;
+    CRect rect = m_cell;
+    const int spinWidth = withSpin ? GetSystemMetrics(SM_CXVSCROLL) : 0;
+    rect.right -= spinWidth;
+    CClientDC dc(parent);
+    CGdiObject* old = dc.SelectStockObject(DEFAULT_GUI_FONT);
+    const int minHeight = 3 * dc.GetTextExtent("Ag", 2).cy / 2;
+    if (old)
+        dc.SelectObject(static_cast<CFont*>(old));
+    if (rect.Height() < minHeight) {
+        const int centre = (rect.top + rect.bottom) / 2;
+        rect.top = centre - minHeight / 2;
+        rect.bottom = rect.top + minHeight;
+        CRect client;
+        parent->GetClientRect(&client);
+        if (rect.top < client.top)
+            rect.OffsetRect(0, client.top - rect.top);
+        else if (rect.bottom > client.bottom)
+            rect.OffsetRect(0, client.bottom - rect.bottom);
+    }
+    MoveWindow(rect.left, rect.top, rect.Width(), rect.Height());
+    if (!withSpin)
+        return;
+    const CRect spinRect(rect.right, rect.top, rect.right + spinWidth, rect.bottom);
+    if (!m_spin) {
+        auto spin = std::make_unique<CSpinCtrl>(this);
+        if (!spin->Create(spinRect, parent, 0))
+            return;
+        m_spin = std::move(spin);
+        if (!IsWindowVisible())
+            m_spin->ShowWindow(SW_HIDE);
+    }
+    m_spin->MoveWindow(spinRect.left, spinRect.top, spinRect.Width(), spinRect.Height());
 }
 
 void CPropEditCtrl::Step(int scrollCode)
@@ -86,16 +141,27 @@ void CPropEditCtrl::OnChar(UINT ch, UINT repeat, UINT flags)
 BOOL CPropEditCtrl::PreTranslateMessage(MSG* msg)
 {
     // Before the main window's accelerators can take it.
-    if (msg->message == WM_KEYDOWN && msg->hwnd == m_hWnd && msg->wParam == 'Z' && GetKeyState(VK_CONTROL) < 0) {
-        if (m_undoAllowed)
-            Undo();
-        return TRUE;
+    if (msg->message == WM_KEYDOWN && msg->hwnd == m_hWnd && GetKeyState(VK_CONTROL) < 0) {
+        switch (msg->wParam) {
+        case 'C': SendMessage(WM_COPY, 0, 0); return TRUE;
+        case 'V': SendMessage(WM_PASTE, 0, 0); return TRUE;
+        case 'X': SendMessage(WM_CUT, 0, 0); return TRUE;
+        case 'Z':
+            if (m_undoAllowed)
+                SendMessage(WM_UNDO, 0, 0);
+            return TRUE;
+        default: break;
+        }
     }
     return CEdit::PreTranslateMessage(msg);
 }
 
 BOOL CPropEditCtrl::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
+    if (message == WM_SHOWWINDOW && m_spin) {
+        // The spin shows without taking the activation.
+        m_spin->ShowWindow(wParam ? SW_SHOW : SW_HIDE);
+    }
     if (message == WM_VSCROLL) {
         Step(static_cast<int>(LOWORD(wParam)));
         *result = 0;

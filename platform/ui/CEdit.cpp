@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include <QClipboard>
+#include <QGuiApplication>
+
 #include "platform/ui/CDC.h"
 #include "platform/ui/CFont.h"
 #include "platform/ui/SystemMetrics.h"
@@ -58,6 +61,44 @@ void CEdit::Undo()
 {
     const CString before = m_undoText;
     SetText(before, before.GetLength());
+}
+
+void CEdit::Copy()
+{
+    int start, end;
+    GetSel(start, end);
+    if (start < end && QGuiApplication::clipboard())
+        QGuiApplication::clipboard()->setText(QString::fromUtf8(GetWindowText().Mid(start, end - start).GetString()));
+}
+
+void CEdit::Cut()
+{
+    Copy();
+    ReplaceSel("");
+}
+
+void CEdit::Paste()
+{
+    if (!QGuiApplication::clipboard())
+        return;
+    QString text = QGuiApplication::clipboard()->text();
+    if (!(GetStyle() & ES_MULTILINE))
+        text = text.section(QLatin1Char('\n'), 0, 0);  // a one-line edit takes the first line
+    ReplaceSel(text.toUtf8().constData());
+}
+
+BOOL CEdit::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    switch (message) {
+    case WM_CUT: Cut(); break;
+    case WM_COPY: Copy(); break;
+    case WM_PASTE: Paste(); break;
+    case WM_CLEAR: ReplaceSel(""); break;
+    case WM_UNDO: Undo(); break;
+    default: return CWnd::OnWndMsg(message, wParam, lParam, result);
+    }
+    *result = 0;
+    return TRUE;
 }
 
 void CEdit::OnChar(UINT ch, UINT, UINT)

@@ -13,6 +13,7 @@
 #include "tests/platform/ui/UiTestSupport.h"
 #include "tests/uikit/ShotTree.h"
 #include "uikit/CPropEditOwner.h"
+#include "uikit/CSpinCtrl.h"
 #include "uikit/core/CPropInt.h"
 #include "uikit/core/CPropText.h"
 
@@ -57,6 +58,14 @@ protected:
     {
         for (const char* p = text; *p; ++p)
             e->SendMessage(WM_CHAR, static_cast<unsigned char>(*p), 0);
+    }
+    // A property editor without a loop of its own, over the grid.
+    bool PlainEditor(CPropEditCtrl& edit, const char* text)
+    {
+        if (!edit.Create(WS_CHILD | WS_VISIBLE, CRect(10, 10, 80, 30), &grid, 3))
+            return false;
+        edit.SetWindowText(text);
+        return true;
     }
     static CString Selected(CCellPropEditCtrl* e)
     {
@@ -183,6 +192,83 @@ TEST_F(CCellPropEditCtrlTest, SpaceEndsATextEditUnlessToldOtherwiseAndATypedFirs
     }, 0, true);
     name.FormatText(text);
     EXPECT_STREQ("Line 2", text);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CCellPropEditCtrlTest, ASizedEditGrowsToOneAndAHalfLinesWithASpinControlThatStepsIt)
+{
+    CPropInt value(7, 0, 127);
+    owner = std::make_unique<CFakeOwner>(&value);
+    editor = std::make_unique<CCellPropEditCtrl>(owner.get(), &value);
+    CRect edit, spin;
+    bool spinShown = false;
+    CString stepped;
+    Script script = [&](CCellPropEditCtrl* e) {
+        e->GetWindowRect(&edit);
+        ASSERT_NE(nullptr, e->GetSpin());
+        e->GetSpin()->GetWindowRect(&spin);
+        spinShown = e->GetSpin()->IsWindowVisible() != FALSE;
+        e->SendMessage(WM_VSCROLL, MAKEWPARAM(SB_LINEUP, 0), reinterpret_cast<LPARAM>(e->GetSpin()->m_hWnd));
+        e->SendMessage(WM_VSCROLL, MAKEWPARAM(SB_LINEUP, 0), reinterpret_cast<LPARAM>(e->GetSpin()->m_hWnd));
+        stepped = e->GetWindowText();
+        mvtest::ShotTree(grid, "cell-editor-with-spin");
+        Key(e, VK_RETURN);
+    };
+    CCellPropEditCtrl::SetLoopHook([](CCellPropEditCtrl* e, void* s) { (*static_cast<Script*>(s))(e); }, &script);
+    // A 6-pixel cell at the top of the grid: grown around its centre, then moved back down inside.
+    EXPECT_EQ(1, editor->TrackEdit(&grid, CRect(20, 0, 120, 6), 0, 2, WS_BORDER, nullptr));
+    EXPECT_TRUE(spinShown);
+    EXPECT_STREQ("9", stepped);
+    EXPECT_EQ(100 + 0, edit.top);
+    EXPECT_GT(edit.Height(), 6);
+    EXPECT_EQ(edit.right, spin.left);
+    EXPECT_EQ(100 + 120, spin.right);
+    EXPECT_EQ(edit.top, spin.top);
+}
+
+TEST_F(CCellPropEditCtrlTest, APropertyEditorMarksEditingWhileFocusedAndNormalisesItsTextOnLeaving)
+{
+    CPropInt value(7, 0, 127);
+    CFakeOwner fake(&value);
+    CPropEditCtrl edit(&fake, nullptr);
+    ASSERT_TRUE(PlainEditor(edit, "0042"));
+    edit.SetFocus();
+    mvui::PumpMessages();
+    EXPECT_TRUE(CPropEditCtrl::IsEditing());
+    other.SetFocus();
+    mvui::PumpMessages();
+    EXPECT_FALSE(CPropEditCtrl::IsEditing());
+    EXPECT_STREQ("42", edit.GetWindowText());
+}
+
+TEST_F(CCellPropEditCtrlTest, ControlKeysCopyPasteCutAndUndoAheadOfAccelerators)
+{
+    CPropInt value(7, 0, 127);
+    CFakeOwner fake(&value);
+    CPropEditCtrl edit(&fake, nullptr);
+    ASSERT_TRUE(PlainEditor(edit, "123"));
+    edit.SetSel(0, 2);
+    auto ctrlKey = [&](char key) {
+        mvui::SetKeyDown(VK_CONTROL, true);
+        edit.PostMessage(WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+        mvui::PumpMessages();
+        mvui::SetKeyDown(VK_CONTROL, false);
+    };
+    ctrlKey('X');
+    EXPECT_STREQ("3", edit.GetWindowText());
+    edit.SetSel(1, 1);
+    ctrlKey('V');
+    EXPECT_STREQ("312", edit.GetWindowText());
+    ctrlKey('Z');
+    EXPECT_STREQ("3", edit.GetWindowText());
+
+    edit.SetUndoAllowed(false);
+    ctrlKey('V');
+    ctrlKey('Z');
+    EXPECT_STREQ("312", edit.GetWindowText());
 }
 
 }  // namespace
