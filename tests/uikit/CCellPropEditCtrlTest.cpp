@@ -10,9 +10,12 @@
 #include <memory>
 
 #include "tests/platform/ui/MessageLog.h"
+#include "tests/platform/ui/UiTestExtras.h"
 #include "tests/platform/ui/UiTestSupport.h"
 #include "tests/uikit/ShotTree.h"
+#include "uikit/CNoteSource.h"
 #include "uikit/CPropEditOwner.h"
+#include "uikit/core/CPropPitch.h"
 #include "uikit/CSpinCtrl.h"
 #include "uikit/core/CPropInt.h"
 #include "uikit/core/CPropText.h"
@@ -24,9 +27,25 @@ public:
     explicit CFakeOwner(CProperty* p) : property(p) {}
     bool IsEditorActive() override { return true; }
     CProperty* NewProperty() override { return property->Clone(); }
-    bool TakesLiveNotes() override { return false; }
+    bool TakesLiveNotes() override { return liveNotes; }
     bool IsValidChar(int ch) override { return property->IsValidChar(ch); }
     CProperty* property;
+    bool liveNotes = false;
+};
+
+class CFakeNotes : public CNoteSource {
+public:
+    void Prime() override { primed++; }
+    bool GetPlayedNote(int* note) override
+    {
+        polls++;
+        if (pending < 0)
+            return false;
+        *note = pending;
+        pending = -1;
+        return true;
+    }
+    int primed = 0, polls = 0, pending = -1;
 };
 
 using Script = std::function<void(CCellPropEditCtrl*)>;
@@ -269,6 +288,36 @@ TEST_F(CCellPropEditCtrlTest, ControlKeysCopyPasteCutAndUndoAheadOfAccelerators)
     ctrlKey('V');
     ctrlKey('Z');
     EXPECT_STREQ("312", edit.GetWindowText());
+}
+
+TEST_F(CCellPropEditCtrlTest, APlayedNoteFillsAPitchWhileTheOwnerTakesLiveNotes)
+{
+    CPropPitch pitch(60);
+    CFakeOwner fake(&pitch);
+    fake.liveNotes = true;
+    CFakeNotes notes;
+    CPropEditCtrl edit(&fake, &notes);
+    CString start;
+    pitch.FormatText(start);
+    ASSERT_TRUE(PlainEditor(edit, start));
+    notes.pending = 64;
+    edit.SetFocus();
+    EXPECT_EQ(1, notes.primed);
+    ASSERT_TRUE(mvtest::PumpUntil([&] { return edit.GetWindowText() != start; }, 2000));
+    CPropPitch expected(64);
+    CString text;
+    expected.FormatText(text);
+    EXPECT_STREQ(text, edit.GetWindowText());
+    int s, t;
+    edit.GetSel(s, t);
+    EXPECT_EQ(text.GetLength(), t - s);
+
+    // Without the focus nothing is polled any more.
+    other.SetFocus();
+    mvui::PumpMessages();
+    const int polls = notes.polls;
+    mvtest::PumpUntil([] { return false; }, 450);
+    EXPECT_EQ(polls, notes.polls);
 }
 
 }  // namespace
