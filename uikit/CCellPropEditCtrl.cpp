@@ -167,14 +167,13 @@ void CCellPropEditCtrl::OnChar(UINT ch, UINT repeat, UINT flags)
     if (ch == '\r' || ch == '\n' || ch == VK_TAB || ch == VK_ESCAPE)
         return;  // ended on the key press
     if (m_property->IsText()) {
-        // A text takes whatever is typed, minus included.
-        if (ch == VK_BACK || ch >= 0x20)
+        // A text takes every character it accepts as typed: brackets, plus
+        // and minus are text here, not steps.
+        if (ch == VK_BACK || m_property->IsValidChar(static_cast<int>(ch)))
             CEdit::OnChar(ch, repeat, flags);
         return;
     }
-    if (ch == VK_BACK || m_property->IsValidChar(static_cast<int>(ch)) || ch == '[' || ch == ']' || ch == '+' ||
-        ch == '-')
-        CPropEditCtrl::OnChar(ch, repeat, flags);
+    CPropEditCtrl::OnChar(ch, repeat, flags);
 }
 
 void CCellPropEditCtrl::OnKillFocus(CWnd* newWnd)

@@ -206,11 +206,11 @@ TEST_F(CCellPropEditCtrlTest, SpaceEndsATextEditUnlessToldOtherwiseAndATypedFirs
 
     Edit(&name, [&](CCellPropEditCtrl* e) {
         Key(e, VK_END);
-        Type(e, " 2");
+        Type(e, " [2]");
         Key(e, VK_RETURN);
     }, 0, true);
     name.FormatText(text);
-    EXPECT_STREQ("Line 2", text);
+    EXPECT_STREQ("Line [2]", text);
 }
 
 }  // namespace
