@@ -1,13 +1,15 @@
 // An edit control bound to a property: the text is parsed into the property
 // on save and is the property's formatted text on load. A text that does
 // not parse fails the check, after the range message when the property has
-// limits. The control is hooked with a property edit control.
+// limits. The control is hooked so that it takes only the characters the
+// property accepts and, when the property steps, steps with '+', '-', ']'
+// and '['.
 #pragma once
 
 #include <memory>
 
 #include "uikit/CDlgItem.h"
-#include "uikit/CPropEditCtrl.h"
+#include "uikit/CSubclassWnd.h"
 
 class CDlgItemEdit : public CDlgItem {
 public:
@@ -18,5 +20,5 @@ public:
     void Exchange(bool save, int id, CWnd* dialog, DWORD owner) override;
 
 private:
-    std::unique_ptr<CPropEditCtrl> m_editCtrl;
+    std::unique_ptr<CSubclassWnd> m_editHook;
 };

@@ -8,6 +8,7 @@
 #include "platform/ui/SystemMetrics.h"
 #include "uikit/CHeldLoop.h"
 #include "uikit/CJogFader.h"
+#include "uikit/COurToolTipCtrl.h"
 #include "uikit/CZoomedFader.h"
 #include "uikit/WindowClass.h"
 
@@ -24,6 +25,7 @@ SharedFontRef& Shared()
 }
 
 constexpr float kLogFloor = 1e-8f;
+constexpr UINT_PTR kToolId = 1;
 constexpr UINT VK_OEM_PLUS = 0xBB, VK_OEM_MINUS = 0xBD, VK_OEM_4 = 0xDB, VK_OEM_6 = 0xDD;
 
 }  // namespace
@@ -35,7 +37,7 @@ CFont* CZoomFader::SharedFont()
 
 CZoomFader::CZoomFader(float scaleMin, float scaleMax, float lowerLimit, float upperLimit, float value,
                        float defaultValue, BOOL logarithmic, BOOL horizontal, const char* label, const char* second,
-                       BOOL popup, int, int, BOOL centred, BOOL crosswise, BOOL arrows, BOOL, float step,
+                       BOOL popup, int, int, BOOL centred, BOOL crosswise, BOOL arrows, BOOL toolTip, float step,
                        int placement, BOOL focusOnPress, int textColor, BOOL)
     : m_scaleMin(scaleMin), m_scaleMax(scaleMax), m_lowerLimit(lowerLimit), m_upperLimit(upperLimit),
       m_defaultValue(defaultValue), m_value(value), m_savedValue(value), m_logarithmic(logarithmic),
@@ -45,7 +47,7 @@ CZoomFader::CZoomFader(float scaleMin, float scaleMax, float lowerLimit, float u
       // A system colour index, or a colour with its top byte set.
       m_textColor(textColor >= 0 && textColor < MV_SYSCOLOR_COUNT ? GetSysColor(textColor)
                                                                   : static_cast<COLORREF>(textColor) & 0xFFFFFF),
-      m_centred(centred), m_focusOnPress(focusOnPress)
+      m_centred(centred), m_focusOnPress(focusOnPress), m_wantsToolTip(toolTip)
 {
     if (m_logarithmic && m_scaleMin == 1.0f)
         m_logBase = 2.0f;
@@ -63,6 +65,9 @@ CZoomFader::CZoomFader(float scaleMin, float scaleMax, float lowerLimit, float u
 CZoomFader::~CZoomFader()
 {
     m_popupWnd.reset();
+    if (m_toolTip && IsWindow(m_toolTip->GetSafeHwnd()))
+        m_toolTip->DestroyWindow();
+    m_toolTip.reset();
     DestroyWindow();
     if (--Shared().users == 0) {
         delete Shared().font;
@@ -141,6 +146,15 @@ int CZoomFader::OnCreate(CREATESTRUCT* cs)
         return -1;
     m_thickness = m_horizontal ? cs->cy : cs->cx;
     m_length = m_horizontal ? cs->cx : cs->cy;
+    if (m_wantsToolTip) {
+        // A fader without its tip still works.
+        auto tip = std::make_unique<COurToolTipCtrl>();
+        if (tip->Create(this, TTS_ALWAYSTIP)) {
+            const CRect face(0, 0, cs->cx, cs->cy);
+            tip->AddTool(this, LPSTR_TEXTCALLBACK, &face, kToolId);
+            m_toolTip = std::move(tip);
+        }
+    }
     return 0;
 }
 
@@ -148,6 +162,10 @@ void CZoomFader::OnSize(UINT type, int cx, int cy)
 {
     m_thickness = m_horizontal ? cy : cx;
     m_length = m_horizontal ? cx : cy;
+    if (m_toolTip) {
+        const CRect face(0, 0, cx, cy);
+        m_toolTip->SetToolRect(this, kToolId, &face);
+    }
     CWnd::OnSize(type, cx, cy);
 }
 
@@ -429,8 +447,25 @@ void CZoomFader::OnPopupCommand(WORD code)
     }
 }
 
+BOOL CZoomFader::PreTranslateMessage(MSG* msg)
+{
+    if (m_toolTip)
+        m_toolTip->RelayEvent(msg);
+    return CWnd::PreTranslateMessage(msg);
+}
+
 BOOL CZoomFader::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
+    if (message == WM_NOTIFY && m_toolTip) {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header && header->code == TTN_NEEDTEXT && header->hwndFrom == m_toolTip->m_hWnd) {
+            auto* info = reinterpret_cast<NMTTDISPINFO*>(header);
+            info->lpszText = nullptr;
+            std::snprintf(info->szText, sizeof(info->szText), "%s", m_label.GetString());
+            *result = 0;
+            return TRUE;
+        }
+    }
     if (message == WM_COMMAND && m_popupWnd && reinterpret_cast<HWND>(lParam) == m_popupWnd->m_hWnd) {
         OnPopupCommand(HIWORD(wParam));
         *result = 0;

@@ -11,7 +11,10 @@
 //   cancelled, 0x80EA / 0x80EB Tab / Shift+Tab, 0x0100 after a keyboard
 //   change, 0x0204 right press outside the arrows.
 // A logarithmic scale whose minimum is 0 or less uses a floor of 1e-8, and
-// a value at or below 0 maps to the minimum. UI thread only.
+// a value at or below 0 maps to the minimum. With the tool-tip argument set
+// the fader owns a tool tip over its whole face whose text is the label
+// (asked for with TTN_NEEDTEXT); the fader relays its messages to it.
+// UI thread only.
 #pragma once
 
 #include <memory>
@@ -21,6 +24,7 @@
 #include "uikit/CMarkings.h"
 
 class CDC;
+class COurToolTipCtrl;
 
 class CZoomFader : public CWnd, public CMarkings {
 public:
@@ -62,6 +66,8 @@ public:
     float ScaleMax() const { return m_scaleMax; }
     float GetStep() const { return m_step; }
     CWnd* GetPopup() const { return m_popupWnd.get(); }
+    // Null without the tool-tip argument or before the window exists.
+    COurToolTipCtrl* GetToolTip() const { return m_toolTip.get(); }
     BOOL IsDragging() const { return m_dragging; }
     // The shared 14-pixel face of the faders.
     static CFont* SharedFont();
@@ -70,6 +76,7 @@ public:
     void DrawScale(CDC* dc, const CRect& client, const CRect& slot, bool alongX, bool withLabels);
 
 protected:
+    BOOL PreTranslateMessage(MSG* msg) override;
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     int OnCreate(CREATESTRUCT* cs) override;
     void OnPaint() override;
@@ -116,4 +123,6 @@ protected:
     BOOL m_centred;
     int m_thickness = 0, m_length = 0;
     BOOL m_focusOnPress;
+    BOOL m_wantsToolTip;
+    std::unique_ptr<COurToolTipCtrl> m_toolTip;
 };

@@ -2,56 +2,123 @@
 
 #include <algorithm>
 
+#include <QClipboard>
+#include <QGuiApplication>
+
 #include "platform/ui/CDC.h"
+#include "platform/ui/CFont.h"
 #include "platform/ui/SystemMetrics.h"
 
 BOOL CEdit::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id)
 {
-    return CreateControl("Edit", "", style, rect, parent, id);
+    return CreateControl(kClassName, "", style, rect, parent, id);
 }
 
 void CEdit::SetSel(int start, int end)
 {
-    const int length = GetWindowText().GetLength();
-    if (end < 0 || end > length)
-        end = length;
-    start = std::clamp(start, 0, length);
-    m_selStart = std::min(start, end);
-    m_selEnd = std::max(start, end);
-    Invalidate();
+    const int length = GetLength();
+    if (start < 0) {  // Windows' "no selection": the caret stays where it is
+        m_anchor = m_caret = std::clamp(m_caret, 0, length);
+    } else {
+        m_anchor = std::clamp(start, 0, length);
+        m_caret = end < 0 ? length : std::clamp(end, 0, length);
+    }
+    Invalidate(FALSE);
 }
 
 void CEdit::GetSel(int& start, int& end) const
 {
-    start = m_selStart;
-    end = m_selEnd;
+    start = std::min(m_anchor, m_caret);
+    end = std::max(m_anchor, m_caret);
+}
+
+void CEdit::SetText(const CString& text, int caret)
+{
+    m_undoText = GetWindowText();
+    SetWindowText(text);
+    m_anchor = m_caret = std::clamp(caret, 0, text.GetLength());
+    Invalidate(FALSE);
+    NotifyParent(EN_CHANGE);
 }
 
 void CEdit::ReplaceSel(LPCSTR text)
 {
-    const CString old = GetWindowText();
-    const int start = std::min(m_selStart, old.GetLength());
-    const int end = std::min(m_selEnd, old.GetLength());
-    const CString insert(text ? text : "");
-    SetWindowText(old.Left(start) + insert + old.Mid(end));
-    m_selStart = m_selEnd = start + insert.GetLength();
-    Changed();
-}
-
-void CEdit::Changed()
-{
-    Invalidate();
-    NotifyParent(EN_CHANGE);
-}
-
-LRESULT CEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_GETDLGCODE: return DLGC_WANTCHARS | DLGC_WANTARROWS | DLGC_HASSETSEL;
-    case EM_SETSEL: SetSel(static_cast<int>(wParam), static_cast<int>(lParam)); return 0;
-    case EM_GETSEL: return MAKELPARAM(m_selStart, m_selEnd);
-    default: return CControlWnd::WindowProc(message, wParam, lParam);
+    int start, end;
+    GetSel(start, end);
+    CString now = GetWindowText();
+    start = std::min(start, now.GetLength());
+    end = std::min(end, now.GetLength());
+    CString inserted(text ? text : "");
+    if (m_limit >= 0) {
+        const int room = m_limit - (now.GetLength() - (end - start));
+        if (room <= 0)
+            return;
+        inserted = inserted.Left(room);
     }
+    now.Delete(start, end - start);
+    now.Insert(start, inserted);
+    SetText(now, start + inserted.GetLength());
+}
+
+void CEdit::Undo()
+{
+    const CString before = m_undoText;
+    SetText(before, before.GetLength());
+}
+
+void CEdit::Copy()
+{
+    int start, end;
+    GetSel(start, end);
+    if (start < end && QGuiApplication::clipboard())
+        QGuiApplication::clipboard()->setText(QString::fromUtf8(GetWindowText().Mid(start, end - start).GetString()));
+}
+
+void CEdit::Cut()
+{
+    if (GetStyle() & ES_READONLY) {
+        Copy();
+        return;
+    }
+    Copy();
+    ReplaceSel("");
+}
+
+void CEdit::Paste()
+{
+    if ((GetStyle() & ES_READONLY) || !QGuiApplication::clipboard())
+        return;
+    QString text = QGuiApplication::clipboard()->text();
+    if (!(GetStyle() & ES_MULTILINE))
+        text = text.section(QLatin1Char('\n'), 0, 0);  // a one-line edit takes the first line
+    ReplaceSel(text.toUtf8().constData());
+}
+
+BOOL CEdit::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    int start, end;
+    switch (message) {
+    case WM_GETDLGCODE: *result = DLGC_WANTCHARS | DLGC_WANTARROWS | DLGC_HASSETSEL; return TRUE;
+    case EM_SETSEL: SetSel(static_cast<int>(wParam), static_cast<int>(lParam)); break;
+    case EM_GETSEL:
+        GetSel(start, end);
+        *result = MAKELPARAM(start, end);
+        return TRUE;
+    case WM_CUT: Cut(); break;
+    case WM_COPY: Copy(); break;
+    case WM_PASTE: Paste(); break;
+    case WM_CLEAR:
+        if (!(GetStyle() & ES_READONLY))
+            ReplaceSel("");
+        break;
+    case WM_UNDO:
+        if (!(GetStyle() & ES_READONLY))
+            Undo();
+        break;
+    default: return CControlWnd::OnWndMsg(message, wParam, lParam, result);
+    }
+    *result = 0;
+    return TRUE;
 }
 
 void CEdit::OnChar(UINT ch, UINT, UINT)
@@ -59,63 +126,97 @@ void CEdit::OnChar(UINT ch, UINT, UINT)
     if (GetStyle() & ES_READONLY)
         return;
     if (ch == VK_BACK) {
-        if (m_selStart == m_selEnd && m_selStart > 0)
-            --m_selStart;
-        if (m_selStart != m_selEnd)
+        int start, end;
+        GetSel(start, end);
+        if (start == end && start > 0)
+            m_anchor = start - 1, m_caret = end;
+        if (m_anchor != m_caret)
             ReplaceSel("");
         return;
     }
-    if (ch < 0x20 || ch > 0xFF)
+    if (ch > 0xFF || (ch < 0x20 && !(ch == '\r' && (GetStyle() & ES_MULTILINE))))
         return;
     if ((GetStyle() & ES_NUMBER) && (ch < '0' || ch > '9'))
         return;
-    const char text[2] = {static_cast<char>(ch), '\0'};
+    const char text[2] = {static_cast<char>(ch == '\r' ? '\n' : ch), '\0'};
     ReplaceSel(text);
 }
 
 void CEdit::OnKeyDown(UINT vk, UINT, UINT)
 {
-    const int length = GetWindowText().GetLength();
-    int caret = -1;
+    const bool extend = GetKeyState(VK_SHIFT) < 0;
+    const int length = GetLength();
+    int start, end;
+    GetSel(start, end);
+    int caret = m_caret;
     switch (vk) {
-    case VK_LEFT: caret = m_selStart == m_selEnd ? std::max(0, m_selStart - 1) : m_selStart; break;
-    case VK_RIGHT: caret = m_selStart == m_selEnd ? std::min(length, m_selEnd + 1) : m_selEnd; break;
+    case VK_LEFT: caret = !extend && start != end ? start : std::max(0, caret - 1); break;
+    case VK_RIGHT: caret = !extend && start != end ? end : std::min(length, caret + 1); break;
     case VK_HOME: caret = 0; break;
     case VK_END: caret = length; break;
     case VK_DELETE:
         if (GetStyle() & ES_READONLY)
             return;
-        if (m_selStart == m_selEnd && m_selEnd < length)
-            ++m_selEnd;
-        if (m_selStart != m_selEnd)
+        if (start == end && end < length)
+            m_anchor = start, m_caret = end + 1;
+        if (m_anchor != m_caret)
             ReplaceSel("");
         return;
     default: return;
     }
-    m_selStart = m_selEnd = caret;
-    Invalidate();
+    // A plain caret key collapses a selection onto the caret's new place.
+    m_caret = caret;
+    if (!extend)
+        m_anchor = caret;
+    Invalidate(FALSE);
 }
 
-void CEdit::OnLButtonDown(UINT, CPoint)
+void CEdit::OnLButtonDown(UINT, CPoint point)
 {
+    const bool hadFocus = GetFocus() == this;
     SetFocus();
+    // A click that brings the focus keeps the selection the focus made.
+    if (!hadFocus && m_selectAllOnFocus)
+        return;
+    // The caret goes before the first character whose middle is right of the point.
+    CClientDC dc(this);
+    dc.SelectObject(TextFont());
+    const CString text = GetWindowText();
+    const int x0 = 4;
+    int at = text.GetLength();
+    for (int i = 0; i < text.GetLength(); ++i) {
+        const int left = dc.GetTextExtent(text, i).cx, right = dc.GetTextExtent(text, i + 1).cx;
+        if (x0 + (left + right) / 2 > point.x) {
+            at = i;
+            break;
+        }
+    }
+    m_anchor = m_caret = at;
+    Invalidate(FALSE);
 }
 
 void CEdit::OnSetFocus(CWnd*)
 {
-    SetSel(0, -1);
+    if (m_selectAllOnFocus)
+        SetSel(0, -1);
+    Invalidate(FALSE);
     NotifyParent(EN_SETFOCUS);
 }
 
 void CEdit::OnKillFocus(CWnd*)
 {
-    Invalidate();
+    Invalidate(FALSE);
     NotifyParent(EN_KILLFOCUS);
 }
 
 BOOL CEdit::OnEraseBkgnd(CDC*)
 {
     return TRUE;
+}
+
+CFont* CEdit::TextFont() const
+{
+    return m_font ? m_font : ControlFont();
 }
 
 void CEdit::OnPaint()
@@ -128,23 +229,29 @@ void CEdit::OnPaint()
     dc.DrawEdge(&r, EDGE_SUNKEN, BF_RECT);
     CRect inside = r;
     inside.DeflateRect(4, 2);
-    dc.SelectObject(ControlFont());
+    dc.SelectObject(TextFont());
     dc.SetBkMode(TRANSPARENT);
     const CString text = GetWindowText();
+    int start, end;
+    GetSel(start, end);
+    start = std::min(start, text.GetLength());
+    end = std::min(end, text.GetLength());
     const bool focused = GetFocus() == this;
     const int x0 = inside.left;
-    const int width = m_selStart > 0 ? dc.GetTextExtent(text, m_selStart).cx : 0;
-    const int widthEnd = m_selEnd > 0 ? dc.GetTextExtent(text, m_selEnd).cx : 0;
-    if (focused && m_selStart != m_selEnd)
+    const int width = start > 0 ? dc.GetTextExtent(text, start).cx : 0;
+    const int widthEnd = end > 0 ? dc.GetTextExtent(text, end).cx : 0;
+    if (focused && start != end)
         dc.FillSolidRect(x0 + width, inside.top, widthEnd - width, inside.Height(), GetSysColor(COLOR_HIGHLIGHT));
     dc.SetTextColor(GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
     dc.DrawText(text, &inside, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    if (focused && m_selStart != m_selEnd) {
+    if (focused && start != end) {
         CRect selected(x0 + width, inside.top, x0 + widthEnd, inside.bottom);
         dc.SetTextColor(GetSysColor(COLOR_HIGHLIGHTTEXT));
-        const CString part = text.Mid(m_selStart, m_selEnd - m_selStart);
+        const CString part = text.Mid(start, end - start);
         dc.DrawText(part, &selected, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     } else if (focused) {
-        dc.FillSolidRect(x0 + width, inside.top + 1, 1, inside.Height() - 2, GetSysColor(COLOR_WINDOWTEXT));
+        const int caret = std::min(m_caret, text.GetLength());
+        const int x = x0 + (caret > 0 ? dc.GetTextExtent(text, caret).cx : 0);
+        dc.FillSolidRect(x, inside.top + 1, 1, inside.Height() - 2, GetSysColor(COLOR_WINDOWTEXT));
     }
 }

@@ -976,6 +976,9 @@ BOOL CWnd::ShowWindow(int command)
         impl->style &= ~WS_VISIBLE;
         impl->widget->hide();
     }
+    // As on Windows, the window hears when it is shown or hidden.
+    if ((was != FALSE) != (impl->visible != FALSE))
+        ::SendMessage(m_hWnd, WM_SHOWWINDOW, impl->visible ? TRUE : FALSE, 0);
     return was;
 }
 

@@ -8,11 +8,13 @@
 #include <cmath>
 
 #include "tests/platform/ui/MessageLog.h"
+#include "tests/platform/ui/UiTestExtras.h"
 #include "tests/platform/ui/UiTestSupport.h"
 #include "tests/uikit/ShotTree.h"
 #include "tests/uikit/HeldLoopClock.h"
 #include "uikit/CHeldLoop.h"
 #include "uikit/CJogFader.h"
+#include "uikit/COurToolTipCtrl.h"
 #include "uikit/CZoomedFader.h"
 
 namespace {
@@ -225,6 +227,33 @@ TEST_F(ZoomFaderTest, ShotOfAZoomFaderAndItsPopup)
     mvtest::ShotTree(*popup, "zoom-fader-popup");
     popup->SendMessage(WM_LBUTTONUP, 0, 0);
     mvui::PumpMessages();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ZoomFaderTest, TheToolTipArgumentGivesATipWithTheLabelOverTheWholeFace)
+{
+    Make(MakeFader(0, 100, 50, FALSE, FALSE, FALSE, FALSE), CRect(10, 10, 30, 110));
+    EXPECT_EQ(nullptr, fader->GetToolTip());
+
+    auto f = std::make_unique<CZoomFader>(0, 100, 0, 100, 50, 50, FALSE, FALSE, "Row zoom", "", FALSE, 0, 0, FALSE,
+                                          FALSE, FALSE, TRUE, 0, 4, FALSE, COLOR_BTNTEXT, FALSE);
+    Make(std::move(f), CRect(10, 10, 30, 60));
+    COurToolTipCtrl* tip = fader->GetToolTip();
+    ASSERT_NE(nullptr, tip);
+    tip->SetDelayTime(TTDT_INITIAL, 0);
+    // Grown after creation: the tool follows, so a point below the first height still shows it.
+    fader->MoveWindow(10, 10, 20, 100);
+    PointerAt(*fader, CPoint(10, 80));
+    fader->PostMessage(WM_MOUSEMOVE, 0, MAKELPARAM(10, 80));
+    mvui::PumpMessages();
+    mvtest::PumpUntil([tip] { return tip->IsWindowVisible() != FALSE; }, 1000);
+    ASSERT_TRUE(tip->IsWindowVisible());
+    EXPECT_STREQ("Row zoom", tip->GetWindowText());
+    mvtest::ShotTree(owner, "zoom-fader-tip");
+    mvtest::Shot(*tip, "zoom-fader-tip-alone");
 }
 
 }  // namespace
