@@ -16,6 +16,10 @@ public:
     // A new empty clip bound to the pool but kept under no id; the caller
     // releases it. E_FAIL when it cannot be made.
     virtual HRESULT CreateClip(ILoopClip** clip) = 0;
+    // A new empty clip kept under *id, or under an id of its own when id is
+    // null; the pool keeps the reference and *clip (when asked) borrows it.
+    // E_INVALIDARG when the id is taken, E_FAIL when the clip cannot be made.
+    virtual HRESULT AddClip(const DWORD* id, ILoopClip** clip) = 0;
 
 protected:
     ~IClipPool() = default;

@@ -40,6 +40,10 @@ public:
     // stream; with includeData the sample block is written too.
     virtual HRESULT SaveProjectState(IStream* stream, BOOL includeData) = 0;
     virtual HRESULT LoadProjectState(IStream* stream) = 0;
+    // The id the clip keeps in its own field (and writes into its state); a
+    // loaded state brings the id it was saved under, which the pool's map
+    // does not follow, so the owner hands the clip its pool id again.
+    virtual void SetClipId(DWORD id) = 0;
 
     virtual HRESULT GetSetting(int setting, int selector, LONGLONG* value) = 0;
     virtual HRESULT SetSetting(int setting, int selector, LONGLONG value) = 0;

@@ -139,6 +139,8 @@ public:
     HRESULT SetLength(LONGLONG ticks) override { return Record("length", ticks, kUnitTicks); }
     HRESULT SetTranspose(LONG semitones) override { return Record("transpose", semitones, kUnitTicks); }
     void Release() override { ++releases; }
+    void SetClipId(DWORD id) override { clipId = id; }
+    DWORD clipId = 0;
 
     HRESULT SaveProjectState(IStream* stream, BOOL includeData) override
     {
@@ -246,6 +248,16 @@ public:
         created.push_back(std::make_unique<FakeLoopClip>());
         created.back()->loadResult = loadResultOfCreated;
         *clip = created.back().get();
+        return S_OK;
+    }
+    HRESULT AddClip(const DWORD* id, ILoopClip** clip) override
+    {
+        if (id == nullptr || clips.count(*id) != 0)
+            return E_INVALIDARG;
+        FakeLoopClip* added = Add(*id);
+        added->clipId = *id;
+        if (clip != nullptr)
+            *clip = added;
         return S_OK;
     }
 };
