@@ -12,6 +12,7 @@
 #include "devices/CWDMAudio.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/CDataRenderer.h"
+#include "engine/ITransportClipboard.h"
 #include "engine/CTimeKeeper.h"
 #include "engine/CTimer.h"
 #include "platform/audio/CJackAsioDriver.h"
@@ -50,9 +51,9 @@ HRESULT CEngineFactory::CreateMfxHostSite(IMfxHostSite** site)
 
 ITransportRecorder* CEngineFactory::CreateRecorder() { return nullptr; }
 
-ITransportClipboard* CEngineFactory::CreateClipboard() { return nullptr; }
+ITransportClipboard* CEngineFactory::CreateClipboard() { return ITransportClipboard::Make(false); }
 
-ITransportClipboard* CEngineFactory::CreateDragAndDropClipboard() { return nullptr; }
+ITransportClipboard* CEngineFactory::CreateDragAndDropClipboard() { return ITransportClipboard::Make(true); }
 
 IClipPoolLimits* CEngineFactory::CreateClipPool() { return nullptr; }
 
