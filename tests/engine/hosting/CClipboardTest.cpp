@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <sys/wait.h>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -13,12 +16,20 @@
 #include "engine/CEngineFactory.h"
 #include "engine/CTransport.h"
 #include "engine/hosting/CDragAndDropClipboard.h"
+#include "engine/hosting/CFxWrap.h"
+#include "engine/hosting/CMfxFilterWrap.h"
 #include "engine/hosting/CMidiDoc.h"
 #include "engine/hosting/IPasteTarget.h"
 #include "model/CMvCommand.h"
 #include "model/CUndoHistory.h"
+#include "platform/com/ComRuntime.h"
+#include "platform/registry/Registry.h"
+#include "tests/engine/graph/AudioGraphFixture.h"
 #include "tests/engine/hosting/DocumentEngineFake.h"
 #include "tests/model/PatternTestSupport.h"
+#include "tests/plugins/synthframework/FakeHost.h"
+#include "tests/plugins/synthframework/sine/SineSynthClass.h"
+#include "tests/support/TempRegistry.h"
 
 namespace {
 
@@ -457,6 +468,31 @@ TEST_F(ClipboardTest, ExtentAndIdListServeThePatternDragAndDrop)
     EXPECT_EQ((std::vector<SHORT>{7, 3, 4}), ids) << "appended to the caller's list";
 }
 
+TEST_F(ClipboardTest, AContainersOwnPatternTakesNoNotesFromAPaste)
+{
+    AddTracks(1);
+    CPattern* p = ActivePatternWith({0}, {0});
+    CMfxEvent controller(MfxController);
+    controller.m_time = 240;
+    controller.m_ctrl.number = 7;
+    controller.SetSelected(TRUE);
+    ASSERT_EQ(S_OK, p->InsertEvent(controller, FALSE, nullptr, FALSE));
+    ASSERT_EQ(S_OK, clip.SetCurrentContext(CClipboard::kPatternEditor));
+    ASSERT_EQ(S_OK, clip.CopyOrCut(false));
+
+    // With no active pattern the editor shows the channel's own pattern.
+    ASSERT_EQ(S_OK, doc->SetActivePattern(CMidiDoc::kNone, nullptr));
+    ASSERT_EQ(S_OK, doc->SetActiveChannelAt(0, nullptr));
+    CPattern* own = nullptr;
+    ASSERT_EQ(S_OK, doc->GetActivePattern(&own));
+    ASSERT_NE(nullptr, own);
+    const std::size_t before = own->GetEvents().size();
+    ASSERT_EQ(S_OK, clip.PasteIntoPattern(960));
+    ASSERT_EQ(before + 1, own->GetEvents().size());
+    const auto rows = Rows(own);
+    EXPECT_NE(std::find(rows.begin(), rows.end(), EventRow{1200, 7, MfxController, true}), rows.end());
+}
+
 TEST(ClipboardHelpers, ScaleColorClampsEachByte)
 {
     struct Case {
@@ -493,6 +529,135 @@ TEST(ClipboardFactory, TheEngineFactoryMakesTheInstalledClipboards)
     delete edit;
     delete drag;
     ITransportClipboard::SetMaker(nullptr);
+}
+
+// Effects: a MIDI effect of the test's own (its state is one number) and
+// the sine test instrument as an audio effect, registered with regsvr.
+constexpr GUID kEcho = {0x7E570027, 1, 2, {3, 4, 5, 6, 7, 8, 9, 1}};
+
+class Echo final : public IMfxEventFilter, public IPersistStream {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IMfxEventFilter))
+            *ppv = static_cast<IMfxEventFilter*>(this);
+        else if (IsEqualGUID(riid, IID_IPersistStream) || IsEqualGUID(riid, IID_IPersist))
+            *ppv = static_cast<IPersistStream*>(this);
+        else
+            return *ppv = nullptr, E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        const ULONG left = --m_refs;
+        if (!left)
+            delete this;
+        return left;
+    }
+    STDMETHODIMP Connect(IUnknown* host) override
+    {
+        if (host)
+            host->Release();
+        return S_OK;
+    }
+    STDMETHODIMP Disconnect() override { return S_OK; }
+    STDMETHODIMP OnStart(LONG) override { return S_OK; }
+    STDMETHODIMP OnLoop(LONG, LONG, LONG) override { return S_OK; }
+    STDMETHODIMP OnStop(LONG) override { return S_OK; }
+    STDMETHODIMP OnEvents(LONG, LONG, IMfxEventQueue*, IMfxEventQueue*) override { return S_OK; }
+    STDMETHODIMP OnInput(IMfxDataQueue*, IMfxDataQueue*) override { return S_OK; }
+    STDMETHODIMP GetClassID(CLSID* clsid) override { return *clsid = kEcho, S_OK; }
+    STDMETHODIMP IsDirty() override { return S_FALSE; }
+    STDMETHODIMP Load(IStream* s) override { return s->Read(&delay, sizeof delay, nullptr); }
+    STDMETHODIMP Save(IStream* s, BOOL) override { return s->Write(&delay, sizeof delay, nullptr); }
+    STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override { return size->QuadPart = sizeof delay, S_OK; }
+    int delay = 0;
+
+private:
+    std::atomic<ULONG> m_refs{0};
+};
+
+HRESULT MakeEcho(IUnknown* outer, REFIID riid, void** ppv)
+{
+    if (outer)
+        return CLASS_E_NOAGGREGATION;
+    auto* e = new Echo;
+    e->AddRef();
+    const HRESULT hr = e->QueryInterface(riid, ppv);
+    e->Release();
+    return hr;
+}
+
+int Regsvr(const std::string& args)
+{
+    const std::string command = std::string("'") + MVTEST_REGSVR + "' " + args + " >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    mvreg::ReloadHives();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct ClipboardEffects : mvtest::AudioGraphFixture {
+    void SetUp() override
+    {
+        AudioGraphFixture::SetUp();
+        CFilterWrap::ClearFailedPlugIns();
+        ASSERT_TRUE(SUCCEEDED(mvcom::RegisterBuiltinClass(kEcho, &MakeEcho)));
+        ASSERT_EQ(0, Regsvr(std::string("'") + MVTEST_SINE_SERVER + "'"));
+        ASSERT_EQ(S_OK, clip.CreateHeldPattern());
+    }
+    void TearDown() override
+    {
+        clip.Clear();
+        mvcom::UnregisterBuiltinClass(kEcho);
+        CFilterWrap::ClearFailedPlugIns();
+        AudioGraphFixture::TearDown();
+        CoFreeUnusedLibraries();
+    }
+    mvtest::TempRegistry registry;
+    mvtest::FakeHost host;
+    CClipboard clip;
+};
+
+TEST_F(ClipboardEffects, ACopiedEffectIsHeldAsAnUnloadedCloneThatPastesOnlyInItsChainView)
+{
+    CFxWrap* fx = nullptr;
+    ASSERT_EQ(S_OK, CFxWrap::Create(&mvtest::CLSID_SineSynth, "Sine Fx", graph,
+                                    static_cast<mvsynth::IMfxTempoMap*>(&host), &fx));
+    ASSERT_EQ(S_OK, fx->SetBypass(TRUE));
+    ASSERT_EQ(S_OK, clip.SetCurrentContext(CClipboard::kAudioFxChain));
+    ASSERT_EQ(S_OK, clip.CopyFx(true, fx));
+    CFxWrap* held = clip.GetHeldFx();
+    ASSERT_NE(nullptr, held);
+    EXPECT_NE(fx, held);
+    EXPECT_EQ(nullptr, held->GetFilter()) << "held unloaded";
+    EXPECT_TRUE(held->IsBypassed());
+    EXPECT_EQ(fx->GetClsid(), held->GetClsid());
+    EXPECT_NE(nullptr, fx->GetFilter()) << "the source stays in its chain until the view removes it";
+    for (int context = 0; context < CClipboard::kContextCount; ++context)
+        EXPECT_EQ(context == CClipboard::kAudioFxChain, clip.HasContent(context)) << context;
+    EXPECT_EQ(S_OK, clip.Paste()) << "the chain view pastes the clone itself";
+    ASSERT_EQ(S_OK, held->Load()) << "the clone loads into a chain";
+
+    // A MIDI effect replaces it; its clone carries the state.
+    CMfxFilterWrap* mfx = nullptr;
+    ASSERT_EQ(S_OK, CMfxFilterWrap::Create(&kEcho, "Echo", static_cast<mvsynth::IMfxTempoMap*>(&host), &mfx));
+    static_cast<Echo*>(mfx->GetEventFilter())->delay = 3;
+    ASSERT_EQ(S_OK, clip.SetCurrentContext(CClipboard::kMidiFxChain));
+    ASSERT_EQ(S_OK, clip.CopyMfx(false, mfx));
+    EXPECT_EQ(nullptr, clip.GetHeldFx()) << "one content at a time";
+    ASSERT_NE(nullptr, clip.GetHeldMfx());
+    EXPECT_EQ(3, static_cast<Echo*>(clip.GetHeldMfx()->GetEventFilter())->delay);
+    EXPECT_TRUE(clip.HasContent(CClipboard::kMidiFxChain));
+    EXPECT_FALSE(clip.HasContent(CClipboard::kAudioFxChain));
+    EXPECT_EQ(S_OK, clip.Clear());
+    EXPECT_EQ(nullptr, clip.GetHeldMfx());
+    EXPECT_FALSE(clip.CanPaste());
+
+    EXPECT_EQ(E_POINTER, clip.CopyFx(false, nullptr));
+    DestroyPlugInWrap(static_cast<IMfxFilterWrap*>(mfx));
+    DestroyPlugInWrap(static_cast<IFxWrap*>(fx));
 }
 
 }  // namespace
