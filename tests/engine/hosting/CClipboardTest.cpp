@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <sys/wait.h>
 #include <string>
@@ -26,6 +25,7 @@
 #include "platform/registry/Registry.h"
 #include "tests/engine/graph/AudioGraphFixture.h"
 #include "tests/engine/hosting/DocumentEngineFake.h"
+#include "tests/engine/hosting/MidiEffectBase.h"
 #include "tests/model/PatternTestSupport.h"
 #include "tests/plugins/synthframework/FakeHost.h"
 #include "tests/plugins/synthframework/sine/SineSynthClass.h"
@@ -535,60 +535,14 @@ TEST(ClipboardFactory, TheEngineFactoryMakesTheInstalledClipboards)
 // the sine test instrument as an audio effect, registered with regsvr.
 constexpr GUID kEcho = {0x7E570027, 1, 2, {3, 4, 5, 6, 7, 8, 9, 1}};
 
-class Echo final : public IMfxEventFilter, public IPersistStream {
+class Echo final : public mvtest::MidiEffectBase {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IMfxEventFilter))
-            *ppv = static_cast<IMfxEventFilter*>(this);
-        else if (IsEqualGUID(riid, IID_IPersistStream) || IsEqualGUID(riid, IID_IPersist))
-            *ppv = static_cast<IPersistStream*>(this);
-        else
-            return *ppv = nullptr, E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG left = --m_refs;
-        if (!left)
-            delete this;
-        return left;
-    }
-    STDMETHODIMP Connect(IUnknown* host) override
-    {
-        if (host)
-            host->Release();
-        return S_OK;
-    }
-    STDMETHODIMP Disconnect() override { return S_OK; }
-    STDMETHODIMP OnStart(LONG) override { return S_OK; }
-    STDMETHODIMP OnLoop(LONG, LONG, LONG) override { return S_OK; }
-    STDMETHODIMP OnStop(LONG) override { return S_OK; }
-    STDMETHODIMP OnEvents(LONG, LONG, IMfxEventQueue*, IMfxEventQueue*) override { return S_OK; }
-    STDMETHODIMP OnInput(IMfxDataQueue*, IMfxDataQueue*) override { return S_OK; }
-    STDMETHODIMP GetClassID(CLSID* clsid) override { return *clsid = kEcho, S_OK; }
-    STDMETHODIMP IsDirty() override { return S_FALSE; }
+    Echo() : MidiEffectBase(kEcho) {}
     STDMETHODIMP Load(IStream* s) override { return s->Read(&delay, sizeof delay, nullptr); }
     STDMETHODIMP Save(IStream* s, BOOL) override { return s->Write(&delay, sizeof delay, nullptr); }
     STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override { return size->QuadPart = sizeof delay, S_OK; }
     int delay = 0;
-
-private:
-    std::atomic<ULONG> m_refs{0};
 };
-
-HRESULT MakeEcho(IUnknown* outer, REFIID riid, void** ppv)
-{
-    if (outer)
-        return CLASS_E_NOAGGREGATION;
-    auto* e = new Echo;
-    e->AddRef();
-    const HRESULT hr = e->QueryInterface(riid, ppv);
-    e->Release();
-    return hr;
-}
 
 int Regsvr(const std::string& args)
 {
@@ -603,7 +557,7 @@ struct ClipboardEffects : mvtest::AudioGraphFixture {
     {
         AudioGraphFixture::SetUp();
         CFilterWrap::ClearFailedPlugIns();
-        ASSERT_TRUE(SUCCEEDED(mvcom::RegisterBuiltinClass(kEcho, &MakeEcho)));
+        ASSERT_TRUE(SUCCEEDED(mvcom::RegisterBuiltinClass(kEcho, &mvtest::MakeMidiEffect<Echo>)));
         ASSERT_EQ(0, Regsvr(std::string("'") + MVTEST_SINE_SERVER + "'"));
         ASSERT_EQ(S_OK, clip.CreateHeldPattern());
     }

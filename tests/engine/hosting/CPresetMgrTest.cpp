@@ -19,6 +19,7 @@
 #include "platform/registry/Registry.h"
 #include "platform/res/CScriptedAnswerer.h"
 #include "platform/win/Guid.h"
+#include "tests/engine/hosting/MidiEffectBase.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 
@@ -36,8 +37,13 @@ struct IBuiltInPresets : IUnknown {
     STDMETHOD(SelectPreset)(LONG index) = 0;
 };
 
-class Effect final : public IMfxEventFilter, public IPersistStream, public IBuiltInPresets {
+class Effect final : public mvtest::MidiEffectBase, public IBuiltInPresets {
 public:
+    Effect() : MidiEffectBase(kPresetted) {}
+    // One reference count: the base's.
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return MidiEffectBase::QueryInterface(riid, ppv); }
+    STDMETHODIMP_(ULONG) AddRef() override { return MidiEffectBase::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return MidiEffectBase::Release(); }
     STDMETHODIMP GetPresetCount(LONG* count) override
     {
         *count = static_cast<LONG>(g_builtIn.size());
@@ -56,45 +62,6 @@ public:
         selected = index;
         return S_OK;
     }
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IMfxEventFilter))
-            *ppv = static_cast<IMfxEventFilter*>(this);
-        else if (IsEqualGUID(riid, IID_IPersistStream) || IsEqualGUID(riid, IID_IPersist))
-            *ppv = static_cast<IPersistStream*>(this);
-        else if (IsEqualGUID(riid, IID_PlugInPresets))
-            *ppv = static_cast<IBuiltInPresets*>(this);
-        else
-            return *ppv = nullptr, E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG left = --m_refs;
-        if (!left)
-            delete this;
-        return left;
-    }
-    STDMETHODIMP Connect(IUnknown* host) override
-    {
-        if (host)
-            host->Release();
-        return S_OK;
-    }
-    STDMETHODIMP Disconnect() override { return S_OK; }
-    STDMETHODIMP OnStart(LONG) override { return S_OK; }
-    STDMETHODIMP OnLoop(LONG, LONG, LONG) override { return S_OK; }
-    STDMETHODIMP OnStop(LONG) override { return S_OK; }
-    STDMETHODIMP OnEvents(LONG, LONG, IMfxEventQueue*, IMfxEventQueue*) override { return S_OK; }
-    STDMETHODIMP OnInput(IMfxDataQueue*, IMfxDataQueue*) override { return S_OK; }
-    STDMETHODIMP GetClassID(CLSID* clsid) override
-    {
-        *clsid = kPresetted;
-        return S_OK;
-    }
-    STDMETHODIMP IsDirty() override { return S_FALSE; }
     STDMETHODIMP Load(IStream* s) override
     {
         if (refuseLoad)
@@ -122,19 +89,11 @@ public:
     bool refuseLoad = false;
 
 private:
-    std::atomic<ULONG> m_refs{0};
+    void* QueryMore(REFIID riid) override
+    {
+        return IsEqualGUID(riid, IID_PlugInPresets) ? static_cast<IBuiltInPresets*>(this) : nullptr;
+    }
 };
-
-HRESULT MakeEffect(IUnknown* outer, REFIID riid, void** ppv)
-{
-    if (outer)
-        return CLASS_E_NOAGGREGATION;
-    auto* e = new Effect;
-    e->AddRef();
-    HRESULT hr = e->QueryInterface(riid, ppv);
-    e->Release();
-    return hr;
-}
 
 class Sink final : public IAdviseNewPreset {
 public:
@@ -164,7 +123,7 @@ struct PresetTest : ::testing::Test {
     void SetUp() override
     {
         g_builtIn.clear();
-        ASSERT_TRUE(SUCCEEDED(mvcom::RegisterBuiltinClass(kPresetted, &MakeEffect)));
+        ASSERT_TRUE(SUCCEEDED(mvcom::RegisterBuiltinClass(kPresetted, &mvtest::MakeMidiEffect<Effect>)));
         CPresetMgr::SetPresetRoot(folder.Path());
         ASSERT_EQ(S_OK, CMfxFilterWrap::Create(&kPresetted, "Presetted", nullptr, &wrap));
         ASSERT_EQ(S_OK, CPresetMgr::Acquire(&sink, wrap, &mgr));
