@@ -115,6 +115,7 @@ HRESULT CClipboard::Clear()
         first = m_heldPattern->ClearAllEvents(FALSE, nullptr);
     m_instances.clear();
     m_sourceChannels.clear();
+    m_patternIds.clear();
     m_ids.clear();
     // The wrapper is gone whatever its release says, so it is never held
     // past this point.
@@ -247,6 +248,7 @@ HRESULT CClipboard::CopyInstances(bool cut)
             return hr;
         }
         m_sourceChannels.push_back(selected[i].second);
+        m_patternIds.push_back(copies[i].GetPatternID());
     }
     m_instances = std::move(copies);
     if (!cut)
@@ -353,10 +355,12 @@ CChannel* CClipboard::PasteChannel(WORD fallback) const
     return nullptr;
 }
 
-CPattern* CClipboard::LivePattern(const CPatternInstance& instance) const
+CPattern* CClipboard::LivePattern(std::size_t held) const
 {
+    // The held instance's pattern may be gone, so it is found by the id
+    // noted when it was copied and only compared, never read.
     CPattern* pattern = nullptr;
-    if (FAILED(m_document->GetPattern(instance.GetPatternID(), &pattern)) || pattern != instance.GetPattern())
+    if (FAILED(m_document->GetPattern(m_patternIds[held], &pattern)) || pattern != m_instances[held].GetPattern())
         return nullptr;
     return pattern;
 }
@@ -405,7 +409,7 @@ HRESULT CClipboard::PasteInstances(LONG time)
         if (!oneSource && FAILED(m_document->GetChannel(static_cast<SHORT>(m_sourceChannels[i]), &target)))
             target = nullptr;
         // An instance whose channel or pattern has gone is left out.
-        if (!target || !LivePattern(m_instances[i]))
+        if (!target || !LivePattern(i))
             return S_FALSE;
         CPatternInstance instance(m_instances[i], TRUE);
         HRESULT hr = MoveInstance(instance, time);

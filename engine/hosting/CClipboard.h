@@ -155,9 +155,9 @@ private:
     // The active container when it is a channel, else `fallback` when that
     // is a channel, else the first track; null without any.
     CChannel* PasteChannel(WORD fallback) const;
-    // The held instance's pattern when the document still holds that very
-    // pattern; null otherwise.
-    CPattern* LivePattern(const CPatternInstance& instance) const;
+    // The pattern of held instance `held` when the document still holds
+    // that very pattern; null otherwise.
+    CPattern* LivePattern(std::size_t held) const;
 
     IPasteTarget* m_pasteTarget = nullptr;
     int m_contentKind = kNoContext;
@@ -168,6 +168,8 @@ private:
     CFxWrap* m_heldFx = nullptr;
     std::vector<CPatternInstance> m_instances;
     std::vector<WORD> m_sourceChannels;
+    // The pattern id of each held instance, noted while its pattern lived.
+    std::vector<SHORT> m_patternIds;
     std::vector<SHORT> m_ids;
     CTransport* m_transport = nullptr;
 };
