@@ -307,6 +307,23 @@ HRESULT CPresetMgr::ReadUserPreset(const CString& name, std::vector<BYTE>* state
     return ReadStoredState(type, value.data(), std::min<std::size_t>(size, value.size()), FileFolder(), state);
 }
 
+std::filesystem::path CPresetMgr::StoredFile(HKEY key, const CString& name) const
+{
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key, name.GetString(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ ||
+        size == 0)
+        return {};
+    std::vector<char> path(size + 1, '\0');
+    if (RegQueryValueExA(key, name.GetString(), nullptr, &type, reinterpret_cast<BYTE*>(path.data()), &size) !=
+        ERROR_SUCCESS)
+        return {};
+    std::error_code ec;
+    const fs::path file = fs::weakly_canonical(path.data(), ec);
+    if (ec || file.parent_path() != fs::weakly_canonical(FileFolder(), ec) || ec)
+        return {};  // only a file of this plug-in's folder
+    return file;
+}
+
 HRESULT CPresetMgr::LoadPreset(int index)
 {
     if (index < 0) {
@@ -414,6 +431,13 @@ HRESULT CPresetMgr::SavePreset(const CString& presetName)
     if (RegCreateKeyExA(HKEY_CURRENT_USER, RegistryKey().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
         return E_FAIL;
+    // The file of the preset this save replaces, if it had one.
+    const int replaced = Find(CString(name.c_str()));
+    const fs::path oldFile =
+        replaced >= 0 && m_list[static_cast<std::size_t>(replaced)].number == -1
+            ? StoredFile(key, m_list[static_cast<std::size_t>(replaced)].name)
+            : fs::path();
+    fs::path written;
     LONG err = ERROR_SUCCESS;
     if (state.size() < kRegistryLimit) {
         err = RegSetValueExA(key, name.c_str(), 0, REG_BINARY, state.data(), static_cast<DWORD>(state.size()));
@@ -453,10 +477,16 @@ HRESULT CPresetMgr::SavePreset(const CString& presetName)
         const std::string path = file.string();
         err = RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                              static_cast<DWORD>(path.size() + 1));
+        written = fs::weakly_canonical(file, ec);
     }
     RegCloseKey(key);
     if (err != ERROR_SUCCESS)
         return HRESULT_FROM_WIN32(err);
+    // A replaced preset's file that no value names any more goes with it.
+    if (!oldFile.empty() && oldFile != written) {
+        std::error_code ec;
+        fs::remove(oldFile, ec);
+    }
     Insert(-1, CString(name.c_str()));
     m_current = Find(CString(name.c_str()));
     m_currentKnown = true;
@@ -482,16 +512,10 @@ HRESULT CPresetMgr::DeletePreset(const CString& name)
     m_list.erase(m_list.begin() + at);
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, RegistryKey().c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        DWORD type = 0, size = 0;
-        if (RegQueryValueExA(key, stored.GetString(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-            type == REG_SZ && size) {
-            std::vector<char> path(size + 1, '\0');
-            RegQueryValueExA(key, stored.GetString(), nullptr, &type, reinterpret_cast<BYTE*>(path.data()), &size);
-            std::error_code ec;
-            const fs::path file = fs::weakly_canonical(path.data(), ec);
-            if (!ec && file.parent_path() == fs::weakly_canonical(FileFolder(), ec))
-                fs::remove(file, ec);  // only a file of this plug-in's folder
-        }
+        const fs::path file = StoredFile(key, stored);
+        std::error_code ec;
+        if (!file.empty())
+            fs::remove(file, ec);
         RegDeleteValueA(key, stored.GetString());
         RegCloseKey(key);
     }

@@ -22,12 +22,14 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "engine/hosting/CFilterWrap.h"
 #include "engine/hosting/IAdviseNewPreset.h"
+#include "platform/registry/Registry.h"
 #include "platform/win/CString.h"
 
 class CPresetMgr {
@@ -84,6 +86,9 @@ private:
     std::string RegistryKey() const;
     std::string FileFolder() const;
     HRESULT ReadUserPreset(const CString& name, std::vector<BYTE>* state);
+    // The file of this plug-in's preset folder that the open key's value
+    // names; empty for a value that names none or a file elsewhere.
+    std::filesystem::path StoredFile(HKEY key, const CString& name) const;
     // Selects the built-in preset or loads the user preset's state into the
     // plug-in; a stored state that is refused (by the checks or by the
     // plug-in) is reported to the user.

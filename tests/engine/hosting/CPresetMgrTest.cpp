@@ -294,6 +294,16 @@ TEST_F(PresetTest, AFailedFileWriteLeavesTheOldPreset)
     EXPECT_EQ((std::vector<std::string>{"Big", "Big.tmp"}), Names());
     ASSERT_EQ(S_OK, mgr->LoadPreset(1));
     EXPECT_EQ(Bytes(2500, 3), effect().state);
+
+    // A small state replacing a file-backed preset leaves no file behind.
+    effect().state = Bytes(10, 5);
+    answers->QueueAnswer(IDOK);
+    ASSERT_EQ(S_OK, mgr->SavePreset(CString("Big")));
+    EXPECT_EQ(static_cast<DWORD>(REG_BINARY), ValueType("Big"));
+    EXPECT_FALSE(std::filesystem::exists(classFolder + "/Big"));
+    EXPECT_TRUE(std::filesystem::exists(classFolder + "/Big.tmp"));
+    ASSERT_EQ(S_OK, mgr->LoadPreset(0));
+    EXPECT_EQ(Bytes(10, 5), effect().state);
 }
 
 TEST_F(PresetTest, LongNamesListAndAStateThePlugInRefusesIsReported)
