@@ -14,6 +14,7 @@
 #include "engine/CDataRenderer.h"
 #include "engine/CTimeKeeper.h"
 #include "engine/CTimer.h"
+#include "engine/RecorderMaker.h"
 #include "platform/audio/CJackAsioDriver.h"
 
 CTimer* CEngineFactory::CreateTimer(UINT periodMs) { return new (std::nothrow) CTimer(periodMs); }
@@ -48,7 +49,11 @@ HRESULT CEngineFactory::CreateMfxHostSite(IMfxHostSite** site)
     return E_OUTOFMEMORY;
 }
 
-ITransportRecorder* CEngineFactory::CreateRecorder() { return nullptr; }
+ITransportRecorder* CEngineFactory::CreateRecorder()
+{
+    const RecorderMaker make = GetRecorderMaker();
+    return make != nullptr ? make() : nullptr;
+}
 
 ITransportClipboard* CEngineFactory::CreateClipboard() { return nullptr; }
 
