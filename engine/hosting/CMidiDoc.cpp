@@ -259,6 +259,10 @@ HRESULT CMidiDoc::DestroyMidiDoc(CMidiDoc*& document)
         return E_INVALIDARG;
     if (document->m_engine != nullptr)
         document->m_engine->SetDocument(nullptr);
+    // A recorder still holding the document (one the engine owner does not
+    // own) lets go of it and of its take before the document goes.
+    if (document->m_recorder != nullptr)
+        document->m_recorder->SetDocument(nullptr);
     document->Shutdown();
     delete document;
     document = nullptr;

@@ -671,8 +671,11 @@ HRESULT CRecorder::CommitTouches(LONG, LONG loopEnd)
         m_pendingLoopEnd = t;
         return S_FALSE;
     }
-    EndHeldNotesLocked(t, false);
-    Queue(QueueItem::kLoopWrap, t, nullptr);
+    // The take may have ended while the lock was being taken.
+    if (IsRecording()) {
+        EndHeldNotesLocked(t, false);
+        Queue(QueueItem::kLoopWrap, t, nullptr);
+    }
     m_noteLock.Unlock();
     return S_OK;
 }
@@ -686,8 +689,10 @@ HRESULT CRecorder::WrapAtPatternEnd(LONG now)
     if (pending != kNoPendingWrap) {
         if (!m_noteLock.TryLock())
             return S_FALSE;
-        EndHeldNotesLocked(pending, false);
-        Queue(QueueItem::kLoopWrap, pending, nullptr);
+        if (IsRecording()) {
+            EndHeldNotesLocked(pending, false);
+            Queue(QueueItem::kLoopWrap, pending, nullptr);
+        }
         m_pendingLoopEnd = kNoPendingWrap;
         m_noteLock.Unlock();
     }
@@ -702,9 +707,11 @@ HRESULT CRecorder::WrapAtPatternEnd(LONG now)
         return S_OK;
     if (!m_noteLock.TryLock())
         return S_FALSE;
-    EndHeldNotesLocked(length - 1, false);
-    Queue(QueueItem::kPassEnd, length, nullptr);
-    m_passStart = (now / length) * length;
+    if (IsRecording()) {
+        EndHeldNotesLocked(length - 1, false);
+        Queue(QueueItem::kPassEnd, length, nullptr);
+        m_passStart = (now / length) * length;
+    }
     m_noteLock.Unlock();
     return S_OK;
 }

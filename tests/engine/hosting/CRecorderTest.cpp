@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/CEngineFactory.h"
 #include "engine/hosting/CRecBuffer.h"
 #include "model/CHResultException.h"
 #include "model/CMeterKey.h"
@@ -453,6 +454,19 @@ TEST_F(RecorderTest, TakeBuffersAnswerForTheirTargetsOnly)
     EXPECT_EQ(S_FALSE, recorder.FindTakeBuffer(channel, &buffer));
     EXPECT_EQ(nullptr, buffer);
     ASSERT_EQ(S_OK, recorder.EndTake());
+}
+
+TEST(RecorderMaking, TheProgramsEngineFactoryMakesTheRecorder)
+{
+    CEngineFactory factory;
+    ITransportRecorder* made = factory.CreateRecorder();
+    ASSERT_NE(nullptr, made);
+    auto* recorder = dynamic_cast<CRecorder*>(made);
+    ASSERT_NE(nullptr, recorder);
+    EXPECT_EQ(static_cast<CMidiSink*>(recorder), made->GetMidiSink());
+    EXPECT_FALSE(made->IsRecording());
+    EXPECT_EQ(E_UNEXPECTED, made->EndTake());
+    delete made;
 }
 
 }  // namespace
