@@ -996,7 +996,8 @@ HRESULT CRecorder::WriteBuffer(CRecBuffer* buffer, CPattern* real)
         const CMfxEvent& e = real->GetEvents()[static_cast<std::size_t>(i)];
         bool remove = false;
         if (e.m_kind == MfxAutomation) {
-            auto touch = m_touches.find(e.m_automation.param);
+            const DWORD param = e.m_automation.param;  // a packed field: copied, never bound
+            auto touch = m_touches.find(param);
             remove = touch != m_touches.end() && touch->second.end != -1 && e.m_time >= touch->second.start &&
                      e.m_time <= touch->second.end;
         }
