@@ -5,9 +5,6 @@
 // at the same time.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
-
 #include "tests/engine/hosting/RecorderFixture.h"
 #include "tests/rt/RtProbe.h"
 
@@ -22,46 +19,8 @@ TEST_F(RecorderRt, LiveInputAndPatternWrapsNeitherAllocateNorWait)
     engine.recordMode = 1;
     ASSERT_EQ(S_OK, recorder.BeginTake(CRecorder::kModePattern));
     const SHORT id = doc->GetActivePatternIdRaw();
-    constexpr int kNotes = 400;
-    std::atomic<bool> midiDone{false};
-    std::atomic<bool> audioDone{false};
     mvrt::ResetCounts();
-    // The MIDI input thread: a note every 40 ticks of song time, with a
-    // controller between, while the song moves through several passes.
-    std::thread midi([&] {
-        mvrt::WatchedScope watched;
-        for (int i = 0; i < kNotes; ++i) {
-            const LONG at = 40 * i;
-            engine.now = at;
-            recorder.OnShortMsg(NoteOn(static_cast<BYTE>(40 + i % 40)), 0, 0);
-            recorder.OnShortMsg(Controller(1, static_cast<BYTE>(i % 128)), 0, 0);
-            engine.now = at + 20;
-            recorder.OnShortMsg(NoteOff(static_cast<BYTE>(40 + i % 40)), 0, 0);
-            if (i % 16 == 0)
-                std::this_thread::yield();
-        }
-        midiDone = true;
-    });
-    // The audio thread: a buffer's start every step, the wraps as they come.
-    std::thread audio([&] {
-        mvrt::WatchedScope watched;
-        LONG now = 0;
-        while (!midiDone.load()) {
-            now = engine.now.load();
-            recorder.WrapAtPatternEnd(now);
-            recorder.IsRecordingPattern(id);
-            recorder.IsParamTouched(7);
-            recorder.GetOverwriteRecordMode();
-            recorder.IsRecording();
-            std::this_thread::yield();
-        }
-        audioDone = true;
-    });
-    // The UI thread meanwhile takes what was queued into the take.
-    while (!audioDone.load())
-        recorder.FetchNewEventsFlag();
-    midi.join();
-    audio.join();
+    PlayThroughThreads<mvrt::WatchedScope>(kThreadedNotes);
     const mvrt::Counts counts = mvrt::ReadCounts();
     EXPECT_EQ(0, counts.allocations);
     EXPECT_EQ(0, counts.releases);
@@ -70,7 +29,7 @@ TEST_F(RecorderRt, LiveInputAndPatternWrapsNeitherAllocateNorWait)
     ASSERT_EQ(S_OK, recorder.EndTake());
     EXPECT_EQ(0u, recorder.GetDroppedCount());
     std::size_t notes = NotesOf(Pattern(id)).size();
-    EXPECT_EQ(static_cast<std::size_t>(kNotes), notes) << "every note arrived";
+    EXPECT_EQ(static_cast<std::size_t>(kThreadedNotes), notes) << "every note arrived";
 }
 
 TEST_F(RecorderRt, StepNotesAndLoopWrapsNeitherAllocateNorWait)

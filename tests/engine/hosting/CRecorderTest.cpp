@@ -457,6 +457,24 @@ TEST_F(RecorderTest, TakeBuffersAnswerForTheirTargetsOnly)
     ASSERT_EQ(S_OK, recorder.EndTake());
 }
 
+TEST_F(RecorderTest, LiveInputWrapsAndTheUIThreadsDrainMeetSafely)
+{
+    struct NoScope {};
+    engine.recordMode = 1;
+    ASSERT_EQ(S_OK, recorder.BeginTake(CRecorder::kModePattern));
+    const SHORT id = doc->GetActivePatternIdRaw();
+    PlayThroughThreads<NoScope>(kThreadedNotes);
+    ASSERT_EQ(S_OK, recorder.EndTake());
+    EXPECT_EQ(0u, recorder.GetDroppedCount());
+    const std::vector<Heard> notes = NotesOf(Pattern(id));
+    ASSERT_EQ(static_cast<std::size_t>(kThreadedNotes), notes.size());
+    for (const Heard& n : notes) {
+        EXPECT_GE(n.time, 0);
+        EXPECT_LT(n.time, 7680);
+        EXPECT_GT(n.duration, 0);
+    }
+}
+
 TEST(RecorderMaking, TheProgramsEngineFactoryMakesTheRecorder)
 {
     CEngineFactory factory;

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/hosting/CMidiDoc.h"
@@ -145,6 +147,51 @@ protected:
             if (m == message)
                 return true;
         return false;
+    }
+
+    static constexpr int kThreadedNotes = 400;
+    // Plays `notes` notes with a controller each from a MIDI input thread,
+    // a note every 40 ticks of song time, while an audio thread tells the
+    // recorder every buffer's start and asks what playback asks, and this
+    // (the UI) thread drains the queue into the take; returns when all is
+    // played. Each of the two threads holds a Scope while it runs.
+    template <class Scope>
+    void PlayThroughThreads(int notes)
+    {
+        const SHORT id = doc->GetActivePatternIdRaw();
+        std::atomic<bool> midiDone{false};
+        std::atomic<bool> audioDone{false};
+        std::thread midi([&] {
+            [[maybe_unused]] Scope scope;
+            for (int i = 0; i < notes; ++i) {
+                const LONG at = 40 * i;
+                const BYTE key = static_cast<BYTE>(40 + i % 40);
+                engine.now = at;
+                recorder.OnShortMsg(NoteOn(key), 0, 0);
+                recorder.OnShortMsg(Controller(1, static_cast<BYTE>(i % 128)), 0, 0);
+                engine.now = at + 20;
+                recorder.OnShortMsg(NoteOff(key), 0, 0);
+                if (i % 16 == 0)
+                    std::this_thread::yield();
+            }
+            midiDone = true;
+        });
+        std::thread audio([&] {
+            [[maybe_unused]] Scope scope;
+            while (!midiDone.load()) {
+                recorder.WrapAtPatternEnd(engine.now.load());
+                recorder.IsRecordingPattern(id);
+                recorder.IsParamTouched(7);
+                recorder.GetOverwriteRecordMode();
+                recorder.IsRecording();
+                std::this_thread::yield();
+            }
+            audioDone = true;
+        });
+        while (!audioDone.load())
+            recorder.FetchNewEventsFlag();
+        midi.join();
+        audio.join();
     }
 
     songdoctest::FakeEngine engine;
