@@ -15,6 +15,7 @@
 #include "engine/ITransportClipboard.h"
 #include "engine/CTimeKeeper.h"
 #include "engine/CTimer.h"
+#include "engine/RecorderMaker.h"
 #include "platform/audio/CJackAsioDriver.h"
 
 CTimer* CEngineFactory::CreateTimer(UINT periodMs) { return new (std::nothrow) CTimer(periodMs); }
@@ -49,7 +50,11 @@ HRESULT CEngineFactory::CreateMfxHostSite(IMfxHostSite** site)
     return E_OUTOFMEMORY;
 }
 
-ITransportRecorder* CEngineFactory::CreateRecorder() { return nullptr; }
+ITransportRecorder* CEngineFactory::CreateRecorder()
+{
+    const RecorderMaker make = GetRecorderMaker();
+    return make != nullptr ? make() : nullptr;
+}
 
 ITransportClipboard* CEngineFactory::CreateClipboard() { return ITransportClipboard::Make(false); }
 
