@@ -10,9 +10,9 @@
 #include "devices/CMidiSource.h"
 #include "devices/CMidiSyncGen.h"
 #include "devices/CWDMAudio.h"
+#include "engine/ClipboardMaker.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/CDataRenderer.h"
-#include "engine/ITransportClipboard.h"
 #include "engine/CTimeKeeper.h"
 #include "engine/CTimer.h"
 #include "engine/RecorderMaker.h"
@@ -56,9 +56,17 @@ ITransportRecorder* CEngineFactory::CreateRecorder()
     return make != nullptr ? make() : nullptr;
 }
 
-ITransportClipboard* CEngineFactory::CreateClipboard() { return ITransportClipboard::Make(false); }
+ITransportClipboard* CEngineFactory::CreateClipboard()
+{
+    const ClipboardMaker make = GetClipboardMaker();
+    return make != nullptr ? make(false) : nullptr;
+}
 
-ITransportClipboard* CEngineFactory::CreateDragAndDropClipboard() { return ITransportClipboard::Make(true); }
+ITransportClipboard* CEngineFactory::CreateDragAndDropClipboard()
+{
+    const ClipboardMaker make = GetClipboardMaker();
+    return make != nullptr ? make(true) : nullptr;
+}
 
 IClipPoolLimits* CEngineFactory::CreateClipPool() { return nullptr; }
 

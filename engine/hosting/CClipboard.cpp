@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <new>
 
-#include "engine/CTransport.h"
+#include "engine/ClipboardMaker.h"
+#include "engine/IDocumentEngine.h"
 #include "engine/hosting/CDragAndDropClipboard.h"
 #include "engine/hosting/CFxWrap.h"
 #include "engine/hosting/CMfxFilterWrap.h"
@@ -30,15 +31,16 @@ constexpr bool kPasteTable[CClipboard::kContextCount][CClipboard::kContextCount]
     {false, false, false, false, false, false, false},
 };
 
-CTransport* g_factoryTransport = nullptr;
-
 ITransportClipboard* MakeClipboard(bool dragAndDrop)
 {
-    CClipboard* clipboard = dragAndDrop ? new (std::nothrow) CDragAndDropClipboard() : new (std::nothrow) CClipboard();
-    if (clipboard)
-        clipboard->SetTransport(g_factoryTransport);
-    return clipboard;
+    if (dragAndDrop)
+        return new (std::nothrow) CDragAndDropClipboard();
+    return new (std::nothrow) CClipboard();
 }
+
+// The program's engine factory makes both clipboards through this maker;
+// this source is part of every program whose views cut, copy and paste.
+const bool g_makerInstalled = (SetClipboardMaker(&MakeClipboard), true);
 
 // Moves an instance by delta ticks; an open end stays open. The setters
 // keep start < end at every step, so the side that moves away goes first.
@@ -76,12 +78,6 @@ CClipboard::~CClipboard()
     Clear();
     if (m_heldPattern)
         DestroyPattern(m_heldPattern);
-}
-
-void CClipboard::InstallInEngineFactory(CTransport* transport)
-{
-    g_factoryTransport = transport;
-    ITransportClipboard::SetMaker(&MakeClipboard);
 }
 
 HRESULT CClipboard::CreateHeldPattern()
@@ -308,10 +304,12 @@ HRESULT CClipboard::Paste()
     switch (m_context) {
     case kPatternEditor:
         return m_pasteTarget ? m_pasteTarget->QueryPaste() : E_UNEXPECTED;
-    case kArrangement:
-        if (!m_transport)
+    case kArrangement: {
+        IDocumentEngine* engine = m_document ? m_document->GetEngine() : nullptr;
+        if (!engine)
             return E_UNEXPECTED;
-        return PasteIntoArrangement(m_transport->GetNowTicks(FALSE));
+        return PasteIntoArrangement(engine->GetNowTicks(FALSE));
+    }
     default:
         return S_OK;
     }

@@ -20,8 +20,8 @@
 // paste themselves from HasContent and the held clones.
 //
 // The engine owner makes two (the edit clipboard and the drag-and-drop
-// clipboard) through its factory, gives each its held pattern and hands
-// them every new document.
+// clipboard) through its factory, which this class's maker serves, gives
+// each its held pattern and hands them every new document.
 //
 // UI thread only; no lock.
 #pragma once
@@ -39,7 +39,6 @@ class CMfxFilterWrap;
 class CMidiDoc;
 class CMvCommand;
 class CPattern;
-class CTransport;
 
 class CClipboard : public CPasteSource, public ITransportClipboard {
 public:
@@ -63,11 +62,6 @@ public:
     CClipboard(const CClipboard&) = delete;
     CClipboard& operator=(const CClipboard&) = delete;
 
-    // Has the program's engine factory make clipboards of this kind, which
-    // take the paste position from the transport (null: none). Called once
-    // at start-up, before the engine owner starts.
-    static void InstallInEngineFactory(CTransport* transport);
-
     // ---- ITransportClipboard ----
     // The scratch pattern (id 0) of copied events; S_FALSE when it exists.
     HRESULT CreateHeldPattern() override;
@@ -79,10 +73,6 @@ public:
     void SetPasteTarget(IPasteTarget* target) override { m_pasteTarget = target; }
     HRESULT PasteIntoPattern(LONG time) override;
     IPasteTarget* GetPasteTarget() override { return m_pasteTarget; }
-
-    // Where Paste in the arrangement puts the content: the transport's
-    // current position.
-    void SetTransport(CTransport* transport) { m_transport = transport; }
 
     // Set by the view that takes the edit focus; E_INVALIDARG outside
     // kNoContext..kChannelStrips.
@@ -111,7 +101,8 @@ public:
 
     // S_FALSE when nothing may be pasted in the current context. In the
     // pattern editor the paste target carries the paste out (QueryPaste);
-    // in the arrangement the content lands at the transport's position;
+    // in the arrangement the content lands at the song position of the
+    // document's engine owner (E_UNEXPECTED without one);
     // elsewhere the view pastes itself and this does nothing.
     HRESULT Paste();
     // Pattern ids: an instance of each pattern over its duration on the
@@ -171,7 +162,6 @@ private:
     // The pattern id of each held instance, noted while its pattern lived.
     std::vector<SHORT> m_patternIds;
     std::vector<SHORT> m_ids;
-    CTransport* m_transport = nullptr;
 };
 
 // Every id but 0xFFFF (none).

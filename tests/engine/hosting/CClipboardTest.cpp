@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "engine/CEngineFactory.h"
-#include "engine/CTransport.h"
 #include "engine/hosting/CDragAndDropClipboard.h"
 #include "engine/hosting/CFxWrap.h"
 #include "engine/hosting/CMfxFilterWrap.h"
@@ -23,6 +22,7 @@
 #include "model/CUndoHistory.h"
 #include "platform/com/ComRuntime.h"
 #include "platform/registry/Registry.h"
+#include "tests/engine/TransportRig.h"
 #include "tests/engine/graph/AudioGraphFixture.h"
 #include "tests/engine/hosting/DocumentEngineFake.h"
 #include "tests/engine/hosting/MidiEffectBase.h"
@@ -425,21 +425,18 @@ TEST_F(ClipboardTest, HeldInstancesOfADeletedPatternAreNotPasted)
     EXPECT_TRUE(Placements().empty());
 }
 
-TEST_F(ClipboardTest, PasteInTheArrangementLandsAtTheTransportPosition)
+TEST_F(ClipboardTest, PasteInTheArrangementLandsAtTheSongPosition)
 {
     const SHORT track = AddTracks(1)[0];
     CPattern* a = AddPattern(1, 960);
     Place(a, track, 960, 1920, true);
     ASSERT_EQ(S_OK, clip.SetCurrentContext(CClipboard::kArrangement));
     ASSERT_EQ(S_OK, clip.CopyOrCut(false));
-    EXPECT_EQ(E_UNEXPECTED, clip.Paste()) << "no transport, no position";
-    CTransport transport;
-    clip.SetTransport(&transport);
     doc->SelectAllInstances(FALSE);
+    engine.now = 5760;
     ASSERT_EQ(S_OK, clip.Paste());
-    const LONG now = transport.GetNowTicks(FALSE);
-    EXPECT_EQ((std::vector<Placement>{{track, 1, now, now + 960}}), SelectedPlacements());
-    clip.SetTransport(nullptr);
+    EXPECT_EQ((std::vector<Placement>{{track, 1, 5760, 6720}}), SelectedPlacements());
+    EXPECT_EQ("Paste into Arrangement", NewestName());
 }
 
 TEST_F(ClipboardTest, ExtentAndIdListServeThePatternDragAndDrop)
@@ -513,12 +510,9 @@ TEST(ClipboardHelpers, ScaleColorClampsEachByte)
     EXPECT_FALSE(IsValidObjectId(0xFFFF));
 }
 
-TEST(ClipboardFactory, TheEngineFactoryMakesTheInstalledClipboards)
+TEST(ClipboardFactory, TheProgramsEngineFactoryMakesBothClipboards)
 {
     CEngineFactory factory;
-    ITransportClipboard::SetMaker(nullptr);
-    EXPECT_EQ(nullptr, factory.CreateClipboard()) << "nothing installed, nothing made";
-    CClipboard::InstallInEngineFactory(nullptr);
     ITransportClipboard* edit = factory.CreateClipboard();
     ITransportClipboard* drag = factory.CreateDragAndDropClipboard();
     EXPECT_NE(nullptr, dynamic_cast<CClipboard*>(edit));
@@ -528,7 +522,63 @@ TEST(ClipboardFactory, TheEngineFactoryMakesTheInstalledClipboards)
     EXPECT_EQ(S_FALSE, edit->CreateHeldPattern()) << "made once";
     delete edit;
     delete drag;
-    ITransportClipboard::SetMaker(nullptr);
+}
+
+// The engine owner with the program's clipboards: it makes them, gives each
+// its held pattern and hands them the song document it is given.
+class RealClipboardFactory : public mvtest::FakeEngineFactory {
+public:
+    ITransportClipboard* CreateClipboard() override { return CEngineFactory().CreateClipboard(); }
+    ITransportClipboard* CreateDragAndDropClipboard() override { return CEngineFactory().CreateDragAndDropClipboard(); }
+};
+
+class ClipboardInTransport : public mvtest::TransportRig {
+protected:
+    void SetUp() override
+    {
+        TransportRig::SetUp();
+        transport = std::make_unique<CTransport>(&realFactory, RecordSleep);
+        ASSERT_EQ(S_OK, transport->Init(FALSE));
+        ASSERT_EQ(S_OK, CMidiDoc::CreateMidiDoc(transport.get(), &song));
+        SetSongDocument(song);
+    }
+    void TearDown() override
+    {
+        SetSongDocument(nullptr);
+        if (song != nullptr)
+            CMidiDoc::DestroyMidiDoc(song);
+        CUndoHistory::Instance().Clear();
+        TransportRig::TearDown();
+    }
+    RealClipboardFactory realFactory;
+    CMidiDoc* song = nullptr;
+};
+
+TEST_F(ClipboardInTransport, TheEngineOwnersClipboardsPasteIntoItsSong)
+{
+    auto* edit = dynamic_cast<CClipboard*>(transport->GetClipboard());
+    auto* drag = dynamic_cast<CDragAndDropClipboard*>(transport->GetDragDropClipboard());
+    ASSERT_NE(nullptr, edit);
+    ASSERT_NE(nullptr, drag);
+    ASSERT_NE(nullptr, edit->GetHeldPattern());
+    ASSERT_EQ(S_OK, song->InsertChannel(0, FALSE, &CLSID_NoSynth, "", nullptr));
+    CPattern* p = nullptr;
+    ASSERT_EQ(S_OK, song->CreatePattern(1, FALSE, nullptr, &p));
+    p->SetDuration(960);
+    p->SetSelected(TRUE);
+
+    for (CClipboard* clip : {edit, static_cast<CClipboard*>(drag)}) {
+        ASSERT_EQ(S_OK, clip->SetCurrentContext(CClipboard::kPatternBin));
+        ASSERT_EQ(S_OK, clip->CopyOrCut(false)) << "the clipboard has the engine owner's song";
+        ASSERT_EQ(S_OK, clip->SetCurrentContext(CClipboard::kArrangement));
+        ASSERT_EQ(S_OK, clip->Paste());
+    }
+    CChannel* channel = nullptr;
+    ASSERT_EQ(S_OK, song->GetChannelAt(0, &channel));
+    const LONG now = transport->GetNowTicks(FALSE);
+    ASSERT_EQ(2, channel->GetTimeline().GetSize());
+    EXPECT_EQ(now, channel->GetTimeline()[0].GetStart());
+    EXPECT_EQ(now + 960, channel->GetTimeline()[1].GetEnd());
 }
 
 // Effects: a MIDI effect of the test's own (its state is one number) and
