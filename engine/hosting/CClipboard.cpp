@@ -10,7 +10,6 @@
 #include "engine/hosting/CMfxFilterWrap.h"
 #include "engine/hosting/CMidiDoc.h"
 #include "engine/hosting/IPasteTarget.h"
-#include "model/CHResultException.h"
 #include "model/CMvCommand.h"
 #include "model/CPattern.h"
 #include "model/CUndoHistory.h"
