@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -24,8 +26,9 @@
 
 namespace {
 
-// A clip whose saved state is eight bytes: what the pool's real clips read
-// is the clip library's to bound.
+// A clip whose saved state is seven 64-bit values (as the tests' clips
+// write it, so the seed's audio pattern loads): what the pool's real clips
+// read is the clip library's to bound.
 class Clip final : public ILoopClip {
 public:
     explicit Clip(std::map<DWORD, std::unique_ptr<Clip>>* pool, DWORD id) : m_pool(pool), m_id(id) {}
@@ -35,8 +38,11 @@ public:
     HRESULT SetLength(LONGLONG) override { return S_OK; }
     HRESULT SetTranspose(LONG) override { return S_OK; }
     void Release() override { m_pool->erase(m_id); }
-    HRESULT SaveProjectState(IStream* stream, BOOL) override { return mvpersist::WriteAll(stream, &m_state, 8); }
-    HRESULT LoadProjectState(IStream* stream) override { return mvpersist::ReadAll(stream, &m_state, 8); }
+    HRESULT SaveProjectState(IStream* stream, BOOL) override
+    {
+        return mvpersist::WriteAll(stream, m_state, sizeof m_state);
+    }
+    HRESULT LoadProjectState(IStream* stream) override { return mvpersist::ReadAll(stream, m_state, sizeof m_state); }
     void SetClipId(DWORD) override {}
     HRESULT GetSetting(int, int, LONGLONG* value) override
     {
@@ -54,7 +60,7 @@ public:
 private:
     std::map<DWORD, std::unique_ptr<Clip>>* m_pool;
     DWORD m_id;
-    LONGLONG m_state = 0;
+    LONGLONG m_state[7] = {};
 };
 
 class Pool final : public IClipPool, public IEngineServices {
@@ -100,12 +106,26 @@ bool Put(int fd, const void* data, std::size_t size)
     return ftruncate(fd, 0) == 0 && (size == 0 || pwrite(fd, data, size, 0) == static_cast<ssize_t>(size));
 }
 
-std::vector<BYTE> Get(int fd)
+std::vector<BYTE> Get(const std::string& path)
 {
-    std::vector<BYTE> bytes(static_cast<std::size_t>(lseek(fd, 0, SEEK_END)));
-    if (!bytes.empty() && pread(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
-        bytes.clear();
+    std::vector<BYTE> bytes;
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        BYTE buffer[4096];
+        std::size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            bytes.insert(bytes.end(), buffer, buffer + n);
+        std::fclose(file);
+    }
     return bytes;
+}
+
+// Saves go to a folder of their own: a save writes beside its file and
+// renames.
+std::string SaveFolder()
+{
+    char pattern[] = "/tmp/fuzz_projectfile.XXXXXX";
+    const char* folder = mkdtemp(pattern);
+    return folder != nullptr ? folder : "/tmp";
 }
 
 }  // namespace
@@ -127,8 +147,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return new CProjectDocument(setup);
     }();
     static const int input = memfd_create("project", 0);
-    static const int before = memfd_create("before", 0);
-    static const int after = memfd_create("after", 0);
+    static const std::string folder = SaveFolder();
+    static const std::string before = folder + "/before.mvp";
+    static const std::string after = folder + "/after.mvp";
     (void)pool;
 
     // A small open song: one pattern on one track.
@@ -139,18 +160,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (FAILED(doc->InsertChannel(0, FALSE, &CLSID_NoSynth, "", nullptr)) ||
         FAILED(doc->CreatePattern(5, FALSE, nullptr, &pattern)))
         __builtin_trap();
-    if (FAILED(project->SaveProject(PathOf(before).c_str())))
+    if (FAILED(project->SaveProject(before.c_str())))
         __builtin_trap();
 
     if (!Put(input, data, size))
         return 0;
     if (FAILED(project->LoadProject(PathOf(input).c_str()))) {
         // The open song came back as it was.
-        if (FAILED(project->SaveProject(PathOf(after).c_str())) || Get(before) != Get(after))
+        if (FAILED(project->SaveProject(after.c_str())) || Get(before) != Get(after))
             __builtin_trap();
         return 0;
     }
-    if (FAILED(project->SaveProject(PathOf(after).c_str())) || FAILED(project->LoadProject(PathOf(after).c_str())))
+    if (FAILED(project->SaveProject(after.c_str())) || FAILED(project->LoadProject(after.c_str())))
         __builtin_trap();
     return 0;
 }

@@ -317,4 +317,26 @@ TEST_F(MidiDocPersistTest, ChannelAndBusCountsTheSongCannotHoldFail)
     EXPECT_EQ(STG_E_DOCFILECORRUPT, LoadFresh(bad));
 }
 
+TEST_F(MidiDocPersistTest, ImportedMarkersAreKeptInTickOrderAndGoWithTheImportsUndo)
+{
+    ASSERT_EQ(S_OK, doc->BeginImportCommand("import"));
+    ASSERT_EQ(S_OK, doc->InsertMarker("B", 960));
+    ASSERT_EQ(S_OK, doc->InsertMarker("A", 0));
+    ASSERT_EQ(S_OK, doc->InsertMarker("B2", 960));
+    ASSERT_EQ(S_OK, doc->EndImportCommand());
+    const char* names[] = {"A", "B", "B2"};
+    ASSERT_EQ(3, doc->GetMarkerCount());
+    for (int i = 0; i < 3; ++i) {
+        CString name;
+        ASSERT_EQ(S_OK, doc->GetMarker(i, nullptr, &name));
+        EXPECT_STREQ(names[i], name.GetString());
+    }
+    EXPECT_EQ(E_INVALIDARG, doc->GetMarker(3, nullptr, nullptr));
+    EXPECT_EQ(E_UNEXPECTED, doc->InsertMarker("outside an import", 0));
+    ASSERT_EQ(S_OK, CUndoHistory::Instance().Undo());
+    EXPECT_EQ(0, doc->GetMarkerCount());
+    ASSERT_EQ(S_OK, CUndoHistory::Instance().Redo());
+    EXPECT_EQ(3, doc->GetMarkerCount());
+}
+
 }  // namespace
