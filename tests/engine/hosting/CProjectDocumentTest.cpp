@@ -277,6 +277,19 @@ TEST_F(ProjectDocumentTest, ReadOnlyFolderKeepsTheOldFile)
     EXPECT_EQ(std::vector<std::string>{"song.mvp"}, FolderNames(folder.Path()));
 }
 
+// The last step, the rename, can fail too (here the name is a folder's,
+// which no user may replace with a file): nothing stays of the new file.
+TEST_F(ProjectDocumentTest, FailedRenameLeavesWhatHadTheName)
+{
+    const std::string path = folder.File("song.mvp");
+    ASSERT_EQ(0, mkdir(path.c_str(), 0755));
+    WriteFile(path + "/inside", {1, 2, 3});
+    EXPECT_TRUE(FAILED(project->SaveProject(path.c_str())));
+    EXPECT_EQ(std::vector<std::string>{kSaveFailed}, Messages());
+    EXPECT_EQ(std::vector<std::string>{"song.mvp"}, FolderNames(folder.Path()));
+    EXPECT_EQ(std::vector<BYTE>({1, 2, 3}), ReadFile(path + "/inside"));
+}
+
 TEST_F(ProjectDocumentTest, MissingFileShowsTheOpenMessageAndKeepsTheSong)
 {
     projtest::BuildRichSong(Doc(), services);
