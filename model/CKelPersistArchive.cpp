@@ -145,11 +145,18 @@ HRESULT CKelPersistArchive::PersistObject(IPersistStreamInit* object)
     // The child reads its own chunk straight from the stream; what it took
     // is measured by position and must lie inside this chunk.
     ULONGLONG before = 0;
-    HRESULT hr = GetPosition(m_stream, before);
+    HRESULT hr = BeginMeasuredRead(&before);
     if (FAILED(hr))
         return hr;
-    if (FAILED(hr = object->Load(m_stream)))
-        return hr;
+    return EndMeasuredRead(before, object->Load(m_stream));
+}
+
+HRESULT CKelPersistArchive::BeginMeasuredRead(ULONGLONG* before) { return GetPosition(m_stream, *before); }
+
+HRESULT CKelPersistArchive::EndMeasuredRead(ULONGLONG before, HRESULT childResult)
+{
+    if (FAILED(childResult))
+        return childResult;
     ULONGLONG after = 0;
     HRESULT hrPos = GetPosition(m_stream, after);
     if (FAILED(hrPos))
@@ -157,5 +164,5 @@ HRESULT CKelPersistArchive::PersistObject(IPersistStreamInit* object)
     if (after < before)
         return STG_E_READFAULT;
     HRESULT hrLeft = Consume(after - before);
-    return FAILED(hrLeft) ? hrLeft : hr;
+    return FAILED(hrLeft) ? hrLeft : childResult;
 }

@@ -48,6 +48,13 @@ public:
     // archive is not bounded by a chunk.
     HRESULT CheckRemaining(ULONGLONG bytes);
 
+    // Hands the stream to `transfer`, which reads or writes a block in a
+    // format of its own straight through it (a loop clip's saved state).
+    // Loading: what it took is measured by position and must lie inside the
+    // current chunk, as for a nested object.
+    template <class Transfer>
+    HRESULT PersistStreamed(Transfer&& transfer);
+
     // Bounds a loading archive to the chunk payload that begins where the
     // stream now stands. Called by the persistence base before PersistChunk.
     void BoundToChunk(ULONGLONG payloadBytes);
@@ -59,7 +66,24 @@ private:
     BOOL m_clearDirty;
     // Consumes `bytes` of the bounded chunk, or fails when fewer are left.
     HRESULT Consume(ULONGLONG bytes);
+    // The position before a child's read, and the check of what it took.
+    HRESULT BeginMeasuredRead(ULONGLONG* before);
+    HRESULT EndMeasuredRead(ULONGLONG before, HRESULT childResult);
 
     bool m_bounded = false;
     ULONGLONG m_left = 0;  // bytes of the bounded chunk not yet read
 };
+
+template <class Transfer>
+HRESULT CKelPersistArchive::PersistStreamed(Transfer&& transfer)
+{
+    if (!m_stream)
+        return E_FAIL;
+    if (m_saving || !m_bounded)
+        return transfer(m_stream);
+    ULONGLONG before = 0;
+    HRESULT hr = BeginMeasuredRead(&before);
+    if (FAILED(hr))
+        return hr;
+    return EndMeasuredRead(before, transfer(m_stream));
+}

@@ -410,7 +410,11 @@ HRESULT CPattern::PersistEventList(CKelPersistArchive* archive)
         // events are out of order is put in order, as playback searches by time.
         CHeapLockGuard guard(m_eventLock);
         std::vector<CMfxEvent>& events = Items();
-        events.insert(events.end(), std::make_move_iterator(loaded.begin()), std::make_move_iterator(loaded.end()));
+        if (events.empty())
+            events.swap(loaded);
+        else
+            events.insert(events.end(), std::make_move_iterator(loaded.begin()),
+                          std::make_move_iterator(loaded.end()));
         auto earlier = [](const CMfxEvent& a, const CMfxEvent& b) { return a.m_time < b.m_time; };
         if (!std::is_sorted(events.begin(), events.end(), earlier))
             std::stable_sort(events.begin(), events.end(), earlier);

@@ -11,6 +11,8 @@
 
 #include "model/CKelPersistArchive.h"
 
+constexpr DWORD kNestedListReserve = 1u << 16;
+
 template <class T, class Place>
 HRESULT PersistNestedList(CKelPersistArchive* archive, std::vector<T>& items, ULONGLONG minChunkBytes, Place&& place)
 {
@@ -28,6 +30,9 @@ HRESULT PersistNestedList(CKelPersistArchive* archive, std::vector<T>& items, UL
         return hr;
     try {
         std::vector<T> loaded;
+        // The count is bounded by the chunk, but where no chunk bounds the
+        // archive it is not: room is made ahead only for a modest count.
+        loaded.reserve(count < kNestedListReserve ? count : kNestedListReserve);
         for (DWORD i = 0; i < count && SUCCEEDED(hr); ++i) {
             T item;
             if (SUCCEEDED(hr = archive->PersistObject(&item)))

@@ -19,6 +19,9 @@
 #include "engine/hosting/IMfxSoftSynth.h"
 #include "engine/mixer/COutputBranch.h"
 #include "model/CHResultException.h"
+#include "model/CKelPersistArchive.h"
+#include "model/CPatternInstance.h"
+#include "model/IEngineServices.h"
 #include "model/CSMF.h"
 #include "model/CSMFFile.h"
 #include "model/CHeapLockGuard.h"
@@ -220,7 +223,8 @@ using CUndoSetPatternEditMarkerStep =
 // ---- Creation and destruction ----
 
 CMidiDoc::CMidiDoc(IDocumentEngine* engine)
-    : m_engine(engine),
+    : CKelPersistObject(MakeKelVersionWord(kMajor, kMinor)),
+      m_engine(engine),
       m_channels(this),
       m_activeContainer(this),
       m_activePattern(this),
@@ -316,31 +320,9 @@ HRESULT CMidiDoc::Shutdown()
         graph->Stop();
 
     // Channels first: they play the patterns destroyed after them.
-    const std::map<SHORT, CChannel*> channels = m_channels.Items();
-    for (auto& [id, channel] : channels) {
-        channel->OnRemovedFromDocument();
-        CChannel* c = channel;
-        CChannel::Destroy(c);
-    }
-    for (auto& [id, channel] : channels)
-        m_channels.CUndoMap<SHORT, CChannel*>::Remove(id);
-    while (m_trackOrder.GetSize() > 0)
-        m_trackOrder.Remove(0);
-    if (CMainBus* main = MainBus()) {
-        main->ReleaseGraphObjects();
-        CMainBus::Destroy(main);
-    }
-    while (m_mainBus.GetSize() > 0)
-        m_mainBus.Remove(0);
-    const std::map<SHORT, CAuxBus*> auxBuses = m_auxBuses.Items();
-    for (auto& [id, aux] : auxBuses) {
-        aux->ReleaseFilters();
-        CAuxBus* bus = aux;
-        CAuxBus::Destroy(bus);
-        m_auxBuses.Remove(id);
-    }
-    while (m_auxOrder.GetSize() > 0)
-        m_auxOrder.Remove(0);
+    DestroyChannels();
+    DestroyMainBus();
+    DestroyAuxBuses();
     const std::map<SHORT, CPattern*> patterns = m_patterns.Items();
     for (auto& [id, pattern] : patterns)
         DestroyPattern(pattern);
@@ -374,6 +356,43 @@ HRESULT CMidiDoc::Shutdown()
     }
     m_listeners.clear();
     return S_OK;
+}
+
+void CMidiDoc::DestroyChannels()
+{
+    const std::map<SHORT, CChannel*> channels = m_channels.Items();
+    for (auto& [id, channel] : channels) {
+        channel->OnRemovedFromDocument();
+        CChannel* c = channel;
+        CChannel::Destroy(c);
+    }
+    for (auto& [id, channel] : channels)
+        m_channels.CUndoMap<SHORT, CChannel*>::Remove(id);
+    while (m_trackOrder.GetSize() > 0)
+        m_trackOrder.Remove(0);
+}
+
+void CMidiDoc::DestroyMainBus()
+{
+    if (CMainBus* main = MainBus()) {
+        main->ReleaseGraphObjects();
+        CMainBus::Destroy(main);
+    }
+    while (m_mainBus.GetSize() > 0)
+        m_mainBus.Remove(0);
+}
+
+void CMidiDoc::DestroyAuxBuses()
+{
+    const std::map<SHORT, CAuxBus*> auxBuses = m_auxBuses.Items();
+    for (auto& [id, aux] : auxBuses) {
+        aux->ReleaseFilters();
+        CAuxBus* bus = aux;
+        CAuxBus::Destroy(bus);
+        m_auxBuses.Remove(id);
+    }
+    while (m_auxOrder.GetSize() > 0)
+        m_auxOrder.Remove(0);
 }
 
 // ---- Identifiers ----
@@ -2233,7 +2252,47 @@ HRESULT CMidiDoc::InsertMeterKey(LONG tick, const CMeterKey& entry)
     return m_meterKeyMap.InsertMeterKey(tick, entry, FALSE, m_importCommand);
 }
 
-HRESULT CMidiDoc::InsertMarker(const char*, LONG) { return S_OK; }
+HRESULT CMidiDoc::InsertMarker(const char* name, LONG tick)
+{
+    if (m_importCommand == nullptr)
+        return E_UNEXPECTED;
+    int at = 0;
+    while (at < m_markers.GetSize() && m_markers[at].tick <= tick)
+        ++at;
+    try {
+        SubmitUndoStep<CUndoInsertStep<int, Marker>>(m_importCommand, m_markers, at, Marker{tick, CString(name)});
+    } catch (const CHResultException& e) {
+        return e.Code();
+    }
+    return S_OK;
+}
+
+// ---- Markers and settings ----
+
+HRESULT CMidiDoc::GetMarker(int index, LONG* tick, CString* name) const
+{
+    if (!m_markers.IsValidIndex(index))
+        return E_INVALIDARG;
+    if (tick != nullptr)
+        *tick = m_markers[index].tick;
+    if (name != nullptr)
+        *name = m_markers[index].name;
+    return S_OK;
+}
+
+const CString& CMidiDoc::GetInfoString(int index) const
+{
+    static const CString none;
+    return index >= 0 && index < kInfoStringCount ? m_info[index] : none;
+}
+
+HRESULT CMidiDoc::SetInfoString(int index, const char* text)
+{
+    if (index < 0 || index >= kInfoStringCount)
+        return E_INVALIDARG;
+    m_info[index] = CString(text != nullptr ? text : "");
+    return S_OK;
+}
 
 // ---- The audio renderer's view ----
 
@@ -2318,4 +2377,373 @@ CDxBufRenderer* CMidiDoc::RenderView::GetMasterRenderer()
 {
     CMainBus* main = m_doc->MainBus();
     return main != nullptr ? main->GetRenderer() : nullptr;
+}
+
+// ---- Persistence ----
+
+namespace {
+
+// An id and the smallest chunk that follows it: what one entry of a
+// pattern, channel or bus list takes at least.
+constexpr ULONGLONG kMinListEntry = sizeof(WORD) + 12;
+// A marker: its tick and an empty name's length word.
+constexpr ULONGLONG kMinMarker = sizeof(LONG) + sizeof(DWORD);
+constexpr DWORD kReservedWord = 0;
+
+HRESULT PersistWord(CKelPersistArchive* archive, SHORT* value) { return archive->PersistBytes(sizeof *value, value); }
+
+HRESULT PersistCount(CKelPersistArchive* archive, DWORD* count, ULONGLONG minEntryBytes)
+{
+    HRESULT hr = archive->PersistBytes(sizeof *count, count);
+    if (FAILED(hr) || archive->IsSaving())
+        return hr;
+    return archive->CheckRemaining(static_cast<ULONGLONG>(*count) * minEntryBytes);
+}
+
+// The order vector's count, then each id with its object; the order
+// gives what is saved and in which order.
+template <class T>
+HRESULT SaveIdList(CKelPersistArchive* archive, const CUndoVector<SHORT>& order, CUndoMap<SHORT, T*>& objects)
+{
+    DWORD count = static_cast<DWORD>(order.GetSize());
+    HRESULT hr = archive->PersistBytes(sizeof count, &count);
+    for (int i = 0; SUCCEEDED(hr) && i < order.GetSize(); ++i) {
+        SHORT id = order[i];
+        T* object = nullptr;
+        if (FAILED(objects.Get(id, &object)) || object == nullptr)
+            return E_UNEXPECTED;
+        if (SUCCEEDED(hr = PersistWord(archive, &id)))
+            hr = archive->PersistObject(object);
+    }
+    return hr;
+}
+
+IClipPool* ClipPool()
+{
+    IEngineServices* services = GetEngineServices();
+    return services != nullptr ? services->GetClipPool() : nullptr;
+}
+
+}  // namespace
+
+STDMETHODIMP CMidiDoc::PersistChunk(DWORD versionWord, CKelPersistArchive* archive)
+{
+    MV_ASSERT_UI_THREAD();
+    if (archive == nullptr)
+        return E_POINTER;
+    const bool loading = !archive->IsSaving();
+    HRESULT hr = S_OK;
+    switch (KelVersionIndex(versionWord)) {
+    case 0:
+        return PersistSong(archive);
+    case 1: {
+        SHORT pattern = m_activePattern.GetCurrent();
+        LONG instance = m_activeInstance.GetCurrent();
+        if (FAILED(hr = PersistWord(archive, &pattern)) ||
+            FAILED(hr = archive->PersistBytes(sizeof instance, &instance)))
+            return hr;
+        return loading ? RunLoadFixUps(kNone, pattern, instance) : S_OK;
+    }
+    case 2: {
+        DWORD serial = CPatternInstance::GetInstanceSerial();
+        if (FAILED(hr = archive->PersistBytes(sizeof serial, &serial)))
+            return hr;
+        if (!loading)
+            return S_OK;
+        CPatternInstance::SetInstanceSerial(serial);
+        return RunLoadFixUps(kNone, kNone, kNoInstanceId);
+    }
+    case 3:
+        if (FAILED(hr = archive->PersistObject(&m_commandMap)))
+            return hr;
+        return loading ? RunLoadFixUps(kNone, kNone, kNoInstanceId) : S_OK;
+    case 4:
+        return PersistSettings(archive);
+    case 5:
+        if (FAILED(hr = PersistMarkers(archive)))
+            return hr;
+        return loading ? RunLoadFixUps(kNone, kNone, kNoInstanceId) : S_OK;
+    default:
+        return KELPERSIST_E_UNKNOWNCHUNK;
+    }
+}
+
+HRESULT CMidiDoc::PersistSong(CKelPersistArchive* archive)
+{
+    HRESULT hr = archive->PersistObject(&m_tempoMap);
+    if (FAILED(hr) || FAILED(hr = archive->PersistObject(&m_meterKeyMap)))
+        return hr;
+    return archive->IsSaving() ? SaveSong(archive) : LoadSong(archive);
+}
+
+HRESULT CMidiDoc::SaveSong(CKelPersistArchive* archive)
+{
+    HRESULT hr = SaveIdList(archive, m_patternOrder, m_patterns);
+    SHORT next = g_nextPatternId;
+    if (FAILED(hr) || FAILED(hr = PersistWord(archive, &next)) || FAILED(hr = PersistClipStates(archive)))
+        return hr;
+    next = g_nextChannelId;
+    if (FAILED(hr = SaveIdList(archive, m_trackOrder, m_channels)) || FAILED(hr = PersistWord(archive, &next)))
+        return hr;
+    next = g_nextAuxBusId;
+    if (FAILED(hr = SaveIdList(archive, m_auxOrder, m_auxBuses)) || FAILED(hr = PersistWord(archive, &next)))
+        return hr;
+
+    DWORD count = static_cast<DWORD>(m_mainBus.GetSize());
+    hr = archive->PersistBytes(sizeof count, &count);
+    for (int i = 0; SUCCEEDED(hr) && i < m_mainBus.GetSize(); ++i) {
+        CMainBus* main = m_mainBus[i];
+        if (main == nullptr)
+            return E_UNEXPECTED;
+        SHORT id = main->GetHostId();
+        if (SUCCEEDED(hr = PersistWord(archive, &id)))
+            hr = archive->PersistObject(main);
+    }
+    next = g_nextMainBusId;
+    SHORT active = m_activeContainer.GetCurrent();
+    if (FAILED(hr) || FAILED(hr = PersistWord(archive, &next)))
+        return hr;
+    return PersistWord(archive, &active);
+}
+
+HRESULT CMidiDoc::LoadSong(CKelPersistArchive* archive)
+{
+    HRESULT hr = LoadPatterns(archive);
+    if (FAILED(hr) || FAILED(hr = PersistClipStates(archive)) || FAILED(hr = LoadChannels(archive)) ||
+        FAILED(hr = LoadBuses(archive)))
+        return hr;
+    SHORT active = kNone;
+    if (FAILED(hr = PersistWord(archive, &active)))
+        return hr;
+    return RunLoadFixUps(active, kNone, kNoInstanceId);
+}
+
+HRESULT CMidiDoc::LoadPatterns(CKelPersistArchive* archive)
+{
+    DWORD count = 0;
+    HRESULT hr = PersistCount(archive, &count, kMinListEntry);
+    for (DWORD i = 0; SUCCEEDED(hr) && i < count; ++i) {
+        SHORT id = kNone;
+        if (FAILED(hr = PersistWord(archive, &id)))
+            return hr;
+        // A second pattern under one id would take the first one's place in
+        // the map and leave it to nobody.
+        if (id == kNone || HasPattern(id))
+            return STG_E_DOCFILECORRUPT;
+        CPattern* pattern = nullptr;
+        if (FAILED(hr = ::CreatePattern(id, &pattern, CPattern::kKindMidi)))
+            return hr;
+        if (pattern == nullptr)
+            return E_POINTER;
+        if (FAILED(hr = archive->PersistObject(pattern)) || FAILED(hr = m_patterns.Insert(id, pattern))) {
+            DestroyPattern(pattern);
+            return hr;
+        }
+        hr = m_patternOrder.Insert(m_patternOrder.GetSize(), id);
+    }
+    SHORT next = 0;
+    if (FAILED(hr) || FAILED(hr = PersistWord(archive, &next)))
+        return hr;
+    g_nextPatternId = next;
+    return S_OK;
+}
+
+// Each audio pattern's loop clip, in pattern order, as the clip writes its
+// saved state (with its sample block); no count.
+HRESULT CMidiDoc::PersistClipStates(CKelPersistArchive* archive)
+{
+    const bool saving = archive->IsSaving() != FALSE;
+    for (int i = 0; i < m_patternOrder.GetSize(); ++i) {
+        CPattern* pattern = nullptr;
+        if (FAILED(m_patterns.Get(m_patternOrder[i], &pattern)) || pattern == nullptr)
+            return E_UNEXPECTED;
+        if (pattern->GetKind() != CPattern::kKindLoopClip)
+            continue;
+        IClipPool* pool = ClipPool();
+        if (pool == nullptr)
+            return E_UNEXPECTED;
+        const DWORD clipId = pattern->GetClipId();
+        ILoopClip* clip = nullptr;
+        HRESULT hr = S_OK;
+        if (saving) {
+            clip = pool->GetClip(clipId);
+            if (clip == nullptr)
+                return E_UNEXPECTED;
+            hr = archive->PersistStreamed([clip](IStream* stream) { return clip->SaveProjectState(stream, TRUE); });
+        } else {
+            if (FAILED(hr = pool->AddClip(&clipId, &clip)))
+                return hr;
+            if (clip == nullptr)
+                return E_UNEXPECTED;
+            hr = archive->PersistStreamed([clip](IStream* stream) { return clip->LoadProjectState(stream); });
+            // The state brings the id it was saved under; the pool keeps the
+            // clip under the pattern's.
+            clip->SetClipId(clipId);
+        }
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+HRESULT CMidiDoc::LoadChannels(CKelPersistArchive* archive)
+{
+    DWORD count = 0;
+    HRESULT hr = PersistCount(archive, &count, kMinListEntry);
+    if (FAILED(hr))
+        return hr;
+    // No edit makes more tracks; a file that claims more is not one of ours.
+    if (count > static_cast<DWORD>(kMaxChannels))
+        return STG_E_DOCFILECORRUPT;
+    DestroyChannels();
+    for (DWORD i = 0; i < count; ++i) {
+        SHORT id = kNone;
+        if (FAILED(hr = PersistWord(archive, &id)))
+            return hr;
+        if (id == kNone || HasContainer(id))
+            return STG_E_DOCFILECORRUPT;
+        CChannel* channel = nullptr;
+        if (FAILED(hr = CChannel::Create(this, static_cast<WORD>(id), &CLSID_NoSynth, nullptr, &channel)))
+            return hr;
+        if (channel == nullptr)
+            return E_POINTER;
+        if (FAILED(hr = archive->PersistObject(channel)) || FAILED(hr = m_channels.Insert(id, channel))) {
+            CChannel::Destroy(channel);
+            return hr;
+        }
+        if (FAILED(hr = m_trackOrder.Insert(m_trackOrder.GetSize(), id)))
+            return hr;
+    }
+    SHORT next = 0;
+    if (FAILED(hr = PersistWord(archive, &next)))
+        return hr;
+    g_nextChannelId = next;
+    return S_OK;
+}
+
+HRESULT CMidiDoc::LoadBuses(CKelPersistArchive* archive)
+{
+    DestroyAuxBuses();
+    DWORD count = 0;
+    HRESULT hr = PersistCount(archive, &count, kMinListEntry);
+    for (DWORD i = 0; SUCCEEDED(hr) && i < count; ++i) {
+        SHORT id = kNone;
+        if (FAILED(hr = PersistWord(archive, &id)))
+            return hr;
+        if (id == kNone || HasContainer(id))
+            return STG_E_DOCFILECORRUPT;
+        CAuxBus* aux = CAuxBus::Create(this, static_cast<WORD>(id));
+        if (aux == nullptr)
+            return E_OUTOFMEMORY;
+        if (FAILED(hr = archive->PersistObject(aux)) || FAILED(hr = m_auxBuses.Insert(id, aux))) {
+            CAuxBus::Destroy(aux);
+            return hr;
+        }
+        hr = m_auxOrder.Insert(m_auxOrder.GetSize(), id);
+    }
+    SHORT next = 0;
+    if (FAILED(hr) || FAILED(hr = PersistWord(archive, &next)))
+        return hr;
+    g_nextAuxBusId = next;
+
+    DestroyMainBus();
+    if (FAILED(hr = PersistCount(archive, &count, kMinListEntry)))
+        return hr;
+    // The song plays through exactly one master bus.
+    if (count != 1)
+        return STG_E_DOCFILECORRUPT;
+    SHORT id = kNone;
+    if (FAILED(hr = PersistWord(archive, &id)))
+        return hr;
+    if (id == kNone || HasContainer(id))
+        return STG_E_DOCFILECORRUPT;
+    CMainBus* main = CMainBus::Create(this, static_cast<WORD>(id));
+    if (main == nullptr)
+        return E_OUTOFMEMORY;
+    if (FAILED(hr = archive->PersistObject(main)) || FAILED(hr = m_mainBus.Insert(0, main))) {
+        CMainBus::Destroy(main);
+        return hr;
+    }
+    if (FAILED(hr = PersistWord(archive, &next)))
+        return hr;
+    g_nextMainBusId = next;
+    return S_OK;
+}
+
+HRESULT CMidiDoc::PersistSettings(CKelPersistArchive* archive)
+{
+    HRESULT hr = S_OK;
+    CString info[kInfoStringCount];
+    for (int i = 0; i < kInfoStringCount; ++i) {
+        info[i] = m_info[i];
+        if (FAILED(hr = archive->PersistString(&info[i])))
+            return hr;
+    }
+    DWORD sync = m_sendMidiSync ? 1 : 0;
+    float shuffle = m_shuffle;
+    DWORD reserved[4] = {kReservedWord, kReservedWord, kReservedWord, kReservedWord};
+    if (FAILED(hr = archive->PersistBytes(sizeof sync, &sync)) ||
+        FAILED(hr = archive->PersistBytes(sizeof shuffle, &shuffle)) ||
+        FAILED(hr = archive->PersistBytes(sizeof reserved, reserved)))
+        return hr;
+    if (archive->IsSaving())
+        return S_OK;
+    for (int i = 0; i < kInfoStringCount; ++i)
+        m_info[i] = info[i];
+    m_sendMidiSync = sync != 0 ? TRUE : FALSE;
+    // An amount outside 0..1 is refused and the current one stays.
+    SetShuffleAmount(shuffle);
+    return RunLoadFixUps(kNone, kNone, kNoInstanceId);
+}
+
+HRESULT CMidiDoc::PersistMarkers(CKelPersistArchive* archive)
+{
+    DWORD count = static_cast<DWORD>(m_markers.GetSize());
+    HRESULT hr = PersistCount(archive, &count, kMinMarker);
+    if (FAILED(hr))
+        return hr;
+    if (archive->IsSaving()) {
+        for (int i = 0; i < m_markers.GetSize() && SUCCEEDED(hr); ++i) {
+            Marker marker = m_markers[i];
+            if (SUCCEEDED(hr = archive->PersistBytes(sizeof marker.tick, &marker.tick)))
+                hr = archive->PersistString(&marker.name);
+        }
+        return hr;
+    }
+    std::vector<Marker> loaded;
+    loaded.reserve(count);
+    for (DWORD i = 0; i < count; ++i) {
+        Marker marker;
+        if (FAILED(hr = archive->PersistBytes(sizeof marker.tick, &marker.tick)) ||
+            FAILED(hr = archive->PersistString(&marker.name)))
+            return hr;
+        loaded.push_back(std::move(marker));
+    }
+    std::stable_sort(loaded.begin(), loaded.end(), [](const Marker& a, const Marker& b) { return a.tick < b.tick; });
+    while (m_markers.GetSize() > 0)
+        m_markers.Remove(m_markers.GetSize() - 1);
+    for (const Marker& marker : loaded)
+        m_markers.Insert(m_markers.GetSize(), marker);
+    return S_OK;
+}
+
+HRESULT CMidiDoc::RunLoadFixUps(SHORT container, SHORT pattern, LONG instance)
+{
+    if (container != kNone) {
+        HRESULT hr = SetActiveContainer(container, FALSE, nullptr);
+        if (FAILED(hr))
+            return hr;
+    } else if (!HasContainer(GetActiveContainer()) && MainBus() != nullptr) {
+        // The bus that was active went with the buses the load replaced.
+        SetActiveContainer(MainBus()->GetHostId(), FALSE, nullptr);
+    }
+    if (pattern != kNone)
+        SetActivePattern(pattern, nullptr);
+    if (instance != kNoInstanceId)
+        SetActiveInstance(static_cast<DWORD>(instance), nullptr);
+    RecalcSongLength();
+    UpdateSoloMutes();
+    SetSendMidiSync(m_sendMidiSync);
+    SetShuffleAmount(m_shuffle);
+    return S_OK;
 }

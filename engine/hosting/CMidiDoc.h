@@ -23,6 +23,14 @@
 // gives up and the main window hears of it (kRebuildTroubleMessage), as it
 // does on the first success after failures.
 //
+// Persistence: one chunk-format object (major 0x6002) of six sub-chunks:
+// 0 the song (maps, patterns with their loop-clip states, channels, buses,
+// id counters, active container), 1 the active pattern and instance, 2 the
+// instance serial, 3 the remote-control command map, 4 the settings, 5 the
+// markers. Readers of minor 4 skip the markers. A load is meant for a fresh
+// document (CreateMidiDoc): it replaces the buses and adds the rest; what a
+// failed load brought in stays, so the caller discards the document then.
+//
 // Threads: UI thread unless said. GetGraphDirty, GetTempoMap and
 // ResetInstanceCursors(WORD) are also read by the audio thread.
 #pragma once
@@ -31,6 +39,7 @@
 #include <set>
 #include <vector>
 
+#include "devices/CRCCommandMap.h"
 #include "devices/IRenderDocument.h"
 #include "engine/IDocumentEngine.h"
 #include "engine/IRenderTargets.h"
@@ -46,6 +55,7 @@
 #include "model/CActivePatternID.h"
 #include "model/CActivePatternInstanceID.h"
 #include "model/CChanMap.h"
+#include "model/CKelPersistObject.h"
 #include "model/CMeterKeySigMap.h"
 #include "model/CPattern.h"
 #include "model/CTempoMap.h"
@@ -68,7 +78,8 @@ struct CUndoPtrTraits<CAuxBus> {
     static void Destroy(CAuxBus* p) { CAuxBus::Destroy(p); }
 };
 
-class CMidiDoc : public ISongDocument,
+class CMidiDoc : public CKelPersistObject,
+                 public ISongDocument,
                  public IActiveIdDocument,
                  public IChanMapDocument<CChannel>,
                  public IChannelDocument,
@@ -79,8 +90,10 @@ class CMidiDoc : public ISongDocument,
                  public ISmfImportDocument {
 public:
     static constexpr WORD kMajor = 0x6002;
-    static constexpr WORD kMinor = 4;
+    // Chunk 5, the markers, came after the settings.
+    static constexpr WORD kMinor = 5;
     static constexpr int kMaxChannels = 96;
+    static constexpr int kInfoStringCount = 5;
     static constexpr int kAuxBusCount = 4;
     static constexpr SHORT kNone = static_cast<SHORT>(0xFFFF);
     static constexpr LONG kNoInstanceId = -1;
@@ -375,8 +388,28 @@ public:
     HRESULT AddPatternInstance(SHORT trackId, const CPatternInstance& instance) override;
     HRESULT InsertTempo(LONG tick, LONG tempo) override;
     HRESULT InsertMeterKey(LONG tick, const CMeterKey& entry) override;
-    // The song keeps no markers yet: the marker is dropped.
+    // After the markers at the same or an earlier tick, as a step of the
+    // import's command.
     HRESULT InsertMarker(const char* name, LONG tick) override;
+
+    // ---- Markers ----
+    // A named position of the song, kept in tick order.
+    struct Marker {
+        LONG tick = 0;
+        CString name;
+    };
+    int GetMarkerCount() const { return m_markers.GetSize(); }
+    // E_INVALIDARG outside 0..count-1; the name is copied unless it is null.
+    HRESULT GetMarker(int index, LONG* tick, CString* name) const;
+
+    // ---- Document settings ----
+    // The five info texts (title, author, ...), saved with the song.
+    const CString& GetInfoString(int index) const;
+    HRESULT SetInfoString(int index, const char* text);
+    CRCCommandMap& GetCommandMap() { return m_commandMap; }
+
+    // ---- Persistence ----
+    STDMETHOD(PersistChunk)(DWORD versionWord, CKelPersistArchive* archive) override;
 
 private:
     // A channel as a receiver of the data renderer; one per walk, pointed at
@@ -457,6 +490,23 @@ private:
     HRESULT Init();
     HRESULT Shutdown();
 
+    // The chunks of the song; see the class comment.
+    HRESULT PersistSong(CKelPersistArchive* archive);
+    HRESULT SaveSong(CKelPersistArchive* archive);
+    HRESULT LoadSong(CKelPersistArchive* archive);
+    HRESULT LoadPatterns(CKelPersistArchive* archive);
+    HRESULT LoadChannels(CKelPersistArchive* archive);
+    HRESULT LoadBuses(CKelPersistArchive* archive);
+    HRESULT PersistClipStates(CKelPersistArchive* archive);
+    HRESULT PersistSettings(CKelPersistArchive* archive);
+    HRESULT PersistMarkers(CKelPersistArchive* archive);
+    // What follows the load of any chunk: the stored active ids (none where
+    // that chunk held none), song end, solo state, sync flag and shuffle.
+    HRESULT RunLoadFixUps(SHORT container, SHORT pattern, LONG instance);
+    void DestroyChannels();
+    void DestroyAuxBuses();
+    void DestroyMainBus();
+
     HRESULT InsertChannelAt(int position, SHORT id, CChannel* channel, const CString& name, BOOL ownCommand,
                             CMvCommand* command);
     HRESULT ConnectGraph(CDxFilterGraph* graph);
@@ -519,4 +569,7 @@ private:
     CMvCommand* m_importCommand = nullptr;
     bool m_importResetsTempo = false;
     RenderView m_renderView{this};
+    CUndoVector<Marker> m_markers;
+    CString m_info[kInfoStringCount];
+    CRCCommandMap m_commandMap{AsCommandDocument(), nullptr};
 };

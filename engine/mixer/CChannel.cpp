@@ -1178,8 +1178,9 @@ HRESULT CChannel::SetRCRegistered(BOOL registered)
 HRESULT CChannel::OnInsertedIntoDocument()
 {
     MV_ASSERT_UI_THREAD();
-    HRESULT hr = CreateGraphObjects();
-    if (FAILED(hr))
+    // A channel loaded from a project made its graph objects as it loaded.
+    HRESULT hr = S_OK;
+    if (!m_graphObjects && FAILED(hr = CreateGraphObjects()))
         return hr;
     for (int i = 0; i < m_outputs.GetSize(); ++i) {
         if (!m_outputs[i]->IsBuilt() && FAILED(hr = m_outputs[i]->AddToGraph()))

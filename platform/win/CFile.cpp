@@ -1,6 +1,8 @@
 #include "platform/win/CFile.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,12 +55,80 @@ CFile::Cause CFile::Open(LPCSTR path, UINT flags)
     return none;
 }
 
-void CFile::Close()
+namespace {
+
+std::string FolderOf(const std::string& path)
 {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+CFile::Cause CFile::OpenTemporaryBeside(LPCSTR beside, std::string* tempPath)
+{
+    Close();
+    if (!beside || !tempPath)
+        return fileNotFound;
+    const std::string path(beside);
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string pattern = FolderOf(path) + "/." + name + ".XXXXXX";
+    int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0)
+        return CauseOf(errno);
+    struct stat st {};
+    const mode_t mode = ::stat(beside, &st) == 0 ? (st.st_mode & 07777) : 0644;
+    ::fchmod(fd, mode);
+    m_fd = fd;
+    *tempPath = pattern;
+    return none;
+}
+
+CFile::Cause CFile::Replace(LPCSTR from, LPCSTR to)
+{
+    if (!from || !to)
+        return fileNotFound;
+    if (::rename(from, to) != 0)
+        return CauseOf(errno);
+    // The new name lives in the folder: flushing it keeps the rename across
+    // a power loss. A folder that cannot be flushed does not undo the save.
+    const int dir = ::open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
+    return none;
+}
+
+CFile::Cause CFile::Remove(LPCSTR path)
+{
+    if (!path)
+        return fileNotFound;
+    return ::unlink(path) == 0 ? none : CauseOf(errno);
+}
+
+CFile::Cause CFile::Close()
+{
+    if (m_fd < 0)
+        return none;
+    const int result = ::close(m_fd);
+    m_fd = -1;
+    // After EINTR the descriptor is gone all the same on Linux.
+    return result == 0 || errno == EINTR ? none : CauseOf(errno);
+}
+
+CFile::Cause CFile::Flush()
+{
+    if (m_fd < 0)
+        return invalidFile;
+    int result;
+    do
+        result = ::fsync(m_fd);
+    while (result != 0 && errno == EINTR);
+    return result == 0 ? none : CauseOf(errno);
 }
 
 CFile::Cause CFile::Read(void* buffer, UINT count, UINT* read)

@@ -5,6 +5,8 @@
 // closes a file still open. Used by one thread at a time.
 #pragma once
 
+#include <string>
+
 #include "platform/win/WinTypes.h"
 
 class CFile {
@@ -35,7 +37,19 @@ public:
     CFile& operator=(const CFile&) = delete;
 
     Cause Open(LPCSTR path, UINT flags);
-    void Close();
+    // Creates and opens for writing a new file of a unique name in the
+    // folder of `beside` (which need not exist), with the permissions of the
+    // file at `beside` when there is one; its path goes to `tempPath`.
+    Cause OpenTemporaryBeside(LPCSTR beside, std::string* tempPath);
+    // Puts `from` in the place of `to` in one step (rename), then makes the
+    // folder's change durable.
+    static Cause Replace(LPCSTR from, LPCSTR to);
+    static Cause Remove(LPCSTR path);
+    // Closes the file; why the close failed (a file system may report a
+    // write it could not complete only here). The file is closed either way.
+    Cause Close();
+    // Hands what was written to the storage device (fsync).
+    Cause Flush();
     bool IsOpen() const { return m_fd >= 0; }
 
     // Up to `count` bytes; *read is less than count only at the end of the file.

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <fstream>
 #include <iterator>
 
 #include "model/CKelPersistArchive.h"
 #include "model/CMfxEvent.h"
+#include "model/PersistIo.h"
 #include "platform/com/TaskMemory.h"
 #include "platform/win/CFile.h"
 #include "platform/win/WideString.h"
@@ -276,4 +280,75 @@ TEST_F(CFileStreamTest, FileErrorsBecomeStreamErrors)
     ULONG written = 9;
     EXPECT_EQ(STG_E_MEDIUMFULL, fullStream.Write("abc", 3, &written));
     EXPECT_EQ(0u, written);
+}
+
+// The stream keeps a window of the file: moves back and forth across it and
+// beyond it, overwrites and reads give what a plain file would hold.
+TEST_F(CFileStreamTest, WindowedReadsAndWritesMatchThePlainFile)
+{
+    const std::size_t size = 3 * 256 * 1024 + 123;
+    Bytes expected(size);
+    for (std::size_t i = 0; i < size; ++i)
+        expected[i] = static_cast<std::uint8_t>(i * 7 + i / 1000);
+    {
+        CFile file;
+        ASSERT_EQ(CFile::none, file.Open(Path().c_str(), CFile::modeCreate | CFile::modeReadWrite));
+        CFileStream stream(&file, TRUE, nullptr);
+        ULONG done = 0;
+        // Small pieces, one large block, then patches far behind and a read back.
+        for (std::size_t at = 0; at < 1000; at += 10)
+            ASSERT_EQ(S_OK, stream.Write(expected.data() + at, 10, &done));
+        ASSERT_EQ(S_OK, stream.Write(expected.data() + 1000, static_cast<ULONG>(size - 1000), &done));
+        for (std::size_t at : {std::size_t{5}, std::size_t{300000}, size - 3}) {
+            ASSERT_EQ(S_OK, mvpersist::SeekTo(&stream, 20 + at));
+            ASSERT_EQ(S_OK, stream.Write(expected.data() + at, 3, &done));
+        }
+        Bytes back(size);
+        ASSERT_EQ(S_OK, mvpersist::SeekTo(&stream, 20));
+        ULONG read = 0;
+        ASSERT_EQ(S_OK, stream.Read(back.data(), 500, &read));
+        ASSERT_EQ(S_OK, stream.Read(back.data() + 500, static_cast<ULONG>(size - 500), &read));
+        EXPECT_EQ(size - 500, read);
+        EXPECT_EQ(expected, back);
+        LARGE_INTEGER zero{};
+        ULARGE_INTEGER end{};
+        ASSERT_EQ(S_OK, stream.Seek(zero, STREAM_SEEK_END, &end));
+        EXPECT_EQ(20 + size, end.QuadPart);
+        ASSERT_EQ(S_OK, stream.Close());
+    }
+    const Bytes written = FileBytes(Path());
+    ASSERT_EQ(20 + size + 16, written.size());
+    EXPECT_EQ(expected, Bytes(written.begin() + 20, written.begin() + 20 + static_cast<std::ptrdiff_t>(size)));
+}
+
+// A write the file refuses when the window goes out is the stream's from
+// then on: later writes and Close report it, so a save cannot pass for whole.
+TEST_F(CFileStreamTest, RefusedWindowFailsLaterWritesAndClose)
+{
+    CFile file;
+    ASSERT_EQ(CFile::none, file.Open(Path().c_str(), CFile::modeCreate | CFile::modeWrite));
+    HRESULT hr = E_FAIL;
+    CFileStream stream(&file, TRUE, &hr);
+    ASSERT_EQ(S_OK, hr);
+    const Bytes block(1000, 0x5A);
+    ULONG done = 0;
+    ASSERT_EQ(S_OK, stream.Write(block.data(), static_cast<ULONG>(block.size()), &done));
+
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction previous {};
+    ASSERT_EQ(0, sigaction(SIGXFSZ, &ignore, &previous));
+    rlimit before{};
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &before));
+    rlimit small = before;
+    small.rlim_cur = 100;
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+    const HRESULT closed = stream.Close();
+    const HRESULT later = stream.Write(block.data(), 4, &done);
+    setrlimit(RLIMIT_FSIZE, &before);
+    sigaction(SIGXFSZ, &previous, nullptr);
+
+    EXPECT_EQ(STG_E_MEDIUMFULL, closed);
+    EXPECT_EQ(STG_E_MEDIUMFULL, later);
+    EXPECT_EQ(0u, done);
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <iterator>
 #include <map>
@@ -138,14 +139,25 @@ public:
     HRESULT SetEnd(LONGLONG p, int unit) override { return Record("end", p, unit); }
     HRESULT SetLength(LONGLONG ticks) override { return Record("length", ticks, kUnitTicks); }
     HRESULT SetTranspose(LONG semitones) override { return Record("transpose", semitones, kUnitTicks); }
-    void Release() override { ++releases; }
+    void Release() override
+    {
+        ++releases;
+        if (onRelease)
+            onRelease();
+    }
+    // Run by Release: a pool whose clips leave it on release sets it.
+    std::function<void()> onRelease;
     void SetClipId(DWORD id) override { clipId = id; }
     DWORD clipId = 0;
 
+    // Only an audio pattern's clip saves its sample block with its state
+    // (the song document does); a timeline never does.
+    bool dataAllowed = false;
+
     HRESULT SaveProjectState(IStream* stream, BOOL includeData) override
     {
-        if (includeData)
-            return E_UNEXPECTED;  // a timeline never saves clip data
+        if (includeData && !dataAllowed)
+            return E_UNEXPECTED;
         LONGLONG state[7];
         Pack(state);
         return mvpersist::WriteAll(stream, state, kStateBytes);
@@ -229,11 +241,28 @@ public:
     std::map<DWORD, std::unique_ptr<FakeLoopClip>> clips;
     std::vector<std::unique_ptr<FakeLoopClip>> created;
     HRESULT loadResultOfCreated = S_OK;
+    // Whether the clips added from now on save their sample block.
+    bool dataAllowed = false;
+    // Whether the clips added from now on leave the pool when released, as
+    // a clip at its last reference does (they stay alive in `released`).
+    bool releaseRemoves = false;
+    std::vector<std::unique_ptr<FakeLoopClip>> released;
 
     FakeLoopClip* Add(DWORD id)
     {
         auto& slot = clips[id];
         slot = std::make_unique<FakeLoopClip>();
+        slot->dataAllowed = dataAllowed;
+        if (releaseRemoves) {
+            FakeLoopClip* clip = slot.get();
+            slot->onRelease = [this, id, clip] {
+                auto it = clips.find(id);
+                if (it != clips.end() && it->second.get() == clip) {
+                    released.push_back(std::move(it->second));
+                    clips.erase(it);
+                }
+            };
+        }
         return slot.get();
     }
     FakeLoopClip* Find(DWORD id)
