@@ -11,6 +11,7 @@
 #include "devices/CMidiSyncGen.h"
 #include "devices/CWDMAudio.h"
 #include "engine/graph/CDxFilterGraph.h"
+#include "engine/CClipPool.h"
 #include "engine/CDataRenderer.h"
 #include "engine/CTimeKeeper.h"
 #include "engine/CTimer.h"
@@ -54,7 +55,7 @@ ITransportClipboard* CEngineFactory::CreateClipboard() { return nullptr; }
 
 ITransportClipboard* CEngineFactory::CreateDragAndDropClipboard() { return nullptr; }
 
-IClipPoolLimits* CEngineFactory::CreateClipPool() { return nullptr; }
+IClipPoolLimits* CEngineFactory::CreateClipPool() { return new (std::nothrow) CClipPool(); }
 
 IAudioDevice* CEngineFactory::CreateDirectSound(IEngineOwner* owner) { return new (std::nothrow) CDirectSound(owner); }
 

@@ -352,6 +352,7 @@ public:
         beatLimit = beats;
         secondsLimit = seconds;
     }
+    IClipPool* GetClipPool() override { return nullptr; }
     LONG beatLimit = 0;
     double secondsLimit = 0;
 };

@@ -96,7 +96,10 @@ void FadeIn(double x0, double k, double g, double& gain, double& slope, double& 
 CClipSlice::CClipSlice(const CClipSlice& o)
     : m_audio(o.m_audio), m_channels(o.m_channels), m_dataOffset(o.m_dataOffset), m_startFixed(o.m_startFixed),
       m_startSamples(o.m_startSamples), m_lengthFixed(o.m_lengthFixed), m_lengthSamples(o.m_lengthSamples),
-      m_loadedStart(o.m_loadedStart), m_loadedLength(o.m_loadedLength), m_gain(o.m_gain), m_pan(o.m_pan),
+      m_loadedStart(o.m_loadedStart), m_loadedLength(o.m_loadedLength), m_loadedOffset(o.m_loadedOffset),
+      m_secondLength(o.m_secondLength), m_loadedSecondLength(o.m_loadedSecondLength),
+      m_overviewFirst(o.m_overviewFirst), m_overviewCount(o.m_overviewCount), m_sliced(o.m_sliced),
+      m_rateFactor(o.m_rateFactor), m_gain(o.m_gain), m_pan(o.m_pan),
       m_transpose(o.m_transpose), m_ratio(o.m_ratio), m_index(o.m_index), m_useSecondStore(o.m_useSecondStore)
 {
     if (m_audio) m_audio->AddRef();

@@ -49,9 +49,12 @@ public:
 
     void ClipDestroyed(CLoopClip* clip) override;
 
-private:
-    HRESULT Store(CLoopClip* clip, const std::string& name, const DWORD* id, CLoopClip** out);
-
+protected:
+    // A host's pool that adds operations of its own keeps its entries here,
+    // under the same lock.
     std::recursive_mutex m_lock;
     std::map<DWORD, CLoopClip*> m_clips;
+
+private:
+    HRESULT Store(CLoopClip* clip, const std::string& name, const DWORD* id, CLoopClip** out);
 };
