@@ -246,7 +246,9 @@ void CClipSlice::RenderSliceShifted(LONG offset, LONG outputOffset, LONG frames,
     const LONG end = std::min<LONG>(d, offset + frames);
     for (LONG n = offset; n < end; ++n) {
         double pos = n * speed;
-        LONG i = LONG(std::floor(pos));
+        // Past the stretched slice every read is its last frame: the index
+        // stays where a LONG holds it.
+        LONG i = LONG(std::clamp(std::floor(pos), 0.0, double(last)));
         double frac = pos - i;
         float* o = output + size_t(outputOffset + (n - offset)) * outputChannels;
         double l = at(i, 0) + (at(i + 1, 0) - at(i, 0)) * frac;

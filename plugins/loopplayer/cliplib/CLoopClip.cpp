@@ -373,12 +373,14 @@ HRESULT CLoopClip::SetFormat(const WAVEFORMATEX& streamFormat)
     for (CClipSlice* s : m_slices) {
         LONG start = s->GetLoadedStart(), length = s->GetLoadedLength();
         loadedLength = std::max<LONGLONG>(loadedLength, LONGLONG(start) + length);
-        LONG ns = std::min<LONG>(LONG(std::lround(start * ratio)), frames);
-        LONG nl = LONG(std::lround(ratio * (double(start) + length))) - ns;
-        nl = std::clamp<LONG>(nl, 0, frames - ns);
+        // Scaled in 64 bits and clamped to the store before narrowing: a
+        // place from a saved state may lie anywhere below 2^31 frames.
+        const LONG ns = LONG(std::clamp<LONGLONG>(std::llround(start * ratio), 0, frames));
+        const LONG room = frames - ns;
+        const LONG nl = LONG(std::clamp<LONGLONG>(std::llround(ratio * (double(start) + length)) - ns, 0, room));
         s->SetStart(ns, CClipSlice::kUnitSamples);
         s->SetLength(nl, CClipSlice::kUnitSamples);
-        s->SetSecondLength(std::clamp<LONG>(LONG(std::lround(ratio * s->GetLoadedSecondLength())), 0, frames - ns));
+        s->SetSecondLength(LONG(std::clamp<LONGLONG>(std::llround(ratio * s->GetLoadedSecondLength()), 0, room)));
         s->Attach(m_audio, ns);
     }
     m_sampleLength = std::llround(double(loadedLength) * ratio);

@@ -264,3 +264,27 @@ TEST_F(LoopFixture, ASliceLongerThanItsStoreReadsOnlyWhatTheStoreHolds)
     EXPECT_EQ(S_OK, clip.SetFormat(FloatFormat(kStreamRate, 2)));
     EXPECT_GT(Peak(Render(clip, kStreamRate, 2 * kStreamRate)), 0.1f);
 }
+
+TEST_F(LoopFixture, ASliceFarPastItsStoreStaysInsideItWhenTheRateChanges)
+{
+    CLoopClip* source = LoadedClip();
+    Bytes b = Saved(*source, TRUE);
+    source->Release();
+    const size_t slices = b.size() - 4 * kSlice;
+    // Scaled to 48 kHz, a start just below 2^31 frames no longer fits 32 bits.
+    Patch<DWORD>(b, slices + 2 * kSlice + 16, 0x7FFF0000);
+    Patch<DWORD>(b, slices + 2 * kSlice + 32, 0x7FFF0000);
+    Patch<LONG>(b, slices + 2 * kSlice + 56, 127);  // and shifted far up
+
+    CLoopClip clip(&host, nullptr);
+    ASSERT_EQ(S_OK, Load(clip, b));
+    ASSERT_EQ(S_OK, clip.SetFormat(FloatFormat(kStreamRate, 2)));
+    const LONG frames = clip.GetAudio()->GetFrames();
+    for (int i = 0; i < clip.GetSliceCount(); ++i) {
+        const CClipSlice& s = *clip.GetSlice(i);
+        EXPECT_GE(s.GetDataOffset(), 0) << i;
+        EXPECT_LE(s.GetDataOffset(), frames) << i;
+        EXPECT_LE(s.GetDataOffset() + s.GetLength(CClipSlice::kUnitSamples), frames) << i;
+    }
+    EXPECT_GT(Peak(Render(clip, kStreamRate, 2 * kStreamRate)), 0.1f);
+}
