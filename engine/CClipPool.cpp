@@ -22,23 +22,16 @@ std::string BaseName(const std::string& path)
 CClipPool::~CClipPool()
 {
     std::lock_guard lock(m_lock);
-    // Clips that others still hold outlive the pool: they must not tell it
-    // when they die.
+    // Clips made apart that others still hold must not tell the pool when
+    // they die; the entries are the library pool's to release.
     for (auto& [clip, face] : m_faces) clip->SetPool(nullptr);
-    const std::map<DWORD, CLoopClip*> clips = m_clips;
-    m_clips.clear();
-    for (const auto& [id, clip] : clips) {
-        clip->SetPool(nullptr);
-        clip->Release();
-    }
-    m_faces.clear();
 }
 
 ILoopClip* CClipPool::FaceOf(CLoopClip* clip)
 {
     auto it = m_faces.find(clip);
     if (it != m_faces.end()) return it->second.get();
-    auto* face = new (std::nothrow) CPooledClip(clip);
+    auto* face = new (std::nothrow) CPooledClip(clip, this);
     if (!face) return nullptr;
     try {
         m_faces.emplace(clip, std::unique_ptr<CPooledClip>(face));
@@ -160,6 +153,20 @@ HRESULT CClipPool::AddClipFromFile(const char* name, const std::string& path, co
         return E_FAIL;
     }
     return Insert(made, id, clip);
+}
+
+void CClipPool::ReleaseClip(CLoopClip* clip)
+{
+    std::lock_guard lock(m_lock);
+    for (const auto& [id, held] : m_clips) {
+        if (held == clip && !m_givenUp.count(clip)) {
+            // Nothing is dropped when it cannot be noted: a clip kept too
+            // long is better than one released twice.
+            ReleaseEntry(clip);
+            return;
+        }
+    }
+    clip->Release();
 }
 
 void CClipPool::ClipDestroyed(CLoopClip* clip)

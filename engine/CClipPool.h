@@ -12,7 +12,9 @@
 // case-sensitive) is shared, not read again, unless the caller forces it.
 //
 // The ILoopClip faces handed out (CPooledClip) live as long as their clips.
-// Clips still alive when the pool goes (held elsewhere) are cut loose from it.
+// A face's release of a clip kept under an id gives up the pool's reference
+// (a pattern's clip dropped with its pattern). Clips still alive when the
+// pool goes (held elsewhere) are cut loose from it.
 //
 // UI thread (and the loop player's control thread); the pool's own lock.
 #pragma once
@@ -60,6 +62,11 @@ public:
     // (too many beats) or 2 (too long), E_FAIL when the clip cannot be made.
     HRESULT AddClipFromFile(const char* name, const std::string& path, const WAVEFORMATEX& format, const DWORD* id,
                             IRembetHost* timeConverter, ILoopClip** clip, int* reason, bool forceNew);
+
+    // A face's release: a clip kept under an id gives up the pool's
+    // reference (the pool will not drop it again), any other clip drops
+    // its holder's.
+    void ReleaseClip(CLoopClip* clip);
 
     // The pool as the loop player takes it (ITamblor::put_ClipPool).
     void* GetPlayerPool() { return static_cast<CLoopClipPool*>(this); }

@@ -1,5 +1,6 @@
 #include "engine/CPooledClip.h"
 
+#include "engine/CClipPool.h"
 #include "plugins/loopplayer/cliplib/CLoopClip.h"
 
 namespace {
@@ -48,7 +49,7 @@ HRESULT CPooledClip::SetTranspose(LONG semitones)
     return S_OK;
 }
 
-void CPooledClip::Release() { m_clip->Release(); }
+void CPooledClip::Release() { m_pool->ReleaseClip(m_clip); }
 
 HRESULT CPooledClip::SaveProjectState(IStream* stream, BOOL includeData)
 {

@@ -13,11 +13,12 @@
 
 #include "model/ILoopClip.h"
 
+class CClipPool;
 class CLoopClip;
 
 class CPooledClip : public ILoopClip {
 public:
-    explicit CPooledClip(CLoopClip* clip) : m_clip(clip) {}
+    CPooledClip(CLoopClip* clip, CClipPool* pool) : m_clip(clip), m_pool(pool) {}
     CPooledClip(const CPooledClip&) = delete;
     CPooledClip& operator=(const CPooledClip&) = delete;
     virtual ~CPooledClip() = default;
@@ -29,7 +30,8 @@ public:
     HRESULT SetEnd(LONGLONG position, int unit) override;
     HRESULT SetLength(LONGLONG ticks) override;
     HRESULT SetTranspose(LONG semitones) override;
-    // The last release of the clip deletes this face too.
+    // Through the pool: a clip it keeps under an id gives up the pool's
+    // reference. The last release of the clip deletes this face too.
     void Release() override;
     HRESULT SaveProjectState(IStream* stream, BOOL includeData) override;
     HRESULT LoadProjectState(IStream* stream) override;
@@ -41,4 +43,5 @@ public:
 
 private:
     CLoopClip* m_clip;
+    CClipPool* m_pool;
 };
