@@ -265,7 +265,7 @@ TEST_F(LoopFixture, ASliceLongerThanItsStoreReadsOnlyWhatTheStoreHolds)
     EXPECT_GT(Peak(Render(clip, kStreamRate, 2 * kStreamRate)), 0.1f);
 }
 
-TEST_F(LoopFixture, ASliceFarPastItsStoreStaysInsideItWhenTheRateChanges)
+TEST_F(LoopFixture, ASliceFarPastItsStoreOrItsTimeStaysInsideItsStore)
 {
     CLoopClip* source = LoadedClip();
     Bytes b = Saved(*source, TRUE);
@@ -275,6 +275,10 @@ TEST_F(LoopFixture, ASliceFarPastItsStoreStaysInsideItWhenTheRateChanges)
     Patch<DWORD>(b, slices + 2 * kSlice + 16, 0x7FFF0000);
     Patch<DWORD>(b, slices + 2 * kSlice + 32, 0x7FFF0000);
     Patch<LONG>(b, slices + 2 * kSlice + 56, 127);  // and shifted far up
+    // Musical lengths that last far beyond 2^31 frames at the song's tempo.
+    Patch<LONGLONG>(b, slices + 1 * kSlice + 24, LONGLONG(1) << 50);
+    Patch<LONGLONG>(b, slices + 2 * kSlice + 24, LONGLONG(1) << 50);
+    Patch<DWORD>(b, 72, 0);  // played once, not looped
 
     CLoopClip clip(&host, nullptr);
     ASSERT_EQ(S_OK, Load(clip, b));
@@ -287,4 +291,8 @@ TEST_F(LoopFixture, ASliceFarPastItsStoreStaysInsideItWhenTheRateChanges)
         EXPECT_LE(s.GetDataOffset() + s.GetLength(CClipSlice::kUnitSamples), frames) << i;
     }
     EXPECT_GT(Peak(Render(clip, kStreamRate, 2 * kStreamRate)), 0.1f);
+    // Near the end of the stretched slices, 2^31 frames on, they still sound.
+    std::vector<float> late(2 * 4096, 0.0f);
+    EXPECT_EQ(S_OK, clip.RenderMix(late.data(), FloatFormat(kStreamRate, 2), -1, INT32_MAX - 4096LL, 4096));
+    EXPECT_GT(Peak(late), 0.0f);
 }
