@@ -12,6 +12,7 @@
 #include "devices/CWDMAudio.h"
 #include "engine/ClipboardMaker.h"
 #include "engine/graph/CDxFilterGraph.h"
+#include "engine/CClipPool.h"
 #include "engine/CDataRenderer.h"
 #include "engine/CTimeKeeper.h"
 #include "engine/CTimer.h"
@@ -68,7 +69,7 @@ ITransportClipboard* CEngineFactory::CreateDragAndDropClipboard()
     return make != nullptr ? make(true) : nullptr;
 }
 
-IClipPoolLimits* CEngineFactory::CreateClipPool() { return nullptr; }
+IClipPoolLimits* CEngineFactory::CreateClipPool() { return new (std::nothrow) CClipPool(); }
 
 IAudioDevice* CEngineFactory::CreateDirectSound(IEngineOwner* owner) { return new (std::nothrow) CDirectSound(owner); }
 

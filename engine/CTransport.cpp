@@ -29,6 +29,7 @@
 #include "model/CHeapLockGuard.h"
 #include "model/CKelPersistArchive.h"
 #include "model/CTempoMap.h"
+#include "model/IEngineServices.h"
 #include "platform/sync/ThreadAffinity.h"
 #include "platform/sync/Time.h"
 #include "resources/MorvaneStrings.h"
@@ -217,6 +218,7 @@ HRESULT CTransport::BuildEngine()
     if (!(m_clipPool = m_factory->CreateClipPool()))
         return E_OUTOFMEMORY;
     m_clipPool->SetLimits(kClipBeatLimit, kClipSecondsLimit);
+    SetEngineServices(&m_services);
     m_resetRequested = 1;
     return S_OK;
 }
@@ -233,6 +235,9 @@ HRESULT CTransport::Shutdown()
     ReleaseAndClear(m_hostSite);
     DeleteAndClear(m_clipboard);
     DeleteAndClear(m_dragDropClipboard);
+    // Model code stops finding the pool before it goes.
+    if (GetEngineServices() == &m_services)
+        SetEngineServices(nullptr);
     DeleteAndClear(m_clipPool);
     if (m_recorder) {
         if (m_midiSource)
@@ -328,6 +333,8 @@ HRESULT CTransport::GetDocument(ITransportDocument** document)
     *document = m_document;
     return *document ? S_OK : E_FAIL;
 }
+
+IClipPool* CTransport::GetClipPool() const { return m_clipPool ? m_clipPool->GetClipPool() : nullptr; }
 
 int CTransport::GetSampleRate()
 {

@@ -29,6 +29,7 @@
 #include "devices/IMidiSyncHost.h"
 #include "engine/CMidiClockTimer.h"
 #include "engine/CAudioDeviceSelector.h"
+#include "engine/CEngineServices.h"
 #include "engine/CLoopState.h"
 #include "engine/CTimeKeeper.h"
 #include "engine/IDocumentEngine.h"
@@ -132,6 +133,8 @@ public:
     ITransportRecorder* GetRecorder() const { return m_recorder; }
     ITransportClipboard* GetClipboard() const { return m_clipboard; }
     ITransportClipboard* GetDragDropClipboard() const { return m_dragDropClipboard; }
+    // The loop-clip pool, null before Init and after Shutdown.
+    IClipPool* GetClipPool() const;
     // The back-end of a driver type, null when it is not there.
     IAudioDevice* GetBackEnd(int driverType) const;
     IRewireDevice* GetRewireDevice() const { return m_devices.GetRewire(); }
@@ -319,6 +322,8 @@ private:
     ITransportClipboard* m_clipboard = nullptr;
     ITransportClipboard* m_dragDropClipboard = nullptr;
     IClipPoolLimits* m_clipPool = nullptr;
+    // What model code reaches of the engine, registered while the pool lives.
+    CEngineServices m_services{*this};
 
     BOOL m_initialized = FALSE;
     std::atomic<LONG> m_playing{0};

@@ -8,11 +8,14 @@
 #include <random>
 #include <thread>
 
+#include "engine/CClipPool.h"
 #include "engine/ITimelineOwner.h"
 #include "model/CHeapLockGuard.h"
 #include "platform/sync/ThreadAffinity.h"
 #include "tests/model/ChunkBytes.h"
 #include "tests/model/PatternTestSupport.h"
+#include "tests/plugins/loopplayer/cliplib/ClipHostFake.h"
+#include "tests/plugins/loopplayer/cliplib/WavBuilder.h"
 
 using namespace pattest;
 
@@ -676,6 +679,91 @@ TEST_F(CTimelineClipTest, AStateThatCannotBeWrittenOrUsedFailsItsChunk)
     auto archiveStream = chunktest::StreamOf({});
     CKelPersistArchive archive(archiveStream.Get(), TRUE, FALSE);
     EXPECT_EQ(KELPERSIST_E_UNKNOWNCHUNK, timeline.PersistChunk(MakeKelVersionWord(CTimeline::kMajor, 2), &archive));
+}
+
+// Registers as the loop player does: a copy of the pattern's clip, kept in
+// the pool under the instance id.
+class PoolClipHost : public ILoopClipHost {
+public:
+    explicit PoolClipHost(CClipPool& pool) : m_pool(pool) {}
+    HRESULT RegisterClip(DWORD instanceId, int, ILoopClip* clip, ILoopClip** registered) override
+    {
+        CLoopClip* copy = nullptr;
+        HRESULT hr = m_pool.AddCopy("instance", static_cast<CPooledClip*>(clip)->GetLoopClip(), &instanceId, &copy);
+        if (FAILED(hr))
+            return hr;
+        *registered = m_pool.GetClip(instanceId);
+        return S_OK;
+    }
+    HRESULT ReregisterClip(DWORD, ILoopClip*) override { return S_OK; }
+    HRESULT UnregisterClip(DWORD) override { return S_OK; }
+
+private:
+    CClipPool& m_pool;
+};
+
+// An engine whose pool holds the pattern's clip, loaded from its file.
+struct PoolEngine : IEngineServices {
+    PoolEngine(const std::string& path, DWORD clipId)
+    {
+        EXPECT_EQ(S_OK, pool.AddClipFromFile(nullptr, path, FloatFormat(8000, 2), &clipId, nullptr, nullptr, nullptr,
+                                             false));
+    }
+    IClipPool* GetClipPool() override { return &pool; }
+    IRecorder* GetRecorder() override { return nullptr; }
+    DWORD GetSampleRate() override { return 8000; }
+    CClipPool pool;
+    PoolClipHost host{pool};
+};
+
+TEST_F(CTimelineTest, LoopClipInstancesRoundTripTheirClipsThroughTheClipPool)
+{
+    TempFiles files;
+    const std::string path = files.Write("loop.wav", FloatStereoLoop(8000, 8000, 2, {0, 2000, 4000, 6000}));
+    PatternPtr audio = AddPattern(4, 1920, {}, CPattern::kKindLoopClip);
+    const DWORD clipId = audio->GetClipId();
+
+    PoolEngine first(path, clipId);
+    SetEngineServices(&first);
+    owner.host = &first.host;
+    const DWORD a = Add(Placed(audio.get(), 0, 1920));
+    const DWORD b = Add(Placed(audio.get(), 1920, 5760));
+    for (DWORD id : {a, b}) {
+        ILoopClip* clip = nullptr;
+        ASSERT_EQ(S_OK, first.host.RegisterClip(id, ILoopClipHost::kModeTimeline, first.pool.GetClip(clipId), &clip));
+        const LONGLONG start = id == a ? 0 : 1920;
+        clip->SetStart(start, ILoopClip::kUnitTicks);
+        clip->SetStart(start * 4, ILoopClip::kUnitFrames);
+        clip->SetEnd(start + 1920, ILoopClip::kUnitTicks);
+        clip->SetEnd(start * 4 + 7680, ILoopClip::kUnitFrames);
+        clip->SetPlayPosition(start + 480, ILoopClip::kUnitTicks);
+        clip->SetTranspose(id == a ? 2 : -3);
+    }
+    const auto bytes = Saved(timeline);
+
+    // A new start: only the pattern's clip is in the pool.
+    PoolEngine second(path, clipId);
+    SetEngineServices(&second);
+    FakeTimelineOwner otherOwner;
+    otherOwner.host = &second.host;
+    CTimeline loaded(&otherOwner);
+    auto in = chunktest::StreamOf(bytes);
+    ASSERT_EQ(S_OK, loaded.Load(in.Get()));
+    EXPECT_EQ(3u, second.pool.Count()) << "the temporary clips are gone";
+    for (DWORD id : {a, b}) {
+        ASSERT_NE(nullptr, second.pool.GetClip(id));
+        const CLoopClip* was = first.pool.Find(id);
+        const CLoopClip* now = second.pool.Find(id);
+        for (int unit : {CLoopClip::kUnitFixedTicks, CLoopClip::kUnitSamples}) {
+            EXPECT_EQ(was->GetStart(unit), now->GetStart(unit)) << id;
+            EXPECT_EQ(was->GetEnd(unit), now->GetEnd(unit)) << id;
+            EXPECT_EQ(was->GetLoopOrigin(unit), now->GetLoopOrigin(unit)) << id;
+        }
+        EXPECT_EQ(was->GetTranspose(), now->GetTranspose()) << id;
+        EXPECT_EQ(second.pool.Find(clipId)->GetAudio(), now->GetAudio()) << "it plays the pattern's sound";
+    }
+    EXPECT_EQ(bytes, Saved(loaded));
+    SetEngineServices(&engine);
 }
 
 }  // namespace

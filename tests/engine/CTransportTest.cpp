@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "model/IEngineServices.h"
 #include "platform/media/MediaInterfaces.h"
 #include "platform/sync/Interlocked.h"
 #include "platform/sync/ThreadAffinity.h"
@@ -287,6 +288,22 @@ TEST_F(TransportLifeCycle, GettersBeforeAndAfterStartUp)
     EXPECT_EQ(S_OK, transport->SetDocument(doc.get()));
     EXPECT_EQ(S_OK, transport->GetDocument(&d));
     EXPECT_EQ(doc.get(), d);
+}
+
+TEST_F(TransportLifeCycle, ModelCodeFindsTheClipPoolAndSampleRateOnlyWhileTheEngineIsBuilt)
+{
+    EXPECT_EQ(nullptr, GetEngineServices());
+    EXPECT_EQ(nullptr, transport->GetClipPool());
+    ASSERT_EQ(S_OK, transport->Init(FALSE));
+    IEngineServices* services = GetEngineServices();
+    ASSERT_NE(nullptr, services);
+    EXPECT_EQ(static_cast<IClipPool*>(factory.clipPool), services->GetClipPool());
+    EXPECT_EQ(DWORD(transport->GetSampleRate()), services->GetSampleRate());
+    EXPECT_EQ(256, factory.clipPool->beatLimit);
+    EXPECT_EQ(60.0, factory.clipPool->secondsLimit);
+    EXPECT_EQ(S_OK, transport->Shutdown());
+    EXPECT_EQ(nullptr, GetEngineServices()) << "the pool is gone";
+    EXPECT_EQ(nullptr, transport->GetClipPool());
 }
 
 TEST_F(TransportLifeCycle, AttachingTheFirstDocumentResetsLoopAndMetronomeAndHandsItToEveryPart)

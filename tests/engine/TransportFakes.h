@@ -344,7 +344,8 @@ public:
     HRESULT heldPatternResult = S_OK;
 };
 
-class FakeClipPool : public IClipPoolLimits, public Noted {
+// Keeps no clips: it only answers as the pool that model code finds.
+class FakeClipPool : public IClipPoolLimits, public IClipPool, public Noted {
 public:
     explicit FakeClipPool(Journal* j) : Noted("clip pool", j) {}
     void SetLimits(LONG beats, double seconds) override
@@ -352,6 +353,10 @@ public:
         beatLimit = beats;
         secondsLimit = seconds;
     }
+    IClipPool* GetClipPool() override { return this; }
+    ILoopClip* GetClip(DWORD) override { return nullptr; }
+    HRESULT CreateClip(ILoopClip**) override { return E_FAIL; }
+    HRESULT AddClip(const DWORD*, ILoopClip**) override { return E_FAIL; }
     LONG beatLimit = 0;
     double secondsLimit = 0;
 };

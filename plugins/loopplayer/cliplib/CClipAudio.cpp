@@ -81,6 +81,19 @@ CClipAudio* CClipAudio::Create(WORD channels, DWORD sampleRate, LONG frames)
     return a;
 }
 
+CClipAudio* CClipAudio::Adopt(WORD channels, DWORD sampleRate, LONG frames, std::vector<float>& samples)
+{
+    if (channels < 1 || channels > 2 || frames < 0 || samples.size() != (size_t(frames) + 1) * channels)
+        return nullptr;
+    auto* a = new (std::nothrow) CClipAudio;
+    if (!a) return nullptr;
+    a->m_samples.swap(samples);
+    a->m_channels = channels;
+    a->m_sampleRate = sampleRate;
+    a->m_frames = frames;
+    return a;
+}
+
 ULONG CClipAudio::Release()
 {
     ULONG left = --m_refs;
@@ -169,6 +182,14 @@ void CClipAudio::BuildOverview(int buckets)
         }
         flush();
     }
+}
+
+bool CClipAudio::AdoptOverview(int buckets, std::vector<float>& table)
+{
+    if (buckets < 0 || table.size() != size_t(buckets) * m_channels * 2) return false;
+    m_overview.swap(table);
+    m_buckets = buckets;
+    return true;
 }
 
 std::pair<float, float> CClipAudio::GetPeak(int bucket, int channel) const

@@ -16,6 +16,10 @@ class CClipAudio {
 public:
     // Null when the frames cannot be held. Starts with one reference.
     static CClipAudio* Create(WORD channels, DWORD sampleRate, LONG frames);
+    // A store over samples already read: (frames + 1) x channels of them,
+    // the guard frame last. Null when they do not fit the frame count or
+    // memory runs out; the samples are taken over only on success.
+    static CClipAudio* Adopt(WORD channels, DWORD sampleRate, LONG frames, std::vector<float>& samples);
 
     ULONG AddRef() { return ++m_refs; }
     ULONG Release();
@@ -33,6 +37,15 @@ public:
     // Keeps the current samples and rate as the as-loaded copy.
     HRESULT KeepLoadedCopy();
     bool HasLoadedCopy() const { return !m_loaded.empty(); }
+    // The as-loaded copy: frames x channels samples, without a guard frame.
+    const float* GetLoadedSamples() const { return m_loaded.data(); }
+    DWORD GetLoadedRate() const { return m_loadedRate; }
+    LONG GetLoadedFrames() const { return m_loadedFrames; }
+
+    // Five words that a clip's saved state carries for the store unchanged.
+    static constexpr int kStateWords = 5;
+    DWORD GetStateWord(int index) const { return m_stateWords[index]; }
+    void SetStateWord(int index, DWORD value) { m_stateWords[index] = value; }
 
     // Changes the store to another rate: S_FALSE when it has that rate
     // already; from the as-loaded copy when asked and present. A windowed-
@@ -45,6 +58,11 @@ public:
     int GetOverviewBuckets() const { return m_buckets; }
     // (minimum, maximum) of a bucket and channel.
     std::pair<float, float> GetPeak(int bucket, int channel) const;
+    // The whole table, bucket by bucket, channel by channel, minimum first.
+    const std::vector<float>& GetOverview() const { return m_overview; }
+    // Takes over a table of buckets x channels x 2 values (false, and the
+    // table left alone, when its size does not match).
+    bool AdoptOverview(int buckets, std::vector<float>& table);
 
 private:
     CClipAudio() = default;
@@ -60,6 +78,7 @@ private:
     LONG m_loadedFrames = 0;
     int m_buckets = 0;
     std::vector<float> m_overview;
+    DWORD m_stateWords[kStateWords] = {};
 };
 
 // The resampler on its own: frames of channels interleaved source samples at

@@ -13,26 +13,27 @@ namespace {
 // a crossfade, source frame b fading in.
 struct StretchPlan {
     enum Mode { Plain, Shorten, Lengthen } mode = Plain;
-    LONG h = 0, d = 0;
-    LONG fade = 0;     // crossfade length
-    LONG restart = 0;  // lengthening: the frame each repeat restarts at (m)
-    LONG repeat = 0;   // lengthening: frames a repeat adds (s = h - m)
+    // 64 bits: a target near 2^31 frames must not overflow the sums below.
+    LONGLONG h = 0, d = 0;
+    LONGLONG fade = 0;     // crossfade length
+    LONGLONG restart = 0;  // lengthening: the frame each repeat restarts at (m)
+    LONGLONG repeat = 0;   // lengthening: frames a repeat adds (s = h - m)
 
     StretchPlan(LONG slice, LONG target, DWORD rate, Mode how) : mode(how), h(slice), d(target)
     {
         const double ratio = double(d) / double(h);
-        const LONG quarter = LONG(rate / 4), fortieth = LONG(rate / 40), fifth = LONG(rate / 5);
+        const LONGLONG quarter = rate / 4, fortieth = rate / 40, fifth = rate / 5;
         if (mode == Shorten) {
-            fade = std::min<LONG>(quarter, LONG(std::lround(d * 0.8)));
+            fade = std::min<LONGLONG>(quarter, std::llround(double(d) * 0.8));
             if (double(h) / double(d) < 1.04) fade = std::min(fade, fortieth);
         } else if (mode == Lengthen) {
-            LONG k = std::min<LONG>(fifth, h * 5 / 10);
-            LONG repeats = (d - k) / (h - k);
-            restart = LONG((LONGLONG(h) * (repeats + 1) - d) / repeats);
+            LONGLONG k = std::min<LONGLONG>(fifth, h * 5 / 10);
+            LONGLONG repeats = (d - k) / (h - k);
+            restart = (h * (repeats + 1) - d) / repeats;
             repeat = h - restart;
-            fade = repeats + 1 > 2 ? std::min<LONG>(repeat, 2 * restart / 3) : std::min(restart, quarter);
+            fade = repeats + 1 > 2 ? std::min<LONGLONG>(repeat, 2 * restart / 3) : std::min(restart, quarter);
             if (ratio < 1.04) fade = std::min(fade, fortieth);
-            fade = std::max<LONG>(fade, 0);
+            fade = std::max<LONGLONG>(fade, 0);
         }
     }
 
@@ -40,34 +41,34 @@ struct StretchPlan {
     // its length, the source frames of both voices, and for a crossfade the
     // fade's position x0 (in frames) and length.
     struct Run {
-        LONG frames;
-        LONG a, b;
+        LONGLONG frames;
+        LONGLONG a, b;
         bool crossfade;
-        LONG into;
+        LONGLONG into;
     };
 
-    Run At(LONG t) const
+    Run At(LONGLONG t) const
     {
         if (mode == Plain) return {d - t, t, 0, false, 0};
         if (mode == Shorten) {
-            LONG fadeStart = d - fade;
+            LONGLONG fadeStart = d - fade;
             if (t < fadeStart) return {fadeStart - t, t, 0, false, 0};
             return {d - t, t, t + h - d, true, t - fadeStart};
         }
         // Lengthening: the slice plays whole, then repeats from the restart
         // frame; repeat i joins at h + (i - 1) * repeat.
         if (t < h - fade) return {h - fade - t, t, 0, false, 0};
-        LONG i = t < h ? 1 : (t - h) / repeat + 1;
-        LONG join = h + (i - 1) * repeat;
+        LONGLONG i = t < h ? 1 : (t - h) / repeat + 1;
+        LONGLONG join = h + (i - 1) * repeat;
         if (t >= join + repeat - fade && join + repeat < d) {
             ++i;
             join += repeat;
         }
         if (t < join) {
-            LONG into = t - (join - fade);
+            LONGLONG into = t - (join - fade);
             return {std::min(join, d) - t, h - fade + into, restart - fade + into, true, into};
         }
-        LONG end = std::min(join + repeat - fade, d);
+        LONGLONG end = std::min(join + repeat - fade, d);
         if (join + repeat >= d) end = d;
         return {end - t, restart + (t - join), 0, false, 0};
     }
@@ -96,7 +97,10 @@ void FadeIn(double x0, double k, double g, double& gain, double& slope, double& 
 CClipSlice::CClipSlice(const CClipSlice& o)
     : m_audio(o.m_audio), m_channels(o.m_channels), m_dataOffset(o.m_dataOffset), m_startFixed(o.m_startFixed),
       m_startSamples(o.m_startSamples), m_lengthFixed(o.m_lengthFixed), m_lengthSamples(o.m_lengthSamples),
-      m_loadedStart(o.m_loadedStart), m_loadedLength(o.m_loadedLength), m_gain(o.m_gain), m_pan(o.m_pan),
+      m_loadedStart(o.m_loadedStart), m_loadedLength(o.m_loadedLength), m_loadedOffset(o.m_loadedOffset),
+      m_secondLength(o.m_secondLength), m_loadedSecondLength(o.m_loadedSecondLength),
+      m_overviewFirst(o.m_overviewFirst), m_overviewCount(o.m_overviewCount), m_sliced(o.m_sliced),
+      m_rateFactor(o.m_rateFactor), m_gain(o.m_gain), m_pan(o.m_pan),
       m_transpose(o.m_transpose), m_ratio(o.m_ratio), m_index(o.m_index), m_useSecondStore(o.m_useSecondStore)
 {
     if (m_audio) m_audio->AddRef();
@@ -179,10 +183,10 @@ void CClipSlice::RenderSlice(LONG offset, LONG outputOffset, LONG frames, LONG t
     const MixKernel ramped = SelectKernel(32, ch, outputChannels, false, true);
 
     LONG t = offset, out = outputOffset;
-    const LONG end = std::min<LONG>(d, offset + frames);
+    const LONG end = LONG(std::min<LONGLONG>(d, LONGLONG(offset) + frames));
     while (t < end) {
         StretchPlan::Run run = plan.At(t);
-        LONG n = std::min(run.frames, end - t);
+        LONG n = LONG(std::min<LONGLONG>(run.frames, end - t));
         if (n <= 0) break;
         MixKernelContext c;
         c.output = output + size_t(out) * outputChannels;
@@ -226,7 +230,7 @@ void CClipSlice::RenderSliceShifted(LONG offset, LONG outputOffset, LONG frames,
                                    : ratio > 1.000000001 && D > h ? StretchPlan::Lengthen
                                                                   : StretchPlan::Plain;
     const StretchPlan fitted(h, mode == StretchPlan::Plain ? h : D, m_audio->GetSampleRate(), mode);
-    const LONG last = fitted.d - 1;
+    const LONG last = LONG(fitted.d - 1);
 
     // The stretched source at frame u, one channel.
     auto at = [&](LONG u, int c) {
@@ -240,10 +244,12 @@ void CClipSlice::RenderSliceShifted(LONG offset, LONG outputOffset, LONG frames,
         return v;
     };
 
-    const LONG end = std::min<LONG>(d, offset + frames);
+    const LONG end = LONG(std::min<LONGLONG>(d, LONGLONG(offset) + frames));
     for (LONG n = offset; n < end; ++n) {
         double pos = n * speed;
-        LONG i = LONG(std::floor(pos));
+        // Past the stretched slice every read is its last frame: the index
+        // stays where a LONG holds it.
+        LONG i = LONG(std::clamp(std::floor(pos), 0.0, double(last)));
         double frac = pos - i;
         float* o = output + size_t(outputOffset + (n - offset)) * outputChannels;
         double l = at(i, 0) + (at(i + 1, 0) - at(i, 0)) * frac;

@@ -47,6 +47,26 @@ public:
     void SetLoadedPlace(LONG start, LONG length) { m_loadedStart = start, m_loadedLength = length; }
     LONG GetLoadedStart() const { return m_loadedStart; }
     LONG GetLoadedLength() const { return m_loadedLength; }
+    // The first store frame as loaded.
+    void SetLoadedOffset(LONG offset) { m_loadedOffset = offset; }
+    LONG GetLoadedOffset() const { return m_loadedOffset; }
+    // The second length in samples, at the stream's rate and as loaded; a
+    // clip's saved state carries both.
+    void SetSecondLength(LONG samples) { m_secondLength = samples; }
+    LONG GetSecondLength() const { return m_secondLength; }
+    void SetLoadedSecondLength(LONG samples) { m_loadedSecondLength = samples; }
+    LONG GetLoadedSecondLength() const { return m_loadedSecondLength; }
+    // The slice's share of the store's overview points.
+    void SetOverviewShare(DWORD first, DWORD count) { m_overviewFirst = first, m_overviewCount = count; }
+    DWORD GetOverviewFirst() const { return m_overviewFirst; }
+    DWORD GetOverviewCount() const { return m_overviewCount; }
+    // 1 for a slice cut from the file's slice list, 0 for the one slice of a
+    // one-shot sound.
+    DWORD GetSliced() const { return m_sliced; }
+    void SetSliced(DWORD sliced) { m_sliced = sliced; }
+    // A playback-rate factor of the slice's own, kept with the clip's state.
+    double GetRateFactor() const { return m_rateFactor; }
+    void SetRateFactor(double factor) { m_rateFactor = factor; }
 
     float GetGain() const { return m_gain; }
     void SetGain(float gain) { m_gain = gain; }
@@ -84,6 +104,13 @@ private:
     LONG m_lengthSamples = 0;
     LONG m_loadedStart = 0;
     LONG m_loadedLength = 0;
+    LONG m_loadedOffset = 0;
+    LONG m_secondLength = 0;
+    LONG m_loadedSecondLength = 0;
+    DWORD m_overviewFirst = 0;
+    DWORD m_overviewCount = 0;
+    DWORD m_sliced = 0;
+    double m_rateFactor = 1.0;
     float m_gain = 1.0f;
     float m_pan = 0.5f;
     LONG m_transpose = 0;

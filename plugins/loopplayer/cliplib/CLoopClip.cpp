@@ -6,6 +6,7 @@
 
 #include "plugins/loopplayer/cliplib/CClipAudio.h"
 #include "plugins/loopplayer/cliplib/CClipSlice.h"
+#include "plugins/loopplayer/cliplib/CClipState.h"
 #include "plugins/loopplayer/cliplib/CWaveClipReader.h"
 #include "plugins/loopplayer/cliplib/ILoopClipPool.h"
 #include "plugins/loopplayer/cliplib/IRembetHost.h"
@@ -35,13 +36,15 @@ CLoopClip::CLoopClip(IRembetHost* host, ILoopClipPool* pool) : m_host(host), m_p
 
 CLoopClip::CLoopClip(const CLoopClip& s, bool deep)
     : m_id(s.m_id), m_host(s.m_host), m_pool(s.m_pool), m_link(s.m_link), m_loopFixed(s.m_loopFixed),
-      m_loopSamples(s.m_loopSamples), m_sampleLength(s.m_sampleLength), m_startFixed(s.m_startFixed),
+      m_loopSamples(s.m_loopSamples), m_sampleLength(s.m_sampleLength), m_sourceLength(s.m_sourceLength),
+      m_startFixed(s.m_startFixed),
       m_startSamples(s.m_startSamples), m_originFixed(s.m_originFixed), m_originSamples(s.m_originSamples),
       m_lengthFixed(s.m_lengthFixed), m_lengthSamples(s.m_lengthSamples), m_tempo(s.m_tempo),
       m_looping(s.m_looping), m_followTempo(s.m_followTempo), m_keepSliceLengths(s.m_keepSliceLengths),
       m_mute(s.m_mute), m_followKey(s.m_followKey), m_useSecondStore(s.m_useSecondStore),
       m_rootKey(s.m_rootKey), m_transpose(s.m_transpose), m_name(s.m_name), m_path(s.m_path), m_gain(s.m_gain),
-      m_pan(s.m_pan), m_maxBeats(s.m_maxBeats), m_maxSeconds(s.m_maxSeconds), m_kind(s.m_kind)
+      m_pan(s.m_pan), m_maxBeats(s.m_maxBeats), m_maxSeconds(s.m_maxSeconds), m_keptSeconds(s.m_keptSeconds),
+      m_kind(s.m_kind)
 {
     if (m_link) m_link->AddRef();
     if (deep) {
@@ -255,7 +258,7 @@ HRESULT CLoopClip::LoadAudio(CWaveClipReader& reader, LONG frames)
     m_audio = audio;
     m_loopSamples = frames;
     UpdateTempo();
-    m_audio->BuildOverview(500);
+    m_audio->BuildOverview(kOverviewPoints);
     return S_OK;
 }
 
@@ -293,6 +296,10 @@ HRESULT CLoopClip::LoadFromFile(const std::string& name, const std::string& path
                 slice->SetLength(std::llround(beats * t / frames * kFixedQuarter), CClipSlice::kUnitFixedTicks);
                 slice->SetLength(LONG(t), CClipSlice::kUnitSamples);
                 slice->SetLoadedPlace(LONG(o), LONG(t));
+                slice->SetLoadedOffset(LONG(o));
+                slice->SetOverviewShare(DWORD(std::lround(kOverviewPoints * o / frames)),
+                                        DWORD(std::lround(kOverviewPoints * t / frames)));
+                slice->SetSliced(1);
                 slice->SetIndex(i);
             }
             m_looping = 1;
@@ -316,6 +323,7 @@ HRESULT CLoopClip::LoadFromFile(const std::string& name, const std::string& path
             slice->SetLength(LONGLONG(quarters * kFixedQuarter), CClipSlice::kUnitFixedTicks);
             slice->SetLength(loaded, CClipSlice::kUnitSamples);
             slice->SetLoadedPlace(0, loaded);
+            slice->SetOverviewShare(0, kOverviewPoints);
             slice->SetIndex(0);
             m_looping = 0;
             m_followTempo = 0;
@@ -323,6 +331,7 @@ HRESULT CLoopClip::LoadFromFile(const std::string& name, const std::string& path
         }
         if (m_slices.empty()) return fail(E_UNEXPECTED, 0);
         m_sampleLength = m_slices.back()->GetEnd(CClipSlice::kUnitSamples);
+        m_sourceLength = m_sampleLength;
         SetFormat(streamFormat);
         SetUseSecondStore(0);
         m_name = name;
@@ -364,16 +373,27 @@ HRESULT CLoopClip::SetFormat(const WAVEFORMATEX& streamFormat)
     for (CClipSlice* s : m_slices) {
         LONG start = s->GetLoadedStart(), length = s->GetLoadedLength();
         loadedLength = std::max<LONGLONG>(loadedLength, LONGLONG(start) + length);
-        LONG ns = std::min<LONG>(LONG(std::lround(start * ratio)), frames);
-        LONG nl = LONG(std::lround(ratio * (double(start) + length))) - ns;
-        nl = std::clamp<LONG>(nl, 0, frames - ns);
+        // Scaled in 64 bits and clamped to the store before narrowing: a
+        // place from a saved state may lie anywhere below 2^31 frames.
+        const LONG ns = LONG(std::clamp<LONGLONG>(std::llround(start * ratio), 0, frames));
+        const LONG room = frames - ns;
+        const LONG nl = LONG(std::clamp<LONGLONG>(std::llround(ratio * (double(start) + length)) - ns, 0, room));
         s->SetStart(ns, CClipSlice::kUnitSamples);
         s->SetLength(nl, CClipSlice::kUnitSamples);
+        s->SetSecondLength(LONG(std::clamp<LONGLONG>(std::llround(ratio * s->GetLoadedSecondLength()), 0, room)));
         s->Attach(m_audio, ns);
     }
     m_sampleLength = std::llround(double(loadedLength) * ratio);
+    if (m_sourceLength > 0) m_loopSamples = std::llround(double(m_sourceLength) * ratio);
     return S_OK;
 }
+
+HRESULT CLoopClip::SaveProjectState(IStream* stream, BOOL includeData) const
+{
+    return CClipState::Save(*this, stream, includeData);
+}
+
+HRESULT CLoopClip::LoadProjectState(IStream* stream) { return CClipState::Load(*this, stream); }
 
 int CLoopClip::ShiftFor(const CClipSlice& slice, LONG songKey) const
 {

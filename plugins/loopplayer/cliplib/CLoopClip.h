@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/com/Stream.h"
 #include "platform/media/MediaTypes.h"
 
 class CClipAudio;
@@ -41,6 +42,8 @@ public:
     // Why a load was refused with E_UNEXPECTED.
     static constexpr int kReasonTooManyBeats = 1;
     static constexpr int kReasonTooLong = 2;
+    // Overview points of a sound loaded from a file.
+    static constexpr int kOverviewPoints = 500;
     // The highest file sample rate a clip is made from.
     static constexpr DWORD kMaxSampleRate = 768000;
 
@@ -140,8 +143,24 @@ public:
     int GetSliceCount() const { return int(Slices().size()); }
     CClipSlice* GetSlice(int index) const { return Slices()[size_t(index)]; }
     // Moves the store to the stream's rate from its as-loaded samples and
-    // places the slices at the new rate; S_FALSE when nothing changes.
+    // places the slices and the loop's sample length at the new rate;
+    // S_FALSE when nothing changes.
     HRESULT SetFormat(const WAVEFORMATEX& streamFormat);
+
+    // The loop's length in samples at the sound's own rate (the loop length
+    // in samples is this times the store's rate ratio).
+    LONGLONG GetSourceLength() const { return m_sourceLength; }
+    // A value the clip keeps for its owner and saves with its state.
+    double GetKeptSeconds() const { return m_keptSeconds; }
+    void SetKeptSeconds(double seconds) { m_keptSeconds = seconds; }
+
+    // The clip's complete state straight through a stream, for the host's
+    // project: settings, id, name and path, with includeData the sample
+    // store, and the slices. A failed save returns the stream's error or
+    // E_FAIL; a failed load returns E_FAIL (or E_OUTOFMEMORY) and leaves
+    // the clip as it was. See CClipState for the layout.
+    HRESULT SaveProjectState(IStream* stream, BOOL includeData) const;
+    HRESULT LoadProjectState(IStream* stream);
 
     // Mixes [position, position + frames) of the stream into a float output:
     // S_OK, 1 when nothing sounded, E_INVALIDARG for a non-float output.
@@ -155,6 +174,8 @@ public:
     int ShiftFor(const CClipSlice& slice, LONG songKey) const;
 
 private:
+    friend class CClipState;
+
     const std::vector<CClipSlice*>& Slices() const { return m_link ? m_link->m_slices : m_slices; }
     void DeleteSlices();
     void Unload();
@@ -167,6 +188,7 @@ private:
     CLoopClip* m_link = nullptr;
     LONGLONG m_loopFixed = 0, m_loopSamples = 0;
     LONGLONG m_sampleLength = 0;
+    LONGLONG m_sourceLength = 0;
     LONGLONG m_startFixed = 0, m_startSamples = 0;
     LONGLONG m_originFixed = 0, m_originSamples = 0;
     LONGLONG m_lengthFixed = kOpen, m_lengthSamples = kOpen;
@@ -181,5 +203,6 @@ private:
     float m_pan = 0.5f;
     LONG m_maxBeats = 256;
     double m_maxSeconds = 60.0;
+    double m_keptSeconds = 60.0;
     LONG m_kind = 0;
 };

@@ -8,10 +8,12 @@
 CLoopClipPool::~CLoopClipPool()
 {
     std::lock_guard lock(m_lock);
-    // Releasing may call back into ClipDestroyed, which erases: walk a copy.
+    // Released or not, no clip tells a pool that is gone.
     const std::map<DWORD, CLoopClip*> clips = m_clips;
     m_clips.clear();
-    for (const auto& [id, clip] : clips) clip->Release();
+    for (const auto& [id, clip] : clips) clip->SetPool(nullptr);
+    for (const auto& [id, clip] : clips)
+        if (!m_givenUp.count(clip)) clip->Release();
 }
 
 HRESULT CLoopClipPool::Store(CLoopClip* clip, const std::string& name, const DWORD* id, CLoopClip** out)
@@ -88,6 +90,18 @@ HRESULT CLoopClipPool::ReleaseRef(DWORD id)
     return S_OK;
 }
 
+HRESULT CLoopClipPool::ReleaseEntry(CLoopClip* clip)
+{
+    std::lock_guard lock(m_lock);
+    try {
+        m_givenUp.insert(clip);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    clip->Release();
+    return S_OK;
+}
+
 CLoopClip* CLoopClipPool::Find(DWORD id)
 {
     std::lock_guard lock(m_lock);
@@ -107,7 +121,8 @@ void CLoopClipPool::ClipDestroyed(CLoopClip* clip)
     for (auto it = m_clips.begin(); it != m_clips.end(); ++it) {
         if (it->second == clip) {
             m_clips.erase(it);
-            return;
+            break;
         }
     }
+    m_givenUp.erase(clip);
 }

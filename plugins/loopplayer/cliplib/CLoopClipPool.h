@@ -6,6 +6,9 @@
 // The pool holds one reference per entry it made. Releasing by id drops a
 // reference but keeps the entry; a clip that dies tells the pool, which then
 // forgets it. A clip added without an id is kept under its own address.
+// The host may give up the pool's own reference of an entry (ReleaseEntry);
+// when the pool goes it releases the references it still holds, and clips
+// that live on elsewhere are cut loose from it.
 //
 // UI thread (and the player's control thread); the pool takes its own lock,
 // which a dying clip may take again from inside a release.
@@ -13,6 +16,7 @@
 
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "plugins/loopplayer/cliplib/ILoopClipPool.h"
@@ -49,9 +53,19 @@ public:
 
     void ClipDestroyed(CLoopClip* clip) override;
 
-private:
-    HRESULT Store(CLoopClip* clip, const std::string& name, const DWORD* id, CLoopClip** out);
+protected:
+    // Drops the pool's own reference of an entry, so that the pool does
+    // not drop it again when it goes; E_OUTOFMEMORY (nothing dropped) when
+    // that cannot be noted.
+    HRESULT ReleaseEntry(CLoopClip* clip);
 
+    // A host's pool that adds operations of its own keeps its entries here,
+    // under the same lock.
     std::recursive_mutex m_lock;
     std::map<DWORD, CLoopClip*> m_clips;
+    // Entries whose pool reference was given up.
+    std::set<CLoopClip*> m_givenUp;
+
+private:
+    HRESULT Store(CLoopClip* clip, const std::string& name, const DWORD* id, CLoopClip** out);
 };

@@ -8,46 +8,18 @@
 #include "plugins/loopplayer/cliplib/CClipSlice.h"
 #include "plugins/loopplayer/cliplib/ILoopClipPool.h"
 #include "plugins/loopplayer/cliplib/IRembetHost.h"
+#include "tests/plugins/loopplayer/cliplib/ClipHostFake.h"
 #include "tests/plugins/loopplayer/cliplib/WavBuilder.h"
 
 namespace {
 
 constexpr LONGLONG kQuarter = CLoopClip::kFixedQuarter;
 
-// A player at a fixed song tempo: ticks and samples convert exactly, rounded.
-class FakeHost : public IRembetHost {
-public:
-    FakeHost(double bpm, LONG rate) : bpm(bpm), rate(rate) {}
-    LONGLONG SamplesToFixedTicks(LONGLONG samples) override
-    {
-        return std::llround(double(samples) / rate * bpm / 60.0 * kQuarter);
-    }
-    LONGLONG FixedTicksToSamples(LONGLONG ticks) override
-    {
-        return std::llround(double(ticks) / kQuarter * 60.0 / bpm * rate);
-    }
-    LONG GetSampleRate() override { return rate; }
-    double bpm;
-    LONG rate;
-};
-
 class FakePool : public ILoopClipPool {
 public:
     void ClipDestroyed(CLoopClip* clip) override { destroyed.push_back(clip); }
     std::vector<CLoopClip*> destroyed;
 };
-
-WAVEFORMATEX FloatFormat(DWORD rate, WORD channels)
-{
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
-    f.nChannels = channels;
-    f.nSamplesPerSec = rate;
-    f.wBitsPerSample = 32;
-    f.nBlockAlign = WORD(4 * channels);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    return f;
-}
 
 // Mono 16-bit frames, silent but for a click at the first frame of each
 // slice: slice k clicks at (k + 1) * 1000.

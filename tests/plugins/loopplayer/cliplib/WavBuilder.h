@@ -2,6 +2,7 @@
 // sizes that may lie, so each test makes exactly the file it needs.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -115,6 +116,35 @@ inline Bytes Strc(const std::vector<StrcRecord>& records, std::int64_t countFiel
 }
 
 inline Bytes Wave(const Bytes& content) { return Form("RIFF", "WAVE", content); }
+
+// A float stereo loop of beats with a slice at every start: each slice a
+// decaying tone of its own pitch, left and right apart.
+inline Bytes FloatStereoLoop(int rate, int frames, std::uint32_t beats, const std::vector<int>& starts)
+{
+    Bytes data;
+    size_t slice = 0;
+    for (int i = 0; i < frames; ++i) {
+        while (slice + 1 < starts.size() && i >= starts[slice + 1]) ++slice;
+        const double t = double(i - starts[slice]) / rate;
+        const double tone = std::sin(6.283185307179586 * (220.0 * double(slice + 1)) * t) * std::exp(-6.0 * t);
+        PutFloat(data, float(0.5 * tone));
+        PutFloat(data, float(-0.25 * tone));
+    }
+    std::vector<StrcRecord> records;
+    for (int s : starts)
+        if (s) records.push_back({0, std::uint32_t(s), 1});
+    return Wave(Concat({Chunk("fmt ", Fmt(3, 2, rate, 32)), Chunk("data", data),
+                        Chunk("acid", Acid(0, 60, beats, 120.0f)), Chunk("strc", Strc(records))}));
+}
+
+// A mono 16-bit one-shot sound: a slow ramp, so that any frame tells where
+// it came from.
+inline Bytes Pcm16Mono(int rate, int frames)
+{
+    Bytes data;
+    for (int i = 0; i < frames; ++i) PutLe(data, std::uint16_t(std::int16_t((i % 20000) - 10000)), 2);
+    return Wave(Concat({Chunk("fmt ", Fmt(1, 1, rate, 16)), Chunk("data", data)}));
+}
 
 // A temporary folder for a test's files, removed with it.
 class TempFiles {
