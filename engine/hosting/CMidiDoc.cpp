@@ -1787,6 +1787,17 @@ HRESULT CMidiDoc::CreateMfxWrap(REFCLSID clsid, const char* name, IMfxFilterWrap
 }
 
 HRESULT CMidiDoc::UpdateStepPreview() { return S_FALSE; }
+
+HRESULT CMidiDoc::GetMarker(int, LONG*, CString*) { return E_INVALIDARG; }
+
+HRESULT CMidiDoc::SetStepPreview(WORD, BOOL) { return S_OK; }
+
+void CMidiDoc::PumpMfxChains()
+{
+    CHeapLockGuard guard(&m_midiLock);
+    for (auto& [id, c] : m_channels.Items())
+        c->PumpMfxChain();
+}
 HRESULT CMidiDoc::ShowMfxPropertyPage(IMfxFilterWrap*, HWND) { return E_NOTIMPL; }
 HRESULT CMidiDoc::CloseMfxPropertyPage(IMfxFilterWrap*) { return S_OK; }
 

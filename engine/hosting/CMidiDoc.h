@@ -33,6 +33,7 @@
 
 #include "devices/IRenderDocument.h"
 #include "engine/IDocumentEngine.h"
+#include "engine/IMfxSiteDocument.h"
 #include "engine/IRenderTargets.h"
 #include "engine/ITransportDocument.h"
 #include "engine/hosting/IDocStateChange.h"
@@ -75,7 +76,8 @@ class CMidiDoc : public ISongDocument,
                  public ITransportDocument,
                  public IRenderTargets,
                  public ISynthWrapFactory,
-                 public ISmfImportDocument {
+                 public ISmfImportDocument,
+                 public IMfxSiteDocument {
 public:
     static constexpr WORD kMajor = 0x6002;
     static constexpr WORD kMinor = 4;
@@ -369,6 +371,18 @@ public:
     HRESULT InsertMeterKey(LONG tick, const CMeterKey& entry) override;
     // The song keeps no markers yet: the marker is dropped.
     HRESULT InsertMarker(const char* name, LONG tick) override;
+
+    // ---- IMfxSiteDocument (the song as its plug-ins see it) ----
+    // Any thread, no lock: the maps as they stand.
+    const CTempoMap& GetSiteTempoMap() override { return m_tempoMap; }
+    const CMeterKeySigMap& GetSiteMeterKeySigMap() override { return m_meterKeyMap; }
+    // No markers are kept yet: none to report.
+    int GetMarkerCount() override { return 0; }
+    HRESULT GetMarker(int index, LONG* tick, CString* name) override;
+    // No channel holds a step-sequencer preview yet: the hold stays off.
+    HRESULT SetStepPreview(WORD channelId, BOOL on) override;
+    // Timer thread: under the MIDI lock every channel runs its chain once.
+    void PumpMfxChains() override;
 
 private:
     // A channel as a receiver of the data renderer; one per walk, pointed at
