@@ -21,7 +21,6 @@
 #include "engine/hosting/CMidiDoc.h"
 #include "engine/mixer/COutputBranch.h"
 #include "model/CPatternInstance.h"
-#include "platform/sync/ThreadAffinity.h"
 #include "tests/engine/hosting/ExportEngineFactory.h"
 #include "tests/plugins/synthframework/sine/SineSynthClass.h"
 #include "tests/support/TempDir.h"
@@ -40,7 +39,6 @@ class ExportRig : public mvtest::ExportEngine<Block> {
 public:
     ExportRig()
     {
-        mv::MarkCurrentThread(mv::ThreadRole::UI);
         ok = SUCCEEDED(this->StartEngine(kRate, {MVTEST_SINE_SERVER, MVTEST_SORVIC_SERVER})) && BuildSong() &&
              SUCCEEDED(this->transport->ApplyAudioReset());
     }
