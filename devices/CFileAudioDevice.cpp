@@ -116,7 +116,6 @@ HRESULT CFileAudioDevice::Render(LONGLONG frames, const Progress& progress)
         return E_UNEXPECTED;
     if (frames < 0)
         return E_INVALIDARG;
-    m_cancel = false;
     HRESULT hr = S_OK;
     std::thread([&] {
         mv::MarkCurrentThread(mv::ThreadRole::Audio);

@@ -60,7 +60,8 @@ public:
     // E_UNEXPECTED when the device is not started; else the first failure
     // of the per-buffer entry or of the writer.
     HRESULT Render(LONGLONG frames, const Progress& progress);
-    // Any thread: the render stops after the block in hand.
+    // Any thread: the render stops after the block in hand; a render not yet
+    // begun stops before its first (the device stays cancelled).
     void Cancel() { m_cancel = true; }
     int GetBlockFrames() const { return m_blockFrames; }
 

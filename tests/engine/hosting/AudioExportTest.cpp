@@ -267,6 +267,18 @@ TEST_F(AudioExportTest, ACancelledOrRefusedExportLeavesTheOldFileAndNoOther)
     // Stopped within one block of the refusal.
     EXPECT_LE(calls, static_cast<int>(0.3 * Samples(1920) / kBlock) + 2);
 
+    // Cancel, as another thread would call it, stops it the same way.
+    calls = 0;
+    EXPECT_EQ(E_ABORT, exporter.Run(path.c_str(), Wav(16), [&](double f) {
+        ++calls;
+        if (f >= 0.5)
+            exporter.Cancel();
+        return true;
+    }));
+    EXPECT_LE(calls, static_cast<int>(0.5 * Samples(1920) / kBlock) + 2);
+    EXPECT_EQ("the old song", mvtest::ReadAll(path));
+    EXPECT_EQ(std::vector<std::string>{"song.wav"}, mvtest::FilesIn(dir.Path()));
+
     {
         const mvtest::FileSizeLimit limit(16000);
         EXPECT_EQ(STG_E_WRITEFAULT, exporter.Run(path.c_str(), Wav(32)));
