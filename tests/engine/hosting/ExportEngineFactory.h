@@ -1,7 +1,7 @@
 // The engine factory of the export tests and benchmark: the program's own
-// (with the MIDI-effect host site), with stand-ins only for the parts the
-// program does not have yet (recorder, clipboards, clip pool), for the MIDI
-// ports and for the sound cards (a scripted one of BlockFrames frames of
+// (with the MIDI-effect host site, the recorder and the clipboards), with
+// stand-ins only for the part the program does not have yet (the clip
+// pool), for the MIDI ports and for the sound cards (a scripted one of BlockFrames frames of
 // 16-bit stereo in place of each back-end).
 //
 // ExportEngine: that factory's engine owner at a rate of 16-bit blocks, the
@@ -33,12 +33,6 @@ namespace mvtest {
 template <int BlockFrames>
 class ExportEngineFactory : public CHostingEngineFactory {
 public:
-    ITransportRecorder* CreateRecorder() override { return new FakeRecorder(&journal); }
-    ITransportClipboard* CreateClipboard() override { return new FakeClipboard("edit", &journal); }
-    ITransportClipboard* CreateDragAndDropClipboard() override
-    {
-        return new FakeClipboard("drag-and-drop", &journal);
-    }
     IClipPoolLimits* CreateClipPool() override { return new FakeClipPool(&journal); }
     // No MIDI ports in a test: the MIDI objects are stand-ins too.
     IMidiInputRouter* CreateMidiInputRouter(IEngineOwner* owner) override
