@@ -245,17 +245,8 @@ HRESULT CRewireDevice::EnumPorts(IEnumAudioDeviceCallback* callback, int)
 
 HRESULT CRewireDevice::GetPortInfo(GUID* id, CString* name, int, unsigned* mask, int* limits)
 {
-    if (!id && !name)
-        return E_INVALIDARG;
-    if (id)
-        *id = GUID{};
-    if (name)
-        *name = LoadResString(IDS_REWIRE_DEVICE);
-    if (mask)
-        *mask = m_mask;
-    if (limits)
-        std::fill(limits, limits + kBufferLimitEntries, static_cast<int>(kMaxFrames));
-    return S_OK;
+    return DescribeSinglePort(id, name, LoadResString(IDS_REWIRE_DEVICE), mask, m_mask, limits,
+                              static_cast<int>(kMaxFrames));
 }
 
 HRESULT CRewireDevice::GetErrorList(std::vector<CString>* errors)

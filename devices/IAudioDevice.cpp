@@ -167,3 +167,19 @@ HRESULT StopAndReleaseBuffers(IAudioDevice& device)
         return hr;
     return device.ReleaseBuffers();
 }
+
+HRESULT DescribeSinglePort(GUID* id, CString* name, const char* portName, unsigned* mask, unsigned portMask,
+                           int* limits, int limit)
+{
+    if (!id && !name)
+        return E_INVALIDARG;
+    if (id)
+        *id = GUID{};
+    if (name)
+        *name = portName;
+    if (mask)
+        *mask = portMask;
+    if (limits)
+        std::fill(limits, limits + kBufferLimitEntries, limit);
+    return S_OK;
+}

@@ -144,6 +144,12 @@ int DeviceFrameBytes(unsigned short bits, unsigned short mode24);
 // above 16 bits), average bytes per second = block align x rate, no extra.
 WAVEFORMATEX MakeDeviceFormat(int rate, unsigned short bits, unsigned short mode24);
 
+// GetPortInfo of a back-end with one port: its null identifier, `portName`,
+// `portMask` and every limit entry set to `limit`, each written when asked.
+// E_INVALIDARG when both id and name are null.
+HRESULT DescribeSinglePort(GUID* id, CString* name, const char* portName, unsigned* mask, unsigned portMask,
+                           int* limits, int limit);
+
 // What a close does with an open device: stops streaming, then releases the
 // buffers; the first failure is returned and ends it there.
 HRESULT StopAndReleaseBuffers(IAudioDevice& device);

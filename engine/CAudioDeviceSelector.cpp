@@ -1,6 +1,7 @@
 #include "engine/CAudioDeviceSelector.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "devices/CAppConfig.h"
@@ -94,6 +95,9 @@ void CAudioDeviceSelector::DeleteBackEnd(Slot slot)
 
 void CAudioDeviceSelector::DeleteAll()
 {
+    // The offline device belongs to whoever renders with it.
+    if (IsOffline())
+        EndOffline();
     DeleteBackEnd(kSlotDirectSound);
     DeleteBackEnd(kSlotWDM);
     DeleteBackEnd(kSlotAsio);
@@ -134,6 +138,8 @@ int CAudioDeviceSelector::SlotOf(IAudioDevice* device) const
 
 IAudioDevice* CAudioDeviceSelector::ChooseBackEnd(bool storeReplacement)
 {
+    if (IsOffline())
+        return m_backEnds[kSlotOffline];
     const int type = CAppConfig::GetDriverType();
     if (IAudioDevice* device = GetBackEnd(type))
         return device;
@@ -203,6 +209,9 @@ HRESULT CAudioDeviceSelector::CloseCurrent()
 
 void CAudioDeviceSelector::ReadSettings(bool rewireDeviceMode)
 {
+    // An offline render keeps the format it was begun with.
+    if (IsOffline())
+        return;
     m_latency = CAppConfig::GetBufferMsec();
     m_sampleRate = rewireDeviceMode && m_rewire ? m_rewire->GetSampleRate() : CAppConfig::GetSampleRate();
     m_bitsPerSample = static_cast<unsigned short>(CAppConfig::GetBitDepth());
@@ -250,16 +259,21 @@ HRESULT CAudioDeviceSelector::OpenCurrent(CAudioRenderer* renderer, CDxFilterGra
     unsigned mask = 0;
     int limits[kBufferLimitEntries] = {};
     CString name;
-    device->GetPortInfo(nullptr, &name, kAudioOutput, &mask, limits);
-    if (FAILED(hr = NegotiateFormat(mask)))
-        return hr;
+    const bool offline = device == m_backEnds[kSlotOffline];
+    if (!offline) {
+        device->GetPortInfo(nullptr, &name, kAudioOutput, &mask, limits);
+        if (FAILED(hr = NegotiateFormat(mask)))
+            return hr;
+    }
 
     const int rate = m_sampleRate;
     const unsigned short bits = m_bitsPerSample;
     const unsigned short mode = m_24BitMode;
     const int latency = m_latency;
     int frames = static_cast<int>(static_cast<LONGLONG>(latency) * rate / 1000);
-    if (device == m_backEnds[kSlotWDM] || device == m_backEnds[kSlotAsio])
+    if (offline)
+        frames = m_offlineFrames;
+    else if (device == m_backEnds[kSlotWDM] || device == m_backEnds[kSlotAsio])
         frames = ComputeBufferFrames(latency, rate, bits, mode != 0, limits);
     else
         frames = std::max(frames, rate / 100);
@@ -285,6 +299,51 @@ HRESULT CAudioDeviceSelector::OpenCurrent(CAudioRenderer* renderer, CDxFilterGra
     }
     m_running = TRUE;
     return S_OK;
+}
+
+// ---------------------------------------------------------------- offline
+
+HRESULT CAudioDeviceSelector::BeginOffline(IAudioDevice* device, int rate, unsigned short bits,
+                                           unsigned short mode24, int frames)
+{
+    if (!device || rate < 1 || bits < 1 || frames < 1)
+        return E_INVALIDARG;
+    if (IsOffline())
+        return E_UNEXPECTED;
+    HRESULT hr = CloseCurrent();
+    if (FAILED(hr))
+        return hr;
+    m_beforeOffline = Saved{m_current, m_sampleRate, m_bitsPerSample, m_24BitMode, m_latency};
+    m_backEnds[kSlotOffline] = device;
+    m_open[kSlotOffline] = false;
+    m_current = device;
+    m_sampleRate = rate;
+    m_bitsPerSample = bits;
+    m_24BitMode = mode24;
+    m_offlineFrames = frames;
+    // The latency a block of the render stands for, for the time keeper.
+    m_latency = std::max<LONG>(1, static_cast<LONG>(static_cast<LONGLONG>(frames) * 1000 / rate));
+    return S_OK;
+}
+
+HRESULT CAudioDeviceSelector::EndOffline()
+{
+    if (!IsOffline())
+        return S_FALSE;
+    IAudioDevice* device = m_backEnds[kSlotOffline];
+    HRESULT hr = S_OK;
+    if (m_open[kSlotOffline])
+        hr = Close(device, FALSE);
+    m_backEnds[kSlotOffline] = nullptr;
+    m_open[kSlotOffline] = false;
+    m_current = std::exchange(m_beforeOffline.current, nullptr);
+    m_sampleRate = m_beforeOffline.rate;
+    m_bitsPerSample = m_beforeOffline.bits;
+    m_24BitMode = m_beforeOffline.mode24;
+    m_latency = m_beforeOffline.latency;
+    m_running = FALSE;
+    m_offlineFrames = 0;
+    return hr;
 }
 
 void ReportAudioDeviceErrors(IAudioDevice* device)

@@ -86,6 +86,18 @@ public:
     HRESULT CloseCurrent();
     BOOL IsRunning() const { return m_running; }
 
+    // ---- Offline rendering ----
+    // A file-writing device (not owned) stands in for the back-ends: the
+    // running back-end is closed, every reset takes this device and its own
+    // format and block length instead of the settings'. E_INVALIDARG for a
+    // null device or a rate, width or block below 1.
+    HRESULT BeginOffline(IAudioDevice* device, int rate, unsigned short bits, unsigned short mode24, int frames);
+    // The device is closed and let go; the back-end current before is
+    // current again (closed) with its format, and the next reset reads the
+    // settings and opens it. S_FALSE when no offline render was begun.
+    HRESULT EndOffline();
+    bool IsOffline() const { return m_backEnds[kSlotOffline] != nullptr; }
+
     // ---- Format ----
     // Audio thread: no allocation, no blocking (these four).
     int GetSampleRate() const { return m_sampleRate; }
@@ -95,7 +107,7 @@ public:
     void SetLatency(LONG ms) { m_latency = ms; }
 
 private:
-    enum Slot { kSlotWDM, kSlotDirectSound, kSlotAsio, kSlotRewire, kSlotCount };
+    enum Slot { kSlotWDM, kSlotDirectSound, kSlotAsio, kSlotRewire, kSlotOffline, kSlotCount };
 
     void DeleteBackEnd(Slot slot);
     int SlotOf(IAudioDevice* device) const;
@@ -113,6 +125,16 @@ private:
     unsigned short m_bitsPerSample = 16;
     unsigned short m_24BitMode = 0;
     std::atomic<LONG> m_latency{100};
+    int m_offlineFrames = 0;
+    // The back-end and format from before the offline render.
+    struct Saved {
+        IAudioDevice* current = nullptr;
+        int rate = 0;
+        unsigned short bits = 0;
+        unsigned short mode24 = 0;
+        LONG latency = 0;
+    };
+    Saved m_beforeOffline;
 };
 
 // Shows the back-end's error texts (or "Unspecified Audio Device Error")

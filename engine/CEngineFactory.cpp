@@ -43,7 +43,7 @@ IMidiSource* CEngineFactory::CreateMidiSource() { return new (std::nothrow) CMid
 
 IMidiSyncGen* CEngineFactory::CreateMidiSyncGen(IMidiSyncHost* host) { return new (std::nothrow) CMidiSyncGen(host); }
 
-HRESULT CEngineFactory::CreateMfxHostSite(IMfxHostSite** site)
+HRESULT CEngineFactory::CreateMfxHostSite(IMfxSiteEngine*, IMfxHostSite** site)
 {
     if (!site)
         return E_POINTER;

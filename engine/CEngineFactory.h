@@ -1,9 +1,10 @@
 // The program's own engine factory: the real timer service, time keeper,
 // audio renderer, reference clock, data renderer, filter graph, and the
-// DirectSound, WDM and ASIO back-ends. The MIDI, recorder, clipboard, clip-pool, host-site
+// DirectSound, WDM and ASIO back-ends. The MIDI, recorder, clipboard, clip-pool
 // and ReWire-device classes are not part of the program yet; until they are,
 // their entries make nothing and the engine owner's start-up stops at the
-// first of them with E_OUTOFMEMORY.
+// first of them with E_OUTOFMEMORY. The MIDI-effect host site belongs to the
+// hosting layer, whose CHostingEngineFactory completes this one with it.
 #pragma once
 
 #include "engine/IEngineFactory.h"
@@ -19,7 +20,9 @@ public:
     IMidiSource* CreateMidiSource() override;
     IMidiSyncGen* CreateMidiSyncGen(IMidiSyncHost* host) override;
     CDxFilterGraph* CreateFilterGraph(HRESULT* phr) override;
-    HRESULT CreateMfxHostSite(IMfxHostSite** site) override;
+    // The site lives in the hosting layer above this one: CHostingEngineFactory
+    // makes it; this one makes none (E_OUTOFMEMORY).
+    HRESULT CreateMfxHostSite(IMfxSiteEngine* engine, IMfxHostSite** site) override;
     ITransportRecorder* CreateRecorder() override;
     ITransportClipboard* CreateClipboard() override;
     ITransportClipboard* CreateDragAndDropClipboard() override;

@@ -195,7 +195,7 @@ HRESULT CTransport::BuildEngine()
     if (FAILED(hr = m_filterGraph->SetSyncSource(m_referenceClock)))
         return hr;
 
-    if (FAILED(hr = m_factory->CreateMfxHostSite(&m_hostSite)))
+    if (FAILED(hr = m_factory->CreateMfxHostSite(this, &m_hostSite)))
         return hr;
     if (!m_hostSite)
         return E_OUTOFMEMORY;
@@ -870,6 +870,56 @@ HRESULT CTransport::ApplyAudioReset()
     return hr;
 }
 
+// ---------------------------------------------------------------- offline
+
+HRESULT CTransport::BeginOfflineRender(IAudioDevice* device, int rate, unsigned short bits, unsigned short mode24,
+                                       bool floatOutput, int blockFrames)
+{
+    MV_ASSERT_UI_THREAD();
+    if (!device)
+        return E_INVALIDARG;
+    if (!m_document || m_rewireDeviceMode || m_devices.IsOffline() || !m_audioRenderer)
+        return E_UNEXPECTED;
+    HRESULT hr = Stop();
+    if (FAILED(hr))
+        return hr;
+    {
+        CHeapLockGuard transport(m_transportLock);
+        CHeapLockGuard processing(m_processingLock);
+        CHeapLockGuard renderer(m_audioRenderer->GetLock());
+        if (FAILED(hr = m_devices.BeginOffline(device, rate, bits, mode24, blockFrames)))
+            return hr;
+        m_floatOutput = floatOutput;
+        m_resetRequested = 1;
+    }
+    // The same reset that opens a sound card opens the file device.
+    // (No other thread holds the locks now: S_FALSE is the graph's answer.)
+    hr = ApplyAudioReset();
+    if (SUCCEEDED(hr) && !m_devices.IsRunning())
+        hr = E_FAIL;
+    if (FAILED(hr) || FAILED(hr = ResyncEngine())) {
+        EndOfflineRender();
+        return hr;
+    }
+    return S_OK;
+}
+
+HRESULT CTransport::EndOfflineRender()
+{
+    MV_ASSERT_UI_THREAD();
+    if (!m_devices.IsOffline())
+        return S_FALSE;
+    HRESULT first = Stop();
+    {
+        CHeapLockGuard transport(m_transportLock);
+        CHeapLockGuard processing(m_processingLock);
+        KeepFirstFailure(first, m_devices.EndOffline());
+        m_floatOutput = false;
+        m_resetRequested = 1;
+    }
+    return first;
+}
+
 // ---------------------------------------------------------------- per buffer
 
 bool CTransport::FixedTempoAfterLoopStart()
@@ -999,7 +1049,8 @@ HRESULT CTransport::RenderSegments(BYTE* out, BYTE* in, UINT outBytes, LONG fram
 
     if (frames < 0)
         frames = m_filterGraph->GetBlockFrames();
-    const int frameBytes = m_rewireDeviceMode ? 8 : DeviceFrameBytes(GetBitsPerSample(), Get24BitMode());
+    const bool floatOutput = m_rewireDeviceMode || m_floatOutput;
+    const int frameBytes = floatOutput ? 8 : DeviceFrameBytes(GetBitsPerSample(), Get24BitMode());
     // Never more frames than the buffer holds.
     frames = std::min<LONG>(frames, static_cast<LONG>(outBytes / static_cast<UINT>(frameBytes)));
     const int rate = GetSampleRate();
@@ -1009,7 +1060,7 @@ HRESULT CTransport::RenderSegments(BYTE* out, BYTE* in, UINT outBytes, LONG fram
 
     LONG remaining = frames;
     while (remaining > 0) {
-        if (!m_rewireDeviceMode && m_timeKeeper->GetLoad() > kLoadGuardThreshold)
+        if (!m_rewireDeviceMode && !m_devices.IsOffline() && m_timeKeeper->GetLoad() > kLoadGuardThreshold)
             m_sleep(static_cast<DWORD>(std::max(1, static_cast<int>(GetLatency() * 0.1))));
 
         LONGLONG samplePos = m_audioRenderer->GetSamplePosition();
@@ -1056,7 +1107,7 @@ HRESULT CTransport::RenderSegments(BYTE* out, BYTE* in, UINT outBytes, LONG fram
         }
 
         int done = 0;
-        hr = m_audioRenderer->RenderBuffer(out, in, seg, &done, remaining, m_rewireDeviceMode);
+        hr = m_audioRenderer->RenderBuffer(out, in, seg, &done, remaining, floatOutput);
         if (FAILED(hr)) {
             fail(hr);
             break;

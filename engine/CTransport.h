@@ -34,6 +34,7 @@
 #include "engine/CTimeKeeper.h"
 #include "engine/IDocumentEngine.h"
 #include "engine/IEngineShell.h"
+#include "engine/IMfxSiteEngine.h"
 #include "model/CKelPersistObject.h"
 #include "platform/win/CString.h"
 #include "uikit/core/CHeapCriticalSection.h"
@@ -69,7 +70,8 @@ class CTransport : public CKelPersistObject,
                    public ITimeKeeperSite,
                    public IEngineOwner,
                    public IMidiSyncHost,
-                   public IDocumentEngine {
+                   public IDocumentEngine,
+                   public IMfxSiteEngine {
 public:
     using SleepFunction = void (*)(DWORD milliseconds);
 
@@ -232,6 +234,22 @@ public:
     HRESULT OpenAudioDevice(int* latencyMs);
     HRESULT CloseAudioDevice();
 
+    // ---- Offline rendering ----
+    // A file-writing device takes the sound card's place: the running device
+    // is closed and the engine reset to the device's rate, format and block
+    // length (floats when floatOutput, else the integer layout of bits and
+    // mode24), just as a reset opens a sound card; the device then calls
+    // ProcessBuffer as a back-end does, and no overload guard sleeps.
+    // E_UNEXPECTED without a document or in ReWire-device mode, or when an
+    // offline render runs already; the reset's failure, after which the
+    // render is ended again.
+    HRESULT BeginOfflineRender(IAudioDevice* device, int rate, unsigned short bits, unsigned short mode24,
+                               bool floatOutput, int blockFrames);
+    // Stops playback, lets the device go and asks for an audio reset, which
+    // reopens the sound card with the user's settings.
+    HRESULT EndOfflineRender();
+    bool IsOfflineRender() const { return m_devices.IsOffline(); }
+
     // ---- Engine errors ----
     void AddEngineError(const char* text);
     HRESULT GetEngineErrors(std::vector<CString>* errors);
@@ -269,6 +287,12 @@ public:
     // Audio thread: no allocation, no blocking (both conversions).
     HRESULT SamplesToTicks(LONGLONG samples, LONG* ticks) override;
     HRESULT TicksToSamples(LONG ticks, LONGLONG* samples);
+
+    // IMfxSiteEngine: the host site's pulse registers with the engine's timer
+    // service and converts at the engine's rate.
+    CTimer* GetSiteTimer() override { return m_timer; }
+    // Audio thread: no allocation, no blocking.
+    int GetSiteSampleRate() override { return GetSampleRate(); }
 
 private:
     HRESULT BuildEngine();
@@ -343,6 +367,8 @@ private:
     std::atomic<LONG> m_countInOn{0};
     std::atomic<LONG> m_countInBeats{0};
     std::atomic<LONG> m_countInActive{0};
+    // The device takes floats (the ReWire host, an offline float render).
+    std::atomic<bool> m_floatOutput{false};
     std::vector<CString> m_engineErrors;
 };
 

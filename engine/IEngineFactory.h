@@ -23,6 +23,7 @@ class IMidiInputRouter;
 class IMidiSource;
 class IMidiSyncGen;
 class IMidiSyncHost;
+class IMfxSiteEngine;
 class IRewireDevice;
 class ITimeKeeperSite;
 class ITransportClipboard;
@@ -44,8 +45,9 @@ public:
     virtual IMidiSyncGen* CreateMidiSyncGen(IMidiSyncHost* host) = 0;
     // The construction's failure in *phr.
     virtual CDxFilterGraph* CreateFilterGraph(HRESULT* phr) = 0;
-    // A new site with one reference.
-    virtual HRESULT CreateMfxHostSite(IMfxHostSite** site) = 0;
+    // A new site with one reference; it reads the timer and the sample rate
+    // through `engine`.
+    virtual HRESULT CreateMfxHostSite(IMfxSiteEngine* engine, IMfxHostSite** site) = 0;
     virtual ITransportRecorder* CreateRecorder() = 0;
     virtual ITransportClipboard* CreateClipboard() = 0;
     virtual ITransportClipboard* CreateDragAndDropClipboard() = 0;

@@ -1829,6 +1829,15 @@ HRESULT CMidiDoc::CreateMfxWrap(REFCLSID clsid, const char* name, IMfxFilterWrap
 }
 
 HRESULT CMidiDoc::UpdateStepPreview() { return S_FALSE; }
+
+HRESULT CMidiDoc::SetStepPreview(WORD, BOOL) { return S_OK; }
+
+void CMidiDoc::PumpMfxChains()
+{
+    CHeapLockGuard guard(&m_midiLock);
+    for (auto& [id, c] : m_channels.Items())
+        c->PumpMfxChain();
+}
 HRESULT CMidiDoc::ShowMfxPropertyPage(IMfxFilterWrap*, HWND) { return E_NOTIMPL; }
 HRESULT CMidiDoc::CloseMfxPropertyPage(IMfxFilterWrap*) { return S_OK; }
 
@@ -2269,7 +2278,7 @@ HRESULT CMidiDoc::InsertMarker(const char* name, LONG tick)
 
 // ---- Markers and settings ----
 
-HRESULT CMidiDoc::GetMarker(int index, LONG* tick, CString* name) const
+HRESULT CMidiDoc::GetMarker(int index, LONG* tick, CString* name)
 {
     if (!m_markers.IsValidIndex(index))
         return E_INVALIDARG;

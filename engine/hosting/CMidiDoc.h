@@ -42,6 +42,7 @@
 #include "devices/CRCCommandMap.h"
 #include "devices/IRenderDocument.h"
 #include "engine/IDocumentEngine.h"
+#include "engine/IMfxSiteDocument.h"
 #include "engine/IRenderTargets.h"
 #include "engine/ITransportDocument.h"
 #include "engine/hosting/IDocStateChange.h"
@@ -87,7 +88,8 @@ class CMidiDoc : public CKelPersistObject,
                  public ITransportDocument,
                  public IRenderTargets,
                  public ISynthWrapFactory,
-                 public ISmfImportDocument {
+                 public ISmfImportDocument,
+                 public IMfxSiteDocument {
 public:
     static constexpr WORD kMajor = 0x6002;
     // Chunk 5, the markers, came after the settings.
@@ -398,9 +400,11 @@ public:
         LONG tick = 0;
         CString name;
     };
-    int GetMarkerCount() const { return m_markers.GetSize(); }
+    // Any thread that holds no edit of the markers; plug-ins read them through
+    // their host site too.
+    int GetMarkerCount() override { return m_markers.GetSize(); }
     // E_INVALIDARG outside 0..count-1; the name is copied unless it is null.
-    HRESULT GetMarker(int index, LONG* tick, CString* name) const;
+    HRESULT GetMarker(int index, LONG* tick, CString* name) override;
 
     // ---- Document settings ----
     // The five info texts (title, author, ...), saved with the song.
@@ -410,6 +414,15 @@ public:
 
     // ---- Persistence ----
     STDMETHOD(PersistChunk)(DWORD versionWord, CKelPersistArchive* archive) override;
+
+    // ---- IMfxSiteDocument (the song as its plug-ins see it) ----
+    // Any thread, no lock: the maps as they stand.
+    const CTempoMap& GetSiteTempoMap() override { return m_tempoMap; }
+    const CMeterKeySigMap& GetSiteMeterKeySigMap() override { return m_meterKeyMap; }
+    // No channel holds a step-sequencer preview yet: the hold stays off.
+    HRESULT SetStepPreview(WORD channelId, BOOL on) override;
+    // Timer thread: under the MIDI lock every channel runs its chain once.
+    void PumpMfxChains() override;
 
 private:
     // A channel as a receiver of the data renderer; one per walk, pointed at

@@ -681,7 +681,7 @@ public:
     {
         return graph = Make<NotedFilterGraph>("filter graph", phr, &journal);
     }
-    HRESULT CreateMfxHostSite(IMfxHostSite** site) override
+    HRESULT CreateMfxHostSite(IMfxSiteEngine*, IMfxHostSite** site) override
     {
         hostSite = Make<FakeHostSite>("host site", &journal);
         if (!hostSite)

@@ -1,6 +1,8 @@
 #include "CSineSynth.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 #include <numbers>
 
@@ -28,6 +30,23 @@ HRESULT CSineSynth::CheckOutputFormat(const WAVEFORMATEX* format) { return IsFlo
 
 double CSineSynth::Frequency(int key) { return 440.0 * std::pow(2.0, (key - 69) / 12.0); }
 
+LONGLONG CSineSynth::NoteEnd(const mvsynth::DXiEvent& note)
+{
+    const DWORD ticks = note.Duration();
+    if (ticks == mvsynth::kMfxHeldNote || !Context())
+        return std::numeric_limits<LONGLONG>::max();
+    const LONG from = static_cast<LONG>(note.time);
+    return note.sampleTime + Context()->TicksToSamples(from + static_cast<LONG>(ticks)) -
+           Context()->TicksToSamples(from);
+}
+
+HRESULT CSineSynth::UpdateNote(const mvsynth::DXiEvent& event, bool flush)
+{
+    if (flush || event.Duration() == mvsynth::kMfxNoteOff)
+        return S_OK;
+    return NoteEnd(event) <= m_renderedEnd ? S_OK : S_FALSE;
+}
+
 HRESULT CSineSynth::Process(LONGLONG, const mvsynth::DXiBuffer* input, mvsynth::DXiBuffer* outputs,
                             DWORD outputCount, LONGLONG renderedTotal, const mvsynth::DXiEventList& events)
 {
@@ -42,7 +61,8 @@ HRESULT CSineSynth::Process(LONGLONG, const mvsynth::DXiBuffer* input, mvsynth::
                 continue;
             sounding = true;
             const LONGLONG start = std::max<LONGLONG>(0, e.sampleTime - renderedTotal);
-            if (start >= out.frames)
+            const LONGLONG stop = std::min<LONGLONG>(out.frames, NoteEnd(e) - renderedTotal);
+            if (start >= stop)
                 continue;
             BeginWrite(out);
             auto* data = reinterpret_cast<float*>(SliceData(out, f.nBlockAlign));
@@ -50,7 +70,7 @@ HRESULT CSineSynth::Process(LONGLONG, const mvsynth::DXiBuffer* input, mvsynth::
                 continue;
             const double w = 2 * std::numbers::pi * Frequency(e.Key()) / rate;
             const double amp = level * e.Velocity() / 127.0;
-            for (LONGLONG k = start; k < out.frames; ++k) {
+            for (LONGLONG k = start; k < stop; ++k) {
                 const auto n = static_cast<double>(renderedTotal + k - e.sampleTime);
                 const auto v = static_cast<float>(amp * std::sin(w * n));
                 for (WORD c = 0; c < f.nChannels; ++c)
@@ -58,6 +78,8 @@ HRESULT CSineSynth::Process(LONGLONG, const mvsynth::DXiBuffer* input, mvsynth::
             }
         }
     }
+    if (outputCount > 0)
+        m_renderedEnd = renderedTotal + outputs[0].frames;
     return input || sounding ? S_OK : kTailDone;
 }
 

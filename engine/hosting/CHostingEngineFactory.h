@@ -1,0 +1,14 @@
+// The program's engine factory complete: every part the engine layer's
+// factory makes, and the MIDI-effect host site, which lives in this layer
+// and so cannot be made below it. The program hands this factory to its
+// engine owner.
+#pragma once
+
+#include "engine/CEngineFactory.h"
+
+class CHostingEngineFactory : public CEngineFactory {
+public:
+    // A new site with one reference, reading the timer and rate of `engine`.
+    // E_POINTER for a null out, E_INVALIDARG without an engine.
+    HRESULT CreateMfxHostSite(IMfxSiteEngine* engine, IMfxHostSite** site) override;
+};
