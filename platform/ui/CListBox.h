@@ -1,0 +1,75 @@
+// The "ListBox" control: a list of texts, each with a 32-bit item value, of
+// which at most one is selected. A click selects the item under the mouse,
+// a double click also tells the parent LBN_DBLCLK; Up, Down, Home, End,
+// Page Up and Page Down move the selection, the wheel scrolls. A change the
+// user makes tells the parent LBN_SELCHANGE (a change made by the program
+// does not); gaining and losing the focus tell it LBN_SETFOCUS and
+// LBN_KILLFOCUS. The list scrolls so that the selection stays in view.
+// UI thread only.
+#pragma once
+
+#include <vector>
+
+#include "platform/ui/CControlWnd.h"
+
+constexpr int LB_ERR = -1;
+constexpr WORD LBN_SELCHANGE = 1, LBN_DBLCLK = 2, LBN_SETFOCUS = 4, LBN_KILLFOCUS = 5;
+constexpr DWORD LBS_NOTIFY = 0x0001, LBS_SORT = 0x0002;
+
+class CListBox : public CControlWnd {
+public:
+    static constexpr const char* kClassName = "ListBox";
+
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
+    using CWnd::Create;
+
+    // The new item's index (LBS_SORT keeps the texts in order).
+    int AddString(LPCSTR text);
+    // At `index` (-1: at the end); LB_ERR when `index` is past the end.
+    int InsertString(int index, LPCSTR text);
+    // The number of items left, or LB_ERR for a bad index.
+    int DeleteString(UINT index);
+    void ResetContent();
+    int GetCount() const { return static_cast<int>(m_items.size()); }
+    // LB_ERR when none is selected.
+    int GetCurSel() const { return m_selected; }
+    // -1 clears the selection; LB_ERR (and no selection) for a bad index.
+    int SetCurSel(int index);
+    int GetText(int index, CString& text) const;
+    CString GetText(int index) const;
+    DWORD_PTR GetItemData(int index) const;
+    int SetItemData(int index, DWORD_PTR data);
+    // The first item shown.
+    int GetTopIndex() const { return m_top; }
+    // The index of the item whose text is `text` exactly (case ignored), from after `after`; LB_ERR when none.
+    int FindStringExact(int after, LPCSTR text) const;
+    // Height of one item in pixels.
+    int GetItemHeight() const;
+
+protected:
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    void OnPaint() override;
+    BOOL OnEraseBkgnd(CDC* dc) override;
+    void OnLButtonDown(UINT flags, CPoint point) override;
+    void OnLButtonDblClk(UINT flags, CPoint point) override;
+    void OnKeyDown(UINT vk, UINT repeat, UINT flags) override;
+    BOOL OnMouseWheel(UINT flags, short delta, CPoint screen) override;
+    void OnSetFocus(CWnd* oldWnd) override;
+    void OnKillFocus(CWnd* newWnd) override;
+
+private:
+    struct Item {
+        CString text;
+        DWORD_PTR data = 0;
+    };
+
+    int ItemAt(CPoint point) const;
+    int VisibleCount() const;
+    void EnsureVisible(int index);
+    // A selection the user made: selects, scrolls and tells the parent.
+    void SelectByUser(int index);
+
+    std::vector<Item> m_items;
+    int m_selected = LB_ERR;
+    int m_top = 0;
+};
