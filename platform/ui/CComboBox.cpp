@@ -10,8 +10,8 @@ namespace {
 constexpr int kMaxDroppedItems = 8;
 }
 
-// The dropped list: a list box laid over the combo box's parent, below the
-// face. It never takes the focus, which stays with the combo box; a click
+// The dropped list: a pop-up list box below the face. It never takes the
+// focus, which stays with the combo box; a click
 // chooses an item and closes it.
 class CComboBox::DropList : public CListBox {
 public:
@@ -27,6 +27,8 @@ protected:
         }
     }
     void OnLButtonDblClk(UINT flags, CPoint point) override { OnLButtonDown(flags, point); }
+    // The focus stays with the combo box; the choice shows all the same.
+    bool HighlightsSelection() const override { return true; }
 
 private:
     CComboBox* m_owner;
@@ -43,98 +45,38 @@ BOOL CComboBox::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id)
 
 int CComboBox::AddString(LPCSTR text)
 {
-    int at = GetCount();
-    if (GetStyle() & CBS_SORT) {
-        const CString t(text ? text : "");
-        at = static_cast<int>(std::upper_bound(m_items.begin(), m_items.end(), t,
-                                               [](const CString& a, const Item& b) {
-                                                   return a.CompareNoCase(b.text) < 0;
-                                               }) -
-                              m_items.begin());
-    }
-    return InsertString(at, text);
+    const int at = m_items.Add(text, (GetStyle() & CBS_SORT) != 0);
+    Invalidate(FALSE);
+    return at;
 }
 
 int CComboBox::InsertString(int index, LPCSTR text)
 {
-    if (index < 0)
-        index = GetCount();
-    if (index > GetCount())
-        return CB_ERR;
-    m_items.insert(m_items.begin() + index, Item{CString(text ? text : ""), 0});
-    if (m_selected >= index)
-        ++m_selected;
+    const int at = m_items.Insert(index, text);
     Invalidate(FALSE);
-    return index;
+    return at;
 }
 
 int CComboBox::DeleteString(UINT index)
 {
-    if (index >= m_items.size())
-        return CB_ERR;
-    m_items.erase(m_items.begin() + index);
-    const int i = static_cast<int>(index);
-    if (m_selected == i)
-        m_selected = CB_ERR;
-    else if (m_selected > i)
-        --m_selected;
+    const int left = m_items.Delete(static_cast<int>(index));
     Invalidate(FALSE);
-    return GetCount();
+    return left;
 }
 
 void CComboBox::ResetContent()
 {
-    m_items.clear();
-    m_selected = CB_ERR;
+    m_items.Reset();
     Invalidate(FALSE);
 }
 
 int CComboBox::SetCurSel(int index)
 {
-    const bool valid = index >= 0 && index < GetCount();
-    m_selected = valid ? index : CB_ERR;
+    const int selected = m_items.Select(index);
     if (m_list)
-        m_list->SetCurSel(m_selected);
+        m_list->SetCurSel(selected);
     Invalidate(FALSE);
-    return valid ? index : CB_ERR;
-}
-
-int CComboBox::GetLBText(int index, CString& text) const
-{
-    if (index < 0 || index >= GetCount())
-        return CB_ERR;
-    text = m_items[index].text;
-    return text.GetLength();
-}
-
-CString CComboBox::GetLBText(int index) const
-{
-    CString text;
-    GetLBText(index, text);
-    return text;
-}
-
-DWORD_PTR CComboBox::GetItemData(int index) const
-{
-    if (index < 0 || index >= GetCount())
-        return static_cast<DWORD_PTR>(CB_ERR);
-    return m_items[index].data;
-}
-
-int CComboBox::SetItemData(int index, DWORD_PTR data)
-{
-    if (index < 0 || index >= GetCount())
-        return CB_ERR;
-    m_items[index].data = data;
-    return 0;
-}
-
-int CComboBox::FindItemData(DWORD_PTR data) const
-{
-    for (int i = 0; i < GetCount(); ++i)
-        if (m_items[i].data == data)
-            return i;
-    return CB_ERR;
+    return index == -1 ? -1 : selected;
 }
 
 int CComboBox::SetDroppedWidth(int width)
@@ -161,16 +103,12 @@ void CComboBox::ShowDropDown(BOOL show)
         CloseUp();
         return;
     }
-    CWnd* parent = GetParent();
-    if (m_list || !parent)
+    if (m_list)
         return;
     OnDropDown();
     NotifyParent(CBN_DROPDOWN);
     CRect face;
     GetWindowRect(&face);
-    parent->ScreenToClient(&face);
-    CRect room;
-    parent->GetClientRect(&room);
     auto list = std::make_unique<DropList>(this);
     const int itemHeight = [this] {
         CClientDC dc(this);
@@ -180,15 +118,15 @@ void CComboBox::ShowDropDown(BOOL show)
         return tm.tmHeight + 2;
     }();
     const int shown = std::clamp(GetCount(), 1, kMaxDroppedItems);
-    const int height = std::min<int>(shown * itemHeight + 4, std::max<int>(itemHeight + 4, room.bottom - face.bottom));
     const CRect r(face.left, face.bottom, face.left + std::max<int>(face.Width(), m_droppedWidth),
-                  face.bottom + height);
-    if (!list->Create(WS_CHILD | WS_VISIBLE | WS_BORDER, r, parent, 0))
+                  face.bottom + shown * itemHeight + 4);
+    // A window of its own, so it may reach past the dialog's edges.
+    if (!list->CreateControl(CListBox::kClassName, "", WS_POPUP | WS_BORDER, r, nullptr, 0))
         return;
-    for (const Item& item : m_items)
-        list->SetItemData(list->AddString(item.text), item.data);
-    list->SetCurSel(m_selected);
-    list->SetWindowPos(&CWnd::wndTop, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    for (int i = 0; i < GetCount(); ++i)
+        list->SetItemData(list->AddString(m_items.Text(i)), m_items.Data(i));
+    list->SetCurSel(GetCurSel());
+    list->ShowWindow(SW_SHOW);
     m_list = std::move(list);
     Invalidate(FALSE);
 }
@@ -205,7 +143,7 @@ void CComboBox::CloseUp()
 
 void CComboBox::SelectByUser(int index)
 {
-    if (index < 0 || index >= GetCount() || index == m_selected)
+    if (!m_items.IsValid(index) || index == GetCurSel())
         return;
     SetCurSel(index);
     NotifyParent(CBN_SELCHANGE);
@@ -233,12 +171,13 @@ void CComboBox::OnLButtonDown(UINT, CPoint)
 
 void CComboBox::OnKeyDown(UINT vk, UINT, UINT)
 {
-    if (m_items.empty() && vk != VK_F4)
+    if (GetCount() == 0 && vk != VK_F4)
         return;
     const int last = GetCount() - 1;
+    const int now = GetCurSel();
     switch (vk) {
-    case VK_UP: SelectByUser(m_selected < 0 ? 0 : std::max(0, m_selected - 1)); break;
-    case VK_DOWN: SelectByUser(m_selected < 0 ? 0 : std::min(last, m_selected + 1)); break;
+    case VK_UP: SelectByUser(now < 0 ? 0 : std::max(0, now - 1)); break;
+    case VK_DOWN: SelectByUser(now < 0 ? 0 : std::min(last, now + 1)); break;
     case VK_HOME: SelectByUser(0); break;
     case VK_END: SelectByUser(last); break;
     case VK_F4: ShowDropDown(!m_list); break;
@@ -308,8 +247,8 @@ void CComboBox::OnPaint()
     } else {
         dc.SetTextColor(GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
     }
-    if (m_selected >= 0) {
+    if (GetCurSel() >= 0) {
         text.DeflateRect(2, 0);
-        dc.DrawText(m_items[m_selected].text, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        dc.DrawText(m_items.Text(GetCurSel()), &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
 }

@@ -11,9 +11,9 @@
 #pragma once
 
 #include <memory>
-#include <vector>
 
 #include "platform/ui/CControlWnd.h"
+#include "platform/ui/CListItems.h"
 
 class CListBox;
 
@@ -37,16 +37,16 @@ public:
     int InsertString(int index, LPCSTR text);
     int DeleteString(UINT index);
     void ResetContent();
-    int GetCount() const { return static_cast<int>(m_items.size()); }
-    int GetCurSel() const { return m_selected; }
+    int GetCount() const { return m_items.Count(); }
+    int GetCurSel() const { return m_items.Selected(); }
     // -1 clears the selection; CB_ERR (and no selection) for a bad index.
     int SetCurSel(int index);
-    int GetLBText(int index, CString& text) const;
-    CString GetLBText(int index) const;
-    DWORD_PTR GetItemData(int index) const;
-    int SetItemData(int index, DWORD_PTR data);
+    int GetLBText(int index, CString& text) const { return m_items.GetText(index, text); }
+    CString GetLBText(int index) const { return m_items.Text(index); }
+    DWORD_PTR GetItemData(int index) const { return m_items.Data(index); }
+    int SetItemData(int index, DWORD_PTR data) { return m_items.SetData(index, data); }
     // The index of the first item with this value; CB_ERR when none.
-    int FindItemData(DWORD_PTR data) const;
+    int FindItemData(DWORD_PTR data) const { return m_items.FindData(data); }
 
     // The least width of the dropped list in pixels.
     int GetDroppedWidth() const { return m_droppedWidth; }
@@ -75,16 +75,10 @@ private:
     class DropList;
     friend class DropList;
 
-    struct Item {
-        CString text;
-        DWORD_PTR data = 0;
-    };
-
     void SelectByUser(int index);
     void CloseUp();
 
-    std::vector<Item> m_items;
-    int m_selected = CB_ERR;
+    CListItems m_items;
     int m_droppedWidth = 0;
     std::unique_ptr<DropList> m_list;
 };

@@ -16,107 +16,39 @@ BOOL CListBox::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id)
 
 int CListBox::AddString(LPCSTR text)
 {
-    int at = GetCount();
-    if (GetStyle() & LBS_SORT) {
-        const CString t(text ? text : "");
-        at = static_cast<int>(std::upper_bound(m_items.begin(), m_items.end(), t,
-                                               [](const CString& a, const Item& b) {
-                                                   return a.CompareNoCase(b.text) < 0;
-                                               }) -
-                              m_items.begin());
-    }
-    return InsertString(at, text);
+    const int at = m_items.Add(text, (GetStyle() & LBS_SORT) != 0);
+    Invalidate(FALSE);
+    return at;
 }
 
 int CListBox::InsertString(int index, LPCSTR text)
 {
-    if (index < 0)
-        index = GetCount();
-    if (index > GetCount())
-        return LB_ERR;
-    m_items.insert(m_items.begin() + index, Item{CString(text ? text : ""), 0});
-    if (m_selected >= index)
-        ++m_selected;
+    const int at = m_items.Insert(index, text);
     Invalidate(FALSE);
-    return index;
+    return at;
 }
 
 int CListBox::DeleteString(UINT index)
 {
-    if (index >= m_items.size())
-        return LB_ERR;
-    m_items.erase(m_items.begin() + index);
-    const int i = static_cast<int>(index);
-    if (m_selected == i)
-        m_selected = LB_ERR;
-    else if (m_selected > i)
-        --m_selected;
+    const int left = m_items.Delete(static_cast<int>(index));
     m_top = std::clamp(m_top, 0, std::max(0, GetCount() - 1));
     Invalidate(FALSE);
-    return GetCount();
+    return left;
 }
 
 void CListBox::ResetContent()
 {
-    m_items.clear();
-    m_selected = LB_ERR;
+    m_items.Reset();
     m_top = 0;
     Invalidate(FALSE);
 }
 
 int CListBox::SetCurSel(int index)
 {
-    if (index < -1 || index >= GetCount()) {
-        m_selected = LB_ERR;
-        Invalidate(FALSE);
-        return LB_ERR;
-    }
-    m_selected = index;
-    EnsureVisible(index);
+    const int selected = m_items.Select(index);
+    EnsureVisible(selected);
     Invalidate(FALSE);
-    return index;
-}
-
-int CListBox::GetText(int index, CString& text) const
-{
-    if (index < 0 || index >= GetCount())
-        return LB_ERR;
-    text = m_items[index].text;
-    return text.GetLength();
-}
-
-CString CListBox::GetText(int index) const
-{
-    CString text;
-    GetText(index, text);
-    return text;
-}
-
-DWORD_PTR CListBox::GetItemData(int index) const
-{
-    if (index < 0 || index >= GetCount())
-        return static_cast<DWORD_PTR>(LB_ERR);
-    return m_items[index].data;
-}
-
-int CListBox::SetItemData(int index, DWORD_PTR data)
-{
-    if (index < 0 || index >= GetCount())
-        return LB_ERR;
-    m_items[index].data = data;
-    return 0;
-}
-
-int CListBox::FindStringExact(int after, LPCSTR text) const
-{
-    const int n = GetCount();
-    const int start = after >= -1 && after < n ? after + 1 : 0;
-    for (int k = 0; k < n; ++k) {
-        const int i = (start + k) % n;
-        if (m_items[i].text.CompareNoCase(text ? text : "") == 0)
-            return i;
-    }
-    return LB_ERR;
+    return index == -1 ? -1 : selected;
 }
 
 int CListBox::GetItemHeight() const
@@ -155,7 +87,7 @@ void CListBox::SelectByUser(int index)
 {
     if (index < 0 || index >= GetCount())
         return;
-    const bool changed = index != m_selected;
+    const bool changed = index != GetCurSel();
     SetCurSel(index);
     if (changed)
         NotifyParent(LBN_SELCHANGE);
@@ -186,10 +118,10 @@ void CListBox::OnLButtonDblClk(UINT, CPoint point)
 
 void CListBox::OnKeyDown(UINT vk, UINT, UINT)
 {
-    if (m_items.empty())
+    if (GetCount() == 0)
         return;
     const int last = GetCount() - 1, page = VisibleCount();
-    const int now = m_selected;
+    const int now = GetCurSel();
     switch (vk) {
     case VK_UP: SelectByUser(now < 0 ? 0 : std::max(0, now - 1)); break;
     case VK_DOWN: SelectByUser(now < 0 ? 0 : std::min(last, now + 1)); break;
@@ -221,6 +153,11 @@ void CListBox::OnKillFocus(CWnd*)
     NotifyParent(LBN_KILLFOCUS);
 }
 
+bool CListBox::HighlightsSelection() const
+{
+    return GetFocus() == this;
+}
+
 BOOL CListBox::OnEraseBkgnd(CDC*)
 {
     return TRUE;
@@ -237,11 +174,11 @@ void CListBox::OnPaint()
     dc.SelectObject(ControlFont());
     dc.SetBkMode(TRANSPARENT);
     const int height = GetItemHeight();
-    const bool focused = GetFocus() == this;
+    const bool focused = HighlightsSelection();
     for (int i = m_top, y = kBorder; i < GetCount() && y + height <= r.bottom - kBorder + height / 2;
          ++i, y += height) {
         CRect item(kBorder, y, r.right - kBorder, std::min<LONG>(y + height, r.bottom - kBorder));
-        const bool selected = i == m_selected;
+        const bool selected = i == GetCurSel();
         if (selected)
             dc.FillSolidRect(&item, GetSysColor(focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE));
         dc.SetTextColor(GetSysColor(!enabled                ? COLOR_GRAYTEXT
@@ -249,6 +186,6 @@ void CListBox::OnPaint()
                                                           : COLOR_WINDOWTEXT));
         CRect text = item;
         text.DeflateRect(2, 0);
-        dc.DrawText(m_items[i].text, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        dc.DrawText(m_items.Text(i), &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
 }

@@ -8,9 +8,8 @@
 // UI thread only.
 #pragma once
 
-#include <vector>
-
 #include "platform/ui/CControlWnd.h"
+#include "platform/ui/CListItems.h"
 
 constexpr int LB_ERR = -1;
 constexpr WORD LBN_SELCHANGE = 1, LBN_DBLCLK = 2, LBN_SETFOCUS = 4, LBN_KILLFOCUS = 5;
@@ -30,19 +29,19 @@ public:
     // The number of items left, or LB_ERR for a bad index.
     int DeleteString(UINT index);
     void ResetContent();
-    int GetCount() const { return static_cast<int>(m_items.size()); }
+    int GetCount() const { return m_items.Count(); }
     // LB_ERR when none is selected.
-    int GetCurSel() const { return m_selected; }
+    int GetCurSel() const { return m_items.Selected(); }
     // -1 clears the selection; LB_ERR (and no selection) for a bad index.
     int SetCurSel(int index);
-    int GetText(int index, CString& text) const;
-    CString GetText(int index) const;
-    DWORD_PTR GetItemData(int index) const;
-    int SetItemData(int index, DWORD_PTR data);
+    int GetText(int index, CString& text) const { return m_items.GetText(index, text); }
+    CString GetText(int index) const { return m_items.Text(index); }
+    DWORD_PTR GetItemData(int index) const { return m_items.Data(index); }
+    int SetItemData(int index, DWORD_PTR data) { return m_items.SetData(index, data); }
     // The first item shown.
     int GetTopIndex() const { return m_top; }
     // The index of the item whose text is `text` exactly (case ignored), from after `after`; LB_ERR when none.
-    int FindStringExact(int after, LPCSTR text) const;
+    int FindStringExact(int after, LPCSTR text) const { return m_items.FindTextExact(after, text); }
     // Height of one item in pixels.
     int GetItemHeight() const;
 
@@ -57,19 +56,16 @@ protected:
     void OnSetFocus(CWnd* oldWnd) override;
     void OnKillFocus(CWnd* newWnd) override;
 
-private:
-    struct Item {
-        CString text;
-        DWORD_PTR data = 0;
-    };
+    // Whether the selection shows as when the list has the focus.
+    virtual bool HighlightsSelection() const;
 
+private:
     int ItemAt(CPoint point) const;
     int VisibleCount() const;
     void EnsureVisible(int index);
     // A selection the user made: selects, scrolls and tells the parent.
     void SelectByUser(int index);
 
-    std::vector<Item> m_items;
-    int m_selected = LB_ERR;
+    CListItems m_items;
     int m_top = 0;
 };
