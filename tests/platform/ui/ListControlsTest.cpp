@@ -18,14 +18,7 @@ protected:
         UiTest::SetUp();
         ASSERT_TRUE(parent.CreateEx(0, nullptr, "parent", WS_POPUP | WS_VISIBLE, CRect(0, 0, 300, 200), nullptr, 0));
     }
-    std::vector<WORD> Codes(UINT id) const
-    {
-        std::vector<WORD> codes;
-        for (const auto& m : parent.log)
-            if (m.message == WM_COMMAND && LOWORD(m.wParam) == id)
-                codes.push_back(HIWORD(m.wParam));
-        return codes;
-    }
+    std::vector<WORD> Codes(UINT id) const { return parent.CommandCodes(id); }
     static LPARAM ItemPoint(CListBox& list, int index)
     {
         return MAKELPARAM(5, 2 + (index - list.GetTopIndex()) * list.GetItemHeight() + 3);
