@@ -5,7 +5,7 @@
 namespace mvapp {
 
 namespace {
-// The controller assignments of the MIDI specification; null where it
+// The controller assignments of the MIDI standard; null where it
 // leaves a number undefined.
 const char* const kNames[128] = {
     "Bank Select", "Modulation Wheel", "Breath Controller", nullptr, "Foot Controller", "Portamento Time",
