@@ -10,10 +10,12 @@
 #include "devices/CMidiSource.h"
 #include "devices/CMidiSyncGen.h"
 #include "devices/CWDMAudio.h"
+#include "engine/ClipboardMaker.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/CDataRenderer.h"
 #include "engine/CTimeKeeper.h"
 #include "engine/CTimer.h"
+#include "engine/RecorderMaker.h"
 #include "platform/audio/CJackAsioDriver.h"
 
 CTimer* CEngineFactory::CreateTimer(UINT periodMs) { return new (std::nothrow) CTimer(periodMs); }
@@ -48,11 +50,23 @@ HRESULT CEngineFactory::CreateMfxHostSite(IMfxHostSite** site)
     return E_OUTOFMEMORY;
 }
 
-ITransportRecorder* CEngineFactory::CreateRecorder() { return nullptr; }
+ITransportRecorder* CEngineFactory::CreateRecorder()
+{
+    const RecorderMaker make = GetRecorderMaker();
+    return make != nullptr ? make() : nullptr;
+}
 
-ITransportClipboard* CEngineFactory::CreateClipboard() { return nullptr; }
+ITransportClipboard* CEngineFactory::CreateClipboard()
+{
+    const ClipboardMaker make = GetClipboardMaker();
+    return make != nullptr ? make(false) : nullptr;
+}
 
-ITransportClipboard* CEngineFactory::CreateDragAndDropClipboard() { return nullptr; }
+ITransportClipboard* CEngineFactory::CreateDragAndDropClipboard()
+{
+    const ClipboardMaker make = GetClipboardMaker();
+    return make != nullptr ? make(true) : nullptr;
+}
 
 IClipPoolLimits* CEngineFactory::CreateClipPool() { return nullptr; }
 

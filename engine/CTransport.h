@@ -142,7 +142,7 @@ public:
     // The ReWire host's rate in ReWire-device mode, else the engine's.
     // Audio thread: no allocation, no blocking.
     int GetSampleRate();
-    LONG GetNowTicks(BOOL live);
+    LONG GetNowTicks(BOOL live) override;
     LONGLONG GetDeviceTime(BOOL live);
     float GetCpuLoad();
     BOOL IsInitialized() const { return m_initialized; }

@@ -1,8 +1,8 @@
 // What the song document needs of the engine owner: attaching itself, the
 // filter graph its objects live in, the MIDI source it listens to, the MIDI
 // sync generator its flag drives, the MIDI-effect host site its plug-ins see,
-// re-seeking after a rebuild, and the main window that hears of rebuild
-// trouble. CTransport implements it. UI thread.
+// re-seeking after a rebuild, the song position, and the main window that
+// hears of rebuild trouble. CTransport implements it. UI thread.
 #pragma once
 
 #include "platform/win/WinTypes.h"
@@ -30,6 +30,11 @@ public:
     virtual bool IsPlaying() = 0;
     virtual bool IsCountInActive() = 0;
     virtual DWORD GetRecordMode() const = 0;
+    // The song position in ticks: the play position when stopped, during a
+    // count-in or when not `live`, else where playback is heard now. Called
+    // by the recorder on the MIDI input thread as well.
+    // Audio and MIDI threads: no allocation, no blocking.
+    virtual LONG GetNowTicks(BOOL live) = 0;
     // Nothing when there is no main window.
     virtual void PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam) = 0;
 

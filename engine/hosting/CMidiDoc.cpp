@@ -14,6 +14,7 @@
 #include "engine/hosting/CFxWrap.h"
 #include "engine/hosting/CMetronomePlayer.h"
 #include "engine/hosting/CMfxFilterWrap.h"
+#include "engine/hosting/CRecorder.h"
 #include "engine/hosting/CSynthWrap.h"
 #include "engine/hosting/IMfxSoftSynth.h"
 #include "engine/mixer/COutputBranch.h"
@@ -258,6 +259,10 @@ HRESULT CMidiDoc::DestroyMidiDoc(CMidiDoc*& document)
         return E_INVALIDARG;
     if (document->m_engine != nullptr)
         document->m_engine->SetDocument(nullptr);
+    // A recorder still holding the document (one the engine owner does not
+    // own) lets go of it and of its take before the document goes.
+    if (document->m_recorder != nullptr)
+        document->m_recorder->SetDocument(nullptr);
     document->Shutdown();
     delete document;
     document = nullptr;
@@ -1643,7 +1648,7 @@ HRESULT CMidiDoc::SetChannelParam(WORD channelId, DWORD id, float value)
     return SetChannelParam(static_cast<SHORT>(channelId), id, value, TRUE);
 }
 
-// ---- Services the program has no window or recorder for yet ----
+// ---- Services the program has no window for yet; parameter gestures go to the recorder ----
 
 HRESULT CMidiDoc::RunRemoteControlDialog(CRCContainer*, DWORD, const char*, LONG, LONG) { return E_NOTIMPL; }
 
@@ -1751,9 +1756,15 @@ HRESULT CMidiDoc::SetMainBusParam(DWORD id, float value)
         [&](CMvCommand* cmd) { SubmitUndoStep<CUndoSetMainBusParamStep>(cmd, m_mainBus, 0, id, value); }, FALSE);
 }
 
-HRESULT CMidiDoc::RecordBusParamValue(DWORD, WORD, float) { return S_OK; }
-HRESULT CMidiDoc::BeginBusParamTouch(DWORD, WORD) { return S_OK; }
-HRESULT CMidiDoc::EndBusParamTouch(DWORD, WORD) { return S_OK; }
+// A bus passes its host id, which the recorder knows it by as it knows a
+// channel by its id: the gestures of both go the same way.
+HRESULT CMidiDoc::RecordBusParamValue(DWORD id, WORD busIndex, float value)
+{
+    return RecordParamValue(id, busIndex, value);
+}
+
+HRESULT CMidiDoc::BeginBusParamTouch(DWORD id, WORD busIndex) { return BeginParamTouch(id, busIndex); }
+HRESULT CMidiDoc::EndBusParamTouch(DWORD id, WORD busIndex) { return EndParamTouch(id, busIndex); }
 
 HRESULT CMidiDoc::CreateMetronomePlayer(IMetronomePlayer** player)
 {
@@ -1766,9 +1777,21 @@ HRESULT CMidiDoc::CreateMetronomePlayer(IMetronomePlayer** player)
     return CMetronomePlayer::Create(site, player);
 }
 
-HRESULT CMidiDoc::RecordParamValue(DWORD, WORD, float) { return S_OK; }
-HRESULT CMidiDoc::BeginParamTouch(DWORD, WORD) { return S_OK; }
-HRESULT CMidiDoc::EndParamTouch(DWORD, WORD) { return S_OK; }
+HRESULT CMidiDoc::RecordParamValue(DWORD id, WORD channelId, float value)
+{
+    return m_recorder != nullptr ? m_recorder->RecordParamValue(id, static_cast<SHORT>(channelId), value) : S_OK;
+}
+
+HRESULT CMidiDoc::BeginParamTouch(DWORD id, WORD channelId)
+{
+    return m_recorder != nullptr ? m_recorder->BeginParamTouch(id, static_cast<SHORT>(channelId)) : S_OK;
+}
+
+HRESULT CMidiDoc::EndParamTouch(DWORD id, WORD channelId)
+{
+    return m_recorder != nullptr ? m_recorder->EndParamTouch(id, static_cast<SHORT>(channelId)) : S_OK;
+}
+
 HRESULT CMidiDoc::ShowSynthPropertyPage(ISynthWrap*, const CString&) { return E_NOTIMPL; }
 HRESULT CMidiDoc::CloseSynthPropertyPage(ISynthWrap*) { return S_OK; }
 void CMidiDoc::ShowMessageBox(const CString&) {}

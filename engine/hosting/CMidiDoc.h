@@ -57,6 +57,7 @@
 #include "uikit/core/CHeapCriticalSection.h"
 
 class CDxSource;
+class CRecorder;
 
 template <>
 struct CUndoPtrTraits<CChannel> {
@@ -180,6 +181,13 @@ public:
     HRESULT ClearAllSolos();
     HRESULT ClearAllMutes();
     HRESULT DisarmAllChannels() override;
+
+    // ---- Recording ----
+    // The engine owner the document was made for (null in none).
+    IDocumentEngine* GetEngine() const { return m_engine; }
+    // The recorder that parameter gestures go to while it holds this
+    // document; null: none. The recorder sets and clears it.
+    void SetRecorder(CRecorder* recorder) { m_recorder = recorder; }
 
     // ---- Automation recording ----
     // The active pattern when the container holds the active instance, else
@@ -466,6 +474,7 @@ private:
     HRESULT RefreshPreviews();
 
     IDocumentEngine* m_engine;
+    CRecorder* m_recorder = nullptr;
     // In the order of their life: patterns, then the channels that play
     // them, then the active ids that name both.
     CUndoMap<SHORT, CPattern*> m_patterns;

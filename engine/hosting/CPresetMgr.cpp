@@ -1,6 +1,8 @@
 #include "engine/hosting/CPresetMgr.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -186,10 +188,15 @@ void CPresetMgr::LoadList()
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, RegistryKey().c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;
+    // Names as long as a save may write them; a longer one, which no save
+    // wrote, is passed over without ending the list.
     for (DWORD i = 0;; ++i) {
-        char name[129] = {};
+        char name[kMaxNameLength + 1] = {};
         DWORD size = sizeof name;
-        if (RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        const LONG err = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (err == ERROR_MORE_DATA)
+            continue;
+        if (err != ERROR_SUCCESS)
             break;
         if (name[0])
             Insert(-1, CString(name));
@@ -247,6 +254,43 @@ HRESULT CPresetMgr::Notify(bool listChanged)
     return S_OK;
 }
 
+HRESULT CPresetMgr::ReadStoredState(DWORD type, const BYTE* value, std::size_t size, const std::string& folder,
+                                    std::vector<BYTE>* state)
+{
+    if (!state || (!value && size))
+        return E_POINTER;
+    if (size == 0)
+        return E_FAIL;
+    if (type != REG_SZ) {
+        state->assign(value, value + size);
+        return S_OK;
+    }
+    // The file must be a plain file of this plug-in's preset folder, of a
+    // size a state may have, and be read whole.
+    const std::string path(reinterpret_cast<const char*>(value),
+                           strnlen(reinterpret_cast<const char*>(value), size));
+    std::error_code ec;
+    const fs::path root = folder.empty() ? fs::path() : fs::weakly_canonical(folder, ec);
+    const fs::path file = path.empty() || ec ? fs::path() : fs::weakly_canonical(path, ec);
+    if (ec || root.empty() || file.empty() || file.parent_path() != root)
+        return E_ACCESSDENIED;
+    const auto status = fs::status(file, ec);
+    if (ec || !fs::is_regular_file(status))
+        return E_FAIL;
+    const std::uintmax_t length = fs::file_size(file, ec);
+    if (ec || length == 0 || length > kMaxFileState)
+        return E_FAIL;
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return E_FAIL;
+    std::vector<BYTE> bytes(static_cast<std::size_t>(length));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (static_cast<std::uintmax_t>(in.gcount()) != length)
+        return E_FAIL;
+    *state = std::move(bytes);
+    return S_OK;
+}
+
 HRESULT CPresetMgr::ReadUserPreset(const CString& name, std::vector<BYTE>* state)
 {
     HKEY key = nullptr;
@@ -258,27 +302,26 @@ HRESULT CPresetMgr::ReadUserPreset(const CString& name, std::vector<BYTE>* state
     if (err == ERROR_SUCCESS && size)
         err = RegQueryValueExA(key, name.GetString(), nullptr, &type, value.data(), &size);
     RegCloseKey(key);
-    if (err != ERROR_SUCCESS || size == 0)
+    if (err != ERROR_SUCCESS)
         return E_FAIL;
-    if (type != REG_SZ) {
-        *state = std::move(value);
-        return S_OK;
-    }
-    // The file must lie in this plug-in's preset folder and be read whole.
-    const std::string path(reinterpret_cast<const char*>(value.data()), strnlen(reinterpret_cast<const char*>(value.data()), size));
+    return ReadStoredState(type, value.data(), std::min<std::size_t>(size, value.size()), FileFolder(), state);
+}
+
+std::filesystem::path CPresetMgr::StoredFile(HKEY key, const CString& name) const
+{
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key, name.GetString(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ ||
+        size == 0)
+        return {};
+    std::vector<char> path(size + 1, '\0');
+    if (RegQueryValueExA(key, name.GetString(), nullptr, &type, reinterpret_cast<BYTE*>(path.data()), &size) !=
+        ERROR_SUCCESS)
+        return {};
     std::error_code ec;
-    const fs::path folder = fs::weakly_canonical(FileFolder(), ec);
-    const fs::path file = fs::weakly_canonical(path, ec);
-    if (ec || folder.empty() || file.parent_path() != folder)
-        return E_ACCESSDENIED;
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return E_FAIL;
-    std::vector<BYTE> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad() || bytes.empty())
-        return E_FAIL;
-    *state = std::move(bytes);
-    return S_OK;
+    const fs::path file = fs::weakly_canonical(path.data(), ec);
+    if (ec || file.parent_path() != fs::weakly_canonical(FileFolder(), ec) || ec)
+        return {};  // only a file of this plug-in's folder
+    return file;
 }
 
 HRESULT CPresetMgr::LoadPreset(int index)
@@ -295,8 +338,23 @@ HRESULT CPresetMgr::LoadPreset(int index)
     int number = 0;
     if (!GetPresetName(index, &name, &number))
         return E_INVALIDARG;
+    // The preset is current while it is applied; one that cannot be applied
+    // leaves the current preset as it was.
+    const int previous = m_current;
+    const bool previousKnown = m_currentKnown;
     m_current = index;
     m_currentKnown = true;
+    if (HRESULT hr = Apply(name, number); FAILED(hr)) {
+        m_current = previous;
+        m_currentKnown = previousKnown;
+        return hr;
+    }
+    m_wrap->SetPresetName(name);
+    return Notify(false);
+}
+
+HRESULT CPresetMgr::Apply(const CString& name, int number)
+{
     IUnknown* object = m_wrap->GetFilterObject();
     if (number != -1) {
         IPlugInPresets* presets = Query<IPlugInPresets>(object, IID_IPlugInPresets);
@@ -325,11 +383,12 @@ HRESULT CPresetMgr::LoadPreset(int index)
             stream->Release();
         }
         persist->Release();
-        if (FAILED(hr))
+        if (FAILED(hr)) {
+            Refuse(name);
             return hr;
+        }
     }
-    m_wrap->SetPresetName(name);
-    return Notify(false);
+    return S_OK;
 }
 
 HRESULT CPresetMgr::SavePreset(const CString& presetName)
@@ -338,8 +397,8 @@ HRESULT CPresetMgr::SavePreset(const CString& presetName)
     if (!persist)
         return S_FALSE;
     std::string name = presetName.GetString();
-    if (name.size() > 255)
-        name.resize(255);
+    if (name.size() > kMaxNameLength)
+        name.resize(kMaxNameLength);
     if (!IsSafeName(name)) {
         persist->Release();
         return E_INVALIDARG;  // it would not stay a name in the preset folder
@@ -372,6 +431,13 @@ HRESULT CPresetMgr::SavePreset(const CString& presetName)
     if (RegCreateKeyExA(HKEY_CURRENT_USER, RegistryKey().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
         return E_FAIL;
+    // The file of the preset this save replaces, if it had one.
+    const int replaced = Find(CString(name.c_str()));
+    const fs::path oldFile =
+        replaced >= 0 && m_list[static_cast<std::size_t>(replaced)].number == -1
+            ? StoredFile(key, m_list[static_cast<std::size_t>(replaced)].name)
+            : fs::path();
+    fs::path written;
     LONG err = ERROR_SUCCESS;
     if (state.size() < kRegistryLimit) {
         err = RegSetValueExA(key, name.c_str(), 0, REG_BINARY, state.data(), static_cast<DWORD>(state.size()));
@@ -382,10 +448,16 @@ HRESULT CPresetMgr::SavePreset(const CString& presetName)
             RegCloseKey(key);
             return E_FAIL;
         }
-        // Written beside its name and renamed into place: a failed write
+        // Written in a folder of its own beside the preset folder, where no
+        // preset's file can stand, and renamed into place: a failed write
         // leaves the preset that was there.
+        const fs::path partial = folder.string() + ".partial";
+        if (fs::create_directories(partial, ec), ec) {
+            RegCloseKey(key);
+            return E_FAIL;
+        }
         const fs::path file = folder / name;
-        const fs::path temp = folder / (name + ".tmp");
+        const fs::path temp = partial / name;
         {
             std::ofstream out(temp, std::ios::binary | std::ios::trunc);
             out.write(reinterpret_cast<const char*>(state.data()), static_cast<std::streamsize>(state.size()));
@@ -405,10 +477,16 @@ HRESULT CPresetMgr::SavePreset(const CString& presetName)
         const std::string path = file.string();
         err = RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                              static_cast<DWORD>(path.size() + 1));
+        written = fs::weakly_canonical(file, ec);
     }
     RegCloseKey(key);
     if (err != ERROR_SUCCESS)
         return HRESULT_FROM_WIN32(err);
+    // A replaced preset's file that no value names any more goes with it.
+    if (!oldFile.empty() && oldFile != written) {
+        std::error_code ec;
+        fs::remove(oldFile, ec);
+    }
     Insert(-1, CString(name.c_str()));
     m_current = Find(CString(name.c_str()));
     m_currentKnown = true;
@@ -434,16 +512,10 @@ HRESULT CPresetMgr::DeletePreset(const CString& name)
     m_list.erase(m_list.begin() + at);
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, RegistryKey().c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        DWORD type = 0, size = 0;
-        if (RegQueryValueExA(key, stored.GetString(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-            type == REG_SZ && size) {
-            std::vector<char> path(size + 1, '\0');
-            RegQueryValueExA(key, stored.GetString(), nullptr, &type, reinterpret_cast<BYTE*>(path.data()), &size);
-            std::error_code ec;
-            const fs::path file = fs::weakly_canonical(path.data(), ec);
-            if (!ec && file.parent_path() == fs::weakly_canonical(FileFolder(), ec))
-                fs::remove(file, ec);  // only a file of this plug-in's folder
-        }
+        const fs::path file = StoredFile(key, stored);
+        std::error_code ec;
+        if (!file.empty())
+            fs::remove(file, ec);
         RegDeleteValueA(key, stored.GetString());
         RegCloseKey(key);
     }

@@ -12,26 +12,34 @@
 // <program folder>/Presets/<class>/<preset name>.
 //
 // A preset whose name could not be a file name is refused; a preset file is
-// written beside its final name and renamed into place, so a failed write
-// leaves the old preset; a stored preset that cannot be read whole, or
-// whose path leads out of the preset folder, is refused with a message and
-// never handed to the plug-in.
+// written in a folder beside the preset folder and renamed into place, so a
+// failed write leaves the old preset; a stored preset that cannot be read
+// whole, or whose path leads out of the preset folder, is refused with a
+// message and never handed to the plug-in, and one the plug-in refuses is
+// reported too; either leaves the current preset as it was.
 //
 // UI thread only.
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "engine/hosting/CFilterWrap.h"
 #include "engine/hosting/IAdviseNewPreset.h"
+#include "platform/registry/Registry.h"
 #include "platform/win/CString.h"
 
 class CPresetMgr {
 public:
     static constexpr ULONG kRegistryLimit = 1024;
     static constexpr int kMaxBuiltIn = 1024;
+    // The longest preset name (a registry value name) a save writes.
+    static constexpr std::size_t kMaxNameLength = 255;
+    // The largest preset file read back: more than any plug-in state.
+    static constexpr std::uintmax_t kMaxFileState = 64u << 20;
 
     // E_POINTER for a null out, E_INVALIDARG for a null wrapper or sink,
     // E_FAIL without a plug-in, S_FALSE (no manager) for a plug-in without
@@ -42,6 +50,17 @@ public:
     // "Presets" unless set (tests keep theirs apart).
     static void SetPresetRoot(const std::string& folder);
     static std::string PresetRoot();
+
+    // The state a stored user preset holds, from its registry value as
+    // read: the value's bytes for any type but REG_SZ; for REG_SZ, the whole
+    // content of the file the value names (text up to its first zero),
+    // which must be a plain file directly in `folder` of 1 to kMaxFileState
+    // bytes. E_ACCESSDENIED for a path that leads elsewhere, E_FAIL for an
+    // empty value or a file that cannot be read whole; *state is then
+    // untouched. These bytes come from outside and are checked here before
+    // any reach the plug-in.
+    static HRESULT ReadStoredState(DWORD type, const BYTE* value, std::size_t size, const std::string& folder,
+                                   std::vector<BYTE>* state);
 
     int GetPresetCount();
     int GetCurrentPresetIndex();
@@ -67,6 +86,13 @@ private:
     std::string RegistryKey() const;
     std::string FileFolder() const;
     HRESULT ReadUserPreset(const CString& name, std::vector<BYTE>* state);
+    // The file of this plug-in's preset folder that the open key's value
+    // names; empty for a value that names none or a file elsewhere.
+    std::filesystem::path StoredFile(HKEY key, const CString& name) const;
+    // Selects the built-in preset or loads the user preset's state into the
+    // plug-in; a stored state that is refused (by the checks or by the
+    // plug-in) is reported to the user.
+    HRESULT Apply(const CString& name, int number);
     HRESULT Notify(bool listChanged);
 
     bool m_listLoaded = false;

@@ -12,6 +12,7 @@
 #include "platform/com/ComRuntime.h"
 #include "platform/com/ComStream.h"
 #include "platform/com/Persist.h"
+#include "tests/engine/hosting/MidiEffectBase.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ struct Life {
 Life g_life;
 
 // A transposer: its state is the interval.
-class FakeEffect final : public IMfxEventFilter, public IPersistStream, public IMfxEffectInputPort {
+class FakeEffect final : public mvtest::MidiEffectBase, public IMfxEffectInputPort {
 public:
     STDMETHODIMP SetInputCallback(IUnknown* callback) override
     {
@@ -34,29 +35,12 @@ public:
     }
     IUnknown* inputCallback = nullptr;
 
-    FakeEffect() { ++g_life.alive; }
-    ~FakeEffect() { --g_life.alive; }
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IMfxEventFilter))
-            *ppv = static_cast<IMfxEventFilter*>(this);
-        else if (IsEqualGUID(riid, IID_IPersistStream) || IsEqualGUID(riid, IID_IPersist))
-            *ppv = static_cast<IPersistStream*>(this);
-        else if (IsEqualGUID(riid, IID_IMfxEffectInputPort))
-            *ppv = static_cast<IMfxEffectInputPort*>(this);
-        else
-            return *ppv = nullptr, E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG left = --m_refs;
-        if (!left)
-            delete this;
-        return left;
-    }
+    FakeEffect() : MidiEffectBase(kTranspose) { ++g_life.alive; }
+    ~FakeEffect() override { --g_life.alive; }
+    // One reference count: the base's.
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return MidiEffectBase::QueryInterface(riid, ppv); }
+    STDMETHODIMP_(ULONG) AddRef() override { return MidiEffectBase::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return MidiEffectBase::Release(); }
     STDMETHODIMP Connect(IUnknown* host) override
     {
         m_host = host;
@@ -71,17 +55,6 @@ public:
         ++g_life.disconnects;
         return S_OK;
     }
-    STDMETHODIMP OnStart(LONG) override { return S_OK; }
-    STDMETHODIMP OnLoop(LONG, LONG, LONG) override { return S_OK; }
-    STDMETHODIMP OnStop(LONG) override { return S_OK; }
-    STDMETHODIMP OnEvents(LONG, LONG, IMfxEventQueue*, IMfxEventQueue*) override { return S_OK; }
-    STDMETHODIMP OnInput(IMfxDataQueue*, IMfxDataQueue*) override { return S_OK; }
-    STDMETHODIMP GetClassID(CLSID* clsid) override
-    {
-        *clsid = kTranspose;
-        return S_OK;
-    }
-    STDMETHODIMP IsDirty() override { return S_FALSE; }
     STDMETHODIMP Load(IStream* s) override { return s->Read(&interval, sizeof interval, nullptr); }
     STDMETHODIMP Save(IStream* s, BOOL) override
     {
@@ -96,20 +69,12 @@ public:
     bool failSave = false;
 
 private:
-    std::atomic<ULONG> m_refs{0};
+    void* QueryMore(REFIID riid) override
+    {
+        return IsEqualGUID(riid, IID_IMfxEffectInputPort) ? static_cast<IMfxEffectInputPort*>(this) : nullptr;
+    }
     IUnknown* m_host = nullptr;
 };
-
-HRESULT MakeEffect(IUnknown* outer, REFIID riid, void** ppv)
-{
-    if (outer)
-        return CLASS_E_NOAGGREGATION;
-    auto* e = new FakeEffect;
-    e->AddRef();
-    HRESULT hr = e->QueryInterface(riid, ppv);
-    e->Release();
-    return hr;
-}
 
 class Host final : public IUnknown {
 public:
@@ -123,7 +88,7 @@ struct MfxWrap : ::testing::Test {
     void SetUp() override
     {
         g_life = Life{};
-        ASSERT_TRUE(SUCCEEDED(mvcom::RegisterBuiltinClass(kTranspose, &MakeEffect)));
+        ASSERT_TRUE(SUCCEEDED(mvcom::RegisterBuiltinClass(kTranspose, &mvtest::MakeMidiEffect<FakeEffect>)));
     }
     void TearDown() override
     {

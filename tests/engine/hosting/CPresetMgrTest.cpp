@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "engine/hosting/CMfxFilterWrap.h"
@@ -18,6 +19,7 @@
 #include "platform/registry/Registry.h"
 #include "platform/res/CScriptedAnswerer.h"
 #include "platform/win/Guid.h"
+#include "tests/engine/hosting/MidiEffectBase.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 
@@ -35,8 +37,13 @@ struct IBuiltInPresets : IUnknown {
     STDMETHOD(SelectPreset)(LONG index) = 0;
 };
 
-class Effect final : public IMfxEventFilter, public IPersistStream, public IBuiltInPresets {
+class Effect final : public mvtest::MidiEffectBase, public IBuiltInPresets {
 public:
+    Effect() : MidiEffectBase(kPresetted) {}
+    // One reference count: the base's.
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return MidiEffectBase::QueryInterface(riid, ppv); }
+    STDMETHODIMP_(ULONG) AddRef() override { return MidiEffectBase::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return MidiEffectBase::Release(); }
     STDMETHODIMP GetPresetCount(LONG* count) override
     {
         *count = static_cast<LONG>(g_builtIn.size());
@@ -55,47 +62,10 @@ public:
         selected = index;
         return S_OK;
     }
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IMfxEventFilter))
-            *ppv = static_cast<IMfxEventFilter*>(this);
-        else if (IsEqualGUID(riid, IID_IPersistStream) || IsEqualGUID(riid, IID_IPersist))
-            *ppv = static_cast<IPersistStream*>(this);
-        else if (IsEqualGUID(riid, IID_PlugInPresets))
-            *ppv = static_cast<IBuiltInPresets*>(this);
-        else
-            return *ppv = nullptr, E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG left = --m_refs;
-        if (!left)
-            delete this;
-        return left;
-    }
-    STDMETHODIMP Connect(IUnknown* host) override
-    {
-        if (host)
-            host->Release();
-        return S_OK;
-    }
-    STDMETHODIMP Disconnect() override { return S_OK; }
-    STDMETHODIMP OnStart(LONG) override { return S_OK; }
-    STDMETHODIMP OnLoop(LONG, LONG, LONG) override { return S_OK; }
-    STDMETHODIMP OnStop(LONG) override { return S_OK; }
-    STDMETHODIMP OnEvents(LONG, LONG, IMfxEventQueue*, IMfxEventQueue*) override { return S_OK; }
-    STDMETHODIMP OnInput(IMfxDataQueue*, IMfxDataQueue*) override { return S_OK; }
-    STDMETHODIMP GetClassID(CLSID* clsid) override
-    {
-        *clsid = kPresetted;
-        return S_OK;
-    }
-    STDMETHODIMP IsDirty() override { return S_FALSE; }
     STDMETHODIMP Load(IStream* s) override
     {
+        if (refuseLoad)
+            return E_INVALIDARG;
         state.clear();
         ++loads;
         BYTE chunk[256];
@@ -116,21 +86,14 @@ public:
     std::vector<BYTE> state;
     int loads = 0;
     LONG selected = -1;
+    bool refuseLoad = false;
 
 private:
-    std::atomic<ULONG> m_refs{0};
+    void* QueryMore(REFIID riid) override
+    {
+        return IsEqualGUID(riid, IID_PlugInPresets) ? static_cast<IBuiltInPresets*>(this) : nullptr;
+    }
 };
-
-HRESULT MakeEffect(IUnknown* outer, REFIID riid, void** ppv)
-{
-    if (outer)
-        return CLASS_E_NOAGGREGATION;
-    auto* e = new Effect;
-    e->AddRef();
-    HRESULT hr = e->QueryInterface(riid, ppv);
-    e->Release();
-    return hr;
-}
 
 class Sink final : public IAdviseNewPreset {
 public:
@@ -160,7 +123,7 @@ struct PresetTest : ::testing::Test {
     void SetUp() override
     {
         g_builtIn.clear();
-        ASSERT_TRUE(SUCCEEDED(mvcom::RegisterBuiltinClass(kPresetted, &MakeEffect)));
+        ASSERT_TRUE(SUCCEEDED(mvcom::RegisterBuiltinClass(kPresetted, &mvtest::MakeMidiEffect<Effect>)));
         CPresetMgr::SetPresetRoot(folder.Path());
         ASSERT_EQ(S_OK, CMfxFilterWrap::Create(&kPresetted, "Presetted", nullptr, &wrap));
         ASSERT_EQ(S_OK, CPresetMgr::Acquire(&sink, wrap, &mgr));
@@ -304,6 +267,117 @@ TEST_F(PresetTest, UnsafeNamesAndDamagedPresetsAreRefused)
         EXPECT_EQ(E_FAIL, mgr->LoadPreset(i));
     EXPECT_EQ(loadsBefore, effect().loads) << "a damaged preset is never handed to the plug-in";
     EXPECT_EQ(2u, answers->Prompts().size()) << "each refusal says so";
+}
+
+TEST_F(PresetTest, AFailedFileWriteLeavesTheOldPreset)
+{
+    effect().state = Bytes(2000, 1);
+    ASSERT_EQ(S_OK, mgr->SavePreset(CString("Big")));
+    // The write of the new state cannot even start.
+    const std::string classFolder = folder.Path() + "/" + mvwin::GuidToString(kPresetted);
+    std::filesystem::create_directories(classFolder + ".partial/Big/blocked");
+    effect().state = Bytes(3000, 2);
+    answers->QueueAnswer(IDOK);
+    EXPECT_EQ(E_FAIL, mgr->SavePreset(CString("Big")));
+    EXPECT_EQ(2000u, std::filesystem::file_size(classFolder + "/Big"));
+    ASSERT_EQ(S_OK, mgr->LoadPreset(0));
+    EXPECT_EQ(Bytes(2000, 1), effect().state);
+
+    // The temporary file stands apart from the presets: one named like it
+    // is a preset of its own.
+    std::filesystem::remove_all(classFolder + ".partial");
+    effect().state = Bytes(2500, 3);
+    ASSERT_EQ(S_OK, mgr->SavePreset(CString("Big.tmp")));
+    effect().state = Bytes(2600, 4);
+    answers->QueueAnswer(IDOK);
+    ASSERT_EQ(S_OK, mgr->SavePreset(CString("Big")));
+    EXPECT_EQ((std::vector<std::string>{"Big", "Big.tmp"}), Names());
+    ASSERT_EQ(S_OK, mgr->LoadPreset(1));
+    EXPECT_EQ(Bytes(2500, 3), effect().state);
+
+    // A small state replacing a file-backed preset leaves no file behind.
+    effect().state = Bytes(10, 5);
+    answers->QueueAnswer(IDOK);
+    ASSERT_EQ(S_OK, mgr->SavePreset(CString("Big")));
+    EXPECT_EQ(static_cast<DWORD>(REG_BINARY), ValueType("Big"));
+    EXPECT_FALSE(std::filesystem::exists(classFolder + "/Big"));
+    EXPECT_TRUE(std::filesystem::exists(classFolder + "/Big.tmp"));
+    ASSERT_EQ(S_OK, mgr->LoadPreset(0));
+    EXPECT_EQ(Bytes(10, 5), effect().state);
+}
+
+TEST_F(PresetTest, LongNamesListAndAStateThePlugInRefusesIsReported)
+{
+    effect().state = Bytes(10, 1);
+    const std::string longName(200, 'L');
+    const std::string tooLong(300, 'T');
+    ASSERT_EQ(S_OK, mgr->SavePreset(CString(longName.c_str())));
+    ASSERT_EQ(S_OK, mgr->SavePreset(CString("Z")));
+    ASSERT_EQ(S_OK, mgr->SavePreset(CString(tooLong.c_str())));
+    CPresetMgr::ReleaseFor(mgr, &sink);  // a new manager reads the list again
+    ASSERT_EQ(S_OK, CPresetMgr::Acquire(&sink, wrap, &mgr));
+    EXPECT_EQ((std::vector<std::string>{longName, std::string(255, 'T'), "Z"}), Names())
+        << "a name is kept to 255 characters and every preset is listed";
+
+    ASSERT_EQ(S_OK, mgr->LoadPreset(2));
+    effect().refuseLoad = true;
+    const std::size_t prompts = answers->Prompts().size();
+    EXPECT_EQ(E_INVALIDARG, mgr->LoadPreset(0));
+    EXPECT_EQ(prompts + 1, answers->Prompts().size()) << "the refusal is reported";
+    EXPECT_EQ(2, mgr->GetCurrentPresetIndex()) << "the current preset stays";
+    EXPECT_STREQ("Z", mgr->GetCurrentPresetName().GetString());
+}
+
+// The bytes of a stored preset are outside bytes: the value's type, its
+// text and the file it names are checked before anything is handed on.
+TEST(CPresetMgrStoredState, OnlyAWholePlainFileOfThePresetFolderIsRead)
+{
+    mvtest::TempDir dir;
+    const std::string presets = dir.Path() + "/presets";
+    std::filesystem::create_directories(presets + "/sub");
+    { std::ofstream(presets + "/good", std::ios::binary) << "state"; }
+    { std::ofstream(presets + "/empty", std::ios::binary); }
+    { std::ofstream(dir.Path() + "/outside", std::ios::binary) << "secret"; }
+    std::filesystem::create_symlink(dir.Path() + "/outside", presets + "/link");
+    ASSERT_EQ(0, mkfifo((presets + "/fifo").c_str(), 0600));
+
+    struct Case {
+        const char* name;
+        DWORD type;
+        std::string value;
+        HRESULT expected;
+        std::string state;
+    } cases[] = {
+        {"binary bytes as they are", REG_BINARY, std::string("a\0b", 3), S_OK, std::string("a\0b", 3)},
+        {"any other type as binary", REG_DWORD, "wxyz", S_OK, "wxyz"},
+        {"an empty value", REG_BINARY, "", E_FAIL, ""},
+        {"a file of the folder", REG_SZ, presets + "/good", S_OK, "state"},
+        {"a path without its zero", REG_SZ, presets + "/good", S_OK, "state"},
+        {"text after the zero is ignored", REG_SZ, presets + "/good" + std::string(1, '\0') + "junk", S_OK, "state"},
+        {"an empty file", REG_SZ, presets + "/empty", E_FAIL, ""},
+        {"a missing file", REG_SZ, presets + "/missing", E_FAIL, ""},
+        {"a folder", REG_SZ, presets + "/sub", E_FAIL, ""},
+        {"a pipe", REG_SZ, presets + "/fifo", E_FAIL, ""},
+        {"a file below the folder", REG_SZ, presets + "/sub/x", E_ACCESSDENIED, ""},
+        {"a way out", REG_SZ, presets + "/../outside", E_ACCESSDENIED, ""},
+        {"a link out", REG_SZ, presets + "/link", E_ACCESSDENIED, ""},
+        {"a relative path", REG_SZ, "good", E_ACCESSDENIED, ""},
+        {"an empty path", REG_SZ, std::string(1, '\0'), E_ACCESSDENIED, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<BYTE> state{'o', 'l', 'd'};
+        std::vector<BYTE> value(c.value.begin(), c.value.end());
+        if (c.type == REG_SZ && std::string(c.name) != "a path without its zero" && value.back() != 0)
+            value.push_back(0);
+        EXPECT_EQ(c.expected, CPresetMgr::ReadStoredState(c.type, value.data(), value.size(), presets, &state))
+            << c.name;
+        const std::string got(state.begin(), state.end());
+        EXPECT_EQ(c.expected == S_OK ? c.state : std::string("old"), got) << c.name;
+    }
+    std::vector<BYTE> state;
+    EXPECT_EQ(E_ACCESSDENIED, CPresetMgr::ReadStoredState(REG_SZ, reinterpret_cast<const BYTE*>("x"), 2, "", &state))
+        << "no preset folder, no file";
+    EXPECT_EQ(E_POINTER, CPresetMgr::ReadStoredState(REG_BINARY, nullptr, 4, presets, &state));
 }
 
 TEST(CPresetMgrTest, APlugInWithoutSavedStateHasNoPresets)

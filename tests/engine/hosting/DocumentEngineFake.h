@@ -5,6 +5,7 @@
 // notes the document it is handed, its re-seeks and its posted messages.
 #pragma once
 
+#include <atomic>
 #include <vector>
 
 #include "devices/IMidiSource.h"
@@ -59,7 +60,8 @@ public:
     void PostToMainWindow(UINT message, WPARAM, LPARAM) override { posted.push_back(message); }
     bool IsPlaying() override { return playing; }
     bool IsCountInActive() override { return false; }
-    DWORD GetRecordMode() const override { return 0; }
+    DWORD GetRecordMode() const override { return recordMode; }
+    LONG GetNowTicks(BOOL) override { return now.load(); }
 
     CDxFilterGraph* graph = nullptr;
     FixedAudio audio;
@@ -69,6 +71,10 @@ public:
     IMfxHostSite* hostSite = nullptr;
     ITransportDocument* document = nullptr;
     bool playing = false;
+    DWORD recordMode = 0;
+    // The song position the engine reports; set by a test, read by the
+    // recorder on any thread.
+    std::atomic<LONG> now{0};
     int resyncs = 0;
     std::vector<UINT> posted;
 };

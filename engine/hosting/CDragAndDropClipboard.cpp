@@ -1,0 +1,3 @@
+#include "engine/hosting/CDragAndDropClipboard.h"
+
+CDragAndDropClipboard::~CDragAndDropClipboard() = default;
