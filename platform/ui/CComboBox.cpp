@@ -34,7 +34,7 @@ private:
     CComboBox* m_owner;
 };
 
-CComboBox::CComboBox() = default;
+CComboBox::CComboBox() : CListControl(CBS_SORT) {}
 
 CComboBox::~CComboBox() = default;
 
@@ -43,40 +43,10 @@ BOOL CComboBox::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id)
     return CreateControl(kClassName, "", style, rect, parent, id);
 }
 
-int CComboBox::AddString(LPCSTR text)
+void CComboBox::OnItemsChanged(bool selected)
 {
-    const int at = m_items.Add(text, (GetStyle() & CBS_SORT) != 0);
-    Invalidate(FALSE);
-    return at;
-}
-
-int CComboBox::InsertString(int index, LPCSTR text)
-{
-    const int at = m_items.Insert(index, text);
-    Invalidate(FALSE);
-    return at;
-}
-
-int CComboBox::DeleteString(UINT index)
-{
-    const int left = m_items.Delete(static_cast<int>(index));
-    Invalidate(FALSE);
-    return left;
-}
-
-void CComboBox::ResetContent()
-{
-    m_items.Reset();
-    Invalidate(FALSE);
-}
-
-int CComboBox::SetCurSel(int index)
-{
-    const int selected = m_items.Select(index);
-    if (m_list)
-        m_list->SetCurSel(selected);
-    Invalidate(FALSE);
-    return index == -1 ? -1 : selected;
+    if (selected && m_list)
+        m_list->SetCurSel(GetCurSel());
 }
 
 int CComboBox::SetDroppedWidth(int width)

@@ -12,8 +12,7 @@
 
 #include <memory>
 
-#include "platform/ui/CControlWnd.h"
-#include "platform/ui/CListItems.h"
+#include "platform/ui/CListControl.h"
 
 class CListBox;
 
@@ -22,7 +21,7 @@ constexpr WORD CBN_SELCHANGE = 1, CBN_SETFOCUS = 3, CBN_KILLFOCUS = 4, CBN_DROPD
 constexpr DWORD CBS_DROPDOWNLIST = 0x0003, CBS_SORT = 0x0100;
 constexpr UINT CB_GETDROPPEDWIDTH = 0x015F, CB_SETDROPPEDWIDTH = 0x0160;
 
-class CComboBox : public CControlWnd {
+class CComboBox : public CListControl {
 public:
     static constexpr const char* kClassName = "ComboBox";
 
@@ -32,19 +31,8 @@ public:
     BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
     using CWnd::Create;
 
-    int AddString(LPCSTR text);
-    // At `index` (-1: at the end); CB_ERR when `index` is past the end.
-    int InsertString(int index, LPCSTR text);
-    int DeleteString(UINT index);
-    void ResetContent();
-    int GetCount() const { return m_items.Count(); }
-    int GetCurSel() const { return m_items.Selected(); }
-    // -1 clears the selection; CB_ERR (and no selection) for a bad index.
-    int SetCurSel(int index);
     int GetLBText(int index, CString& text) const { return m_items.GetText(index, text); }
     CString GetLBText(int index) const { return m_items.Text(index); }
-    DWORD_PTR GetItemData(int index) const { return m_items.Data(index); }
-    int SetItemData(int index, DWORD_PTR data) { return m_items.SetData(index, data); }
     // The index of the first item with this value; CB_ERR when none.
     int FindItemData(DWORD_PTR data) const { return m_items.FindData(data); }
 
@@ -58,6 +46,7 @@ public:
     CFont* GetFont() const { return ControlFont(); }
 
 protected:
+    void OnItemsChanged(bool selected) override;
     // Just before the list drops (before the parent hears CBN_DROPDOWN).
     virtual void OnDropDown() {}
 
@@ -78,7 +67,6 @@ private:
     void SelectByUser(int index);
     void CloseUp();
 
-    CListItems m_items;
     int m_droppedWidth = 0;
     std::unique_ptr<DropList> m_list;
 };

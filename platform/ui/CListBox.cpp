@@ -14,41 +14,11 @@ BOOL CListBox::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id)
     return CreateControl(kClassName, "", style, rect, parent, id);
 }
 
-int CListBox::AddString(LPCSTR text)
+void CListBox::OnItemsChanged(bool selected)
 {
-    const int at = m_items.Add(text, (GetStyle() & LBS_SORT) != 0);
-    Invalidate(FALSE);
-    return at;
-}
-
-int CListBox::InsertString(int index, LPCSTR text)
-{
-    const int at = m_items.Insert(index, text);
-    Invalidate(FALSE);
-    return at;
-}
-
-int CListBox::DeleteString(UINT index)
-{
-    const int left = m_items.Delete(static_cast<int>(index));
     m_top = std::clamp(m_top, 0, std::max(0, GetCount() - 1));
-    Invalidate(FALSE);
-    return left;
-}
-
-void CListBox::ResetContent()
-{
-    m_items.Reset();
-    m_top = 0;
-    Invalidate(FALSE);
-}
-
-int CListBox::SetCurSel(int index)
-{
-    const int selected = m_items.Select(index);
-    EnsureVisible(selected);
-    Invalidate(FALSE);
-    return index == -1 ? -1 : selected;
+    if (selected)
+        EnsureVisible(GetCurSel());
 }
 
 int CListBox::GetItemHeight() const

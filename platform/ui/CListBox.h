@@ -8,36 +8,23 @@
 // UI thread only.
 #pragma once
 
-#include "platform/ui/CControlWnd.h"
-#include "platform/ui/CListItems.h"
+#include "platform/ui/CListControl.h"
 
 constexpr int LB_ERR = -1;
 constexpr WORD LBN_SELCHANGE = 1, LBN_DBLCLK = 2, LBN_SETFOCUS = 4, LBN_KILLFOCUS = 5;
 constexpr DWORD LBS_NOTIFY = 0x0001, LBS_SORT = 0x0002;
 
-class CListBox : public CControlWnd {
+class CListBox : public CListControl {
 public:
     static constexpr const char* kClassName = "ListBox";
+
+    CListBox() : CListControl(LBS_SORT) {}
 
     BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
     using CWnd::Create;
 
-    // The new item's index (LBS_SORT keeps the texts in order).
-    int AddString(LPCSTR text);
-    // At `index` (-1: at the end); LB_ERR when `index` is past the end.
-    int InsertString(int index, LPCSTR text);
-    // The number of items left, or LB_ERR for a bad index.
-    int DeleteString(UINT index);
-    void ResetContent();
-    int GetCount() const { return m_items.Count(); }
-    // LB_ERR when none is selected.
-    int GetCurSel() const { return m_items.Selected(); }
-    // -1 clears the selection; LB_ERR (and no selection) for a bad index.
-    int SetCurSel(int index);
     int GetText(int index, CString& text) const { return m_items.GetText(index, text); }
     CString GetText(int index) const { return m_items.Text(index); }
-    DWORD_PTR GetItemData(int index) const { return m_items.Data(index); }
-    int SetItemData(int index, DWORD_PTR data) { return m_items.SetData(index, data); }
     // The first item shown.
     int GetTopIndex() const { return m_top; }
     // The index of the item whose text is `text` exactly (case ignored), from after `after`; LB_ERR when none.
@@ -56,6 +43,7 @@ protected:
     void OnSetFocus(CWnd* oldWnd) override;
     void OnKillFocus(CWnd* newWnd) override;
 
+    void OnItemsChanged(bool selected) override;
     // Whether the selection shows as when the list has the focus.
     virtual bool HighlightsSelection() const;
 
@@ -66,6 +54,5 @@ private:
     // A selection the user made: selects, scrolls and tells the parent.
     void SelectByUser(int index);
 
-    CListItems m_items;
     int m_top = 0;
 };
