@@ -26,12 +26,13 @@
 #include <set>
 #include <vector>
 
+#include "engine/IClientTimer.h"
 #include "platform/win/WinTypes.h"
 #include "uikit/core/CHeapCriticalSection.h"
 
 class CTimerClient;
 
-class CTimer {
+class CTimer : public IClientTimer {
 public:
     explicit CTimer(UINT periodMs);
     CTimer(const CTimer&) = delete;
@@ -49,7 +50,7 @@ public:
     // a first registration starts the system timer. E_POINTER for a null
     // client; E_UNEXPECTED, with nothing changed, for a client that counts
     // itself registered but is not in this service's set.
-    HRESULT SetClientInterval(CTimerClient* client, DWORD intervalMs);
+    HRESULT SetClientInterval(CTimerClient* client, DWORD intervalMs) override;
 
     // Starts or stops the system timer. Starting sets running only when the
     // system gave a timer; a later first registration tries again. Stopping

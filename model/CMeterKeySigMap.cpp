@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr DWORD kTimeSignatureHint = 0x1000;
 constexpr ULONG kEntryBytes = 7;
 
 using InsertEntry = CUndoInsertStep<int, CMeterKey>;
@@ -174,7 +173,7 @@ HRESULT CMeterKeySigMap::InsertMeterKey(LONG tick, const CMeterKey& entry, BOOL 
         return E_INVALIDARG;
     CMeterKey placed = entry;
     placed.m_measure = TickToMeasure(tick);
-    return RunProjectEdit(command, openCommand != FALSE, nullptr, "Insert Time Signature", kTimeSignatureHint,
+    return RunProjectEdit(command, openCommand != FALSE, nullptr, "Insert Time Signature", kViewHint,
                           [&](CMvCommand* cmd) {
                               const int p = FindIndexAtTick(tick) + 1;
                               SubmitUndoStep<InsertEntry>(cmd, *this, p, placed);
@@ -187,7 +186,7 @@ HRESULT CMeterKeySigMap::DeleteMeterKey(int index, BOOL openCommand, CMvCommand*
 {
     if (!IsValidIndex(index))
         return E_INVALIDARG;
-    return RunProjectEdit(command, openCommand != FALSE, nullptr, "Delete Time Signature", kTimeSignatureHint,
+    return RunProjectEdit(command, openCommand != FALSE, nullptr, "Delete Time Signature", kViewHint,
                           [&](CMvCommand* cmd) {
                               if (index == 0) {
                                   // Re-insert the second entry from a copy, so that undoing

@@ -23,6 +23,8 @@ class CMeterKeySigMap : public CUndoVector<CMeterKey>, public CKelPersistObject 
 public:
     static constexpr WORD kMajor = 0x600E;
     static constexpr LONG kTicksPerQuarter = 960;
+    // The view hint of every command that changes the time signatures.
+    static constexpr DWORD kViewHint = 0x1000;
 
     CMeterKeySigMap();
 

@@ -4,8 +4,10 @@
 #include <cstring>
 
 #include "platform/ui/CButton.h"
+#include "platform/ui/CComboBox.h"
 #include "platform/ui/CDC.h"
 #include "platform/ui/CEdit.h"
+#include "platform/ui/CListBox.h"
 #include "platform/ui/CProgressCtrl.h"
 #include "platform/ui/CSliderCtrl.h"
 #include "platform/ui/CStatic.h"
@@ -57,6 +59,8 @@ CControlWnd* NewControl(const char* className)
     if (name.CompareNoCase("msctls_trackbar32") == 0) return new CSliderCtrl;
     if (name.CompareNoCase("msctls_progress32") == 0) return new CProgressCtrl;
     if (name.CompareNoCase("SysTabControl32") == 0) return new CTabCtrl;
+    if (name.CompareNoCase("ListBox") == 0) return new CListBox;
+    if (name.CompareNoCase("ComboBox") == 0) return new CComboBox;
     return nullptr;
 }
 }  // namespace
@@ -248,6 +252,10 @@ void CDialog::MapDialogRect(LPRECT rect) const
 BOOL CDialog::PreTranslateMessage(MSG* msg)
 {
     if (msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) {
+        // A control that wants every key (a dropped list) takes Enter and Escape itself.
+        if (CWnd* target = CWnd::FromHandle(msg->hwnd);
+            target && target != this && (target->SendMessage(WM_GETDLGCODE, msg->wParam, 0) & DLGC_WANTALLKEYS))
+            return CWnd::PreTranslateMessage(msg);
         SendMessage(WM_COMMAND, MAKEWPARAM(msg->wParam == VK_RETURN ? IDOK : IDCANCEL, 0), 0);
         return TRUE;
     }

@@ -54,5 +54,6 @@ void CStatic::OnPaint()
         dc.BitBlt(0, 0, r.Width(), r.Height(), &parentDc, under.left, under.top, SRCCOPY);
     }
     const UINT align = type == SS_CENTER ? DT_CENTER : type == SS_RIGHT ? DT_RIGHT : DT_LEFT;
-    dc.DrawText(GetWindowText(), &r, align | DT_WORDBREAK | DT_NOPREFIX);
+    const UINT prefix = (GetStyle() & SS_NOPREFIX) ? DT_NOPREFIX : 0;
+    dc.DrawText(GetWindowText(), &r, align | DT_WORDBREAK | prefix);
 }

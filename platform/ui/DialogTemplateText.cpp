@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "platform/ui/CButton.h"
+#include "platform/ui/CComboBox.h"
 #include "platform/ui/CEdit.h"
+#include "platform/ui/CListBox.h"
 #include "platform/ui/CSliderCtrl.h"
 #include "platform/ui/CStatic.h"
 
@@ -84,11 +86,12 @@ const std::map<std::string, DWORD>& StyleNames()
         {"BS_GROUPBOX", BS_GROUPBOX}, {"BS_AUTORADIOBUTTON", BS_AUTORADIOBUTTON},
         {"BS_OWNERDRAW", BS_OWNERDRAW},
         {"SS_LEFT", SS_LEFT}, {"SS_CENTER", SS_CENTER}, {"SS_RIGHT", SS_RIGHT},
-        {"SS_ETCHEDHORZ", SS_ETCHEDHORZ}, {"SS_NOTIFY", SS_NOTIFY},
+        {"SS_ETCHEDHORZ", SS_ETCHEDHORZ}, {"SS_NOTIFY", SS_NOTIFY}, {"SS_NOPREFIX", SS_NOPREFIX},
         {"ES_LEFT", ES_LEFT}, {"ES_CENTER", ES_CENTER}, {"ES_RIGHT", ES_RIGHT},
         {"ES_AUTOHSCROLL", ES_AUTOHSCROLL}, {"ES_READONLY", ES_READONLY}, {"ES_NUMBER", ES_NUMBER},
         {"TBS_HORZ", TBS_HORZ}, {"TBS_VERT", TBS_VERT}, {"TBS_AUTOTICKS", TBS_AUTOTICKS},
-        {"TBS_NOTICKS", TBS_NOTICKS}};
+        {"TBS_NOTICKS", TBS_NOTICKS}, {"LBS_NOTIFY", LBS_NOTIFY}, {"LBS_SORT", LBS_SORT},
+        {"CBS_DROPDOWNLIST", CBS_DROPDOWNLIST}, {"CBS_SORT", CBS_SORT}, {"WS_VSCROLL", WS_VSCROLL}};
     return names;
 }
 

@@ -31,14 +31,7 @@ protected:
             w.SendMessage(WM_CHAR, static_cast<unsigned char>(*c), 1);
     }
     // The WM_COMMAND codes the parent got from control `id`.
-    std::vector<WORD> Codes(UINT id) const
-    {
-        std::vector<WORD> codes;
-        for (const auto& m : parent.log)
-            if (m.message == WM_COMMAND && LOWORD(m.wParam) == id)
-                codes.push_back(HIWORD(m.wParam));
-        return codes;
-    }
+    std::vector<WORD> Codes(UINT id) const { return parent.CommandCodes(id); }
     mvtest::LogWnd parent;
 };
 

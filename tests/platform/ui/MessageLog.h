@@ -32,6 +32,15 @@ public:
                     r.push_back(m.message);
         return r;
     }
+    // The WM_COMMAND codes logged from control `id`, in order.
+    std::vector<WORD> CommandCodes(UINT id) const
+    {
+        std::vector<WORD> codes;
+        for (const LoggedMessage& m : log)
+            if (m.message == WM_COMMAND && LOWORD(m.wParam) == id)
+                codes.push_back(HIWORD(m.wParam));
+        return codes;
+    }
     const LoggedMessage* Last(UINT message) const
     {
         for (auto it = log.rbegin(); it != log.rend(); ++it)
