@@ -10,13 +10,11 @@
 #include "devices/CMidiSource.h"
 #include "devices/CMidiSyncGen.h"
 #include "devices/CWDMAudio.h"
-#include "engine/ClipboardMaker.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/CClipPool.h"
 #include "engine/CDataRenderer.h"
 #include "engine/CTimeKeeper.h"
 #include "engine/CTimer.h"
-#include "engine/RecorderMaker.h"
 #include "platform/audio/CJackAsioDriver.h"
 
 CTimer* CEngineFactory::CreateTimer(UINT periodMs) { return new (std::nothrow) CTimer(periodMs); }
@@ -51,23 +49,11 @@ HRESULT CEngineFactory::CreateMfxHostSite(IMfxSiteEngine*, IMfxHostSite** site)
     return E_OUTOFMEMORY;
 }
 
-ITransportRecorder* CEngineFactory::CreateRecorder()
-{
-    const RecorderMaker make = GetRecorderMaker();
-    return make != nullptr ? make() : nullptr;
-}
+ITransportRecorder* CEngineFactory::CreateRecorder() { return nullptr; }
 
-ITransportClipboard* CEngineFactory::CreateClipboard()
-{
-    const ClipboardMaker make = GetClipboardMaker();
-    return make != nullptr ? make(false) : nullptr;
-}
+ITransportClipboard* CEngineFactory::CreateClipboard() { return nullptr; }
 
-ITransportClipboard* CEngineFactory::CreateDragAndDropClipboard()
-{
-    const ClipboardMaker make = GetClipboardMaker();
-    return make != nullptr ? make(true) : nullptr;
-}
+ITransportClipboard* CEngineFactory::CreateDragAndDropClipboard() { return nullptr; }
 
 IClipPoolLimits* CEngineFactory::CreateClipPool() { return new (std::nothrow) CClipPool(); }
 

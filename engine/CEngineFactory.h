@@ -1,10 +1,11 @@
 // The program's own engine factory: the real timer service, time keeper,
 // audio renderer, reference clock, data renderer, filter graph, and the
-// DirectSound, WDM and ASIO back-ends. The MIDI, recorder, clipboard, clip-pool
-// and ReWire-device classes are not part of the program yet; until they are,
-// their entries make nothing and the engine owner's start-up stops at the
-// first of them with E_OUTOFMEMORY. The MIDI-effect host site belongs to the
-// hosting layer, whose CHostingEngineFactory completes this one with it.
+// DirectSound, WDM and ASIO back-ends, the MIDI classes and the loop-clip
+// pool. The MIDI-effect host site, the recorder and the clipboards work on
+// the song document and so belong to the hosting layer, whose
+// CHostingEngineFactory completes this one with them; here their entries make
+// nothing and the engine owner's start-up stops there with E_OUTOFMEMORY. The
+// ReWire device is not part of the program yet.
 #pragma once
 
 #include "engine/IEngineFactory.h"

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <new>
 
-#include "engine/ClipboardMaker.h"
 #include "engine/IDocumentEngine.h"
 #include "engine/hosting/CDragAndDropClipboard.h"
 #include "engine/hosting/CFxWrap.h"
@@ -29,17 +28,6 @@ constexpr bool kPasteTable[CClipboard::kContextCount][CClipboard::kContextCount]
     {false, false, false, false, false, true, false},  // MIDI effect: its chain view
     {false, false, false, false, false, false, false},
 };
-
-ITransportClipboard* MakeClipboard(bool dragAndDrop)
-{
-    if (dragAndDrop)
-        return new (std::nothrow) CDragAndDropClipboard();
-    return new (std::nothrow) CClipboard();
-}
-
-// The program's engine factory makes both clipboards through this maker;
-// this source is part of every program whose views cut, copy and paste.
-const bool g_makerInstalled = (SetClipboardMaker(&MakeClipboard), true);
 
 // Moves an instance by delta ticks; an open end stays open. The setters
 // keep start < end at every step, so the side that moves away goes first.

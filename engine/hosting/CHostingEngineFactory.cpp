@@ -1,6 +1,11 @@
 #include "engine/hosting/CHostingEngineFactory.h"
 
+#include <new>
+
+#include "engine/hosting/CClipboard.h"
+#include "engine/hosting/CDragAndDropClipboard.h"
 #include "engine/hosting/CMfxHostSite.h"
+#include "engine/hosting/CRecorder.h"
 
 HRESULT CHostingEngineFactory::CreateMfxHostSite(IMfxSiteEngine* engine, IMfxHostSite** site)
 {
@@ -15,4 +20,21 @@ HRESULT CHostingEngineFactory::CreateMfxHostSite(IMfxSiteEngine* engine, IMfxHos
         return hr;
     *site = made;
     return S_OK;
+}
+
+ITransportRecorder* CHostingEngineFactory::CreateRecorder()
+{
+    // The recorder sizes its take queue when it is made.
+    try {
+        return new CRecorder();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+ITransportClipboard* CHostingEngineFactory::CreateClipboard() { return new (std::nothrow) CClipboard(); }
+
+ITransportClipboard* CHostingEngineFactory::CreateDragAndDropClipboard()
+{
+    return new (std::nothrow) CDragAndDropClipboard();
 }

@@ -1,7 +1,7 @@
 // The program's engine factory complete: every part the engine layer's
-// factory makes, and the MIDI-effect host site, which lives in this layer
-// and so cannot be made below it. The program hands this factory to its
-// engine owner.
+// factory makes, and the MIDI-effect host site, the recorder and the two
+// clipboards, which work on the song document of this layer and so cannot be
+// made below it. The program hands this factory to its engine owner.
 #pragma once
 
 #include "engine/CEngineFactory.h"
@@ -11,4 +11,8 @@ public:
     // A new site with one reference, reading the timer and rate of `engine`.
     // E_POINTER for a null out, E_INVALIDARG without an engine.
     HRESULT CreateMfxHostSite(IMfxSiteEngine* engine, IMfxHostSite** site) override;
+    // Null when out of memory.
+    ITransportRecorder* CreateRecorder() override;
+    ITransportClipboard* CreateClipboard() override;
+    ITransportClipboard* CreateDragAndDropClipboard() override;
 };

@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "engine/IDocumentEngine.h"
-#include "engine/RecorderMaker.h"
 #include "engine/hosting/CMidiDoc.h"
 #include "engine/hosting/CRecBuffer.h"
 #include "model/CMvCommand.h"
@@ -29,20 +28,6 @@ constexpr LONG kClassMidi = 4;
 constexpr LONG kClassOther = 0;
 
 std::atomic<LONG> g_defaultPatternLength{7680};
-
-ITransportRecorder* MakeRecorder()
-{
-    try {
-        return new CRecorder();
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-// The program's engine factory makes the recorder through this maker; this
-// source is part of every program that holds the song document, which
-// hands parameter gestures to the recorder.
-const bool g_makerInstalled = (SetRecorderMaker(&MakeRecorder), true);
 
 LONG FloorMod(LONG value, LONG modulus)
 {

@@ -12,7 +12,7 @@
 #include <tuple>
 #include <vector>
 
-#include "engine/CEngineFactory.h"
+#include "engine/hosting/CHostingEngineFactory.h"
 #include "engine/hosting/CDragAndDropClipboard.h"
 #include "engine/hosting/CFxWrap.h"
 #include "engine/hosting/CMfxFilterWrap.h"
@@ -512,7 +512,7 @@ TEST(ClipboardHelpers, ScaleColorClampsEachByte)
 
 TEST(ClipboardFactory, TheProgramsEngineFactoryMakesBothClipboards)
 {
-    CEngineFactory factory;
+    CHostingEngineFactory factory;
     ITransportClipboard* edit = factory.CreateClipboard();
     ITransportClipboard* drag = factory.CreateDragAndDropClipboard();
     EXPECT_NE(nullptr, dynamic_cast<CClipboard*>(edit));
@@ -528,8 +528,8 @@ TEST(ClipboardFactory, TheProgramsEngineFactoryMakesBothClipboards)
 // its held pattern and hands them the song document it is given.
 class RealClipboardFactory : public mvtest::FakeEngineFactory {
 public:
-    ITransportClipboard* CreateClipboard() override { return CEngineFactory().CreateClipboard(); }
-    ITransportClipboard* CreateDragAndDropClipboard() override { return CEngineFactory().CreateDragAndDropClipboard(); }
+    ITransportClipboard* CreateClipboard() override { return CHostingEngineFactory().CreateClipboard(); }
+    ITransportClipboard* CreateDragAndDropClipboard() override { return CHostingEngineFactory().CreateDragAndDropClipboard(); }
 };
 
 class ClipboardInTransport : public mvtest::TransportRig {

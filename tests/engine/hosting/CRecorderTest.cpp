@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/CEngineFactory.h"
+#include "engine/hosting/CHostingEngineFactory.h"
 #include "engine/hosting/CRecBuffer.h"
 #include "model/CHResultException.h"
 #include "model/CMeterKey.h"
@@ -477,7 +477,7 @@ TEST_F(RecorderTest, LiveInputWrapsAndTheUIThreadsDrainMeetSafely)
 
 TEST(RecorderMaking, TheProgramsEngineFactoryMakesTheRecorder)
 {
-    CEngineFactory factory;
+    CHostingEngineFactory factory;
     ITransportRecorder* made = factory.CreateRecorder();
     ASSERT_NE(nullptr, made);
     auto* recorder = dynamic_cast<CRecorder*>(made);

@@ -4,7 +4,7 @@
 // fakes.
 #include <gtest/gtest.h>
 
-#include "engine/CEngineFactory.h"
+#include "engine/hosting/CHostingEngineFactory.h"
 #include "engine/hosting/CMidiDoc.h"
 #include "engine/hosting/CRecorder.h"
 #include "tests/engine/TransportRig.h"
@@ -16,7 +16,7 @@ using namespace rectest;
 
 class RealRecorderFactory : public mvtest::FakeEngineFactory {
 public:
-    ITransportRecorder* CreateRecorder() override { return CEngineFactory().CreateRecorder(); }
+    ITransportRecorder* CreateRecorder() override { return CHostingEngineFactory().CreateRecorder(); }
 };
 
 class RecorderInTransport : public mvtest::TransportRig {
