@@ -213,7 +213,7 @@ CPoint CDockState::ScalePoint(CPoint saved) const
 {
     const CSize now = m_rectDevice.Size();
     CPoint p = saved;
-    if (m_sizeSaved.cx > 0 && m_sizeSaved.cy > 0 && !(now == m_sizeSaved)) {
+    if (m_sizeSaved.cx > 0 && m_sizeSaved.cy > 0 && (now.cx != m_sizeSaved.cx || now.cy != m_sizeSaved.cy)) {
         p.x = static_cast<int>(static_cast<long long>(p.x) * now.cx / m_sizeSaved.cx);
         p.y = static_cast<int>(static_cast<long long>(p.y) * now.cy / m_sizeSaved.cy);
     }

@@ -93,9 +93,9 @@ TEST_F(DragTest, HoldingControlKeepsTheBarFromDocking)
     // pressed during the drag it floats.
     Drag(bar, from, {CPoint(from.x + 40, from.y + 4), CPoint(from.x + 60, from.y + 6)}, [&](int step) {
         if (step == 1)
-            QTest::keyPress(mvui::WindowWidget(bar.m_hWnd), Qt::Key_Control);
+            mvtest::KeyDown(bar, mvtest::Key::Control);
     });
-    QTest::keyRelease(mvui::WindowWidget(frame.m_hWnd), Qt::Key_Control);
+    mvtest::KeyUp(frame, mvtest::Key::Control);
     Settle();
     EXPECT_TRUE(bar.IsFloating());
     // Without it the same drag docks the bar back in the top side.
@@ -113,9 +113,10 @@ TEST_F(DragTest, EscapeAndTheRightButtonCancelADrag)
     Dock(bar, kFirstBar, AFX_IDW_DOCKBAR_TOP);
     const CRect before = InFrame(bar);
     const CPoint from = Gripper(bar);
-    QTimer::singleShot(0, [&] {
+    mvtest::RunLater([&] {
         MoveTo(bar, CPoint(from.x + 200, from.y + 300));
-        QTest::keyClick(mvui::WindowWidget(bar.m_hWnd), Qt::Key_Escape);
+        mvtest::KeyDown(bar, mvtest::Key::Escape);
+        mvtest::KeyUp(bar, mvtest::Key::Escape);
     });
     Press(bar, from);
     Release(bar, CPoint(from.x + 200, from.y + 300));
@@ -124,10 +125,9 @@ TEST_F(DragTest, EscapeAndTheRightButtonCancelADrag)
     EXPECT_EQ(before, InFrame(bar));
     EXPECT_EQ(nullptr, CWnd::GetCapture());
 
-    QTimer::singleShot(0, [&] {
+    mvtest::RunLater([&] {
         MoveTo(bar, CPoint(from.x + 200, from.y + 300));
-        QTest::mousePress(mvui::WindowWidget(bar.m_hWnd), Qt::RightButton, Qt::NoModifier,
-                          Local(bar, CPoint(from.x + 200, from.y + 300)));
+        mvtest::PressAt(bar, CPoint(from.x + 200, from.y + 300), true);
     });
     Press(bar, from);
     Settle();

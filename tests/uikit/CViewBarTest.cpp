@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QPainter>
-
 #include "platform/registry/Profile.h"
 #include "platform/ui/CDockContext.h"
 #include "tests/support/TempProfile.h"
@@ -104,7 +102,7 @@ TEST_F(DockingTest, TheRegisteredMessagesToggleDockingAndStartADragOnlyInADockBa
     Settle();
     EXPECT_EQ(AFX_IDW_DOCKBAR_TOP, bar.dockBarId);
     // A press the view does not take drags the bar, from the point it gives.
-    QTimer::singleShot(0, [&] {
+    mvtest::RunLater([&] {
         const CRect f = WindowRect(frame);
         MoveTo(bar, CPoint(f.CenterPoint().x, f.CenterPoint().y + 50));
         Release(bar, CPoint(f.CenterPoint().x, f.CenterPoint().y + 50));
@@ -252,18 +250,7 @@ TEST_F(DockStateTest, Shot)
     EXPECT_STREQ("Transport", mini->GetWindowText());
     frame.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
     mini->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    const CRect f = WindowRect(frame), m = WindowRect(*mini);
-    CRect all;
-    all.UnionRect(f, m);
-    all.InflateRect(10, 10);
-    QImage desktop(all.Width(), all.Height(), QImage::Format_RGB32);
-    desktop.fill(QColor(58, 110, 165));
-    {
-        QPainter p(&desktop);
-        p.drawImage(f.left - all.left, f.top - all.top, mvui::WindowWidget(frame.m_hWnd)->grab().toImage());
-        p.drawImage(m.left - all.left, m.top - all.top, mvui::WindowWidget(mini->m_hWnd)->grab().toImage());
-    }
-    mvtest::Shot(desktop, "dock-frame-top-left-floating");
+    mvtest::ShotDesktop({&frame, mini}, "dock-frame-top-left-floating");
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 // drags whose moves and release arrive while the drag loop runs.
 #pragma once
 
-#include <QTest>
-#include <QTimer>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -18,7 +16,7 @@
 #include "platform/ui/CSplitterWnd.h"
 #include "platform/ui/CView.h"
 #include "platform/ui/CWinApp.h"
-#include "tests/platform/ui/UiTestSupport.h"
+#include "tests/platform/ui/UserInput.h"
 #include "uikit/CDockBarEx.h"
 #include "uikit/CSizingControlBar.h"
 
@@ -97,25 +95,9 @@ protected:
         return r;
     }
 
-    // The widget under a screen point is found by the window: the point is
-    // given to `target`'s widget in its own coordinates.
-    static QPoint Local(const CWnd& target, CPoint screen)
-    {
-        const CRect w = WindowRect(target);
-        return QPoint(screen.x - w.left, screen.y - w.top);
-    }
-    static void Press(CWnd& target, CPoint screen, Qt::KeyboardModifiers mods = Qt::NoModifier)
-    {
-        QTest::mousePress(mvui::WindowWidget(target.m_hWnd), Qt::LeftButton, mods, Local(target, screen));
-    }
-    static void Release(CWnd& target, CPoint screen)
-    {
-        QTest::mouseRelease(mvui::WindowWidget(target.m_hWnd), Qt::LeftButton, Qt::NoModifier, Local(target, screen));
-    }
-    static void MoveTo(CWnd& target, CPoint screen)
-    {
-        QTest::mouseMove(mvui::WindowWidget(target.m_hWnd), Local(target, screen));
-    }
+    static void Press(CWnd& target, CPoint screen) { mvtest::PressAt(target, screen); }
+    static void Release(CWnd& target, CPoint screen) { mvtest::ReleaseAt(target, screen); }
+    static void MoveTo(CWnd& target, CPoint screen) { mvtest::MoveAt(target, screen); }
 
     // A press on `target` at `from` whose drag loop then sees the pointer
     // move along `path` (each step after `between`, if any) and the button
@@ -123,7 +105,7 @@ protected:
     void Drag(CWnd& target, CPoint from, std::vector<CPoint> path, std::function<void(int)> between = {})
     {
         const HWND h = target.m_hWnd;
-        QTimer::singleShot(0, [this, h, path, between] {
+        RunLater([h, path, between] {
             CWnd* t = CWnd::FromHandle(h);
             if (!t)
                 return;
