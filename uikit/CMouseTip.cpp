@@ -9,13 +9,6 @@
 
 namespace {
 constexpr char kClassName[] = "MvMouseTip";
-constexpr int SM_CXVIRTUALSCREEN = 78, SM_CYVIRTUALSCREEN = 79;
-
-int VirtualScreen(int index, int fallback)
-{
-    const int v = GetSystemMetrics(index);
-    return v > 0 ? v : GetSystemMetrics(fallback);
-}
 }  // namespace
 
 CMouseTip::~CMouseTip()
@@ -71,8 +64,8 @@ void CMouseTip::SetTipText(const CString& text, POINT screen)
     }
     const int width = extent.cx + 6;
     const int height = extent.cy + 4;
-    const int screenW = VirtualScreen(SM_CXVIRTUALSCREEN, SM_CXSCREEN);
-    const int screenH = VirtualScreen(SM_CYVIRTUALSCREEN, SM_CYSCREEN);
+    const int screenW = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int screenH = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     int x = screen.x;
     int y = screen.y;
     if (x + width > screenW) x = screenW - width;

@@ -1101,6 +1101,14 @@ BOOL CDC::ExtTextOut(int x, int y, UINT options, LPCRECT rect, LPCSTR text, int 
     }
     p.setFont(font);
     p.setPen(QColor(ToRgb(m_impl->s.text)));
+    if (lf.lfEscapement != 0) {
+        // Turned text: the base line runs at the escapement (tenths of a
+        // degree, counter-clockwise) from the reference point.
+        p.translate(o.x(), o.y());
+        p.rotate(-lf.lfEscapement / 10.0);
+        p.drawText(QPoint(0, top - o.y() + fm.ascent()), s);
+        return TRUE;
+    }
     p.drawText(QPoint(o.x(), top + fm.ascent()), s);
     return TRUE;
 }

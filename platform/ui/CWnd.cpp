@@ -317,6 +317,30 @@ void PumpMessages()
     }
 }
 
+void DrawCaptionTitle(CDC& dc, LPCSTR text, const CRect& rect, bool active)
+{
+    LOGFONT lf{};
+    lf.lfHeight = -11;
+    lf.lfWeight = 700;
+    std::strcpy(lf.lfFaceName, "Tahoma");
+    CFont font;
+    font.CreateFontIndirect(&lf);
+    CFont* old = dc.SelectObject(&font);
+    dc.SetBkMode(TRANSPARENT);
+    dc.SetTextColor(GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
+    CRect r = rect;
+    dc.DrawText(text ? text : "", -1, &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+    dc.SelectObject(old);
+}
+
+void WaitAndPumpMessages()
+{
+    if (!QCoreApplication::instance())
+        return;
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    PumpMessages();
+}
+
 void DispatchQueued(MSG& msg)
 {
     CWnd* target = CWnd::FromHandle(msg.hwnd);
@@ -792,16 +816,7 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             dc.DrawFrameControl(&box, DFC_CAPTION, DFCS_CAPTIONCLOSE);
             title.right = box.left - 2;
         }
-        LOGFONT lf{};
-        lf.lfHeight = -11;
-        lf.lfWeight = 700;
-        std::strcpy(lf.lfFaceName, "Tahoma");
-        CFont font;
-        font.CreateFontIndirect(&lf);
-        dc.SelectObject(&font);
-        dc.SetBkMode(TRANSPARENT);
-        dc.SetTextColor(GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
-        dc.DrawText(impl->text, &title, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+        mvui::DrawCaptionTitle(dc, impl->text, title, active);
         return 0;
     }
     case WM_PAINT: {
@@ -832,6 +847,14 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (CWnd* p = GetParent())
             return p->SendMessage(message, wParam, lParam);
         return 0;
+    case WM_SETTEXT: {
+        const auto* text = reinterpret_cast<LPCSTR>(lParam);
+        impl->text = text;
+        impl->widget->setWindowTitle(QString::fromUtf8(text ? text : ""));
+        impl->frameDirty = true;
+        impl->widget->update();
+        return TRUE;
+    }
     case WM_CLOSE:
         DestroyWindow();
         return 0;
@@ -1111,6 +1134,28 @@ CWnd* CWnd::GetParent() const
     return impl ? FromHandle(impl->parent) : nullptr;
 }
 
+CWnd* CWnd::SetParent(CWnd* newParent)
+{
+    CWndImpl* impl = mvui::ImplOf(m_hWnd);
+    CWndImpl* next = newParent ? mvui::ImplOf(newParent->m_hWnd) : nullptr;
+    if (!impl || !next || newParent == this)
+        return nullptr;
+    CWnd* old = GetParent();
+    if (old == newParent)
+        return old;
+    const HWND self = m_hWnd;
+    if (CWndImpl* p = mvui::ImplOf(impl->parent))
+        std::erase(p->children, self);
+    impl->parent = newParent->m_hWnd;
+    next->children.push_back(self);
+    const bool shown = impl->visible;
+    impl->widget->setParent(next->widget);
+    if (shown)
+        impl->widget->show();
+    impl->Relayout(false);
+    return old;
+}
+
 CWnd* CWnd::GetDlgItem(int id) const
 {
     CWndImpl* impl = mvui::ImplOf(m_hWnd);
@@ -1130,14 +1175,11 @@ CWnd* CWnd::GetTopLevelParent() const
     return w;
 }
 
+// As on Windows the text goes through WM_SETTEXT, so a window can follow
+// its own title changes.
 void CWnd::SetWindowText(LPCSTR text)
 {
-    if (CWndImpl* impl = mvui::ImplOf(m_hWnd)) {
-        impl->text = text;
-        impl->widget->setWindowTitle(QString::fromUtf8(text ? text : ""));
-        impl->frameDirty = true;
-        impl->widget->update();
-    }
+    SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
 
 void CWnd::GetWindowText(CString& text) const

@@ -136,6 +136,10 @@ public:
     static CWnd* GetForegroundWindow();
     UINT GetDlgCtrlID() const;
     CWnd* GetParent() const;
+    // Moves the window under another parent (a child stays a child): its
+    // rectangle keeps its numbers, now in the new parent's client coordinates.
+    // Returns the parent before; null when either window is gone.
+    CWnd* SetParent(CWnd* newParent);
     CWnd* GetDlgItem(int id) const;
     CWnd* GetTopLevelParent() const;
     void SetWindowText(LPCSTR text);
@@ -272,6 +276,12 @@ HWND GetForegroundWindow();
 namespace mvui {
 // Runs queued events (posted messages, timers, paint) until none is left.
 void PumpMessages();
+// Waits until an event arrives (input, a posted message, a timer), then
+// runs what is queued: the step of a local modal loop.
+void WaitAndPumpMessages();
+// A caption's title as the layer's frames draw it: bold 11 pixels, in the
+// caption text colour of the active or inactive state, cut with an ellipsis.
+void DrawCaptionTitle(CDC& dc, LPCSTR text, const CRect& rect, bool active);
 // Hands a message to a window as the queue would: pre-translation from the
 // window up through its parents, then the window procedure.
 void DispatchQueued(MSG& msg);

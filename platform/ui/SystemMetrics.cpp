@@ -33,6 +33,9 @@ int DefaultMetric(int index)
     case SM_CXSMICON: case SM_CYSMICON: return 16;
     case SM_CYSMCAPTION: return 15;
     case SM_CXDRAG: case SM_CYDRAG: return 4;
+    case SM_CXFRAME: case SM_CYFRAME: return 4;
+    case SM_CXVIRTUALSCREEN: return GetSystemMetrics(SM_CXSCREEN);
+    case SM_CYVIRTUALSCREEN: return GetSystemMetrics(SM_CYSCREEN);
     default: return 0;
     }
 }
@@ -53,12 +56,14 @@ int DefaultCaps(int index)
 struct Tables {
     std::map<int, int> metrics;
     std::map<int, int> caps;
+    std::map<UINT, BOOL> parameters;
     std::array<COLORREF, MV_SYSCOLOR_COUNT> colours;
     Tables() { Reset(); }
     void Reset()
     {
         metrics.clear();
         caps.clear();
+        parameters.clear();
         for (int i = 0; i < MV_SYSCOLOR_COUNT; ++i)
             colours[static_cast<std::size_t>(i)] = kDefaultColours[i];
     }
@@ -91,7 +96,19 @@ int GetDisplayCaps(int index)
     return it != State().caps.end() ? it->second : DefaultCaps(index);
 }
 
+// A classic desktop drags whole windows and draws gradient captions.
+BOOL SystemParametersInfoA(UINT action, UINT, void* value, UINT)
+{
+    if (!value || (action != SPI_GETDRAGFULLWINDOWS && action != SPI_GETGRADIENTCAPTIONS))
+        return FALSE;
+    auto it = State().parameters.find(action);
+    *static_cast<BOOL*>(value) = it != State().parameters.end() ? it->second : TRUE;
+    return TRUE;
+}
+
 namespace mvui {
+
+void SetSystemParameter(UINT action, BOOL value) { State().parameters[action] = value; }
 
 void SetSystemMetric(int index, int value) { State().metrics[index] = value; }
 

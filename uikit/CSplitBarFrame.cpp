@@ -1,0 +1,6 @@
+#include "uikit/CSplitBarFrame.h"
+
+BOOL CSplitBarFrame::OnCreateClient(CREATESTRUCT*, CCreateContext*)
+{
+    return TRUE;
+}
