@@ -5,9 +5,11 @@
 // asked of them.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devices/CAppConfig.h"
@@ -363,6 +365,24 @@ TEST_F(RewireDevice, ARequestIsServedInDecimatedSlicesIntoTheBlock)
     bridge.Set(kHostSampleRate, 48000);
     ASSERT_TRUE(bridge.Drive());
     EXPECT_EQ(48000, device.GetSampleRate());
+    EXPECT_EQ(1, owner.Locked()->resets);
+}
+
+TEST_F(RewireDevice, TheHostsRateMayBeReadOnAnyThreadWhileARequestSetsIt)
+{
+    // The engine asks for the rate on threads of its own whenever it likes;
+    // the worker sets it when a request brings another host rate.
+    bridge.Set(kHostSampleRate, 48000);
+    bridge.Set(kFrames, 64);
+    std::atomic<bool> seen{false};
+    std::thread reader([&] {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!seen && std::chrono::steady_clock::now() < limit)
+            seen = device.GetSampleRate() == 48000 && device.GetCapabilityMask() == 0xF000u;
+    });
+    EXPECT_TRUE(bridge.Drive());
+    reader.join();
+    EXPECT_TRUE(seen);
     EXPECT_EQ(1, owner.Locked()->resets);
 }
 
