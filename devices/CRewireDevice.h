@@ -19,6 +19,7 @@
 // changes the transport with the engine owner's host-call counter raised.
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "devices/CAudioErrorList.h"
@@ -69,7 +70,9 @@ public:
     int GetSampleRate() override;
 
     // 11025, 22050, 44100, 48000, 88200 or 96000 with all four widths at
-    // that rate; any other rate counts as 44100.
+    // that rate; any other rate counts as 44100. The worker sets the host's
+    // rate while any thread may read it. Audio thread: no allocation, no
+    // blocking.
     void SetSampleRate(int rate);
     unsigned GetCapabilityMask() const;
     bool IsOpen() const { return m_open; }
@@ -95,7 +98,7 @@ private:
     HANDLE m_acknowledge = nullptr;
     CDeviceThread m_thread;
     std::shared_ptr<Server> m_server;
-    int m_sampleRate = 44100;
-    unsigned m_mask = 0xF00;
+    std::atomic<int> m_sampleRate{44100};
+    std::atomic<unsigned> m_mask{0xF00};
     CAudioErrorList m_errors;
 };

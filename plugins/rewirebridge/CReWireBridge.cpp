@@ -703,72 +703,87 @@ void CReWireBridge::Refresh(CReWireBinding& binding)
             host->AddRef();
     }
     // The host is asked outside the instance lock: its answers may wait.
+    // Meanwhile the host may disconnect; the reference taken above keeps
+    // it alive to the end of the request in progress.
     for (int i = 0; i < count && host; ++i)
-        ApplyDeviceEvent(pending[i]);
+        if (!ApplyDeviceEvent(host, pending[i]))
+            break;
     if (host)
         host->Release();
 }
 
-void CReWireBridge::SetHostTime(DWORD id, LONG devicePosition)
+void CReWireBridge::SetHostTime(IReWireHostTransport* host, DWORD id, LONG devicePosition)
 {
     HostTime now{};
     const LONGLONG value = static_cast<LONGLONG>(devicePosition) * kFixedPerDevice;
-    if (SUCCEEDED(m_hostTransport->GetTime(id, &now)) && now.value == value)
+    if (SUCCEEDED(host->GetTime(id, &now)) && now.value == value)
         return;
     const HostTime t{4, 0, value};
-    m_hostTransport->SetTime(id, &t);
+    host->SetTime(id, &t);
 }
 
-void CReWireBridge::SetHostValueWaiting(DWORD id, LONG value)
+void CReWireBridge::SetHostValueWaiting(IReWireHostTransport* host, DWORD id, LONG value)
 {
-    m_hostTransport->SetValue(id, value);
+    host->SetValue(id, value);
     for (int i = 0; i < kHostReadBackTries; ++i) {
         LONG now = 0;
-        if (SUCCEEDED(m_hostTransport->GetValue(id, &now)) && now == value)
+        if (SUCCEEDED(host->GetValue(id, &now)) && now == value)
             return;
         SleepMs(kHostReadBackMs);
     }
 }
 
-void CReWireBridge::ApplyDeviceEvent(const rewire::Event& e)
+bool CReWireBridge::ApplyDeviceEvent(IReWireHostTransport* host, const rewire::Event& e)
 {
+    {
+        // The streaming thread drives with the loop fields and reads the
+        // host's loop at a stream start, both under the instance lock.
+        CAutoLock lock(this);
+        if (m_hostTransport != host)
+            return false;
+        if (e.kind == rewire::kEventLoop) {
+            m_loopStart = e.values[0];
+            m_loopEnd = e.values[1];
+            m_loopOn = e.values[2] ? 1 : 0;
+            m_deviceLoopChange = true;
+        }
+    }
     switch (e.kind) {
     case rewire::kEventReposition:
-        SetHostTime(0, e.values[0]);
+        SetHostTime(host, 0, e.values[0]);
         break;
     case rewire::kEventPlay:
-        m_hostTransport->SetValue(1, 1);
+        host->SetValue(1, 1);
         break;
     case rewire::kEventStop:
-        m_hostTransport->SetValue(1, 0);
+        host->SetValue(1, 0);
         break;
     case rewire::kEventLoop: {
-        m_loopStart = e.values[0];
-        m_loopEnd = e.values[1];
-        m_loopOn = e.values[2] ? 1 : 0;
-        m_deviceLoopChange = true;
+        const std::int32_t loopStart = e.values[0];
+        const std::int32_t loopEnd = e.values[1];
         LONG hostOwn = 0;
-        if (SUCCEEDED(m_hostTransport->GetValue(3, &hostOwn)) && hostOwn)
+        if (SUCCEEDED(host->GetValue(3, &hostOwn)) && hostOwn)
             break;
         int cleared = -1;
         LONG v = 0;
-        if (SUCCEEDED(m_hostTransport->GetValue(1, &v)) && v) {
-            SetHostValueWaiting(1, 0);
+        if (SUCCEEDED(host->GetValue(1, &v)) && v) {
+            SetHostValueWaiting(host, 1, 0);
             cleared = 1;
-        } else if (SUCCEEDED(m_hostTransport->GetValue(0, &v)) && v) {
-            SetHostValueWaiting(0, 0);
+        } else if (SUCCEEDED(host->GetValue(0, &v)) && v) {
+            SetHostValueWaiting(host, 0, 0);
             cleared = 0;
         }
-        if (m_loopStart < 0) {
-            SetHostTime(1, m_loopStart);
-            SetHostTime(2, m_loopEnd);
+        if (loopStart < 0) {
+            SetHostTime(host, 1, loopStart);
+            SetHostTime(host, 2, loopEnd);
         } else {
-            SetHostTime(2, m_loopEnd);
-            SetHostTime(1, m_loopStart);
+            SetHostTime(host, 2, loopEnd);
+            SetHostTime(host, 1, loopStart);
         }
-        m_hostTransport->SetValue(5, m_loopOn);
+        host->SetValue(5, e.values[2] ? 1 : 0);
         if (cleared >= 0)
-            m_hostTransport->SetValue(static_cast<DWORD>(cleared), 1);
+            host->SetValue(static_cast<DWORD>(cleared), 1);
+        CAutoLock lock(this);
         m_deviceLoopChange = false;
         m_skipLoopRead = true;
         break;
@@ -776,6 +791,7 @@ void CReWireBridge::ApplyDeviceEvent(const rewire::Event& e)
     default:
         break;
     }
+    return true;
 }
 
 HRESULT CReWireBridge::SaveState(IStream* stream)

@@ -110,9 +110,12 @@ private:
     void ReadTransport(LONGLONG renderedTotal);
     HRESULT DriveOnce(CReWireBinding& binding, DWORD frames);
     void QueueDeviceEvents();
-    void ApplyDeviceEvent(const rewire::Event& e);
-    void SetHostValueWaiting(DWORD id, LONG value);
-    void SetHostTime(DWORD id, LONG devicePosition);
+    // Idle thread, outside the instance lock: asks `host` (held by the
+    // caller) to follow one of the device's requests; false, asking
+    // nothing, once the host has disconnected.
+    bool ApplyDeviceEvent(IReWireHostTransport* host, const rewire::Event& e);
+    static void SetHostValueWaiting(IReWireHostTransport* host, DWORD id, LONG value);
+    static void SetHostTime(IReWireHostTransport* host, DWORD id, LONG devicePosition);
     void RemovePins();
 
     IUnknown* m_owner = nullptr;  // the filter, not referenced

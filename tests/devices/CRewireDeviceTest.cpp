@@ -5,9 +5,11 @@
 // asked of them.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devices/CAppConfig.h"
@@ -27,108 +29,60 @@ namespace {
 
 using namespace mvdevice;
 
-// Renders frame f of a call as the float value of the call's running frame count.
-class RenderingOwner : public IEngineOwner {
+// A record the device's worker writes while it serves a request and the
+// test reads once the request is acknowledged. The acknowledgement is a
+// named semaphore waited on with a time limit, an order the thread checker
+// cannot see, so both sides reach the record through its lock.
+template <class T>
+class Guarded {
 public:
-    HRESULT ProcessBuffer(void* out, void*, UINT outBytes, LONG frames) override
-    {
-        std::lock_guard guard(lock);
-        auto* f = static_cast<float*>(out);
-        for (LONG i = 0; i < frames && static_cast<UINT>(i * 8) < outBytes; ++i) {
-            f[2 * i] = static_cast<float>(rendered + i);
-            f[2 * i + 1] = -static_cast<float>(rendered + i);
-        }
-        rendered += frames;
-        calls.push_back(frames);
-        return S_OK;
-    }
-    HRESULT RequestAudioReset() override
-    {
-        ++resets;
-        return S_OK;
-    }
-    std::mutex lock;
-    LONG rendered = 0;
+    class Access {
+    public:
+        Access(std::mutex& lock, T& value) : m_guard(lock), m_value(value) {}
+        T* operator->() { return &m_value; }
+        T& operator*() { return m_value; }
+
+    private:
+        std::lock_guard<std::mutex> m_guard;
+        T& m_value;
+    };
+    Access Locked() { return Access(m_lock, m_value); }
+
+private:
+    std::mutex m_lock;
+    T m_value;
+};
+
+struct Rendered {
+    LONG frames = 0;
     std::vector<LONG> calls;
     int resets = 0;
 };
 
-// The engine owner and song as the back-end reaches them: every change is
-// logged with whether the host-call counter was raised.
-class FakeRewireEngine : public IRewireEngine {
+// Renders frame f of a call as the float value of the call's running frame count.
+class RenderingOwner : public IEngineOwner, public Guarded<Rendered> {
 public:
-    void BeginHostCall() override { ++hostCalls; }
-    void EndHostCall() override { --hostCalls; }
-    bool HostCallActive() override { return hostCalls > 0; }
-    bool IsPlaying() override { return playing; }
-    LONG GetNowTicks() override { return now; }
-    HRESULT Play() override
+    HRESULT ProcessBuffer(void* out, void*, UINT outBytes, LONG frames) override
     {
-        Log("play");
-        playing = true;
+        auto r = Locked();
+        auto* f = static_cast<float*>(out);
+        for (LONG i = 0; i < frames && static_cast<UINT>(i * 8) < outBytes; ++i) {
+            f[2 * i] = static_cast<float>(r->frames + i);
+            f[2 * i + 1] = -static_cast<float>(r->frames + i);
+        }
+        r->frames += frames;
+        r->calls.push_back(frames);
         return S_OK;
     }
-    HRESULT Stop() override
+    HRESULT RequestAudioReset() override
     {
-        Log("stop");
-        playing = false;
+        ++Locked()->resets;
         return S_OK;
     }
-    HRESULT Locate(LONG tick) override
-    {
-        Log("locate " + std::to_string(tick));
-        now = tick;
-        return S_OK;
-    }
-    bool IsLoopOn() override { return loopOn; }
-    LONG GetLoopChangePending() override { return loopPending; }
-    HRESULT SetLoop(LONG start, LONG end, BOOL on) override
-    {
-        Log("loop " + std::to_string(start) + " " + std::to_string(end) + " " + std::to_string(on));
-        loopOn = on;
-        return S_OK;
-    }
-    HRESULT SetLoopOn(BOOL on) override
-    {
-        Log("loop on " + std::to_string(on));
-        loopOn = on;
-        return S_OK;
-    }
-    LONGLONG GetSamplePosition() override { return samplePosition; }
-    bool HasDocument() override { return document; }
-    LONG GetTempoAt(LONG) override { return tempo; }
-    HRESULT SetLiveTempo(LONG tick, LONG t) override
-    {
-        Log("tempo " + std::to_string(t) + " at " + std::to_string(tick));
-        tempo = t;
-        return S_OK;
-    }
-    HRESULT RefreshLiveTempo() override
-    {
-        Log("refresh tempo");
-        return S_OK;
-    }
-    void GetMeterAt(LONG, LONG* n, LONG* p) override
-    {
-        *n = numerator;
-        *p = power;
-    }
-    HRESULT SetMeterAt(LONG, LONG n, LONG p) override
-    {
-        log.push_back("meter " + std::to_string(n) + "/" + std::to_string(1 << p));
-        numerator = n;
-        power = p;
-        return S_OK;
-    }
-    int GetAuxBusCount() override { return auxBuses; }
-    int GetOutputBranchCount() override { return branches; }
-    void SetAuxBusTap(int index, float* block) override { auxTaps[index] = block; }
-    void SetOutputBranchTap(int index, float* block) override { branchTaps.at(index) = block; }
-    bool HasRewirePort() override { return true; }
-    void DeliverRewireMidi(DWORD message, DWORD timeMs) override { midi.push_back({message, timeMs}); }
+};
 
-    void Log(const std::string& what) { log.push_back(what + (hostCalls > 0 ? "" : " (unbracketed)")); }
-
+// What the engine owner and song hold and what was asked of them.
+struct EngineRecord {
     int hostCalls = 0;
     bool playing = false;
     LONG now = 0;
@@ -145,6 +99,91 @@ public:
     std::vector<float*> branchTaps;
     std::vector<std::pair<DWORD, DWORD>> midi;
     std::vector<std::string> log;
+
+    void Log(const std::string& what) { log.push_back(what + (hostCalls > 0 ? "" : " (unbracketed)")); }
+};
+
+// The engine owner and song as the back-end reaches them: every change is
+// logged with whether the host-call counter was raised.
+class FakeRewireEngine : public IRewireEngine, public Guarded<EngineRecord> {
+public:
+    void BeginHostCall() override { ++Locked()->hostCalls; }
+    void EndHostCall() override { --Locked()->hostCalls; }
+    bool HostCallActive() override { return Locked()->hostCalls > 0; }
+    bool IsPlaying() override { return Locked()->playing; }
+    LONG GetNowTicks() override { return Locked()->now; }
+    HRESULT Play() override
+    {
+        auto e = Locked();
+        e->Log("play");
+        e->playing = true;
+        return S_OK;
+    }
+    HRESULT Stop() override
+    {
+        auto e = Locked();
+        e->Log("stop");
+        e->playing = false;
+        return S_OK;
+    }
+    HRESULT Locate(LONG tick) override
+    {
+        auto e = Locked();
+        e->Log("locate " + std::to_string(tick));
+        e->now = tick;
+        return S_OK;
+    }
+    bool IsLoopOn() override { return Locked()->loopOn; }
+    LONG GetLoopChangePending() override { return Locked()->loopPending; }
+    HRESULT SetLoop(LONG start, LONG end, BOOL on) override
+    {
+        auto e = Locked();
+        e->Log("loop " + std::to_string(start) + " " + std::to_string(end) + " " + std::to_string(on));
+        e->loopOn = on;
+        return S_OK;
+    }
+    HRESULT SetLoopOn(BOOL on) override
+    {
+        auto e = Locked();
+        e->Log("loop on " + std::to_string(on));
+        e->loopOn = on;
+        return S_OK;
+    }
+    LONGLONG GetSamplePosition() override { return Locked()->samplePosition; }
+    bool HasDocument() override { return Locked()->document; }
+    LONG GetTempoAt(LONG) override { return Locked()->tempo; }
+    HRESULT SetLiveTempo(LONG tick, LONG t) override
+    {
+        auto e = Locked();
+        e->Log("tempo " + std::to_string(t) + " at " + std::to_string(tick));
+        e->tempo = t;
+        return S_OK;
+    }
+    HRESULT RefreshLiveTempo() override
+    {
+        Locked()->Log("refresh tempo");
+        return S_OK;
+    }
+    void GetMeterAt(LONG, LONG* n, LONG* p) override
+    {
+        auto e = Locked();
+        *n = e->numerator;
+        *p = e->power;
+    }
+    HRESULT SetMeterAt(LONG, LONG n, LONG p) override
+    {
+        auto e = Locked();
+        e->log.push_back("meter " + std::to_string(n) + "/" + std::to_string(1 << p));
+        e->numerator = n;
+        e->power = p;
+        return S_OK;
+    }
+    int GetAuxBusCount() override { return Locked()->auxBuses; }
+    int GetOutputBranchCount() override { return Locked()->branches; }
+    void SetAuxBusTap(int index, float* block) override { Locked()->auxTaps[index] = block; }
+    void SetOutputBranchTap(int index, float* block) override { Locked()->branchTaps.at(index) = block; }
+    bool HasRewirePort() override { return true; }
+    void DeliverRewireMidi(DWORD message, DWORD timeMs) override { Locked()->midi.push_back({message, timeMs}); }
 };
 
 // The bridge's side: it owns the shared objects and drives requests.
@@ -272,14 +311,14 @@ TEST_F(RewireDevice, TheUsersTransportGoesToTheHostAsRecords)
 
     EXPECT_EQ(S_OK, device.SendHostLoop(960, 3840, TRUE));
     EXPECT_EQ(S_OK, device.SendHostPlay());
-    engine.playing = true;
+    engine.Locked()->playing = true;
     EXPECT_EQ(S_FALSE, device.SendHostReposition(100)) << "not while playing";
-    engine.playing = false;
+    engine.Locked()->playing = false;
     EXPECT_EQ(S_OK, device.SendHostReposition(1920));
     EXPECT_EQ(S_OK, device.SendHostStop());
-    engine.hostCalls = 1;
+    engine.Locked()->hostCalls = 1;
     EXPECT_EQ(S_OK, device.SendHostPlay()) << "the host's own change is not echoed";
-    engine.hostCalls = 0;
+    engine.Locked()->hostCalls = 0;
     r = bridge.Records();
     ASSERT_EQ(4u, r.size());
     EXPECT_EQ(14, r[0].Command());
@@ -310,22 +349,41 @@ TEST_F(RewireDevice, ARequestIsServedInDecimatedSlicesIntoTheBlock)
     bridge.Set(kEvents + 4, 0x403C90);
     bridge.Set(kEvents + 8, 300);
     bridge.Set(kEvents + 12, 0x003C80);
-    engine.samplePosition = 44100;
+    engine.Locked()->samplePosition = 44100;
     ASSERT_TRUE(bridge.Drive());
-    EXPECT_EQ((std::vector<LONG>{220, 220, 72}), owner.calls);
+    EXPECT_EQ((std::vector<LONG>{220, 220, 72}), owner.Locked()->calls);
     EXPECT_EQ(72u, bridge.Get(kFrames)) << "the last slice's frames";
     for (int f : {0, 219, 220, 511})
         EXPECT_EQ(static_cast<float>(f), bridge.Pair(0)[2 * f]) << f;
-    ASSERT_EQ(2u, engine.midi.size());
-    EXPECT_EQ(0x403C90u, engine.midi[0].first);
-    EXPECT_EQ(1000u, engine.midi[0].second) << "(44100 + 10) / 44100 s";
-    EXPECT_EQ(0x003C80u, engine.midi[1].first);
-    EXPECT_EQ(1001u, engine.midi[1].second) << "its offset within the second slice";
-    EXPECT_EQ(0, owner.resets);
+    const auto midi = engine.Locked()->midi;
+    ASSERT_EQ(2u, midi.size());
+    EXPECT_EQ(0x403C90u, midi[0].first);
+    EXPECT_EQ(1000u, midi[0].second) << "(44100 + 10) / 44100 s";
+    EXPECT_EQ(0x003C80u, midi[1].first);
+    EXPECT_EQ(1001u, midi[1].second) << "its offset within the second slice";
+    EXPECT_EQ(0, owner.Locked()->resets);
     bridge.Set(kHostSampleRate, 48000);
     ASSERT_TRUE(bridge.Drive());
     EXPECT_EQ(48000, device.GetSampleRate());
-    EXPECT_EQ(1, owner.resets);
+    EXPECT_EQ(1, owner.Locked()->resets);
+}
+
+TEST_F(RewireDevice, TheHostsRateMayBeReadOnAnyThreadWhileARequestSetsIt)
+{
+    // The engine asks for the rate on threads of its own whenever it likes;
+    // the worker sets it when a request brings another host rate.
+    bridge.Set(kHostSampleRate, 48000);
+    bridge.Set(kFrames, 64);
+    std::atomic<bool> seen{false};
+    std::thread reader([&] {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!seen && std::chrono::steady_clock::now() < limit)
+            seen = device.GetSampleRate() == 48000 && device.GetCapabilityMask() == 0xF000u;
+    });
+    EXPECT_TRUE(bridge.Drive());
+    reader.join();
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(1, owner.Locked()->resets);
 }
 
 TEST_F(RewireDevice, CountsFromTheBridgeAreHeldToWhatTheBlockHolds)
@@ -333,8 +391,8 @@ TEST_F(RewireDevice, CountsFromTheBridgeAreHeldToWhatTheBlockHolds)
     bridge.Set(kFrames, 1000000);
     bridge.Set(kEventCount, 100000);
     ASSERT_TRUE(bridge.Drive());
-    EXPECT_EQ((std::vector<LONG>{32768}), owner.calls);
-    EXPECT_EQ(512u, engine.midi.size());
+    EXPECT_EQ((std::vector<LONG>{32768}), owner.Locked()->calls);
+    EXPECT_EQ(512u, engine.Locked()->midi.size());
 }
 
 TEST_F(RewireDevice, HostPositionsAreScaledAndTheTransportFollowedWithinTheBracket)
@@ -343,34 +401,34 @@ TEST_F(RewireDevice, HostPositionsAreScaledAndTheTransportFollowedWithinTheBrack
     bridge.Set(kTransportRequest, 2);
     bridge.Set(kSongPosition, static_cast<std::uint32_t>(-16));
     ASSERT_TRUE(bridge.Drive());
-    EXPECT_EQ(-1, engine.now) << "-16 is received as -1";
-    EXPECT_TRUE(engine.playing);
+    EXPECT_EQ(-1, engine.Locked()->now) << "-16 is received as -1";
+    EXPECT_TRUE(engine.Locked()->playing);
     // The first request also takes the host's loop (none) as new.
     EXPECT_EQ((std::vector<std::string>{"tempo 12000 at -1", "refresh tempo", "locate -1", "play", "loop 0 0 0"}),
-              engine.log);
+              engine.Locked()->log);
 
-    engine.log.clear();
+    engine.Locked()->log.clear();
     bridge.Set(kSongPosition, 15);
     ASSERT_TRUE(bridge.Drive());
-    EXPECT_EQ(0, engine.now) << "15 is received as 0";
+    EXPECT_EQ(0, engine.Locked()->now) << "15 is received as 0";
     bridge.Set(kTransportRequest, 0);
     ASSERT_TRUE(bridge.Drive());
-    EXPECT_FALSE(engine.playing);
+    EXPECT_FALSE(engine.Locked()->playing);
 
     // From a non-zero position, zero-position stops relocate only from the third in a row.
-    engine.log.clear();
-    engine.now = 960;
+    engine.Locked()->log.clear();
+    engine.Locked()->now = 960;
     bridge.Set(kSongPosition, 15360);
     ASSERT_TRUE(bridge.Drive());
-    engine.now = 500;
+    engine.Locked()->now = 500;
     bridge.Set(kSongPosition, 0);
     std::vector<int> located;
     for (int i = 1; i <= 3; ++i) {
-        engine.log.clear();
+        engine.Locked()->log.clear();
         ASSERT_TRUE(bridge.Drive());
-        if (engine.now == 0)
+        if (engine.Locked()->now == 0)
             located.push_back(i);
-        engine.now = 500;
+        engine.Locked()->now = 500;
     }
     EXPECT_EQ((std::vector<int>{3}), located);
 }
@@ -384,61 +442,62 @@ TEST_F(RewireDevice, TheLoopAndTheMeterFollowTheHostAndABadMeterIsIgnored)
     bridge.Set(kNumerator, 7);
     bridge.Set(kDenominator, 8);
     ASSERT_TRUE(bridge.Drive());
-    EXPECT_EQ((std::vector<std::string>{"loop 960 3840 1", "meter 7/8"}), engine.log);
+    EXPECT_EQ((std::vector<std::string>{"loop 960 3840 1", "meter 7/8"}), engine.Locked()->log);
 
     struct BadMeter {
         std::uint32_t numerator, denominator;
     };
     for (BadMeter m : {BadMeter{7, 6}, BadMeter{7, 64}, BadMeter{0, 4}, BadMeter{200, 4}, BadMeter{3, 0}}) {
-        engine.log.clear();
+        engine.Locked()->log.clear();
         bridge.Set(kNumerator, m.numerator);
         bridge.Set(kDenominator, m.denominator);
         ASSERT_TRUE(bridge.Drive());
-        EXPECT_TRUE(engine.log.empty()) << m.numerator << "/" << m.denominator;
+        EXPECT_TRUE(engine.Locked()->log.empty()) << m.numerator << "/" << m.denominator;
     }
-    engine.log.clear();
+    engine.Locked()->log.clear();
     bridge.Set(kNumerator, 7);
     bridge.Set(kDenominator, 8);
     bridge.Set(kLoopOn, 0);
     ASSERT_TRUE(bridge.Drive());
-    EXPECT_EQ((std::vector<std::string>{"loop on 0"}), engine.log);
+    EXPECT_EQ((std::vector<std::string>{"loop on 0"}), engine.Locked()->log);
 }
 
 TEST_F(RewireDevice, OutputBranchesReachTheHostUpToTheLastPairOfTheBlock)
 {
-    engine.branches = 70;
-    engine.branchTaps.assign(70, reinterpret_cast<float*>(1));
+    engine.Locked()->branches = 70;
+    engine.Locked()->branchTaps.assign(70, reinterpret_cast<float*>(1));
     bridge.Set(kFrames, 64);
     for (int word = 0; word < 8; ++word)
         bridge.Set(kWantedChannels + 4 * word, 0xFFFFFFFFu);
     bridge.Set(kWantedChannels + 4, 0);  // channels 32..63: pairs 16..31 not wanted
     ASSERT_TRUE(bridge.Drive());
+    const EngineRecord seen = *engine.Locked();
     // The taps point into the device's own view of the block: pairs are
     // told apart by their distance from the first aux bus's pair.
-    const char* pair1 = reinterpret_cast<const char*>(engine.auxTaps[0]);
+    const char* pair1 = reinterpret_cast<const char*>(seen.auxTaps[0]);
     ASSERT_NE(nullptr, pair1);
     auto pairOf = [&](const float* tap) {
         return tap ? 1 + static_cast<int>((reinterpret_cast<const char*>(tap) - pair1) / std::ptrdiff_t(kPairBytes)) : -1;
     };
-    EXPECT_EQ(1, pairOf(engine.auxTaps[0]));
-    EXPECT_EQ(2, pairOf(engine.auxTaps[1]));
-    EXPECT_EQ(5, pairOf(engine.branchTaps[0]));
-    EXPECT_EQ(-1, pairOf(engine.branchTaps[11])) << "pair 16 is not wanted";
-    EXPECT_EQ(63, pairOf(engine.branchTaps[58])) << "the last pair the block holds";
+    EXPECT_EQ(1, pairOf(seen.auxTaps[0]));
+    EXPECT_EQ(2, pairOf(seen.auxTaps[1]));
+    EXPECT_EQ(5, pairOf(seen.branchTaps[0]));
+    EXPECT_EQ(-1, pairOf(seen.branchTaps[11])) << "pair 16 is not wanted";
+    EXPECT_EQ(63, pairOf(seen.branchTaps[58])) << "the last pair the block holds";
     for (int b = 59; b < 70; ++b)
-        EXPECT_EQ(nullptr, engine.branchTaps[b]) << "branch " << b << " has no pair";
+        EXPECT_EQ(nullptr, seen.branchTaps[b]) << "branch " << b << " has no pair";
 }
 
 TEST_F(RewireDevice, WithoutASongTheRequestIsAnsweredWithSilence)
 {
-    engine.document = false;
+    engine.Locked()->document = false;
     bridge.Set(kFrames, 128);
     std::memset(bridge.block + PairOffset(0, 0), 0x7F, 128 * 8);
     ASSERT_TRUE(bridge.Drive());
-    EXPECT_TRUE(owner.calls.empty());
+    EXPECT_TRUE(owner.Locked()->calls.empty());
     for (int i = 0; i < 256; ++i)
         ASSERT_EQ(0.0f, bridge.Pair(0)[i]);
-    EXPECT_TRUE(engine.log.empty());
+    EXPECT_TRUE(engine.Locked()->log.empty());
 }
 
 TEST_F(RewireDevice, StopEndsAWorkerThatIsWaitingForARequest)

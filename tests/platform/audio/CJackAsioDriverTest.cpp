@@ -17,16 +17,8 @@
 #include "platform/com/ComRuntime.h"
 #include "platform/registry/Registry.h"
 #include "tests/platform/audio/JackTestSupport.h"
+#include "tests/support/SanitizerSlowdown.h"
 #include "tests/support/TempRegistry.h"
-
-#if defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define MV_HAS_THREAD_SANITIZER 1
-#endif
-#endif
-#ifndef MV_HAS_THREAD_SANITIZER
-#define MV_HAS_THREAD_SANITIZER 0
-#endif
 
 namespace {
 
@@ -373,7 +365,7 @@ TEST_F(CJackAsioDriverOwnServerTest, AServerShutDownReachesTheHostAsAResetReques
 
 TEST_F(CJackAsioDriverOwnServerTest, ABufferSizeChangeReachesTheHostAsAResetRequestAndSilencesTheBuffers)
 {
-#if defined(__SANITIZE_THREAD__) || MV_HAS_THREAD_SANITIZER
+#if defined(MV_TEST_THREAD_SANITIZER)
     // Under ThreadSanitizer the in-process probe's threads, which libjack
     // (not instrumented) restarts around the resize, lock up inside the
     // sanitizer's own runtime: the probe hears nothing and closing it never

@@ -4,14 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <chrono>
 #include <thread>
 
 #include "platform/ui/CWnd.h"
 #include "tests/platform/ui/MessageLog.h"
 #include "tests/platform/ui/UiTestSupport.h"
+#include "tests/support/SanitizerSlowdown.h"
 
 namespace {
 
+using namespace std::chrono_literals;
 using mvtest::LogWnd;
 
 // A move as the platform delivers it, whatever Qt's test
@@ -243,7 +246,9 @@ TEST_F(MessageModelTest, TimerFiresAndIsKilledFromItsOwnHandler)
     b.on[WM_TIMER] = [&](WPARAM id, LPARAM) { other += id == 7; };
     a.SetTimer(7, 5);
     b.SetTimer(7, 5);  // the same id on another window is another timer
-    QTest::qWait(80);
+    // Until b has fired a few times: a's timer, had it lived on, would have
+    // fired again by then.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return other >= 4; }, static_cast<int>(mvtest::SanitizerScaled(1000ms).count())));
     EXPECT_EQ(fired, 1);
     EXPECT_GT(other, 1);
     EXPECT_FALSE(a.KillTimer(7));

@@ -3,9 +3,12 @@
 // time converter (seconds and samples at its own rate) and a notify
 // interface that records the output changes it hears of. Each interface
 // can be left out to see a connection refused. Reference counts are
-// counted, not owned: the test keeps the host on its stack.
+// counted, not owned: the test keeps the host on its stack. A plug-in may
+// take and give back references on threads of its own, so the count is
+// atomic.
 #pragma once
 
+#include <atomic>
 #include <vector>
 
 #include "plugins/synthframework/MfxSynth.h"
@@ -23,7 +26,7 @@ public:
     bool hasNotify = false;
     LONG tempo = 12000;  // BPM x 100
     LONGLONG converterRate = 48000;
-    long refs = 0;
+    std::atomic<long> refs{0};
     std::vector<DWORD> notices;  // code << 16 | count
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
