@@ -8,19 +8,23 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
 namespace mvtest {
 
 // Sets MORVANE_IPC_NAMESPACE to a name unique to this process and instance
-// for its lifetime.
+// for its lifetime. A process id alone is not unique over a long run: ids
+// come round again, and a test process that died left its names behind, so a
+// random word goes with it.
 class IpcNamespace {
 public:
     IpcNamespace()
     {
         static int serial = 0;
-        m_name = "t" + std::to_string(static_cast<long>(getpid())) + "-" + std::to_string(++serial);
+        m_name = "t" + std::to_string(static_cast<long>(getpid())) + "-" + std::to_string(++serial) + "-" +
+                 std::to_string(std::random_device{}());
         setenv("MORVANE_IPC_NAMESPACE", m_name.c_str(), 1);
     }
     ~IpcNamespace() { unsetenv("MORVANE_IPC_NAMESPACE"); }
