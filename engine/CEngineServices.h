@@ -1,13 +1,14 @@
 // The engine owner as model code finds it (GetEngineServices): the loop-clip
-// pool the transport keeps from engine start to shut-down and the sample rate
-// at which clip positions are counted in frames. The transport registers it
-// once its clip pool exists and takes it back before the pool goes.
-//
-// No recorder is offered yet: the engine's recorder does not answer the
-// model's questions about a running take, so rendering asks none.
+// pool the transport keeps from engine start to shut-down, its recorder when
+// that answers the model's questions about a running take, and the sample
+// rate at which clip positions are counted in frames. The transport
+// registers it once its clip pool and recorder exist and takes it back before
+// they go.
 //
 // UI thread; GetRecorder and GetSampleRate may be asked from the audio thread.
 #pragma once
+
+#include <atomic>
 
 #include "model/IEngineServices.h"
 
@@ -21,11 +22,15 @@ public:
     virtual ~CEngineServices() = default;
 
     IClipPool* GetClipPool() override;
+    // UI thread, before the services are registered and after they are
+    // taken back: the recorder that playback asks, or null.
+    void SetRecorder(IRecorder* recorder) { m_recorder.store(recorder, std::memory_order_release); }
     // Audio thread: no allocation, no blocking.
-    IRecorder* GetRecorder() override { return nullptr; }
+    IRecorder* GetRecorder() override { return m_recorder.load(std::memory_order_acquire); }
     // Audio thread: no allocation, no blocking.
     DWORD GetSampleRate() override;
 
 private:
     CTransport& m_transport;
+    std::atomic<IRecorder*> m_recorder{nullptr};
 };

@@ -218,6 +218,9 @@ HRESULT CTransport::BuildEngine()
     if (!(m_clipPool = m_factory->CreateClipPool()))
         return E_OUTOFMEMORY;
     m_clipPool->SetLimits(kClipBeatLimit, kClipSecondsLimit);
+    // Pattern playback asks the recorder whether a take runs on a pattern; a
+    // recorder that cannot answer is asked nothing.
+    m_services.SetRecorder(dynamic_cast<IRecorder*>(m_recorder));
     SetEngineServices(&m_services);
     m_resetRequested = 1;
     return S_OK;
@@ -238,6 +241,7 @@ HRESULT CTransport::Shutdown()
     // Model code stops finding the pool before it goes.
     if (GetEngineServices() == &m_services)
         SetEngineServices(nullptr);
+    m_services.SetRecorder(nullptr);
     DeleteAndClear(m_clipPool);
     if (m_recorder) {
         if (m_midiSource)

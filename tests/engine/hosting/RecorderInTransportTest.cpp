@@ -7,6 +7,7 @@
 #include "engine/hosting/CHostingEngineFactory.h"
 #include "engine/hosting/CMidiDoc.h"
 #include "engine/hosting/CRecorder.h"
+#include "model/IEngineServices.h"
 #include "tests/engine/TransportRig.h"
 #include "tests/engine/hosting/RecorderFixture.h"
 
@@ -61,6 +62,20 @@ TEST_F(RecorderInTransport, StoppingTheTransportCommitsTheTakeIntoTheAttachedSon
     int steps = 0;
     CUndoHistory::Instance().GetCount(&steps);
     EXPECT_EQ(1, steps);
+}
+
+TEST_F(RecorderInTransport, PatternPlaybackFindsTheRunningTakeThroughTheEngineServices)
+{
+    IEngineServices* services = GetEngineServices();
+    ASSERT_NE(nullptr, services);
+    ASSERT_EQ(static_cast<IRecorder*>(recorder), services->GetRecorder());
+    ASSERT_EQ(S_OK, recorder->BeginTake(CRecorder::kModePattern));
+    const SHORT id = song->GetActivePatternIdRaw();
+    EXPECT_TRUE(services->GetRecorder()->IsRecordingPattern(id));
+    ASSERT_EQ(S_OK, transport->Stop());
+    EXPECT_FALSE(services->GetRecorder()->IsRecordingPattern(id));
+    transport->Shutdown();
+    EXPECT_EQ(nullptr, GetEngineServices()) << "gone with the engine";
 }
 
 TEST_F(RecorderInTransport, DetachingTheSongDiscardsARunningTake)
