@@ -5,6 +5,10 @@
 //   BM_RenderSpan     the data renderer's render broadcast for one buffer of
 //                     64 frames at 48 kHz and 120 bpm (2.56 ticks): the
 //                     document's part of the per-buffer work
+//   BM_ProcessBuffer  one whole buffer of 64 frames as the engine owner runs
+//                     it: the span's data broadcast, then the block pushed
+//                     through the document's graph (null synths, output
+//                     branches, aux buses, master bus) to the output
 // Each reports p50 and p99.9 of its samples in microseconds; the render
 // span also counts allocations (must be 0: it runs on the audio thread).
 // The 64-frame period is 1333 us; the goal for a whole buffer is p99.9
@@ -16,7 +20,9 @@
 #include <vector>
 
 #include "bench/AllocationCounter.h"
+#include "devices/CAudioRenderer.h"
 #include "engine/CDataRenderer.h"
+#include "engine/graph/CDxFilterGraph.h"
 #include "engine/hosting/CMidiDoc.h"
 #include "model/CPatternInstance.h"
 #include "model/CUndoHistory.h"
@@ -27,6 +33,8 @@ namespace {
 
 constexpr int kTracks = CMidiDoc::kMaxChannels;
 constexpr int kInstancesPerTrack = 10;
+constexpr int kRate = 48000;
+constexpr int kFrames = 64;
 
 // A document of kTracks tracks, each with kInstancesPerTrack instances of
 // its own 16-note pattern, built once.
@@ -34,6 +42,8 @@ struct Song {
     Song()
     {
         engine.playing = true;
+        engine.graph->SetBlockFrames(kFrames);
+        engine.graph->SetSampleRate(kRate);
         CMidiDoc::CreateMidiDoc(&engine, &doc);
         SetSongDocument(doc);
         for (int t = 0; t < kTracks; ++t) {
@@ -128,5 +138,62 @@ void BM_RenderSpan(benchmark::State& state)
     ReportPercentiles(state, us);
 }
 BENCHMARK(BM_RenderSpan)->Unit(benchmark::kMicrosecond)->Iterations(100000);
+
+void BM_ProcessBuffer(benchmark::State& state)
+{
+    Song song;
+    CAudioRenderer audio;
+    audio.SetSampleRate(kRate);
+    audio.SetDocument(song.doc->GetRenderDocument());
+    if (FAILED(audio.Prepare())) {
+        state.SkipWithError("the audio renderer did not prepare");
+        return;
+    }
+    CDataRenderer data;
+    data.SetDocument(song.doc);
+    data.Locate(0);
+    data.Start(0);
+    std::vector<float> block(kFrames * 2);
+    std::vector<double> us;
+    us.reserve(200000);
+    const LONG songEnd = kInstancesPerTrack * 3840;
+    LONGLONG sample = 0;
+    LONG from = 0;
+    const long before = mvbench::Allocations();
+    for (auto _ : state) {
+        sample += kFrames;
+        LONG to = song.doc->GetTempoMap()->TimeToTicks(static_cast<LONG>(sample), kRate, FALSE) + 1;
+        const bool wraps = to >= songEnd;
+        to = std::min(to, songEnd);
+        int got = 0;
+        const auto start = std::chrono::steady_clock::now();
+        HRESULT hr = data.BeginSpan(from);
+        if (SUCCEEDED(hr))
+            hr = data.Render(from, to);
+        if (wraps && SUCCEEDED(hr))
+            hr = data.Loop(0, songEnd);
+        if (SUCCEEDED(hr))
+            hr = audio.BeginBuffer(kFrames);
+        if (SUCCEEDED(hr))
+            hr = audio.BeginSegment(kFrames, kFrames);
+        if (SUCCEEDED(hr))
+            hr = audio.RenderBuffer(block.data(), nullptr, kFrames, &got, kFrames, 1);
+        const auto end = std::chrono::steady_clock::now();
+        if (FAILED(hr) || got != kFrames) {
+            state.SkipWithError("the buffer did not render");
+            break;
+        }
+        us.push_back(std::chrono::duration<double, std::micro>(end - start).count());
+        from = wraps ? 0 : to;
+        if (wraps)
+            sample = 0;
+    }
+    mvbench::ReportAllocations(state, before, "allocs", "the buffer allocated");
+    ReportPercentiles(state, us);
+    data.Stop(from);
+    audio.SetDocument(nullptr);
+    data.SetDocument(nullptr);
+}
+BENCHMARK(BM_ProcessBuffer)->Unit(benchmark::kMicrosecond)->Iterations(100000);
 
 }  // namespace

@@ -496,15 +496,28 @@ HRESULT CChannel::UpdateLoopClipStates(LONG from, LONG to)
 HRESULT CChannel::FlushToSynth(LONG from, LONG to)
 {
     MV_ASSERT_AUDIO_THREAD();
+    ISynthPlayer* player = Player();
+    HRESULT hr = S_OK;
+    if (m_synthOwed) {
+        // Late rather than lost: the synth plays what is overdue at once.
+        hr = player ? player->ProcessEvents(from, to, static_cast<SHORT>(m_id), m_outputQueue) : S_OK;
+        if (hr == E_PENDING)
+            return S_OK;  // still busy; the input queue waits too
+        m_synthOwed = false;
+        if (FAILED(hr))
+            return hr;
+    }
     m_outputQueue->Clear();
-    HRESULT hr = m_mfxChain.ProcessEvents(from, to, m_inputQueue, m_outputQueue);
+    hr = m_mfxChain.ProcessEvents(from, to, m_inputQueue, m_outputQueue);
     if (FAILED(hr))
         return hr;
     int count = 0;
     m_outputQueue->GetCount(&count);
-    ISynthPlayer* player = Player();
-    if (count > 0 && player && FAILED(hr = player->ProcessEvents(from, to, static_cast<SHORT>(m_id), m_outputQueue)))
+    if (count > 0 && player)
+        hr = player->ProcessEvents(from, to, static_cast<SHORT>(m_id), m_outputQueue);
+    if (FAILED(hr) && hr != E_PENDING)
         return hr;
+    m_synthOwed = hr == E_PENDING;
     m_inputQueue->Clear();
     return S_OK;
 }
@@ -599,6 +612,9 @@ HRESULT CChannel::OnStop(LONG t)
         return hr;
     if (ISynthPlayer* player = Player(); player && FAILED(hr = player->Stop()))
         return hr;
+    // The stopped synth has dropped what was queued; so does the channel.
+    m_synthOwed = false;
+    m_outputQueue->Clear();
     m_sendClipStates = TRUE;
     FlushAllEnvelopes();
     for (int i = 0; i < m_outputs.GetSize(); ++i) {

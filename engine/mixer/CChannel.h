@@ -211,7 +211,9 @@ public:
     // chain to the synth. S_FALSE when the channel has nothing to play.
     HRESULT RenderSpan(LONG from, LONG to);
     // Audio thread: no allocation, no blocking.
-    // The input queue through the MIDI-effect chain to the synth.
+    // The input queue through the MIDI-effect chain to the synth. A synth
+    // busy on another thread (E_PENDING) keeps the chain's output for the
+    // next span rather than losing a note-off.
     HRESULT FlushToSynth(LONG from, LONG to);
     // Queues, as direct messages, controller 1 = 0, controller 64 = 0 and
     // the pitch wheel's centre on every MIDI channel.
@@ -432,6 +434,8 @@ private:
     // Set by the UI thread (instance removal) and the transport's thread,
     // taken by the audio thread.
     std::atomic<BOOL> m_sendClipStates{FALSE};
+    // The output queue holds events the synth could not take yet.
+    bool m_synthOwed = false;
     IChannelDocument* m_document;
     CMfxEventQueue* m_inputQueue = nullptr;
     CMfxEventQueue* m_outputQueue = nullptr;

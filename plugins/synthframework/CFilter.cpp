@@ -303,6 +303,11 @@ HRESULT CFilter::RemoveAllOutputPins()
 CBasePin* CFilter::FindOutputPin(DWORD id)
 {
     CAutoLock lock(Lock());
+    return FindOutputPinHeld(id);
+}
+
+CFilterOutputPin* CFilter::FindOutputPinHeld(DWORD id) const
+{
     for (CFilterOutputPin* p : m_outputs)
         if (p->Id() == id)
             return p;
@@ -584,7 +589,7 @@ HRESULT CFilter::DeliverOutput(DXiBuffer& buffer, int mode, bool release)
 {
     if (!buffer.sample)
         return E_POINTER;
-    CFilterOutputPin* pin = static_cast<CFilterOutputPin*>(FindOutputPin(buffer.pinId));
+    CFilterOutputPin* pin = FindOutputPinHeld(buffer.pinId);
     HRESULT hr = S_OK;
     if (!pin || !pin->IsConnected()) {
         hr = E_UNEXPECTED;

@@ -105,6 +105,7 @@ public:
     // The render path. Audio thread: no allocation, no blocking (these three).
     HRESULT Receive(IMediaSample* sample);
     HRESULT RenderTail();
+    // The caller holds the filter lock (Receive and RenderTail have tried it).
     HRESULT DeliverOutput(DXiBuffer& buffer, int mode, bool release);
 
     CFilterInputPin* InputPin() { return &m_input; }
@@ -123,6 +124,8 @@ private:
     CFilter(const SynthClass& cls, CDXi* instrument, IUnknown* outer, HRESULT* phr);
 
     HRESULT PrepareOutput(CFilterOutputPin* pin, IMediaSample* input, DXiBuffer& buffer);
+    // FindOutputPin for a caller that holds the filter lock.
+    CFilterOutputPin* FindOutputPinHeld(DWORD id) const;
     HRESULT RenderSlice(LONGLONG position, DXiBuffer* input, DWORD frames, HRESULT* last);
     void ReportChange(DWORD count, bool before, HRESULT* hr);
     void ReleaseOutputs(DWORD count);

@@ -171,7 +171,9 @@ HRESULT CSoftSynth::Deliver(const DXiEvent& event)
 
 HRESULT CSoftSynth::SendEvents(LONG, LONG, DWORD source, IMfxEventQueue* queue)
 {
-    CAutoLock lock(m_instrument);
+    CTryLock lock(m_instrument);
+    if (!lock.Locked())
+        return E_PENDING;
     if (!m_connected)
         return E_UNEXPECTED;
     if (!queue)
@@ -184,7 +186,7 @@ HRESULT CSoftSynth::SendEvents(LONG, LONG, DWORD source, IMfxEventQueue* queue)
         if (HRESULT hr = queue->GetAt(i, &record); FAILED(hr))
             return hr;
         DXiEvent e = DXiEventFromMfx(record);
-        e.sampleTime = TicksToSamples(record.m_time) + m_loopOffset - m_startOffset;
+        e.sampleTime = TicksToSamplesHeld(record.m_time) + m_loopOffset - m_startOffset;
         e.source = source;
         e.origin = kDXiFromQueue;
         if (HRESULT hr = Deliver(e); FAILED(hr))
@@ -392,6 +394,11 @@ HRESULT CSoftSynth::GetInputCallback(IMfxInputCallback** callback)
 LONGLONG CSoftSynth::TicksToSamples(LONG ticks)
 {
     CAutoLock lock(m_instrument);
+    return TicksToSamplesHeld(ticks);
+}
+
+LONGLONG CSoftSynth::TicksToSamplesHeld(LONG ticks) const
+{
     if (m_converter) {
         MFX_TIME t{};
         t.format = kMfxTimeTicks;
@@ -499,7 +506,6 @@ IMfxMeterMap* CSoftSynth::GetMeterMap()
 
 HRESULT CSoftSynth::PrepareSlice(DWORD frames)
 {
-    CAutoLock lock(m_instrument);
     const LONGLONG end = m_renderedTotal + frames;
     std::size_t kept = 0;
     HRESULT result = S_OK;
@@ -560,7 +566,6 @@ HRESULT CSoftSynth::PrepareSlice(DWORD frames)
 
 HRESULT CSoftSynth::DispatchActive(bool flush)
 {
-    CAutoLock lock(m_instrument);
     HRESULT result = S_OK;
     std::size_t kept = 0;
     for (std::size_t i = 0; i < m_active.size(); ++i) {

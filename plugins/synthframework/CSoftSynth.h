@@ -57,6 +57,10 @@ public:
     // Final here: the filter's own Stop (of its media-filter face) has the
     // same name and form, and each face must keep its meaning.
     STDMETHODIMP Stop() final;
+    // The host hands the song's events over on its audio thread, so the lock
+    // is only tried: while another thread holds it nothing is queued and
+    // E_PENDING asks the host to hand the same events over again later.
+    // Audio thread: no allocation, no blocking.
     STDMETHODIMP SendEvents(LONG from, LONG thru, DWORD source, IMfxEventQueue* queue) override;
     STDMETHODIMP SendMidi(DWORD source, IMfxDataQueue* queue) override;
     STDMETHODIMP GetBankMethods(DWORD** methods, LONG* count) override;
@@ -89,13 +93,14 @@ public:
 
     // Before each slice of `frames`: takes the events that are due (or
     // late), applies their source's settings, starts notes and pairs
-    // note-offs with held notes. Audio thread: no allocation, no blocking
-    // beyond the lock.
+    // note-offs with held notes. The caller holds the instrument's lock (the
+    // filter's render path, which only tries it). Audio thread: no
+    // allocation, no blocking.
     HRESULT PrepareSlice(DWORD frames);
     // After each slice (flush 0), and from Start and Stop (flush 1): asks
     // the instrument about each active note and drops other events once
-    // their time has passed. Audio thread: no allocation, no blocking
-    // beyond the lock.
+    // their time has passed. The caller holds the instrument's lock. Audio
+    // thread: no allocation, no blocking.
     HRESULT DispatchActive(bool flush);
 
     const DXiEventList& ActiveEvents() const { return m_active; }
@@ -115,6 +120,8 @@ protected:
 
 private:
     DXiSourceState& SourceState(DWORD source);
+    // TicksToSamples for a caller that holds the lock already.
+    LONGLONG TicksToSamplesHeld(LONG ticks) const;
     HRESULT Deliver(const DXiEvent& event);
     void ReleaseHost();
     void ClearQueues();

@@ -1,11 +1,6 @@
 // A song of four sine-instrument channels played through the song document,
 // watched from its third block on: rendering the song's data and its audio
 // graph block by block touches no heap and waits on no lock.
-//
-// Disabled while the song's path still allocates and waits: watched over
-// some 120 blocks of 256 frames it counts 8 allocations, 8 releases and
-// some 8000 blocking locks (about 70 a block). Run it with
-// --gtest_also_run_disabled_tests to see where the path stands.
 #include <gtest/gtest.h>
 
 #include "tests/engine/hosting/SineSongFixture.h"
@@ -17,7 +12,7 @@ using namespace songplay;
 
 using SongPlaybackRt = SineSongFixture;
 
-TEST_F(SongPlaybackRt, DISABLED_PlayingTheSongNeitherAllocatesNorWaits)
+TEST_F(SongPlaybackRt, PlayingTheSongNeitherAllocatesNorWaits)
 {
     ASSERT_NO_FATAL_FAILURE(BuildSong());
     const int blocks = SongBlocks();

@@ -141,7 +141,9 @@ protected:
     // `beforeBlock` hears each block's number on that thread first.
     std::vector<float> Play(int blocks, const std::function<void(int)>& beforeBlock = nullptr)
     {
+        // Sized up front: the song grows on the watched thread.
         std::vector<float> song;
+        song.reserve(static_cast<std::size_t>(blocks) * kFrames * 2);
         HRESULT hr = S_OK;
         std::string step = "locate";
         std::thread([&] {

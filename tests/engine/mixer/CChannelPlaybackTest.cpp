@@ -105,6 +105,34 @@ TEST_F(ChannelPlaybackTest, ATwoBarSongPlaysItsEventsSpanBySpanAcrossTheLoopWrap
     EXPECT_EQ(0u, channel->GetDroppedEvents());
 }
 
+// A synth busy on another thread takes a span's events late, never loses
+// them: they go over with the next span's, in order; a stop forgets them.
+TEST_F(ChannelPlaybackTest, EventsABusySynthRefusedGoOverWithTheNextSpanAndAStopDropsThem)
+{
+    PlaceTwoBarSong();
+    doc->playing = TRUE;
+    ASSERT_EQ(S_OK, channel->OnStart(0));
+    Taken();
+
+    synth.busyHandOvers = 2;
+    ASSERT_EQ(S_OK, channel->RenderSpan(0, 960));
+    ASSERT_EQ(S_OK, channel->RenderSpan(960, 1920));
+    ASSERT_EQ(S_OK, channel->RenderSpan(1920, 2880));
+    EXPECT_EQ((Lines{"busy 0 960", "busy 960 1920", "span 1920 2880", "  0 ch0 ctrl 7=100", "  0 ch0 note 60 dur 120",
+                     "span 1920 2880", "  960 ch0 note 62 dur 120", "span 1920 2880", "  1920 ch0 note 64 dur 120"}),
+              Taken());
+
+    synth.busyHandOvers = 1;
+    ASSERT_EQ(S_OK, channel->RenderSpan(2880, 3840));
+    ASSERT_EQ(S_OK, channel->OnStop(3840));
+    Taken();
+    ASSERT_EQ(S_OK, channel->OnStart(0));
+    ASSERT_EQ(S_OK, channel->RenderSpan(0, 960));
+    const Lines after = Taken();
+    EXPECT_EQ(after.end(), std::find(after.begin(), after.end(), "  2880 ch0 note 65 dur 120")) << "stale after a stop";
+    EXPECT_EQ(0u, channel->GetDroppedEvents());
+}
+
 TEST_F(ChannelPlaybackTest, StartChasesUpToItsTimeAndAStoredProgramWins)
 {
     PlaceTwoBarSong();

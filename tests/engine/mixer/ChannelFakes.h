@@ -93,6 +93,11 @@ public:
     }
     HRESULT ProcessEvents(LONG from, LONG to, SHORT, IMfxEventQueue* queue) override
     {
+        if (busyHandOvers > 0) {
+            --busyHandOvers;
+            Note("busy " + std::to_string(from) + " " + std::to_string(to));
+            return E_PENDING;
+        }
         int count = 0;
         queue->GetCount(&count);
         Note("span " + std::to_string(from) + " " + std::to_string(to));
@@ -131,6 +136,8 @@ public:
     int patch[16] = {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
     BOOL clipsPlaying = FALSE;
     BOOL clipsRecording = FALSE;
+    // Hand-overs to refuse as a synth whose lock another thread holds.
+    int busyHandOvers = 0;
 };
 
 struct SynthLog {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "BareSynth.h"
@@ -265,6 +267,33 @@ TEST_F(SoftSynth, RefusedNoteStartsAreDropped)
     ASSERT_EQ(S_OK, synth.SendMidi(1, &midi));
     Slice(64);
     EXPECT_TRUE(ActiveNotes().empty());
+}
+
+// The host hands events over on its audio thread, which never waits: while
+// another thread holds the instrument's lock nothing is queued and the host
+// is told to hand them over again.
+TEST_F(SoftSynth, EventsHandedOverWhileAnotherThreadHoldsTheLockAreRefusedWhole)
+{
+    FakeEventQueue q;
+    q.AddNote(0, 0, 60, 100, mvsynth::kMfxHeldNote);
+    q.AddNote(10, 0, 64, 100, mvsynth::kMfxHeldNote);
+    std::atomic<bool> held{false};
+    std::atomic<bool> letGo{false};
+    std::thread other([&] {
+        engine.Lock();
+        held = true;
+        while (!letGo)
+            std::this_thread::yield();
+        engine.Unlock();
+    });
+    while (!held)
+        std::this_thread::yield();
+    EXPECT_EQ(E_PENDING, synth.SendEvents(0, 0, 1, &q));
+    EXPECT_EQ(0u, synth.PendingCount());
+    letGo = true;
+    other.join();
+    EXPECT_EQ(S_OK, synth.SendEvents(0, 0, 1, &q));
+    EXPECT_EQ(2u, synth.PendingCount());
 }
 
 TEST(SoftSynthConnection, DeliveryNeedsAConnectionAndTheHostsMaps)
