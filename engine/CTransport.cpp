@@ -846,6 +846,13 @@ HRESULT CTransport::ApplyAudioReset()
     ITransportDocument* doc = m_document;
     if (!doc || !m_audioRenderer)
         return E_UNEXPECTED;
+    // The graph rebuild at the end resyncs the engine, which takes the
+    // processing lock; taken here, between the other two, it is never waited
+    // for while the renderer's lock is held, and every path keeps the one
+    // order transport, processing, renderer.
+    CHeapLockGuard processing(m_processingLock, kTry);
+    if (!processing.OwnsLock())
+        return S_FALSE;
     CHeapLockGuard renderer(m_audioRenderer->GetLock(), kTry);
     if (!renderer.OwnsLock())
         return S_FALSE;
