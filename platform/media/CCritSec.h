@@ -32,6 +32,25 @@ private:
     CCritSec* m_lock;
 };
 
+// Holds a CCritSec for the scope it lives in, trying it first: a thread that
+// holds it already (an instrument asking its context while it renders on the
+// audio thread) re-enters at once and never reaches the waiting lock; any
+// other caller waits its turn.
+class CReenterLock {
+public:
+    explicit CReenterLock(CCritSec* lock) : m_lock(lock)
+    {
+        if (!m_lock->TryLock())
+            m_lock->Lock();
+    }
+    ~CReenterLock() { m_lock->Unlock(); }
+    CReenterLock(const CReenterLock&) = delete;
+    CReenterLock& operator=(const CReenterLock&) = delete;
+
+private:
+    CCritSec* m_lock;
+};
+
 // Tries a CCritSec once for the scope it lives in; Locked() tells whether it
 // was taken. For audio-thread paths, which never wait for a lock.
 class CTryLock {

@@ -391,9 +391,12 @@ HRESULT CSoftSynth::GetInputCallback(IMfxInputCallback** callback)
     return S_OK;
 }
 
+// The context's time services: instruments ask them while they render,
+// holding the instrument's lock already, so each tries the lock first and the
+// audio thread re-enters without waiting.
 LONGLONG CSoftSynth::TicksToSamples(LONG ticks)
 {
-    CAutoLock lock(m_instrument);
+    CReenterLock lock(m_instrument);
     return TicksToSamplesHeld(ticks);
 }
 
@@ -416,7 +419,7 @@ LONGLONG CSoftSynth::TicksToSamplesHeld(LONG ticks) const
 
 LONG CSoftSynth::SamplesToTicks(LONGLONG samples)
 {
-    CAutoLock lock(m_instrument);
+    CReenterLock lock(m_instrument);
     if (m_converter) {
         MFX_TIME t{};
         t.format = kMfxTimeSamples;
@@ -432,7 +435,7 @@ LONG CSoftSynth::SamplesToTicks(LONGLONG samples)
 
 LONGLONG CSoftSynth::FixedTicksToSamples(LONGLONG ticks)
 {
-    CAutoLock lock(m_instrument);
+    CReenterLock lock(m_instrument);
     if (m_playing && m_converter) {
         MFX_TIME t{};
         t.format = kMfxTimeFixedTicks;
@@ -451,7 +454,7 @@ LONGLONG CSoftSynth::FixedTicksToSamples(LONGLONG ticks)
 
 LONGLONG CSoftSynth::SamplesToFixedTicks(LONGLONG samples)
 {
-    CAutoLock lock(m_instrument);
+    CReenterLock lock(m_instrument);
     if (m_playing && m_converter) {
         MFX_TIME t{};
         t.format = kMfxTimeSamples;
@@ -470,7 +473,7 @@ LONGLONG CSoftSynth::SamplesToFixedTicks(LONGLONG samples)
 
 LONG CSoftSynth::QueryHostValue(LONG a, LONG b)
 {
-    CAutoLock lock(m_instrument);
+    CReenterLock lock(m_instrument);
     if (!m_keyQuery)
         return -1;
     const MFX_HOST_QUERY query{4, a, b};
@@ -481,13 +484,13 @@ LONG CSoftSynth::QueryHostValue(LONG a, LONG b)
 
 bool CSoftSynth::IsPlaying()
 {
-    CAutoLock lock(m_instrument);
+    CReenterLock lock(m_instrument);
     return m_playing;
 }
 
 LONG CSoftSynth::GetSampleRate()
 {
-    CAutoLock lock(m_instrument);
+    CReenterLock lock(m_instrument);
     if (!m_converter)
         return 44100;
     MFX_TIME t{};
@@ -500,7 +503,7 @@ LONG CSoftSynth::GetSampleRate()
 
 IMfxMeterMap* CSoftSynth::GetMeterMap()
 {
-    CAutoLock lock(m_instrument);
+    CReenterLock lock(m_instrument);
     return m_meterMap;
 }
 

@@ -80,7 +80,8 @@ public:
     STDMETHODIMP SetInputCallback(IMfxInputCallback* callback) override;
     STDMETHODIMP GetInputCallback(IMfxInputCallback** callback) override;
 
-    // Time services of the context.
+    // Time services of the context. Any thread; while the instrument renders
+    // (audio thread, lock held) they re-enter the lock without waiting.
     LONGLONG TicksToSamples(LONG ticks) override;
     LONG SamplesToTicks(LONGLONG samples) override;
     LONGLONG FixedTicksToSamples(LONGLONG ticks) override;
