@@ -7,6 +7,7 @@
 #include "engine/IDocumentEngine.h"
 #include "engine/hosting/CMidiDoc.h"
 #include "engine/hosting/CRecBuffer.h"
+#include "model/CHeapLockGuard.h"
 #include "model/CMvCommand.h"
 #include "model/CPattern.h"
 #include "model/CPatternInstance.h"
@@ -34,18 +35,6 @@ LONG FloorMod(LONG value, LONG modulus)
     const LONG r = value % modulus;
     return r < 0 ? r + modulus : r;
 }
-
-// Exclusive ownership of the note lock on the UI thread.
-class NoteLockGuard {
-public:
-    explicit NoteLockGuard(CHeapCriticalSection& lock) : m_lock(lock) { m_lock.Lock(); }
-    ~NoteLockGuard() { m_lock.Unlock(); }
-    NoteLockGuard(const NoteLockGuard&) = delete;
-    NoteLockGuard& operator=(const NoteLockGuard&) = delete;
-
-private:
-    CHeapCriticalSection& m_lock;
-};
 
 }  // namespace
 
@@ -124,7 +113,7 @@ HRESULT CRecorder::BeginTake(DWORD mode)
         return hr;
     }
     {
-        NoteLockGuard lock(m_noteLock);
+        CHeapLockGuard lock(m_noteLock);
         ClearNotesLocked();
         m_queueHead.store(m_queueTail.load());
         m_passStart = 0;
@@ -249,7 +238,7 @@ HRESULT CRecorder::EndTake()
         return E_UNEXPECTED;
     // Notes still held end where the take ends.
     {
-        NoteLockGuard lock(m_noteLock);
+        CHeapLockGuard lock(m_noteLock);
         LONG now = 0;
         if (RecordTime(&now))
             EndHeldNotesLocked(now, true);
@@ -304,7 +293,7 @@ void CRecorder::ReleaseTake()
     m_recording = 0;
     m_mode = 0;
     {
-        NoteLockGuard lock(m_noteLock);
+        CHeapLockGuard lock(m_noteLock);
         ClearNotesLocked();
         m_queueHead.store(m_queueTail.load());
         m_pendingLoopEnd = kNoPendingWrap;
@@ -466,7 +455,7 @@ HRESULT CRecorder::StepForward()
         return E_UNEXPECTED;
     bool wrapped = false;
     {
-        NoteLockGuard lock(m_noteLock);
+        CHeapLockGuard lock(m_noteLock);
         wrapped = AdvanceStepLocked();
     }
     Drain();
@@ -651,7 +640,8 @@ HRESULT CRecorder::CommitTouches(LONG, LONG loopEnd)
     if (!IsRecording() || m_mode.load() != kModeArrangement)
         return S_OK;
     const LONG t = loopEnd - m_takeStart.load();
-    if (!m_noteLock.TryLock()) {
+    CHeapLockGuard lock(m_noteLock, CHeapLockGuard::TryOnly{});
+    if (!lock.OwnsLock()) {
         // Done at the next buffer, before anything of the new pass.
         m_pendingLoopEnd = t;
         return S_FALSE;
@@ -661,7 +651,6 @@ HRESULT CRecorder::CommitTouches(LONG, LONG loopEnd)
         EndHeldNotesLocked(t, false);
         Queue(QueueItem::kLoopWrap, t, nullptr);
     }
-    m_noteLock.Unlock();
     return S_OK;
 }
 
@@ -672,14 +661,14 @@ HRESULT CRecorder::WrapAtPatternEnd(LONG now)
         return S_OK;
     const LONG pending = m_pendingLoopEnd.load();
     if (pending != kNoPendingWrap) {
-        if (!m_noteLock.TryLock())
+        CHeapLockGuard lock(m_noteLock, CHeapLockGuard::TryOnly{});
+        if (!lock.OwnsLock())
             return S_FALSE;
         if (IsRecording()) {
             EndHeldNotesLocked(pending, false);
             Queue(QueueItem::kLoopWrap, pending, nullptr);
         }
         m_pendingLoopEnd = kNoPendingWrap;
-        m_noteLock.Unlock();
     }
     IDocumentEngine* engine = m_engine.load();
     if (m_mode.load() != kModePattern || engine == nullptr || (engine->GetRecordMode() & 1) == 0)
@@ -690,14 +679,14 @@ HRESULT CRecorder::WrapAtPatternEnd(LONG now)
     const LONG pass = m_passStart.load();
     if (now - pass <= length)
         return S_OK;
-    if (!m_noteLock.TryLock())
+    CHeapLockGuard lock(m_noteLock, CHeapLockGuard::TryOnly{});
+    if (!lock.OwnsLock())
         return S_FALSE;
     if (IsRecording()) {
         EndHeldNotesLocked(length - 1, false);
         Queue(QueueItem::kPassEnd, length, nullptr);
         m_passStart = (now / length) * length;
     }
-    m_noteLock.Unlock();
     return S_OK;
 }
 
@@ -711,7 +700,7 @@ LONG CRecorder::ContainerTime(SHORT containerId)
     const LONG position = engine != nullptr ? engine->GetNowTicks(TRUE) : 0;
     if (m_mode.load() == kModeArrangement && !(isChannel && !m_allTracks))
         return position;
-    NoteLockGuard lock(m_noteLock);
+    CHeapLockGuard lock(m_noteLock);
     LONG now = position;
     return RecordTime(&now) ? now : -1;
 }
