@@ -1,11 +1,11 @@
 // The program's own engine factory: the real timer service, time keeper,
 // audio renderer, reference clock, data renderer, filter graph, and the
 // DirectSound, WDM and ASIO back-ends, the MIDI classes and the loop-clip
-// pool. The MIDI-effect host site, the recorder and the clipboards work on
-// the song document and so belong to the hosting layer, whose
-// CHostingEngineFactory completes this one with them; here their entries make
-// nothing and the engine owner's start-up stops there with E_OUTOFMEMORY. The
-// ReWire device is not part of the program yet.
+// pool. The MIDI-effect host site, the recorder, the clipboards and the
+// ReWire-device back-end work on the song document and so belong to the
+// hosting layer, whose CHostingEngineFactory completes this one with them;
+// here their entries make nothing and the engine owner's start-up stops there
+// with E_OUTOFMEMORY.
 #pragma once
 
 #include "engine/IEngineFactory.h"

@@ -44,6 +44,17 @@ constexpr float kLoadGuardThreshold = 1.01f;
 constexpr LONG kTicksPerWholeNote = 3840;
 constexpr CHeapLockGuard::TryOnly kTry{};
 
+// The data renderer's locate, stop and start reach the channels' and buses'
+// playback state, which belongs to the audio thread. The engine owner makes
+// them with its transport lock held, where no buffer can be rendered, so the
+// calling thread stands in for the audio thread meanwhile.
+template <class Call>
+HRESULT AsRenderer(Call call)
+{
+    mv::ScopedThreadRole role(mv::ThreadRole::Audio);
+    return call();
+}
+
 // Every part of the engine a program without a factory of its own uses.
 CEngineFactory g_engineFactory;
 
@@ -404,7 +415,7 @@ HRESULT CTransport::SetPosition(LONG tick)
         if (FAILED(hr = m_audioRenderer->SetSamplePosition(samples)))
             return hr;
         m_timeKeeper->SetDeviceTime(samples);
-        if (FAILED(hr = m_dataRenderer->Locate(tick)))
+        if (FAILED(hr = AsRenderer([&] { return m_dataRenderer->Locate(tick); })))
             return hr;
         m_renderPosition = tick;
         m_playPosition = tick;
@@ -423,7 +434,7 @@ HRESULT CTransport::ResyncEngine()
         return E_UNEXPECTED;
     CHeapLockGuard renderer(m_audioRenderer->GetLock());
     const LONG position = m_playPosition;
-    HRESULT hr = m_dataRenderer->Stop(position);
+    HRESULT hr = AsRenderer([&] { return m_dataRenderer->Stop(position); });
     if (FAILED(hr))
         return hr;
     if (m_midiSyncGen && FAILED(hr = m_midiSyncGen->SendStop()))
@@ -432,7 +443,7 @@ HRESULT CTransport::ResyncEngine()
         return hr;
     if (FAILED(hr = SetPosition(position)))
         return hr;
-    if (m_playing && FAILED(hr = m_dataRenderer->Start(position)))
+    if (m_playing && FAILED(hr = AsRenderer([&] { return m_dataRenderer->Start(position); })))
         return hr;
     hr = m_audioRenderer->Prepare();
     m_rendererPrepared = SUCCEEDED(hr);
@@ -510,8 +521,11 @@ HRESULT CTransport::Stop()
     HRESULT hr = S_OK;
     if (m_midiSyncGen && FAILED(hr = m_midiSyncGen->SendStop()))
         return hr;
-    if (m_dataRenderer && FAILED(hr = m_dataRenderer->Stop(m_playPosition)))
-        return hr;
+    if (m_dataRenderer) {
+        CHeapLockGuard transport(m_transportLock);
+        if (FAILED(hr = AsRenderer([&] { return m_dataRenderer->Stop(m_playPosition); })))
+            return hr;
+    }
     m_countInActive = 0;
     return S_OK;
 }
@@ -658,7 +672,9 @@ HRESULT CTransport::SetLoopEnd(LONG tick, BOOL restart)
 
 HRESULT CTransport::SetLoop(LONG start, LONG end, BOOL on)
 {
-    MV_ASSERT_UI_THREAD();
+    // The ReWire worker follows the host's loop with the counter raised.
+    if (!HostCallActive())
+        MV_ASSERT_UI_THREAD();
     HRESULT hr = SendLoopToHost(start, end, on);
     if (FAILED(hr))
         return hr;
@@ -672,7 +688,9 @@ HRESULT CTransport::SetLoop(LONG start, LONG end, BOOL on)
 
 HRESULT CTransport::SetLoopOn(BOOL on, BOOL restart)
 {
-    MV_ASSERT_UI_THREAD();
+    // The ReWire worker follows the host's loop with the counter raised.
+    if (!HostCallActive())
+        MV_ASSERT_UI_THREAD();
     const LONG flag = on ? 1 : 0;
     if (flag == m_loop.GetStoredOn())
         return S_OK;

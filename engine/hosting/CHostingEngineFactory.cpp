@@ -2,10 +2,13 @@
 
 #include <new>
 
+#include "engine/CTransport.h"
+
 #include "engine/hosting/CClipboard.h"
 #include "engine/hosting/CDragAndDropClipboard.h"
 #include "engine/hosting/CMfxHostSite.h"
 #include "engine/hosting/CRecorder.h"
+#include "engine/hosting/CHostedRewireDevice.h"
 
 HRESULT CHostingEngineFactory::CreateMfxHostSite(IMfxSiteEngine* engine, IMfxHostSite** site)
 {
@@ -37,4 +40,10 @@ ITransportClipboard* CHostingEngineFactory::CreateClipboard() { return new (std:
 ITransportClipboard* CHostingEngineFactory::CreateDragAndDropClipboard()
 {
     return new (std::nothrow) CDragAndDropClipboard();
+}
+
+IRewireDevice* CHostingEngineFactory::CreateRewireDevice(IEngineOwner* owner)
+{
+    auto* transport = dynamic_cast<CTransport*>(owner);
+    return transport ? new (std::nothrow) CHostedRewireDevice(*transport) : nullptr;
 }
