@@ -152,6 +152,12 @@ void CRewireDevice::Server::Render(std::uint32_t offset, std::uint32_t frames)
         return ((wanted[(2 * pair) / 32] >> ((2 * pair) % 32)) & 3u) != 0;
     };
     auto pairBlock = [&](int pair) { return reinterpret_cast<float*>(block + PairOffset(pair, offset)); };
+    // A wanted pair that no bus or branch writes this time (none behind it,
+    // or one left out of the render) is silence, not what an earlier
+    // request left there.
+    for (int pair = 1; pair < kPairs; ++pair)
+        if (pairWanted(pair))
+            std::memset(pairBlock(pair), 0, frames * 8u);
     const int auxCount = std::min(engine->GetAuxBusCount(), kAuxBuses);
     for (int i = 0; i < auxCount; ++i)
         engine->SetAuxBusTap(i, pairWanted(i + 1) ? pairBlock(i + 1) : nullptr);

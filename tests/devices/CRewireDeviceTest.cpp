@@ -488,6 +488,23 @@ TEST_F(RewireDevice, OutputBranchesReachTheHostUpToTheLastPairOfTheBlock)
         EXPECT_EQ(nullptr, seen.branchTaps[b]) << "branch " << b << " has no pair";
 }
 
+TEST_F(RewireDevice, AWantedPairThatNothingWritesIsSilence)
+{
+    engine.Locked()->branches = 1;
+    engine.Locked()->branchTaps.assign(1, nullptr);
+    bridge.Set(kFrames, 64);
+    bridge.Set(kWantedChannels, 0xFFFFFFFFu);  // pairs 0..15
+    // What an earlier request left in the aux pairs and beyond the branch.
+    for (int pair = 1; pair < 16; ++pair)
+        std::memset(bridge.block + PairOffset(pair, 0), 0x3F, 128 * 8);
+    ASSERT_TRUE(bridge.Drive());
+    for (int pair : {1, 4, 6, 15}) {
+        for (int i = 0; i < 128; ++i)
+            ASSERT_EQ(0.0f, bridge.Pair(pair)[i]) << "pair " << pair << ", sample " << i;
+        EXPECT_NE(0.0f, bridge.Pair(pair)[128]) << "pair " << pair << ": beyond the request stays";
+    }
+}
+
 TEST_F(RewireDevice, WithoutASongTheRequestIsAnsweredWithSilence)
 {
     engine.Locked()->document = false;
