@@ -69,6 +69,9 @@ struct CRewireDevice::Server {
     LONG lastLoopStart = -1;
     LONG lastLoopEnd = -1;
     LONG zeroCount = -1;
+    // The host located and started while the engine could not follow (its
+    // locks were busy): the next playing request locates and starts then.
+    bool startPending = false;
 
     // Audio thread (the worker): no allocation; waits only on the bridge.
     void Serve();
@@ -84,6 +87,7 @@ void CRewireDevice::Server::FollowTransport()
     const std::uint32_t request = ReadU32(block, kTransportRequest);
     const LONG position = FromHost(ReadI32(block, kSongPosition));
     if (request == 0) {
+        startPending = false;
         if (engine->IsPlaying()) {
             HostCall call(engine);
             engine->Stop();
@@ -94,12 +98,14 @@ void CRewireDevice::Server::FollowTransport()
             engine->Locate(position);
         }
         UpdateZeroCount(position);
-    } else if (request == 1) {
+    } else if (request == 1 && !startPending) {
         if (!engine->IsPlaying()) {
             HostCall call(engine);
             engine->Play();
         }
-    } else if (request == 2) {
+    } else if (request == 1 || request == 2) {
+        // An engine that left the locate undone (S_FALSE) does not start
+        // from the wrong place: it locates where the host is next time.
         {
             HostCall call(engine);
             if (engine->IsPlaying())
@@ -107,8 +113,9 @@ void CRewireDevice::Server::FollowTransport()
         }
         device->SetHostTempo(position, static_cast<LONG>(ReadU32(block, kTempo) / 10), true);
         HostCall call(engine);
-        engine->Locate(position);
-        engine->Play();
+        startPending = engine->Locate(position) == S_FALSE;
+        if (!startPending)
+            engine->Play();
         UpdateZeroCount(position);
     }
 }
@@ -122,10 +129,11 @@ void CRewireDevice::Server::FollowLoop()
         return;
     if (engine->GetLoopChangePending() != 1) {
         HostCall call(engine);
-        if (!hostOn && engine->IsLoopOn())
-            engine->SetLoopOn(FALSE);
-        else
-            engine->SetLoop(start, end, hostOn ? TRUE : FALSE);
+        const HRESULT hr = !hostOn && engine->IsLoopOn() ? engine->SetLoopOn(FALSE)
+                                                         : engine->SetLoop(start, end, hostOn ? TRUE : FALSE);
+        // Left undone (the engine was busy): compared again next time.
+        if (hr == S_FALSE)
+            return;
     }
     lastLoopStart = start;
     lastLoopEnd = end;

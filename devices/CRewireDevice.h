@@ -14,6 +14,11 @@
 // branches reach the host as the block has stereo pairs for (59, after the
 // master pair and the four aux pairs).
 //
+// The engine owner may leave a change for the host undone when it is busy
+// (S_FALSE): the loop is compared again on the next request, and a locate
+// and start is made then at the host's position, not a start from the wrong
+// place.
+//
 // Threads: the IAudioDevice calls and the host commands on the UI thread;
 // the worker (the audio thread of device mode) serves the requests and
 // changes the transport with the engine owner's host-call counter raised.

@@ -19,6 +19,9 @@ public:
     virtual void EndHostCall() = 0;
     virtual bool HostCallActive() = 0;
 
+    // The transport changes and loop setters give S_FALSE when they were left
+    // undone (the engine was busy); the back-end tries again on a later
+    // request.
     virtual bool IsPlaying() = 0;
     // The song position in ticks (960 a quarter note).
     virtual LONG GetNowTicks() = 0;

@@ -84,6 +84,8 @@ public:
 // What the engine owner and song hold and what was asked of them.
 struct EngineRecord {
     int hostCalls = 0;
+    // Transport and loop changes are left undone (S_FALSE), as by a busy engine.
+    bool busy = false;
     bool playing = false;
     LONG now = 0;
     bool loopOn = false;
@@ -115,6 +117,8 @@ public:
     HRESULT Play() override
     {
         auto e = Locked();
+        if (e->busy)
+            return S_FALSE;
         e->Log("play");
         e->playing = true;
         return S_OK;
@@ -122,6 +126,8 @@ public:
     HRESULT Stop() override
     {
         auto e = Locked();
+        if (e->busy)
+            return S_FALSE;
         e->Log("stop");
         e->playing = false;
         return S_OK;
@@ -129,6 +135,8 @@ public:
     HRESULT Locate(LONG tick) override
     {
         auto e = Locked();
+        if (e->busy)
+            return S_FALSE;
         e->Log("locate " + std::to_string(tick));
         e->now = tick;
         return S_OK;
@@ -138,6 +146,8 @@ public:
     HRESULT SetLoop(LONG start, LONG end, BOOL on) override
     {
         auto e = Locked();
+        if (e->busy)
+            return S_FALSE;
         e->Log("loop " + std::to_string(start) + " " + std::to_string(end) + " " + std::to_string(on));
         e->loopOn = on;
         return S_OK;
@@ -145,6 +155,8 @@ public:
     HRESULT SetLoopOn(BOOL on) override
     {
         auto e = Locked();
+        if (e->busy)
+            return S_FALSE;
         e->Log("loop on " + std::to_string(on));
         e->loopOn = on;
         return S_OK;
@@ -431,6 +443,32 @@ TEST_F(RewireDevice, HostPositionsAreScaledAndTheTransportFollowedWithinTheBrack
         engine.Locked()->now = 500;
     }
     EXPECT_EQ((std::vector<int>{3}), located);
+}
+
+TEST_F(RewireDevice, AChangeTheBusyEngineLeftUndoneIsMadeOnTheNextRequest)
+{
+    bridge.Set(kFrames, 64);
+    bridge.Set(kTempo, 120000);
+    bridge.Set(kTransportRequest, 2);
+    bridge.Set(kSongPosition, 960 * 16);
+    bridge.Set(kLoopStart, 960 * 16);
+    bridge.Set(kLoopEnd, 3840 * 16);
+    bridge.Set(kLoopOn, 1);
+    engine.Locked()->busy = true;
+    ASSERT_TRUE(bridge.Drive());
+    EXPECT_FALSE(engine.Locked()->playing) << "not started from the wrong place";
+    engine.Locked()->busy = false;
+    engine.Locked()->log.clear();
+    // The host plays on, a buffer later.
+    bridge.Set(kTransportRequest, 1);
+    bridge.Set(kSongPosition, 1000 * 16);
+    ASSERT_TRUE(bridge.Drive());
+    EXPECT_EQ((std::vector<std::string>{"tempo 12000 at 1000", "refresh tempo", "locate 1000", "play",
+                                        "loop 960 3840 1"}),
+              engine.Locked()->log);
+    engine.Locked()->log.clear();
+    ASSERT_TRUE(bridge.Drive());
+    EXPECT_TRUE(engine.Locked()->log.empty()) << "followed once";
 }
 
 TEST_F(RewireDevice, TheLoopAndTheMeterFollowTheHostAndABadMeterIsIgnored)
