@@ -2254,6 +2254,28 @@ HRESULT CMidiDoc::InsertTempo(LONG tick, LONG tempo)
     return S_OK;
 }
 
+HRESULT CMidiDoc::StageMeterKey(LONG tick, const CMeterKey& entry)
+{
+    if (m_meterStaged) {
+        const HRESULT hr = CommitStagedMeterKey(FALSE);
+        if (FAILED(hr))
+            return hr;
+    }
+    m_stagedMeterTick = tick;
+    m_stagedMeter = entry;
+    m_meterStaged = true;
+    return S_OK;
+}
+
+HRESULT CMidiDoc::CommitStagedMeterKey(BOOL discard)
+{
+    if (discard || !m_meterStaged)
+        return S_OK;
+    m_meterStaged = false;
+    const HRESULT hr = m_meterKeyMap.SetLiveMeter(m_stagedMeterTick, m_stagedMeter);
+    return FAILED(hr) ? hr : S_OK;
+}
+
 HRESULT CMidiDoc::InsertMeterKey(LONG tick, const CMeterKey& entry)
 {
     if (m_importCommand == nullptr)

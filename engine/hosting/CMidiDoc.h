@@ -394,6 +394,15 @@ public:
     // import's command.
     HRESULT InsertMarker(const char* name, LONG tick) override;
 
+    // ---- Staged meter change ----
+    // A meter/key change held for the map (one at a time: a change staged
+    // over another writes that one first), then written as the map's live
+    // change, without undo (CMeterKeySigMap::SetLiveMeter). Discarding
+    // leaves it staged. Only failures are returned. The thread that follows
+    // a ReWire host's meter: no allocation, no blocking.
+    HRESULT StageMeterKey(LONG tick, const CMeterKey& entry);
+    HRESULT CommitStagedMeterKey(BOOL discard);
+
     // ---- Markers ----
     // A named position of the song, kept in tick order.
     struct Marker {
@@ -552,6 +561,9 @@ private:
     CActivePatternInstanceID m_activeInstance;
     CTempoMap m_tempoMap;
     CMeterKeySigMap m_meterKeyMap;
+    bool m_meterStaged = false;
+    LONG m_stagedMeterTick = 0;
+    CMeterKey m_stagedMeter;
     std::atomic<LONG> m_graphDirty{0};
     LONG m_routingChanged = 0;
     // Cached states: value and valid flag.

@@ -154,11 +154,12 @@ HRESULT CRewireEngineLink::RefreshLiveTempo()
     CMidiDoc* song = transport.OwnsLock() ? Song() : nullptr;
     if (!song)
         return S_FALSE;
+    // The live tempo runs from the song's start again.
     CTempoMap* map = song->GetTempoMap();
-    LONG tempo = 0;
-    if (map->GetFixedTempo(nullptr, &tempo, nullptr) != S_OK)
+    if (map->GetFixedTempo(nullptr, nullptr, nullptr) != S_OK)
         return S_FALSE;
-    return map->SetFixedTempo(m_transport.GetNowTicks(FALSE), tempo);
+    map->RebaseFixedTempo();
+    return S_OK;
 }
 
 void CRewireEngineLink::GetMeterAt(LONG tick, LONG* numerator, LONG* power)
@@ -181,7 +182,23 @@ void CRewireEngineLink::GetMeterAt(LONG tick, LONG* numerator, LONG* power)
         *power = p;
 }
 
-HRESULT CRewireEngineLink::SetMeterAt(LONG, LONG, LONG) { return S_FALSE; }
+HRESULT CRewireEngineLink::SetMeterAt(LONG tick, LONG numerator, LONG power)
+{
+    CHeapLockGuard transport(m_transport.GetTransportLock(), kTry);
+    CMidiDoc* song = transport.OwnsLock() ? Song() : nullptr;
+    if (!song)
+        return S_FALSE;
+    const CMeterKeySigMap& map = song->GetMeterKeyMap();
+    LONG measure = 1;
+    SHORT beat = 0, tickInBeat = 0;
+    map.TickToMbt(tick, &measure, &beat, &tickInBeat);
+    const int i = map.FindIndexAtTick(tick);
+    const LONG key = i >= 0 && i < map.GetSize() ? map[i].m_key : 0;
+    HRESULT hr = song->StageMeterKey(map.MbtToTick(measure, 1, 0), CMeterKey(measure, numerator, power, key));
+    if (SUCCEEDED(hr))
+        hr = song->CommitStagedMeterKey(FALSE);
+    return hr;
+}
 
 // ---------------------------------------------------------------- taps
 

@@ -61,8 +61,8 @@ public:
     HRESULT SetLiveTempo(LONG tick, LONG tempo) override;
     HRESULT RefreshLiveTempo() override;
     void GetMeterAt(LONG tick, LONG* numerator, LONG* power) override;
-    // S_FALSE: the song document offers no staged meter change yet, so the
-    // song keeps its own meter.
+    // Through the song's staged meter change, at the start of the tick's
+    // measure, keeping the key there.
     HRESULT SetMeterAt(LONG tick, LONG numerator, LONG power) override;
     int GetAuxBusCount() override;
     int GetOutputBranchCount() override;

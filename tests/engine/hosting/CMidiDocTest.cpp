@@ -790,4 +790,27 @@ TEST_F(MidiDocTest, KeepObjectAliveHoldsEachFilterOnceUntilTheRebuild)
     source->Release();
 }
 
+TEST_F(MidiDocTest, AStagedMeterChangeIsWrittenLiveOnlyWhenCommitted)
+{
+    const CMeterKeySigMap& map = doc->GetMeterKeyMap();
+    ASSERT_EQ(S_OK, doc->StageMeterKey(3840, CMeterKey(2, 3, 2)));
+    EXPECT_EQ(4, map[map.FindIndexAtTick(3840)].m_numerator) << "staged only";
+    EXPECT_EQ(S_OK, doc->CommitStagedMeterKey(TRUE));
+    EXPECT_EQ(4, map[map.FindIndexAtTick(3840)].m_numerator) << "a discarding commit writes nothing";
+    ASSERT_EQ(S_OK, doc->CommitStagedMeterKey(FALSE));
+    EXPECT_EQ(3, map[map.FindIndexAtTick(3840)].m_numerator);
+    EXPECT_TRUE(map.HoldsReplacedEntry()) << "a live change of the entry in force, without undo";
+    int steps = -1;
+    CUndoHistory::Instance().GetCount(&steps);
+    EXPECT_EQ(0, steps);
+
+    // A change staged over another writes that one first.
+    ASSERT_EQ(S_OK, doc->StageMeterKey(3840, CMeterKey(2, 5, 3)));
+    ASSERT_EQ(S_OK, doc->StageMeterKey(3840, CMeterKey(2, 7, 3)));
+    EXPECT_EQ(5, map[map.FindIndexAtTick(3840)].m_numerator);
+    ASSERT_EQ(S_OK, doc->CommitStagedMeterKey(FALSE));
+    EXPECT_EQ(7, map[map.FindIndexAtTick(3840)].m_numerator);
+    EXPECT_EQ(S_OK, doc->CommitStagedMeterKey(FALSE)) << "nothing staged any more";
+}
+
 }  // namespace
