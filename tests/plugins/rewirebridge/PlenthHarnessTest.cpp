@@ -61,6 +61,20 @@ TEST_F(PlenthHarness, WithoutTheEngineLibraryNoBridgeIsMade)
     Keep(bridgeFilter, u"Plenth");
 }
 
+TEST_F(PlenthHarness, AnEngineLibraryWithoutTheEntryPointsMakesNoBridge)
+{
+    Install(false);
+    // Another plug-in library where the engine should be.
+    fs::copy_file(MVTEST_OTHER_LIBRARY, folder.File("ReWire.so"));
+    EXPECT_EQ(E_FAIL, Create());
+    EXPECT_EQ(nullptr, bridgeFilter);
+    // Released again: the real engine in its place opens.
+    fs::remove(folder.File("ReWire.so"));
+    fs::copy_file(MVTEST_REWIRE_ENGINE, folder.File("ReWire.so"));
+    ASSERT_EQ(S_OK, Create());
+    Keep(bridgeFilter, u"Plenth");
+}
+
 TEST_F(PlenthHarness, PlaysTheDevicesPairsOnItsPinsAndHandsTheNotesOver)
 {
     // The master pair and the last pair the shared block holds.
