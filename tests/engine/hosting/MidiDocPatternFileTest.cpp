@@ -16,6 +16,7 @@
 
 #include "model/CMvCommand.h"
 #include "model/CUndoHistory.h"
+#include "model/IEngineServices.h"
 #include "tests/engine/hosting/SongDocFixture.h"
 #include "tests/model/PatternTestSupport.h"
 
@@ -198,6 +199,37 @@ TEST_F(MidiDocPatternFileTest, AMissingOrDamagedFileFailsAndLeavesTheSongAsItWas
     }
     CString name("Keep");
     EXPECT_EQ(E_POINTER, doc->LoadPatternFile(nullptr, &name, folder.c_str(), nullptr));
+}
+
+TEST_F(MidiDocPatternFileTest, ALoopClipPatternCarriesItsClipsStateThroughItsFile)
+{
+    pattest::FakeEngineServices services;
+    services.pool.dataAllowed = true;
+    // The services go when the test ends, however it ends.
+    struct Installed {
+        explicit Installed(IEngineServices* s) { SetEngineServices(s); }
+        ~Installed() { SetEngineServices(nullptr); }
+    } installed(&services);
+    CPattern* loop = nullptr;
+    ASSERT_EQ(S_OK, doc->CreatePattern(7, FALSE, nullptr, &loop, TRUE));
+    loop->SetName("Drums");
+    services.pool.Add(loop->GetClipId())->Fill(77);
+    ASSERT_EQ(S_OK, doc->SavePatternFile(7, folder.c_str()));
+
+    CString name("Drums");
+    CPattern* loaded = nullptr;
+    ASSERT_EQ(S_OK, Load(&name, &loaded));
+    EXPECT_EQ(CPattern::kKindLoopClip, loaded->GetKind());
+    pattest::FakeLoopClip* clip = services.pool.Find(loaded->GetClipId());
+    ASSERT_NE(nullptr, clip);
+    LONGLONG single = 0;
+    clip->GetSingleSetting(&single);
+    EXPECT_EQ(77, single);
+
+    // Without a clip pool the clip cannot come back: the load fails.
+    services.hasPool = false;
+    name = "Drums";
+    EXPECT_TRUE(FAILED(Load(&name, &loaded)));
 }
 
 TEST_F(MidiDocPatternFileTest, AFolderThatCannotBeWrittenKeepsTheOldFile)
