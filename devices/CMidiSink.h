@@ -15,4 +15,8 @@ public:
     virtual int OnShortMsg(DWORD message, DWORD time, int port) { return 0; }
     // One whole system-exclusive message. Non-zero when consumed.
     virtual int OnLongMsg(DWORD length, const BYTE* bytes, int port) { return 0; }
+    // Silences what live input left sounding: ResetLocked under the
+    // receiver's own lock, ClearHeldNotes without taking it.
+    virtual void ResetLocked() {}
+    virtual void ClearHeldNotes() {}
 };

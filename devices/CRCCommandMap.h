@@ -45,6 +45,9 @@ public:
     HRESULT UnassignCommand(LONG commandId, CMvCommand* command);
 
     RCCommandMap& GetMap() { return m_map; }
+    // Where targets loaded from now on file their messages; null: nowhere.
+    void SetRouter(CMidiInputRouter* router) { m_router = router; }
+    CMidiInputRouter* GetRouter() const { return m_router; }
 
     STDMETHOD(PersistChunk)(DWORD versionWord, CKelPersistArchive* archive) override;
 

@@ -125,7 +125,7 @@ public:
     CTimeKeeper* GetTimeKeeper() const { return m_timeKeeper; }
     CAudioRenderer* GetAudioRenderer() const { return m_audioRenderer; }
     IDataRenderer* GetDataRenderer() const { return m_dataRenderer; }
-    IMidiInputRouter* GetMidiInputRouter() const { return m_midiInputRouter; }
+    IMidiInputRouter* GetMidiInputRouter() const override { return m_midiInputRouter; }
     IMidiSource* GetMidiSource() const override { return m_midiSource; }
     CDxFilterGraph* GetFilterGraph() const override { return m_filterGraph; }
     IMidiSyncGen* GetMidiSyncGen() const override { return m_midiSyncGen; }
@@ -153,7 +153,7 @@ public:
     BOOL IsInitialized() const { return m_initialized; }
     BOOL IsRewireDeviceMode() const { return m_rewireDeviceMode; }
     DWORD GetRecordMode() const override { return m_recordMode; }
-    LONG GetPlayMode() const { return m_playMode; }
+    LONG GetPlayMode() const override { return m_playMode; }
     LONG GetRenderPosition() const { return m_renderPosition; }
     LONG GetLatency() const { return m_devices.GetLatency(); }
     unsigned short GetBitsPerSample() const { return m_devices.GetBitsPerSample(); }
@@ -167,14 +167,14 @@ public:
     // ---- Transport ----
     HRESULT Play();
     HRESULT Stop();
-    HRESULT Locate(LONG tick);
+    HRESULT Locate(LONG tick) override;
     // Locate(0), returning only a failure.
     HRESULT RewindToZero();
     HRESULT ToggleRecord();
     // Bit 0: recording. Entering a record mode while stopped saves the play
     // position; leaving it restores it.
-    HRESULT SetRecordMode(DWORD bits);
-    HRESULT SetPlayMode(LONG flag);
+    HRESULT SetRecordMode(DWORD bits) override;
+    HRESULT SetPlayMode(LONG flag) override;
     // Moves the renderer, the time keeper and the data renderer to the tick.
     HRESULT SetPosition(LONG tick);
     // Stops the graph, re-seeks everything to the play position, prepares

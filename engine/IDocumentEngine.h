@@ -9,6 +9,7 @@
 
 class CDxFilterGraph;
 class IAudioProperties;
+class IMidiInputRouter;
 class IMidiSource;
 class IMidiSyncGen;
 class ITransportDocument;
@@ -22,6 +23,8 @@ public:
     // The audio renderer's properties; null while there is no renderer.
     virtual IAudioProperties* GetAudioProperties() = 0;
     virtual IMidiSource* GetMidiSource() const = 0;
+    // The remote-control front end of live MIDI input; null: none.
+    virtual IMidiInputRouter* GetMidiInputRouter() const = 0;
     virtual IMidiSyncGen* GetMidiSyncGen() const = 0;
     virtual IMfxHostSite* GetMfxHostSite() const = 0;
     virtual HRESULT ResyncEngine() = 0;
@@ -35,6 +38,12 @@ public:
     // by the recorder on the MIDI input thread as well.
     // Audio and MIDI threads: no allocation, no blocking.
     virtual LONG GetNowTicks(BOOL live) = 0;
+    // Moving the song position and putting the modes back, as a committed
+    // live tempo does.
+    virtual HRESULT Locate(LONG tick) = 0;
+    virtual LONG GetPlayMode() const = 0;
+    virtual HRESULT SetPlayMode(LONG flag) = 0;
+    virtual HRESULT SetRecordMode(DWORD bits) = 0;
     // Nothing when there is no main window.
     virtual void PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam) = 0;
 

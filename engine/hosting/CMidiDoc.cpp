@@ -4,9 +4,15 @@
 #include "engine/hosting/CMetronomePlayer.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <new>
+#include <string>
 
+#include "devices/CMidiInputRouter.h"
+#include "devices/IMidiInputRouter.h"
+#include "devices/IMidiSource.h"
 #include "devices/IMidiSyncGen.h"
 #include "engine/IMfxHostSite.h"
 #include "engine/graph/CDxFilterGraph.h"
@@ -20,6 +26,7 @@
 #include "engine/mixer/COutputBranch.h"
 #include "model/CHResultException.h"
 #include "model/CKelPersistArchive.h"
+#include "model/CFileStream.h"
 #include "model/CPatternInstance.h"
 #include "model/IEngineServices.h"
 #include "model/CSMF.h"
@@ -36,6 +43,7 @@
 #include "platform/com/CComError.h"
 #include "platform/com/Variant.h"
 #include "platform/sync/ThreadAffinity.h"
+#include "platform/win/CFile.h"
 #include "resources/MorvaneStrings.h"
 #include "uikit/core/CPropMBT.h"
 #include "uikit/core/CXmlDoc.h"
@@ -298,7 +306,7 @@ HRESULT CMidiDoc::Init()
             return hr;
         }
     }
-    if (FAILED(hr = m_engine->SetDocument(this)))
+    if (FAILED(hr = AttachMidiInput()) || FAILED(hr = m_engine->SetDocument(this)))
         return hr;
     // A document without sync generator keeps the flag off: nothing to push.
     if (m_engine->GetMidiSyncGen() != nullptr && FAILED(hr = SetSendMidiSync(m_sendMidiSync)))
@@ -310,6 +318,7 @@ HRESULT CMidiDoc::Init()
 HRESULT CMidiDoc::Shutdown()
 {
     m_closing = TRUE;
+    DetachMidiInput();
     if (m_engine != nullptr && m_engine->GetMidiSyncGen() != nullptr) {
         HRESULT hr = SetSendMidiSync(FALSE);
         if (FAILED(hr))
@@ -1874,8 +1883,6 @@ HRESULT CMidiDoc::GetPatternTimes(WORD patternId, LONG* editMarker, LONG* durati
     return S_OK;
 }
 
-HRESULT CMidiDoc::CommitLiveTempo(BOOL) { return S_OK; }
-
 // ---- IRenderTargets ----
 
 HRESULT CMidiDoc::VisitChannels(IRenderTargetVisitor& visitor)
@@ -1905,7 +1912,6 @@ IRenderTarget* CMidiDoc::GetMainBusTarget()
     m_mainTarget.bus = MainBus();
     return m_mainTarget.bus != nullptr ? &m_mainTarget : nullptr;
 }
-HRESULT CMidiDoc::OnBufferTempoHook(LONG, LONG) { return S_OK; }
 
 // ---- Diagnostic dumps ----
 
@@ -2203,9 +2209,9 @@ HRESULT CMidiDoc::InsertTrack(const char* name, SHORT* trackId)
         return E_POINTER;
     if (m_importCommand == nullptr)
         return E_UNEXPECTED;
-    // Imported tracks come without an instrument: the file names none, and
-    // the user picks each track's synth afterwards.
-    HRESULT hr = InsertChannel(m_trackOrder.GetSize(), FALSE, &CLSID_NoSynth, "", m_importCommand);
+    // The file names no instrument: an imported track gets the default
+    // synth of every new track, so its notes are heard at once.
+    HRESULT hr = InsertChannel(m_trackOrder.GetSize(), FALSE, nullptr, "", m_importCommand);
     if (FAILED(hr))
         return hr;
     const SHORT id = GetChannelIdAt(m_trackOrder.GetSize() - 1);
@@ -2235,23 +2241,7 @@ HRESULT CMidiDoc::InsertTempo(LONG tick, LONG tempo)
 {
     if (m_importCommand == nullptr)
         return E_UNEXPECTED;
-    if (tick < 0)
-        return E_INVALIDARG;
-    try {
-        int at = 0;
-        while (at < m_tempoMap.GetSize() && m_tempoMap[at].m_tick < tick)
-            ++at;
-        if (at < m_tempoMap.GetSize() && m_tempoMap[at].m_tick == tick) {
-            CTempo changed = m_tempoMap[at];
-            changed.m_tempo = tempo;
-            SubmitUndoStep<CUndoSetStep<int, CTempo>>(m_importCommand, m_tempoMap, at, changed);
-        } else {
-            SubmitUndoStep<CUndoInsertStep<int, CTempo>>(m_importCommand, m_tempoMap, at, CTempo(tick, tempo));
-        }
-    } catch (const CHResultException& e) {
-        return e.Code();
-    }
-    return S_OK;
+    return InsertTempo(tick, tempo, FALSE, m_importCommand);
 }
 
 HRESULT CMidiDoc::StageMeterKey(LONG tick, const CMeterKey& entry)
@@ -2287,15 +2277,7 @@ HRESULT CMidiDoc::InsertMarker(const char* name, LONG tick)
 {
     if (m_importCommand == nullptr)
         return E_UNEXPECTED;
-    int at = 0;
-    while (at < m_markers.GetSize() && m_markers[at].tick <= tick)
-        ++at;
-    try {
-        SubmitUndoStep<CUndoInsertStep<int, Marker>>(m_importCommand, m_markers, at, Marker{tick, CString(name)});
-    } catch (const CHResultException& e) {
-        return e.Code();
-    }
-    return S_OK;
+    return InsertMarker(name, tick, FALSE, m_importCommand);
 }
 
 // ---- Markers and settings ----
@@ -2777,4 +2759,497 @@ HRESULT CMidiDoc::RunLoadFixUps(SHORT container, SHORT pattern, LONG instance)
     SetSendMidiSync(m_sendMidiSync);
     SetShuffleAmount(m_shuffle);
     return S_OK;
+}
+
+// ---- Live MIDI input ----
+
+HRESULT CMidiDoc::AttachMidiInput()
+{
+    IMidiSource* source = m_engine != nullptr ? m_engine->GetMidiSource() : nullptr;
+    if (source == nullptr)
+        return E_UNEXPECTED;
+    HRESULT hr = source->AddSink(this);
+    if (FAILED(hr))
+        return hr;
+    m_midiSinkAdded = true;
+    m_commandMap.SetRouter(dynamic_cast<CMidiInputRouter*>(m_engine->GetMidiInputRouter()));
+    return S_OK;
+}
+
+void CMidiDoc::DetachMidiInput()
+{
+    if (!m_midiSinkAdded)
+        return;
+    m_midiSinkAdded = false;
+    if (IMidiSource* source = m_engine->GetMidiSource())
+        source->RemoveSink(this);
+}
+
+int CMidiDoc::OnShortMsg(DWORD message, DWORD time, int port)
+{
+    CHeapLockGuard guard(m_midiLock);
+    for (auto& [id, channel] : m_channels.Items())
+        channel->OnMidiInput(message, time, static_cast<DWORD>(port));
+    return 0;
+}
+
+void CMidiDoc::ReleaseHeldNotes()
+{
+    for (auto& [id, channel] : m_channels.Items())
+        channel->ClearHeldNotes();
+}
+
+void CMidiDoc::ResetLocked()
+{
+    CHeapLockGuard guard(m_midiLock);
+    // The engine's re-seek stops the graph and waits for the renderer: the
+    // UI thread's work (ClearHeldNotes), never the MIDI input thread's.
+    ReleaseHeldNotes();
+}
+
+void CMidiDoc::ClearHeldNotes()
+{
+    MV_ASSERT_UI_THREAD();
+    ReleaseHeldNotes();
+    if (m_engine != nullptr)
+        m_engine->ResyncEngine();
+}
+
+// ---- Tempo, meter and marker edits ----
+
+namespace {
+
+CString TempoText(UINT id, double first, double second = 0.0)
+{
+    CString text;
+    text.Format(LoadResString(id), first, second);
+    return text;
+}
+
+bool InTempoRange(LONG tempo) { return tempo >= CTempoMap::kMinLiveTempo && tempo <= CTempoMap::kMaxLiveTempo; }
+
+// The fixed 63 characters a marker's name field holds.
+constexpr int kMarkerNameChars = 63;
+
+}  // namespace
+
+HRESULT CMidiDoc::InsertTempo(LONG tick, LONG tempo, BOOL makeCommand, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    // A negative tick would sort before the first entry, which stays at 0.
+    if (tick < 0)
+        return E_INVALIDARG;
+    const CString name = TempoText(IDS_DOC_INSERT_TEMPO, tempo * 0.01);
+    return RunProjectEdit(command, makeCommand != FALSE, AsCommandDocument(), name.GetString(), kHintTempo,
+                          [&](CMvCommand* c) {
+                              const int at = m_tempoMap.IndexAt(tick);
+                              if (m_tempoMap.IsValidIndex(at) && m_tempoMap[at].m_tick == tick) {
+                                  CTempo changed = m_tempoMap[at];
+                                  changed.m_tempo = tempo;
+                                  SubmitUndoStep<CUndoSetStep<int, CTempo>>(c, m_tempoMap, at, changed);
+                              } else {
+                                  const int after = m_tempoMap.GetSize() == 0 ? 0 : at + 1;
+                                  SubmitUndoStep<CUndoInsertStep<int, CTempo>>(c, m_tempoMap, after,
+                                                                               CTempo(tick, tempo));
+                              }
+                          });
+}
+
+HRESULT CMidiDoc::SetTempoAt(int index, LONG tempo, BOOL makeCommand)
+{
+    MV_ASSERT_UI_THREAD();
+    if (static_cast<unsigned>(index) >= static_cast<unsigned>(m_tempoMap.GetSize()))
+        return E_INVALIDARG;
+    const LONG old = m_tempoMap[index].m_tempo;
+    if (old == tempo)
+        return S_FALSE;
+    if (!InTempoRange(tempo))
+        return E_INVALIDARG;
+    const CString name = TempoText(IDS_DOC_CHANGE_TEMPO, old * 0.01, tempo * 0.01);
+    return RunProjectEdit(nullptr, makeCommand != FALSE, AsCommandDocument(), name.GetString(), kHintTempo,
+                          [&](CMvCommand* c) {
+                              CTempo changed = m_tempoMap[index];
+                              changed.m_tempo = tempo;
+                              SubmitUndoStep<CUndoSetStep<int, CTempo>>(c, m_tempoMap, index, changed);
+                          });
+}
+
+HRESULT CMidiDoc::DeleteTempo(int index, BOOL makeCommand, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    if (static_cast<unsigned>(index) >= static_cast<unsigned>(m_tempoMap.GetSize()))
+        return E_INVALIDARG;
+    return RunProjectEdit(command, makeCommand != FALSE, AsCommandDocument(), Text(IDS_DOC_DELETE_TEMPO).GetString(),
+                          kHintTempo, [&](CMvCommand* c) {
+                              if (index != 0) {
+                                  SubmitUndoStep<CUndoRemoveStep<int, CTempo>>(c, m_tempoMap, index);
+                                  return;
+                              }
+                              // The first entry carries the song start: it
+                              // takes the next one's tempo instead of going.
+                              if (m_tempoMap.GetSize() == 1) {
+                                  SubmitUndoStep<CUndoSetStep<int, CTempo>>(c, m_tempoMap, 0, CTempo());
+                                  return;
+                              }
+                              CTempo first = m_tempoMap[1];
+                              first.m_tick = 0;
+                              SubmitUndoStep<CUndoSetStep<int, CTempo>>(c, m_tempoMap, 0, first);
+                              SubmitUndoStep<CUndoRemoveStep<int, CTempo>>(c, m_tempoMap, 1);
+                          });
+}
+
+HRESULT CMidiDoc::ClearTempoRange(LONG from, LONG to, BOOL makeCommand, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    return m_tempoMap.ClearTempoRange(from, to, makeCommand, command);
+}
+
+HRESULT CMidiDoc::SetTempoSelected(int index, BOOL selected) { return m_tempoMap.SetSelected(index, selected); }
+
+HRESULT CMidiDoc::DeselectAllTempos()
+{
+    if (m_tempoMap.GetSize() == 0)
+        return E_FAIL;
+    for (int i = 0; i < m_tempoMap.GetSize(); ++i)
+        m_tempoMap.SetSelected(i, FALSE);
+    return S_OK;
+}
+
+HRESULT CMidiDoc::SetLiveTempo(LONG tick, LONG tempo)
+{
+    const HRESULT hr = m_tempoMap.SetFixedTempo(tick, tempo);
+    return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT CMidiDoc::RefreshLiveTempo()
+{
+    m_tempoMap.RebaseFixedTempo();
+    return S_OK;
+}
+
+HRESULT CMidiDoc::OnBufferTempoHook(LONG, LONG) { return RefreshLiveTempo(); }
+
+HRESULT CMidiDoc::CommitLiveTempo(BOOL commit)
+{
+    MV_ASSERT_UI_THREAD();
+    LONG tick = 0;
+    LONG tempo = 0;
+    const bool live = m_tempoMap.GetFixedTempo(&tick, &tempo, nullptr) == S_OK;
+    m_tempoMap.ClearFixedTempo();
+    if (!commit || !live)
+        return S_OK;
+    // The song position is a tick: it stays where it is heard while the
+    // clock times under it change.
+    const LONG now = m_engine != nullptr ? m_engine->GetNowTicks(FALSE) : 0;
+    HRESULT hr = SetTempoAt(m_tempoMap.IndexAt(tick), tempo, TRUE);
+    if (FAILED(hr) || m_engine == nullptr)
+        return hr;
+    const DWORD recordMode = m_engine->GetRecordMode();
+    const LONG playMode = m_engine->GetPlayMode();
+    if (FAILED(hr = m_engine->Locate(now)) || FAILED(hr = m_engine->SetRecordMode(recordMode)) ||
+        FAILED(hr = m_engine->SetPlayMode(playMode)))
+        return hr;
+    return S_OK;
+}
+
+HRESULT CMidiDoc::InsertMeterKey(LONG tick, const CMeterKey& entry, BOOL makeCommand, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    return m_meterKeyMap.InsertMeterKey(tick, entry, makeCommand, command);
+}
+
+HRESULT CMidiDoc::DeleteMeterKey(int index, BOOL makeCommand, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    if (static_cast<unsigned>(index) >= static_cast<unsigned>(m_meterKeyMap.GetSize()))
+        return E_INVALIDARG;
+    return m_meterKeyMap.DeleteMeterKey(index, makeCommand, command);
+}
+
+HRESULT CMidiDoc::StageMeterKey(LONG tick, const CMeterKey& entry)
+{
+    MV_ASSERT_UI_THREAD();
+    const HRESULT hr = m_meterKeyMap.SetLiveMeter(tick, entry);
+    return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT CMidiDoc::CommitStagedMeterKey(BOOL discard)
+{
+    MV_ASSERT_UI_THREAD();
+    if (discard)
+        return S_OK;
+    const HRESULT hr = m_meterKeyMap.RestoreLiveMeter();
+    return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT CMidiDoc::InsertMarker(const char* name, LONG tick, BOOL makeCommand, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    CString text(name != nullptr ? name : "");
+    if (text.GetLength() > kMarkerNameChars)
+        text = text.Left(kMarkerNameChars);
+    CString undoName;
+    undoName.Format(LoadResString(IDS_DOC_INSERT_MARKER), text.GetString());
+    return RunProjectEdit(command, makeCommand != FALSE, AsCommandDocument(), undoName.GetString(), kHintTempo,
+                          [&](CMvCommand* c) {
+                              int low = 0;
+                              int high = m_markers.GetSize();
+                              while (low < high) {
+                                  const int mid = (low + high) / 2;
+                                  if (m_markers[mid].tick <= tick)
+                                      low = mid + 1;
+                                  else
+                                      high = mid;
+                              }
+                              SubmitUndoStep<CUndoInsertStep<int, Marker>>(c, m_markers, low, Marker{tick, text});
+                          });
+}
+
+// ---- Pattern files ----
+
+namespace {
+
+// Whether a byte may stand in a file name on every system a pattern file
+// travels to: no separators, wildcards or control characters.
+bool IsFileNameChar(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 0x20 && u != 0x7F && std::strchr("\\/:*?\"<>|", c) == nullptr;
+}
+
+// The pattern's name without a trailing number: "Bass_3" -> "Bass", 3;
+// a name without one is its own base with suffix 0.
+void SplitSuffix(const CString& name, CString* base, long* suffix)
+{
+    *base = name;
+    *suffix = 0;
+    const int underscore = name.ReverseFind('_');
+    if (underscore < 0)
+        return;
+    const char* digits = name.GetString() + underscore + 1;
+    char* end = nullptr;
+    const long number = std::strtol(digits, &end, 10);
+    if (number == 0 || end == digits || *end != '\0')
+        return;
+    *base = name.Left(underscore);
+    *suffix = number;
+}
+
+HRESULT PersistLoopClipState(CPattern* pattern, IStream* stream, BOOL save)
+{
+    IClipPool* pool = ClipPool();
+    if (pool == nullptr)
+        return E_UNEXPECTED;
+    const DWORD clipId = pattern->GetClipId();
+    ILoopClip* clip = nullptr;
+    if (save) {
+        if ((clip = pool->GetClip(clipId)) == nullptr)
+            return E_UNEXPECTED;
+        clip->SaveProjectState(stream, TRUE);
+        return S_OK;
+    }
+    HRESULT hr = pool->AddClip(&clipId, &clip);
+    if (FAILED(hr) || clip == nullptr)
+        return FAILED(hr) ? hr : E_UNEXPECTED;
+    // The state's own failure leaves an empty clip: the pattern still loads.
+    clip->LoadProjectState(stream);
+    clip->SetClipId(clipId);
+    return S_OK;
+}
+
+}  // namespace
+
+CString CMidiDoc::PatternFileName(const char* name)
+{
+    CString file(name != nullptr ? name : "");
+    for (int i = 0; i < file.GetLength(); ++i) {
+        if (!IsFileNameChar(file[i]))
+            file.SetAt(i, '_');
+    }
+    // "." and ".." name folders, not files.
+    if (file.IsEmpty() || file == "." || file == "..")
+        file = "_" + file;
+    return file + Text(IDS_DOC_PATTERN_FILE_EXT);
+}
+
+HRESULT CMidiDoc::PersistPatternClip(CPattern* pattern, IStream* stream, BOOL save)
+{
+    if (pattern == nullptr || stream == nullptr)
+        return E_INVALIDARG;
+    IPersistStreamInit* persist = nullptr;
+    HRESULT hr = pattern->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist));
+    if (FAILED(hr))
+        return hr;
+    hr = save ? persist->Save(stream, TRUE) : persist->Load(stream);
+    persist->Release();
+    if (FAILED(hr) || pattern->GetKind() != CPattern::kKindLoopClip)
+        return hr;
+    return PersistLoopClipState(pattern, stream, save);
+}
+
+HRESULT CMidiDoc::SavePatternFile(SHORT patternId, const char* folder)
+{
+    MV_ASSERT_UI_THREAD();
+    if (folder == nullptr)
+        return E_POINTER;
+    CPattern* pattern = nullptr;
+    HRESULT hr = GetPattern(patternId, &pattern);
+    if (FAILED(hr) || pattern == nullptr)
+        return FAILED(hr) ? hr : E_INVALIDARG;
+    const CString path = CString(folder) + "/" + PatternFileName(pattern->GetDisplayName().GetString());
+    CFile file;
+    std::string temp;
+    if (file.OpenTemporaryBeside(path.GetString(), &temp) != CFile::none)
+        return E_FAIL;
+    {
+        HRESULT opened = S_OK;
+        CFileStream stream(&file, TRUE, &opened);
+        hr = SUCCEEDED(opened) ? PersistPatternClip(pattern, &stream, TRUE) : opened;
+        const HRESULT closed = stream.Close();
+        if (SUCCEEDED(hr))
+            hr = closed;
+    }
+    if (SUCCEEDED(hr) && file.Flush() != CFile::none)
+        hr = E_FAIL;
+    if (file.Close() != CFile::none && SUCCEEDED(hr))
+        hr = E_FAIL;
+    if (SUCCEEDED(hr) && CFile::Replace(temp.c_str(), path.GetString()) != CFile::none)
+        hr = E_FAIL;
+    if (FAILED(hr))
+        CFile::Remove(temp.c_str());
+    return hr;
+}
+
+HRESULT CMidiDoc::LoadPatternFile(CMvCommand* command, CString* name, const char* folder, CPattern** out)
+{
+    MV_ASSERT_UI_THREAD();
+    if (out != nullptr)
+        *out = nullptr;
+    if (command == nullptr || name == nullptr || folder == nullptr)
+        return E_POINTER;
+    // The file keeps the name it was asked for; the pattern gets a unique one.
+    const CString path = CString(folder) + "/" + PatternFileName(name->GetString());
+    CString base;
+    long suffix = 0;
+    long counter = 0;
+    for (int i = 0; i < m_patternOrder.GetSize(); ++i) {
+        CPattern* other = nullptr;
+        if (FAILED(GetPatternAt(i, &other)) || other == nullptr) {
+            counter = 0;
+            break;
+        }
+        SplitSuffix(other->GetDisplayName(), &base, &suffix);
+        if (base.CompareNoCase(*name) == 0)
+            counter = std::max(counter, suffix + 1);
+    }
+    CString unique = *name;
+    if (counter > 0)
+        unique.Format("%s_%ld", name->GetString(), counter);
+
+    const CString failure = Text(IDS_DOC_OPEN_FILE_ERROR);
+    CFile file;
+    if (file.Open(path.GetString(), CFile::modeRead) != CFile::none) {
+        ShowMessageBox(failure);
+        return E_FAIL;
+    }
+    const SHORT id = NextPatternId();
+    if (id == kNone)
+        return E_UNEXPECTED;
+    CPattern* pattern = nullptr;
+    HRESULT hr = CreatePattern(id, TRUE, command, &pattern, FALSE);
+    if (FAILED(hr))
+        return hr;
+    {
+        HRESULT opened = S_OK;
+        CFileStream stream(&file, FALSE, &opened);
+        hr = FAILED(opened) ? opened : PersistPatternClip(pattern, &stream, FALSE);
+    }
+    file.Close();
+    if (FAILED(hr)) {
+        ShowMessageBox(failure);
+        if (!command->IsAborted())
+            command->Abort();
+        return hr;
+    }
+    if (FAILED(hr = SetPatternAttributes(id, unique.GetString(), nullptr, nullptr, nullptr, command)))
+        return hr;
+    *name = unique;
+    if (out != nullptr)
+        *out = pattern;
+    return S_OK;
+}
+
+// ---- Remote-control targets ----
+
+HRESULT CMidiDoc::CreateTarget(LONG commandId, CMvRCCommand** target)
+{
+    MV_ASSERT_UI_THREAD();
+    if (target == nullptr)
+        return E_POINTER;
+    *target = nullptr;
+    CMvRCCommand* made = nullptr;
+    HRESULT hr = CMvRCCommand::Create(m_commandMap.GetRouter(), &made);
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(hr = made->SetCommand(commandId))) {
+        CRCTarget::Destroy(made);
+        return hr;
+    }
+    // Any channel and port, the whole 14-bit range, switching on the
+    // message kind of a command.
+    made->Msg().m_channel = 0xFFFF;
+    made->Msg().m_port = 0xFFFFFFFF;
+    made->Msg().m_maxValue = 16383;
+    made->Msg().m_kind = 11;
+    made->m_mode = CMidiMsgListener::kSwitch;
+    *target = made;
+    return S_OK;
+}
+
+HRESULT CMidiDoc::DestroyTarget(CRCTarget* target)
+{
+    if (dynamic_cast<CMvRCCommand*>(target) == nullptr)
+        return E_FAIL;
+    return CRCTarget::Destroy(target);
+}
+
+HRESULT CMidiDoc::ListTargets(std::vector<RCTargetEntry>* entries)
+{
+    if (entries == nullptr)
+        return E_POINTER;
+    try {
+        for (const auto& [index, target] : m_commandMap.GetMap().Items())
+            entries->push_back(
+                RCTargetEntry{this, target, 0, CString(CMvRCCommand::GetCommandName(target->GetTargetId()))});
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+HRESULT CMidiDoc::UnassignTarget(LONG commandId, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    return m_commandMap.UnassignCommand(commandId, command);
+}
+
+HRESULT CMidiDoc::AssignTarget(LONG commandId, CRCTarget* target, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    return RunCommandTargetEdit(&CRCCommandMap::AssignCommand, commandId, target, command);
+}
+
+HRESULT CMidiDoc::ModifyTarget(LONG commandId, CRCTarget* target, CMvCommand* command)
+{
+    MV_ASSERT_UI_THREAD();
+    return RunCommandTargetEdit(&CRCCommandMap::ModifyCommand, commandId, target, command);
+}
+
+HRESULT CMidiDoc::RunCommandTargetEdit(HRESULT (CRCCommandMap::*edit)(LONG, CMvRCCommand*, CMvCommand*),
+                                       LONG commandId, CRCTarget* target, CMvCommand* command)
+{
+    auto* commandTarget = dynamic_cast<CMvRCCommand*>(target);
+    if (commandTarget == nullptr)
+        return E_FAIL;
+    return (m_commandMap.*edit)(commandId, commandTarget, command);
 }

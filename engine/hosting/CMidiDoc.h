@@ -39,6 +39,7 @@
 #include <set>
 #include <vector>
 
+#include "devices/CMidiSink.h"
 #include "devices/CRCCommandMap.h"
 #include "devices/IRenderDocument.h"
 #include "engine/IDocumentEngine.h"
@@ -89,7 +90,8 @@ class CMidiDoc : public CKelPersistObject,
                  public IRenderTargets,
                  public ISynthWrapFactory,
                  public ISmfImportDocument,
-                 public IMfxSiteDocument {
+                 public IMfxSiteDocument,
+                 public CMidiSink {
 public:
     static constexpr WORD kMajor = 0x6002;
     // Chunk 5, the markers, came after the settings.
@@ -433,6 +435,99 @@ public:
     // Timer thread: under the MIDI lock every channel runs its chain once.
     void PumpMfxChains() override;
 
+    // ---- Live MIDI input (a normal sink of the engine's MIDI source) ----
+    // MIDI input thread: under the MIDI lock every channel, in id order,
+    // hears the message and queues what is for it. Never consumes: 0.
+    int OnShortMsg(DWORD message, DWORD time, int port) override;
+    // MIDI input thread: under the MIDI lock every channel lets go of its
+    // held notes; the engine is not re-seeked from this thread.
+    void ResetLocked() override;
+    // UI thread: every channel lets go of its held notes, then the engine
+    // re-seeks to the current position. Takes no lock of its own.
+    void ClearHeldNotes() override;
+
+    // ---- Tempo, meter and marker edits ----
+    // Each follows the command rules of every edit: steps join `command`
+    // when one is given; else, with makeCommand, a command of its own under
+    // the named undo text is committed; else the change is made directly.
+    static constexpr DWORD kHintTempo = 0x1000;
+    // Replaces the tempo of the entry that starts at the tick, else inserts
+    // a new entry after the one in force there. "Insert %.2f BPM Tempo".
+    HRESULT InsertTempo(LONG tick, LONG tempo, BOOL makeCommand, CMvCommand* command);
+    // E_INVALIDARG for an index outside the map or a tempo outside
+    // 800..25000; S_FALSE, nothing done, for the tempo it already has.
+    // "Change Tempo from %.1f to %.1f".
+    HRESULT SetTempoAt(int index, LONG tempo, BOOL makeCommand);
+    // Entry 0 stays: the only one goes back to 140.00 BPM, else it takes
+    // entry 1's tempo and entry 1 goes. "Delete Tempo".
+    HRESULT DeleteTempo(int index, BOOL makeCommand, CMvCommand* command);
+    HRESULT ClearTempoRange(LONG from, LONG to, BOOL makeCommand, CMvCommand* command);
+    HRESULT SetTempoSelected(int index, BOOL selected);
+    // E_FAIL for a map without entries.
+    HRESULT DeselectAllTempos();
+    // The tempo played from the tick on until it is committed or dropped;
+    // E_INVALIDARG outside 800..25000.
+    HRESULT SetLiveTempo(LONG tick, LONG tempo);
+    // Audio thread: no allocation, no blocking. A live tempo runs from the
+    // song start again (playback wrapped at the loop end).
+    HRESULT RefreshLiveTempo();
+    HRESULT InsertMeterKey(LONG tick, const CMeterKey& entry, BOOL makeCommand, CMvCommand* command);
+    // E_INVALIDARG for an index outside the map.
+    HRESULT DeleteMeterKey(int index, BOOL makeCommand, CMvCommand* command);
+    // A signature edited live: in force at the tick, without undo, until
+    // CommitStagedMeterKey puts the entry it replaced back (discard set:
+    // nothing is done and the live one stays).
+    HRESULT StageMeterKey(LONG tick, const CMeterKey& entry);
+    HRESULT CommitStagedMeterKey(BOOL discard);
+    // After the markers at the same or an earlier tick; the name is cut to
+    // 63 characters. "Insert Marker \"%s\"".
+    HRESULT InsertMarker(const char* name, LONG tick, BOOL makeCommand, CMvCommand* command);
+
+    // ---- Pattern files ----
+    // A pattern file is one pattern's own saved form (and, for a loop clip,
+    // the clip's state after it) in a file named after the pattern with
+    // ".PTN", in a pattern folder. Names become file names with every
+    // character that may not stand in one (separators, wildcards, control
+    // characters) replaced by "_".
+    static CString PatternFileName(const char* name);
+    // The pattern through the stream, saving or loading; E_INVALIDARG for a
+    // null pattern or stream.
+    HRESULT PersistPatternClip(CPattern* pattern, IStream* stream, BOOL save);
+    // Writes the pattern into its file in the folder, replacing an older
+    // one only when the whole write succeeded.
+    HRESULT SavePatternFile(SHORT patternId, const char* folder);
+    // Reads the file `name` of the folder into a new pattern, as steps of
+    // the caller's open command; the pattern is named `name`, made unique
+    // among the song's patterns ("Bass" beside "bass_3" becomes "Bass_4"),
+    // and `name` receives that. A file that cannot be opened changes
+    // nothing and gives E_FAIL; one that cannot be read aborts the command
+    // (its owner deletes it) and gives the reader's failure; both show
+    // "There was an error opening the specified file".
+    HRESULT LoadPatternFile(CMvCommand* command, CString* name, const char* folder, CPattern** pattern);
+
+    // ---- Remote-control targets: the transport commands ----
+    // One listed target: the document, the target, 0, the command's name.
+    struct RCTargetEntry {
+        CMidiDoc* container = nullptr;
+        CMvRCCommand* target = nullptr;
+        DWORD value = 0;
+        CString name;
+    };
+    // A new target for the command id (not yet assigned, the caller's),
+    // preset to any channel and port, values up to 16383, a switch on the
+    // whole message. E_FAIL and no target for an id outside the table.
+    HRESULT CreateTarget(LONG commandId, CMvRCCommand** target);
+    // E_FAIL unless the target is a command target.
+    HRESULT DestroyTarget(CRCTarget* target);
+    // One entry per assigned target in command order.
+    HRESULT ListTargets(std::vector<RCTargetEntry>* entries);
+    // Undoable within `command`, or in a command of their own when it is
+    // null; Assign and Modify refuse (E_FAIL) a target that is no command
+    // target.
+    HRESULT UnassignTarget(LONG commandId, CMvCommand* command);
+    HRESULT AssignTarget(LONG commandId, CRCTarget* target, CMvCommand* command);
+    HRESULT ModifyTarget(LONG commandId, CRCTarget* target, CMvCommand* command);
+
 private:
     // A channel as a receiver of the data renderer; one per walk, pointed at
     // each channel in turn, so a broadcast allocates nothing.
@@ -544,6 +639,14 @@ private:
     CString UniqueCopyName(const CString& source) const;
     CString ContainerLabel(SHORT id) const;
     HRESULT RefreshPreviews();
+    // Registers the document with the engine's MIDI source and hands the
+    // command map the input router; undone before the document goes.
+    HRESULT AttachMidiInput();
+    void DetachMidiInput();
+    void ReleaseHeldNotes();
+    // A command-map edit of a target, which must be a command target.
+    HRESULT RunCommandTargetEdit(HRESULT (CRCCommandMap::*edit)(LONG, CMvRCCommand*, CMvCommand*), LONG commandId,
+                                 CRCTarget* target, CMvCommand* command);
 
     IDocumentEngine* m_engine;
     CRecorder* m_recorder = nullptr;
@@ -597,4 +700,5 @@ private:
     CUndoVector<Marker> m_markers;
     CString m_info[kInfoStringCount];
     CRCCommandMap m_commandMap{AsCommandDocument(), nullptr};
+    bool m_midiSinkAdded = false;
 };

@@ -114,6 +114,21 @@ HRESULT CProjectDocument::SaveToFile(const char* path)
     return hr;
 }
 
+HRESULT CProjectDocument::OnCommand(UINT id)
+{
+    MV_ASSERT_UI_THREAD();
+    if (id != kDumpXmlCommand)
+        return S_FALSE;
+    if (m_document == nullptr)
+        return E_UNEXPECTED;
+    HRESULT hr = m_document->DumpParamsXml();
+    const HRESULT content = m_document->DumpContentXml();
+    const HRESULT maps = m_document->DumpMapsXml();
+    if (SUCCEEDED(hr))
+        hr = SUCCEEDED(content) ? maps : content;
+    return hr;
+}
+
 HRESULT CProjectDocument::SaveProject(const char* path)
 {
     MV_ASSERT_UI_THREAD();

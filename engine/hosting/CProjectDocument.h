@@ -50,6 +50,14 @@ public:
     HRESULT SaveProject(const char* path);
     HRESULT LoadProject(const char* path);
 
+    // The command that writes the song's three diagnostic dumps into the
+    // current directory; no menu carries it.
+    static constexpr UINT kDumpXmlCommand = 32805;
+    // Runs a command of the document object: S_FALSE for an id it does not
+    // handle, E_UNEXPECTED without a song. The dumps are written in turn,
+    // each also when one before it failed; the first failure is returned.
+    HRESULT OnCommand(UINT id);
+
     // Null while no song is loaded.
     CMidiDoc* GetSongDocument() const { return m_document; }
     BOOL GetLoadFailed() const { return m_loadFailed; }

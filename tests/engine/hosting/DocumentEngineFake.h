@@ -5,6 +5,7 @@
 // notes the document it is handed, its re-seeks and its posted messages.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -18,10 +19,24 @@ namespace songdoctest {
 class FakeMidiSource final : public IMidiSource {
 public:
     HRESULT Init() override { return S_OK; }
-    HRESULT AddSink(CMidiSink*) override { return S_OK; }
+    HRESULT AddSink(CMidiSink* sink) override
+    {
+        sinks.push_back(sink);
+        return S_OK;
+    }
     HRESULT AddPrioritySink(CMidiSink*) override { return S_OK; }
-    HRESULT RemoveSink(CMidiSink*) override { return S_OK; }
+    HRESULT RemoveSink(CMidiSink* sink) override
+    {
+        auto at = std::find(sinks.begin(), sinks.end(), sink);
+        if (at == sinks.end())
+            return E_FAIL;
+        sinks.erase(at);
+        return S_OK;
+    }
     HRESULT RemovePrioritySink(CMidiSink*) override { return S_OK; }
+
+    // The normal sinks, in the order they came.
+    std::vector<CMidiSink*> sinks;
 };
 
 class FixedAudio final : public IAudioProperties {
@@ -50,6 +65,7 @@ public:
     CDxFilterGraph* GetFilterGraph() const override { return graph; }
     IAudioProperties* GetAudioProperties() override { return &audio; }
     IMidiSource* GetMidiSource() const override { return midiSource; }
+    IMidiInputRouter* GetMidiInputRouter() const override { return router; }
     IMidiSyncGen* GetMidiSyncGen() const override { return nullptr; }
     IMfxHostSite* GetMfxHostSite() const override { return hostSite; }
     HRESULT ResyncEngine() override
@@ -62,6 +78,23 @@ public:
     bool IsCountInActive() override { return false; }
     DWORD GetRecordMode() const override { return recordMode; }
     LONG GetNowTicks(BOOL) override { return now.load(); }
+    HRESULT Locate(LONG tick) override
+    {
+        located.push_back(tick);
+        now = tick;
+        return S_OK;
+    }
+    LONG GetPlayMode() const override { return playMode; }
+    HRESULT SetPlayMode(LONG flag) override
+    {
+        playMode = flag;
+        return S_OK;
+    }
+    HRESULT SetRecordMode(DWORD bits) override
+    {
+        recordMode = bits;
+        return S_OK;
+    }
 
     CDxFilterGraph* graph = nullptr;
     FixedAudio audio;
@@ -72,6 +105,11 @@ public:
     ITransportDocument* document = nullptr;
     bool playing = false;
     DWORD recordMode = 0;
+    LONG playMode = 0;
+    // Every Locate, in order.
+    std::vector<LONG> located;
+    // Not owned; null: none.
+    IMidiInputRouter* router = nullptr;
     // The song position the engine reports; set by a test, read by the
     // recorder on any thread.
     std::atomic<LONG> now{0};

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/hosting/CProjectDocument.h"
 #include "model/CPatternInstance.h"
 #include "model/CUndoHistory.h"
 #include "platform/xml/CXmlDom.h"
@@ -210,6 +211,22 @@ TEST_F(MidiDocDumpTest, ParamsListEveryChannelAndAuxBusWithTheirGroups)
         }
     }
     EXPECT_EQ(All("AUX").size(), static_cast<std::size_t>(doc->GetAuxBusCount()));
+}
+
+TEST_F(MidiDocDumpTest, TheDumpCommandOfTheDocumentObjectWritesAllThree)
+{
+    CProjectDocument::Setup setup;
+    setup.engine = &engine;
+    CProjectDocument project(setup);
+    EXPECT_EQ(E_UNEXPECTED, project.OnCommand(CProjectDocument::kDumpXmlCommand));
+    EXPECT_EQ(S_FALSE, project.OnCommand(CProjectDocument::kDumpXmlCommand + 1));
+    ASSERT_EQ(S_OK, project.NewDocument());
+    ASSERT_EQ(S_OK, project.OnCommand(CProjectDocument::kDumpXmlCommand));
+    for (const char* file : {"MvPARAMS_MSXML.xml", "MvCONTENT_MSXML.xml", "MvMAPS_MSXML.xml"}) {
+        SCOPED_TRACE(file);
+        Load(file);
+        ExpectTimeHeader();
+    }
 }
 
 TEST_F(MidiDocDumpTest, AnUnwritableFolderIsAFailureNotSuccess)

@@ -13,10 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/hosting/CMfxHostSite.h"
 #include "model/CPatternInstance.h"
 #include "model/CUndoHistory.h"
 #include "platform/res/CScriptedAnswerer.h"
 #include "tests/engine/hosting/DocumentEngineFake.h"
+#include "tests/engine/hosting/HostSiteFakes.h"
 #include "tests/model/PatternTestSupport.h"
 #include "tests/model/SmfTestSupport.h"
 #include "uikit/core/ISeqUI.h"
@@ -43,6 +45,9 @@ protected:
     void SetUp() override
     {
         CUndoHistory::Instance().Clear();
+        // Imported tracks get a synth, and synths live in the host site.
+        ASSERT_EQ(S_OK, CreateMfxHostSite(&siteEngine, &site));
+        engine.hostSite = site;
         ASSERT_EQ(S_OK, CMidiDoc::CreateMidiDoc(&engine, &doc));
         m_path = fs::temp_directory_path() / ("mv_smfimport_" + std::to_string(::getpid()) + "_" +
                                               ::testing::UnitTest::GetInstance()->current_test_info()->name() +
@@ -53,6 +58,8 @@ protected:
         CUndoHistory::Instance().Clear();
         if (doc != nullptr)
             CMidiDoc::DestroyMidiDoc(doc);
+        if (site != nullptr)
+            site->Release();
         fs::remove(m_path);
     }
 
@@ -130,6 +137,8 @@ protected:
         return smftest::File(1, 96, {conductor, lead, bass});
     }
 
+    sitetest::FakeSiteEngine siteEngine;
+    CMfxHostSite* site = nullptr;
     songdoctest::FakeEngine engine;
     CMidiDoc* doc = nullptr;
     std::shared_ptr<CScriptedAnswerer> answerer = std::make_shared<CScriptedAnswerer>();
@@ -201,6 +210,20 @@ TEST_F(MidiDocSmfImportTest, ACombinedImportPutsEveryPatternOnTheFirstNewTrack)
     ASSERT_EQ(after.tracks.size(), 1u);
     EXPECT_EQ(after.instances[0].size(), 2u);
     EXPECT_EQ(after.patterns.size(), 2u);
+}
+
+TEST_F(MidiDocSmfImportTest, ImportedTracksGetTheSynthOfEveryNewTrack)
+{
+    answerer->QueueAnswer(IDNO);
+    ASSERT_EQ(S_OK, Import(TwoTrackFile()));
+    ASSERT_EQ(2, doc->GetChannelCount());
+    for (int i = 0; i < doc->GetChannelCount(); ++i) {
+        CChannel* channel = nullptr;
+        ASSERT_EQ(S_OK, doc->GetChannelAt(i, &channel));
+        ASSERT_EQ(1, channel->GetSynthCount()) << "track " << i;
+        ASSERT_NE(nullptr, channel->GetSynthWrap(0));
+        EXPECT_TRUE(IsEqualGUID(CLSID_NullSynth, channel->GetSynthWrap(0)->GetClsid())) << "track " << i;
+    }
 }
 
 TEST_F(MidiDocSmfImportTest, AFailedImportLeavesTheSongAndHistoryAsTheyWere)
