@@ -2966,22 +2966,6 @@ HRESULT CMidiDoc::DeleteMeterKey(int index, BOOL makeCommand, CMvCommand* comman
     return m_meterKeyMap.DeleteMeterKey(index, makeCommand, command);
 }
 
-HRESULT CMidiDoc::StageMeterKey(LONG tick, const CMeterKey& entry)
-{
-    MV_ASSERT_UI_THREAD();
-    const HRESULT hr = m_meterKeyMap.SetLiveMeter(tick, entry);
-    return FAILED(hr) ? hr : S_OK;
-}
-
-HRESULT CMidiDoc::CommitStagedMeterKey(BOOL discard)
-{
-    MV_ASSERT_UI_THREAD();
-    if (discard)
-        return S_OK;
-    const HRESULT hr = m_meterKeyMap.RestoreLiveMeter();
-    return FAILED(hr) ? hr : S_OK;
-}
-
 HRESULT CMidiDoc::InsertMarker(const char* name, LONG tick, BOOL makeCommand, CMvCommand* command)
 {
     MV_ASSERT_UI_THREAD();

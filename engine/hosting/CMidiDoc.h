@@ -474,11 +474,6 @@ public:
     HRESULT InsertMeterKey(LONG tick, const CMeterKey& entry, BOOL makeCommand, CMvCommand* command);
     // E_INVALIDARG for an index outside the map.
     HRESULT DeleteMeterKey(int index, BOOL makeCommand, CMvCommand* command);
-    // A signature edited live: in force at the tick, without undo, until
-    // CommitStagedMeterKey puts the entry it replaced back (discard set:
-    // nothing is done and the live one stays).
-    HRESULT StageMeterKey(LONG tick, const CMeterKey& entry);
-    HRESULT CommitStagedMeterKey(BOOL discard);
     // After the markers at the same or an earlier tick; the name is cut to
     // 63 characters. "Insert Marker \"%s\"".
     HRESULT InsertMarker(const char* name, LONG tick, BOOL makeCommand, CMvCommand* command);

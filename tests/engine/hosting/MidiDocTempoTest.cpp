@@ -204,20 +204,6 @@ TEST_F(MidiDocTempoTest, SelectionAndMeterEditsForwardToTheirMaps)
     EXPECT_EQ("Delete Time Signature", UndoName());
 }
 
-TEST_F(MidiDocTempoTest, AStagedSignatureHoldsUntilItIsWrittenBack)
-{
-    CMeterKey threeFour = doc->GetMeterKeyMap()[0];
-    threeFour.m_numerator = 3;
-    ASSERT_EQ(S_OK, doc->StageMeterKey(0, threeFour));
-    EXPECT_EQ(3, doc->GetMeterKeyMap()[0].m_numerator);
-    EXPECT_EQ(0, UndoCount());
-    ASSERT_EQ(S_OK, doc->CommitStagedMeterKey(TRUE));
-    EXPECT_EQ(3, doc->GetMeterKeyMap()[0].m_numerator);
-    ASSERT_EQ(S_OK, doc->CommitStagedMeterKey(FALSE));
-    EXPECT_EQ(4, doc->GetMeterKeyMap()[0].m_numerator);
-    EXPECT_FALSE(doc->GetMeterKeyMap().HoldsReplacedEntry());
-}
-
 TEST_F(MidiDocTempoTest, ALiveTempoPlaysUntilItIsCommittedIntoTheEntryInForce)
 {
     MakeTempos({{0, 12000}, {1920, 9000}});
