@@ -1,0 +1,326 @@
+// Loop clips in a song, heard through the loop player itself (registered
+// with regsvr, created by class identifier on a track of its own): an audio
+// file imported into the song plays each slice on its beat at the song's
+// tempo, keeps doing so after a save and load, falls silent with its
+// instance and comes back with an undo; an import that the clip pool
+// refuses leaves the song and the pool as they were.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/CClipPool.h"
+#include "engine/hosting/CMetronomePlayer.h"
+#include "model/IEngineServices.h"
+#include "tests/engine/hosting/ProjectTestSupport.h"
+#include "tests/engine/hosting/SineSongFixture.h"
+#include "tests/plugins/loopplayer/cliplib/WavBuilder.h"
+
+namespace {
+
+using songplay::kFrames;
+using songplay::kRate;
+
+// The engine owner as model code finds it: the clip pool the loop players
+// share and the graph's rate.
+struct PoolServices final : IEngineServices {
+    IClipPool* GetClipPool() override { return &pool; }
+    IRecorder* GetRecorder() override { return nullptr; }
+    DWORD GetSampleRate() override { return kRate; }
+    CClipPool pool;
+};
+
+// A 2-second stereo loop of 4 beats (120 BPM of its own), one slice a beat:
+// silent but for a spike on each slice's first frame, 0.2 x (slice + 1) high.
+Bytes SpikeLoop()
+{
+    Bytes data;
+    for (int i = 0; i < 2 * kRate; ++i) {
+        const float v = i % 48000 == 0 || i % 48000 == 24000 ? 0.2f * float(i / 24000 + 1) : 0.0f;
+        PutFloat(data, v);
+        PutFloat(data, v);
+    }
+    return Wave(Concat({Chunk("fmt ", Fmt(3, 2, kRate, 32)), Chunk("data", data), Chunk("acid", Acid(0, 60, 4, 120.0f)),
+                        Chunk("strc", Strc({{0, 24000, 1}, {0, 48000, 1}, {0, 72000, 1}}))}));
+}
+
+// At 100 BPM a beat lasts 0.6 s and the loop 2.4 s.
+constexpr LONG kSongTempo = 10000;
+constexpr LONGLONG kBeatFrames = 28800;
+constexpr LONGLONG kCycleFrames = 4 * kBeatFrames;
+constexpr LONG kCycleTicks = 3840;
+
+// Frames where the left channel sounds after at least `gap` silent frames,
+// with the level heard there.
+struct Onset {
+    LONGLONG frame;
+    float level;
+};
+std::vector<Onset> Onsets(const std::vector<float>& song, std::size_t gap = 400)
+{
+    std::vector<Onset> onsets;
+    std::size_t silent = gap;
+    for (std::size_t i = 0; i < song.size() / 2; ++i) {
+        if (std::fabs(song[2 * i]) < 1e-4f) {
+            ++silent;
+            continue;
+        }
+        if (silent >= gap)
+            onsets.push_back({static_cast<LONGLONG>(i), song[2 * i]});
+        silent = 0;
+    }
+    return onsets;
+}
+
+// Each slice's spike where the arithmetic puts it, within one frame, at a
+// level in proportion to its height in the file.
+void ExpectSlicesOnTheirBeats(const std::vector<float>& song, int cycles, const char* what)
+{
+    const std::vector<Onset> got = Onsets(song);
+    ASSERT_EQ(static_cast<std::size_t>(4 * cycles), got.size()) << what;
+    for (std::size_t n = 0; n < got.size(); ++n) {
+        const LONGLONG expected = static_cast<LONGLONG>(n / 4) * kCycleFrames + static_cast<LONGLONG>(n % 4) * kBeatFrames;
+        EXPECT_LE(std::llabs(got[n].frame - expected), 1) << what << ": slice #" << n << " at " << got[n].frame;
+        EXPECT_NEAR(got[n].level / got[0].level, static_cast<float>(n % 4 + 1), 1e-4) << what << ": slice #" << n;
+    }
+}
+
+class LoopClipSong : public songplay::SineSongFixture {
+protected:
+    void SetUp() override
+    {
+        SineSongFixture::SetUp();
+        ASSERT_EQ(0, songplay::Regsvr(std::string("'") + MVTEST_TAMBLOR_SERVER + "'"));
+        SetEngineServices(&services);
+        UseDocument();
+        ASSERT_EQ(S_OK, doc->GetTempoMap()->Set(0, CTempo(0, kSongTempo)));
+        loopPath = files.Write("Drums.loop.wav", SpikeLoop());
+    }
+    void TearDown() override
+    {
+        site->SetDocument(&siteDocument);
+        SineSongFixture::TearDown();
+        SetEngineServices(nullptr);
+    }
+
+    // The loop players read the song's tempo through the host site.
+    void UseDocument() { ASSERT_EQ(S_OK, site->SetDocument(doc)); }
+
+    // The imported loop's track and its one instance, stretched to `cycles`
+    // loops of the clip.
+    CChannel* ImportLoop(int cycles)
+    {
+        EXPECT_EQ(S_OK, doc->ImportIntoProject("Drums.loop.wav", loopPath.c_str()));
+        CChannel* channel = nullptr;
+        EXPECT_EQ(S_OK, doc->GetChannelAt(doc->GetChannelCount() - 1, &channel));
+        CPatternInstance* instance = nullptr;
+        if (channel != nullptr && channel->GetPatternInstance(doc->GetActiveInstance(), &instance) == S_OK)
+            EXPECT_EQ(S_OK, instance->SetEnd(cycles * kCycleTicks));
+        else
+            ADD_FAILURE() << "the import placed no active instance";
+        return channel;
+    }
+
+    std::vector<float> PlayFrames(LONGLONG frames)
+    {
+        EXPECT_TRUE(SUCCEEDED(doc->RebuildGraph()));
+        EXPECT_EQ(S_OK, audio.Prepare());
+        // From the song's start, as the engine owner locates it: the loop
+        // players read the song's position from the stream's time.
+        EXPECT_EQ(S_OK, audio.SetSamplePosition(0));
+        return Play(static_cast<int>((frames + kFrames - 1) / kFrames));
+    }
+
+    // The song saved and loaded into a fresh document, which then plays.
+    void SaveAndLoad(std::vector<BYTE>* saved)
+    {
+        projtest::FakeEngineOwner owner;
+        ASSERT_EQ(S_OK, projtest::SaveProject(doc, &owner, saved));
+        audio.SetDocument(nullptr);
+        data.SetDocument(nullptr);
+        site->SetDocument(&siteDocument);
+        SetSongDocument(nullptr);
+        CUndoHistory::Instance().Clear();
+        CMidiDoc::DestroyMidiDoc(doc);
+        doc = nullptr;
+        ASSERT_EQ(0u, services.pool.Count()) << "the clips went with their song";
+        ASSERT_EQ(S_OK, CMidiDoc::CreateMidiDoc(&engine, &doc));
+        ASSERT_EQ(S_OK, projtest::LoadProject(doc, &owner, *saved));
+        SetSongDocument(doc);
+        UseDocument();
+        audio.SetDocument(doc->GetRenderDocument());
+        data.SetDocument(doc);
+    }
+
+    PoolServices services;
+    TempFiles files;
+    std::string loopPath;
+};
+
+TEST_F(LoopClipSong, AnImportedLoopPlaysEachSliceOnItsBeatAtTheSongsTempo)
+{
+    ImportLoop(3);
+    const std::vector<float> song = PlayFrames(3 * kCycleFrames + kRate / 2);
+    ExpectSlicesOnTheirBeats(song, 3, "three loops at 100 BPM");
+    double after = 0;
+    for (std::size_t i = 2 * static_cast<std::size_t>(3 * kCycleFrames + kRate / 10); i < song.size(); ++i)
+        after = std::max(after, static_cast<double>(std::fabs(song[i])));
+    EXPECT_EQ(0.0, after) << "nothing sounds past the instance's end";
+}
+
+TEST_F(LoopClipSong, ASavedSongPlaysItsLoopTheSame)
+{
+    ImportLoop(2);
+    const LONGLONG frames = 2 * kCycleFrames + kRate / 2;
+    const std::vector<float> before = PlayFrames(frames);
+    ExpectSlicesOnTheirBeats(before, 2, "before saving");
+
+    std::vector<BYTE> saved;
+    SaveAndLoad(&saved);
+    CPattern* pattern = nullptr;
+    ASSERT_EQ(S_OK, doc->GetActivePattern(&pattern));
+    EXPECT_EQ(loopPath, pattern->GetClipFile().GetString());
+    ASSERT_NE(nullptr, services.pool.GetClip(pattern->GetClipId())) << "the pattern's clip is back in the pool";
+    const std::vector<float> after = PlayFrames(frames);
+    ExpectSlicesOnTheirBeats(after, 2, "after loading");
+
+    ASSERT_EQ(before.size(), after.size());
+    double residue = 0;
+    for (std::size_t i = 0; i < before.size(); ++i)
+        residue = std::max(residue, static_cast<double>(std::fabs(before[i] - after[i])));
+    EXPECT_LT(residue, 1e-6) << "the loaded song nulls against the saved one";
+
+    std::vector<BYTE> again;
+    projtest::FakeEngineOwner owner;
+    ASSERT_EQ(S_OK, projtest::SaveProject(doc, &owner, &again));
+    EXPECT_EQ(saved, again);
+}
+
+TEST_F(LoopClipSong, ARemovedInstanceFallsSilentAndUndoBringsItsLoopBack)
+{
+    CChannel* channel = ImportLoop(1);
+    ASSERT_NE(nullptr, channel);
+    const DWORD instance = doc->GetActiveInstance();
+    const std::size_t poolWith = services.pool.Count();
+    ASSERT_NE(nullptr, services.pool.GetClip(instance)) << "the player keeps the instance's clip in the pool";
+
+    ASSERT_EQ(S_OK, channel->DeletePatternInstance(instance, TRUE, nullptr));
+    EXPECT_EQ(nullptr, services.pool.GetClip(instance)) << "the pool let the instance's clip go";
+    EXPECT_EQ(poolWith - 1, services.pool.Count());
+    const std::vector<float> silent = PlayFrames(kCycleFrames);
+    EXPECT_TRUE(Onsets(silent).empty());
+
+    ASSERT_EQ(S_OK, CUndoHistory::Instance().Undo());
+    EXPECT_NE(nullptr, services.pool.GetClip(instance));
+    ExpectSlicesOnTheirBeats(PlayFrames(kCycleFrames + kRate / 2), 1, "after the undo");
+}
+
+TEST_F(LoopClipSong, ImportMakesALoopPatternOnALoopPlayerTrackInOneCommand)
+{
+    engine.now = 1920;
+    const int tracks = doc->GetChannelCount();
+    ASSERT_EQ(S_OK, doc->ImportIntoProject("Drums.loop.wav", loopPath.c_str()));
+    EXPECT_STREQ("Import Drums.loop Into Project", CUndoHistory::Instance().GetCommandName(0));
+
+    ASSERT_EQ(tracks + 1, doc->GetChannelCount()) << "a new track at the end";
+    CChannel* channel = nullptr;
+    ASSERT_EQ(S_OK, doc->GetChannelAt(tracks, &channel));
+    EXPECT_NE(nullptr, channel->GetLoopClipHost()) << "the track plays loop clips";
+    CPattern* pattern = nullptr;
+    ASSERT_EQ(S_OK, doc->GetActivePattern(&pattern));
+    EXPECT_EQ(CPattern::kKindLoopClip, pattern->GetKind());
+    EXPECT_STREQ("Drums.loop", pattern->GetDisplayName().GetString());
+    EXPECT_EQ(loopPath, pattern->GetClipFile().GetString());
+    EXPECT_EQ(kCycleTicks, pattern->GetDuration()) << "the clip's four beats";
+    CPatternInstance* instance = nullptr;
+    ASSERT_EQ(S_OK, channel->GetPatternInstance(doc->GetActiveInstance(), &instance));
+    EXPECT_EQ(1920, instance->GetStart()) << "at the transport's position";
+    EXPECT_EQ(1920 + kCycleTicks, instance->GetEnd());
+    const DWORD firstInstance = instance->GetInstanceId();
+    EXPECT_NE(nullptr, services.pool.GetClip(pattern->GetClipId())) << "the pattern's clip is in the pool";
+    EXPECT_NE(nullptr, services.pool.GetClip(firstInstance)) << "and the instance's";
+
+    // With the loop player's track active the next file joins it.
+    const std::string other = files.Write("Other.wav", SpikeLoop());
+    ASSERT_EQ(S_OK, doc->ImportIntoProject("Other.wav", other.c_str()));
+    EXPECT_EQ(tracks + 1, doc->GetChannelCount());
+    EXPECT_EQ(2, channel->GetTimeline().GetSize());
+
+    ASSERT_EQ(S_OK, CUndoHistory::Instance().Undo());
+    ASSERT_EQ(S_OK, CUndoHistory::Instance().Undo());
+    EXPECT_EQ(tracks, doc->GetChannelCount()) << "undo takes the track away";
+    EXPECT_EQ(nullptr, services.pool.GetClip(firstInstance)) << "and the instance's clip";
+    ASSERT_EQ(S_OK, CUndoHistory::Instance().Redo());
+    ASSERT_EQ(S_OK, doc->GetChannelAt(tracks, &channel));
+    ASSERT_EQ(1, channel->GetTimeline().GetSize());
+    EXPECT_NE(nullptr, services.pool.GetClip(channel->GetTimeline()[0].GetInstanceId()))
+        << "the instance registers its clip again";
+}
+
+TEST_F(LoopClipSong, AnOrdinarySynthTrackGetsALoopPlayerTrackBesideIt)
+{
+    ASSERT_EQ(S_OK, doc->InsertChannel(0, FALSE, &mvtest::CLSID_SineSynth, mvtest::kSineInstrumentName, nullptr));
+    ASSERT_EQ(S_OK, doc->SetActiveChannelAt(0, nullptr));
+    ASSERT_EQ(S_OK, doc->ImportIntoProject("Drums.loop.wav", loopPath.c_str()));
+    ASSERT_EQ(2, doc->GetChannelCount());
+    CChannel* sine = nullptr;
+    ASSERT_EQ(S_OK, doc->GetChannelAt(0, &sine));
+    EXPECT_EQ(0, sine->GetTimeline().GetSize());
+    CChannel* added = nullptr;
+    ASSERT_EQ(S_OK, doc->GetChannelAt(1, &added));
+    EXPECT_EQ(1, added->GetTimeline().GetSize());
+}
+
+// Files the pool refuses: the whole import is undone and the pool keeps
+// only what it had.
+TEST_F(LoopClipSong, ARefusedFileLeavesTheSongAndThePoolAsTheyWere)
+{
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        HRESULT expected;
+    };
+    Bytes longBeats;
+    {
+        Bytes data;
+        for (int i = 0; i < 4 * 2; ++i)
+            PutFloat(data, 0.0f);
+        longBeats = Wave(Concat({Chunk("fmt ", Fmt(3, 2, kRate, 32)), Chunk("data", data),
+                                 Chunk("acid", Acid(0, 60, 300, 120.0f)), Chunk("strc", Strc({{0, 2, 1}}))}));
+    }
+    const Case cases[] = {
+        {"not a wave file", Bytes{'n', 'o', 'p', 'e'}, E_FAIL},
+        {"a loop of 300 beats", longBeats, E_UNEXPECTED},
+    };
+    // The active track plays no loop clips: every import would add one.
+    ASSERT_EQ(S_OK, doc->InsertChannel(0, FALSE, &mvtest::CLSID_SineSynth, mvtest::kSineInstrumentName, nullptr));
+    ImportLoop(1);
+    ASSERT_EQ(S_OK, doc->SetActiveChannelAt(0, nullptr));
+    const std::size_t poolBefore = services.pool.Count();
+    const int tracksBefore = doc->GetChannelCount();
+    int undoBefore = 0;
+    ASSERT_EQ(S_OK, CUndoHistory::Instance().GetCount(&undoBefore));
+    CPattern* activeBefore = nullptr;
+    ASSERT_EQ(S_OK, doc->GetActivePattern(&activeBefore));
+    for (const Case& c : cases) {
+        const std::string path = files.Write(std::string(c.name) + ".wav", c.bytes);
+        const HRESULT hr = doc->ImportIntoProject("refused.wav", path.c_str());
+        EXPECT_TRUE(FAILED(hr)) << c.name;
+        if (c.expected == E_UNEXPECTED) {
+            EXPECT_EQ(E_UNEXPECTED, hr) << c.name;
+        }
+        EXPECT_EQ(poolBefore, services.pool.Count()) << c.name;
+        EXPECT_EQ(tracksBefore, doc->GetChannelCount()) << c.name << ": no track left behind";
+        int undoCount = 0;
+        EXPECT_EQ(S_OK, CUndoHistory::Instance().GetCount(&undoCount));
+        EXPECT_EQ(undoBefore, undoCount) << c.name;
+        CPattern* active = nullptr;
+        EXPECT_EQ(S_OK, doc->GetActivePattern(&active));
+        EXPECT_EQ(activeBefore, active) << c.name;
+    }
+    EXPECT_EQ(E_POINTER, doc->ImportIntoProject("x.wav", nullptr));
+}
+
+}  // namespace
