@@ -267,10 +267,27 @@ TEST_F(LoopClipSong, AnOrdinarySynthTrackGetsALoopPlayerTrackBesideIt)
     ASSERT_EQ(2, doc->GetChannelCount());
     CChannel* sine = nullptr;
     ASSERT_EQ(S_OK, doc->GetChannelAt(0, &sine));
+    EXPECT_EQ(nullptr, sine->GetLoopClipHost()) << "an ordinary synth has no clip host";
     EXPECT_EQ(0, sine->GetTimeline().GetSize());
     CChannel* added = nullptr;
     ASSERT_EQ(S_OK, doc->GetChannelAt(1, &added));
     EXPECT_EQ(1, added->GetTimeline().GetSize());
+}
+
+TEST_F(LoopClipSong, TheClipHostTakesOnlyClipsOfTheEnginesPool)
+{
+    CChannel* channel = ImportLoop(1);
+    ASSERT_NE(nullptr, channel);
+    ILoopClipHost* host = channel->GetLoopClipHost();
+    ASSERT_NE(nullptr, host);
+    pattest::FakeLoopClip stranger;
+    ILoopClip* registered = reinterpret_cast<ILoopClip*>(1);
+    EXPECT_EQ(E_POINTER, host->RegisterClip(77, ILoopClipHost::kModeTimeline, nullptr, &registered));
+    EXPECT_EQ(nullptr, registered);
+    EXPECT_EQ(E_INVALIDARG, host->RegisterClip(77, ILoopClipHost::kModeTimeline, &stranger, &registered));
+    EXPECT_EQ(nullptr, services.pool.GetClip(77));
+    EXPECT_EQ(S_FALSE, host->UnregisterClip(77)) << "nothing plays under that id";
+    EXPECT_EQ(S_FALSE, host->ReregisterClip(doc->GetActiveInstance(), nullptr)) << "it plays already";
 }
 
 // Files the pool refuses: the whole import is undone and the pool keeps
