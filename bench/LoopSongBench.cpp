@@ -24,20 +24,20 @@
 #include <vector>
 
 #include "bench/AllocationCounter.h"
-#include "devices/CAudioRenderer.h"
-#include "engine/CClipPool.h"
-#include "engine/CDataRenderer.h"
+#include "bench/Percentiles.h"
+#include "bench/SongRenderers.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/hosting/CMetronomePlayer.h"
 #include "engine/hosting/CMfxHostSite.h"
 #include "engine/hosting/CMidiDoc.h"
 #include "model/CPatternInstance.h"
 #include "model/CUndoHistory.h"
-#include "model/IEngineServices.h"
 #include "model/ISongDocument.h"
 #include "platform/registry/Registry.h"
 #include "tests/engine/hosting/DocumentEngineFake.h"
 #include "tests/engine/hosting/HostSiteFakes.h"
+#include "tests/engine/hosting/PoolEngineServices.h"
+#include "tests/engine/hosting/RenderBuffer.h"
 #include "tests/plugins/loopplayer/cliplib/WavBuilder.h"
 #include "tests/support/TempRegistry.h"
 
@@ -49,13 +49,6 @@ constexpr int kFrames = 64;
 constexpr LONG kSongTempo = 10000;
 // Far longer than any run: the instances never end while the bench plays.
 constexpr LONG kInstanceTicks = 2000 * 3840;
-
-struct PoolServices final : IEngineServices {
-    IClipPool* GetClipPool() override { return &pool; }
-    IRecorder* GetRecorder() override { return nullptr; }
-    DWORD GetSampleRate() override { return kRate; }
-    CClipPool pool;
-};
 
 bool RegisterLoopPlayer()
 {
@@ -115,22 +108,13 @@ struct LoopSong {
 
     mvtest::TempRegistry registry;
     TempFiles files;
-    PoolServices services;
+    songplay::PoolEngineServices services{kRate};
     sitetest::FakeSiteEngine siteEngine;
     CMfxHostSite* site = nullptr;
     songdoctest::FakeEngine engine;
     CMidiDoc* doc = nullptr;
     bool ok = false;
 };
-
-void ReportPercentiles(benchmark::State& state, std::vector<double>& us)
-{
-    if (us.empty())
-        return;
-    std::sort(us.begin(), us.end());
-    state.counters["p50_us"] = us[us.size() / 2];
-    state.counters["p999_us"] = us[std::min(us.size() - 1, us.size() * 999 / 1000)];
-}
 
 void BM_LoopSongProcessBuffer(benchmark::State& state)
 {
@@ -139,20 +123,10 @@ void BM_LoopSongProcessBuffer(benchmark::State& state)
         state.SkipWithError("the song could not be built");
         return;
     }
-    CAudioRenderer audio;
-    audio.SetSampleRate(kRate);
-    audio.SetDocument(song.doc->GetRenderDocument());
-    if (FAILED(audio.Prepare()) || FAILED(audio.SetSamplePosition(0))) {
-        state.SkipWithError("the audio renderer did not prepare");
-        return;
-    }
-    CDataRenderer data;
-    data.SetDocument(song.doc);
-    data.Locate(0);
-    data.Start(0);
-    std::vector<float> block(kFrames * 2);
+    mvbench::SongRenderers play(song.doc, kRate);
     std::vector<double> us;
-    us.reserve(200000);
+    us.reserve(static_cast<std::size_t>(state.max_iterations));
+    std::vector<float> block(kFrames * 2);
     LONGLONG sample = 0;
     LONG from = 0;
     float peak = 0.0f;
@@ -160,19 +134,10 @@ void BM_LoopSongProcessBuffer(benchmark::State& state)
     for (auto _ : state) {
         sample += kFrames;
         const LONG to = song.doc->GetTempoMap()->TimeToTicks(static_cast<LONG>(sample), kRate, FALSE) + 1;
-        int got = 0;
         const auto start = std::chrono::steady_clock::now();
-        HRESULT hr = data.BeginSpan(from);
-        if (SUCCEEDED(hr))
-            hr = data.Render(from, to);
-        if (SUCCEEDED(hr))
-            hr = audio.BeginBuffer(kFrames);
-        if (SUCCEEDED(hr))
-            hr = audio.BeginSegment(kFrames, kFrames);
-        if (SUCCEEDED(hr))
-            hr = audio.RenderBuffer(block.data(), nullptr, kFrames, &got, kFrames, 1);
+        const HRESULT hr = songplay::RenderSongBuffer(play.data, play.audio, from, to, block.data(), kFrames);
         const auto end = std::chrono::steady_clock::now();
-        if (FAILED(hr) || got != kFrames) {
+        if (!play.ready || FAILED(hr)) {
             state.SkipWithError("the buffer did not render");
             break;
         }
@@ -185,10 +150,8 @@ void BM_LoopSongProcessBuffer(benchmark::State& state)
     if (peak == 0.0f)
         state.SkipWithError("the loops were not heard");
     state.counters["peak"] = peak;
-    ReportPercentiles(state, us);
-    data.Stop(from);
-    audio.SetDocument(nullptr);
-    data.SetDocument(nullptr);
+    mvbench::ReportPercentiles(state, us);
+    play.data.Stop(from);
 }
 BENCHMARK(BM_LoopSongProcessBuffer)->Unit(benchmark::kMicrosecond)->Iterations(100000);
 

@@ -11,9 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/CClipPool.h"
 #include "engine/hosting/CMetronomePlayer.h"
-#include "model/IEngineServices.h"
+#include "tests/engine/hosting/PoolEngineServices.h"
 #include "tests/engine/hosting/ProjectTestSupport.h"
 #include "tests/engine/hosting/SineSongFixture.h"
 #include "tests/plugins/loopplayer/cliplib/WavBuilder.h"
@@ -22,15 +21,6 @@ namespace {
 
 using songplay::kFrames;
 using songplay::kRate;
-
-// The engine owner as model code finds it: the clip pool the loop players
-// share and the graph's rate.
-struct PoolServices final : IEngineServices {
-    IClipPool* GetClipPool() override { return &pool; }
-    IRecorder* GetRecorder() override { return nullptr; }
-    DWORD GetSampleRate() override { return kRate; }
-    CClipPool pool;
-};
 
 // A 2-second stereo loop of 4 beats (120 BPM of its own), one slice a beat:
 // silent but for a spike on each slice's first frame, 0.2 x (slice + 1) high.
@@ -154,7 +144,7 @@ protected:
         data.SetDocument(doc);
     }
 
-    PoolServices services;
+    songplay::PoolEngineServices services{kRate};
     TempFiles files;
     std::string loopPath;
 };
