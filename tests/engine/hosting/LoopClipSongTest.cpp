@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/hosting/CMetronomePlayer.h"
+#include "engine/mixer/CMainBus.h"
 #include "tests/engine/hosting/PoolEngineServices.h"
 #include "tests/engine/hosting/ProjectTestSupport.h"
 #include "tests/engine/hosting/SineSongFixture.h"
@@ -81,8 +82,9 @@ class LoopClipSong : public songplay::SineSongFixture {
 protected:
     void SetUp() override
     {
-        SineSongFixture::SetUp();
+        // Before the song is made: its master bus clicks through a loop player too.
         ASSERT_EQ(0, songplay::Regsvr(std::string("'") + MVTEST_TAMBLOR_SERVER + "'"));
+        SineSongFixture::SetUp();
         SetEngineServices(&services);
         UseDocument();
         ASSERT_EQ(S_OK, doc->GetTempoMap()->Set(0, CTempo(0, kSongTempo)));
@@ -262,6 +264,38 @@ TEST_F(LoopClipSong, AnOrdinarySynthTrackGetsALoopPlayerTrackBesideIt)
     CChannel* added = nullptr;
     ASSERT_EQ(S_OK, doc->GetChannelAt(1, &added));
     EXPECT_EQ(1, added->GetTimeline().GetSize());
+}
+
+// Left channel's rising zero crossings per second over [from, from + frames).
+double ToneFrequency(const std::vector<float>& song, LONGLONG from, LONGLONG frames)
+{
+    int crossings = 0;
+    for (LONGLONG i = from + 1; i < from + frames; ++i)
+        if (song[static_cast<std::size_t>(2 * (i - 1))] < 0.0f && song[static_cast<std::size_t>(2 * i)] >= 0.0f)
+            ++crossings;
+    return crossings * double(kRate) / double(frames);
+}
+
+TEST_F(LoopClipSong, TheMetronomeClicksThroughTheLoopPlayerOnEveryBeat)
+{
+    CMainBus* main = nullptr;
+    ASSERT_EQ(S_OK, doc->GetMainBus(&main));
+    CMetronome& metronome = main->GetMetronome();
+    ASSERT_TRUE(metronome.HasPlayer()) << "the loop player sits in the master bus";
+    ASSERT_EQ(S_OK, metronome.SetFirstBeatUsesWave(FALSE));
+    ASSERT_EQ(S_OK, metronome.SetOtherBeatsUseWave(FALSE));
+    ASSERT_EQ(S_OK, metronome.SetFirstBeatPitch(93));   // 880 Hz
+    ASSERT_EQ(S_OK, metronome.SetOtherBeatsPitch(81));  // 440 Hz
+    ASSERT_EQ(S_OK, metronome.SetToneDuration(240));    // a sixteenth: 0.15 s at 100 BPM
+    doc->SetMetronomeOn(TRUE);
+    const std::vector<float> song = PlayFrames(2 * kCycleFrames);
+    const std::vector<Onset> clicks = Onsets(song);
+    ASSERT_EQ(8u, clicks.size()) << "two 4/4 measures";
+    for (std::size_t n = 0; n < clicks.size(); ++n) {
+        EXPECT_LE(std::llabs(clicks[n].frame - static_cast<LONGLONG>(n) * kBeatFrames), 1) << "click #" << n;
+        const double expected = n % 4 == 0 ? 880.0 : 440.0;
+        EXPECT_NEAR(expected, ToneFrequency(song, clicks[n].frame, 7000), 10.0) << "click #" << n;
+    }
 }
 
 TEST_F(LoopClipSong, TheClipHostTakesOnlyClipsOfTheEnginesPool)
