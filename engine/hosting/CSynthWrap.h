@@ -32,8 +32,12 @@ public:
     GUID GetClsid() override { return m_clsid; }
     GUID GetInstanceGuid() override { return m_instance; }
     BOOL IsLoopClipPlayer() override { return m_loopPlayer != nullptr; }
-    // A loop player's clip host; null for any other synth.
-    ILoopClipHost* GetLoopClipHost() override { return m_loopPlayer != nullptr ? &m_clipHost : nullptr; }
+    // A loop player's clip host; null for any other synth, and for a loop
+    // player without a pool to keep its clips in.
+    ILoopClipHost* GetLoopClipHost() override
+    {
+        return m_loopPlayer != nullptr && m_clipPool != nullptr ? &m_clipHost : nullptr;
+    }
     int GetOutputCount() override { return GetOutputPinCount() > 0 ? static_cast<int>(GetOutputPinCount()) : 1; }
     void SetConnected(BOOL connected) override { SetConnectedFlag(connected); }
     IPersistStreamInit* GetPersist() override { return static_cast<CKelPersistObject*>(this); }
