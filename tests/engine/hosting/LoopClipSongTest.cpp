@@ -13,6 +13,7 @@
 
 #include "engine/hosting/CMetronomePlayer.h"
 #include "engine/mixer/CMainBus.h"
+#include "plugins/loopplayer/cliplib/CLoopClip.h"
 #include "tests/engine/hosting/PoolEngineServices.h"
 #include "tests/engine/hosting/ProjectTestSupport.h"
 #include "tests/engine/hosting/SineSongFixture.h"
@@ -233,6 +234,8 @@ TEST_F(LoopClipSong, ImportMakesALoopPatternOnALoopPlayerTrackInOneCommand)
     const DWORD firstInstance = instance->GetInstanceId();
     EXPECT_NE(nullptr, services.pool.GetClip(pattern->GetClipId())) << "the pattern's clip is in the pool";
     EXPECT_NE(nullptr, services.pool.GetClip(firstInstance)) << "and the instance's";
+    ASSERT_EQ(S_OK, instance->SetTranspose(7));
+    EXPECT_EQ(7, services.pool.Find(firstInstance)->GetTranspose()) << "the instance's clip follows its transpose";
 
     // With the loop player's track active the next file joins it.
     const std::string other = files.Write("Other.wav", SpikeLoop());
