@@ -8,9 +8,8 @@
 // instrument playing a bar of four eighth notes in every bar for 225 s;
 // every third track runs its output through the phaser Sorvic; every track
 // sends to one of two aux buses. The engine runs at 44100 Hz with blocks of
-// the argument's length, as the sound card would. The loop player cannot be
-// placed on a track here yet (the engine has no clip pool to hand it), so
-// no track plays loops.
+// the argument's length, as the sound card would. No track plays loops:
+// bench_LoopSongBench measures a song of loop players.
 //
 // Run pinned to one core, e.g. `taskset -c 2 build/bench/bench_AudioExportBench`.
 #include <benchmark/benchmark.h>

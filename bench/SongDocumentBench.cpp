@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "bench/AllocationCounter.h"
+#include "bench/Percentiles.h"
+#include "bench/SongRenderers.h"
 #include "devices/CAudioRenderer.h"
 #include "engine/CDataRenderer.h"
 #include "engine/graph/CDxFilterGraph.h"
@@ -81,15 +83,6 @@ struct Song {
     CMidiDoc* doc = nullptr;
 };
 
-void ReportPercentiles(benchmark::State& state, std::vector<double>& us)
-{
-    if (us.empty())
-        return;
-    std::sort(us.begin(), us.end());
-    state.counters["p50_us"] = us[us.size() / 2];
-    state.counters["p999_us"] = us[std::min(us.size() - 1, us.size() * 999 / 1000)];
-}
-
 void BM_RebuildGraph(benchmark::State& state)
 {
     Song song;
@@ -106,7 +99,7 @@ void BM_RebuildGraph(benchmark::State& state)
         }
         us.push_back(std::chrono::duration<double, std::micro>(end - start).count());
     }
-    ReportPercentiles(state, us);
+    mvbench::ReportPercentiles(state, us);
 }
 BENCHMARK(BM_RebuildGraph)->Unit(benchmark::kMillisecond)->Iterations(50);
 
@@ -135,24 +128,20 @@ void BM_RenderSpan(benchmark::State& state)
         us.push_back(std::chrono::duration<double, std::micro>(end - start).count());
     }
     mvbench::ReportAllocations(state, before, "allocs", "the render span allocated");
-    ReportPercentiles(state, us);
+    mvbench::ReportPercentiles(state, us);
 }
 BENCHMARK(BM_RenderSpan)->Unit(benchmark::kMicrosecond)->Iterations(100000);
 
 void BM_ProcessBuffer(benchmark::State& state)
 {
     Song song;
-    CAudioRenderer audio;
-    audio.SetSampleRate(kRate);
-    audio.SetDocument(song.doc->GetRenderDocument());
-    if (FAILED(audio.Prepare())) {
+    mvbench::SongRenderers renderers(song.doc, kRate);
+    if (!renderers.ready) {
         state.SkipWithError("the audio renderer did not prepare");
         return;
     }
-    CDataRenderer data;
-    data.SetDocument(song.doc);
-    data.Locate(0);
-    data.Start(0);
+    CAudioRenderer& audio = renderers.audio;
+    CDataRenderer& data = renderers.data;
     std::vector<float> block(kFrames * 2);
     std::vector<double> us;
     us.reserve(200000);
@@ -189,10 +178,8 @@ void BM_ProcessBuffer(benchmark::State& state)
             sample = 0;
     }
     mvbench::ReportAllocations(state, before, "allocs", "the buffer allocated");
-    ReportPercentiles(state, us);
+    mvbench::ReportPercentiles(state, us);
     data.Stop(from);
-    audio.SetDocument(nullptr);
-    data.SetDocument(nullptr);
 }
 BENCHMARK(BM_ProcessBuffer)->Unit(benchmark::kMicrosecond)->Iterations(100000);
 

@@ -155,6 +155,19 @@ HRESULT CClipPool::AddClipFromFile(const char* name, const std::string& path, co
     return Insert(made, id, clip);
 }
 
+HRESULT CClipPool::AddClipFromFile(const char* name, const char* path, const WAVEFORMATEX& format, const DWORD* id,
+                                   ILoopClip** clip, int* reason, BOOL forceNew)
+{
+    if (clip) *clip = nullptr;
+    if (reason) *reason = 0;
+    if (!path) return E_INVALIDARG;
+    try {
+        return AddClipFromFile(name, std::string(path), format, id, nullptr, clip, reason, forceNew != FALSE);
+    } catch (const std::bad_alloc&) {
+        return E_FAIL;
+    }
+}
+
 void CClipPool::ReleaseClip(CLoopClip* clip)
 {
     std::lock_guard lock(m_lock);

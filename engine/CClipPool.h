@@ -43,6 +43,10 @@ public:
     ILoopClip* GetClip(DWORD id) override;
     HRESULT CreateClip(ILoopClip** clip) override;
     HRESULT AddClip(const DWORD* id, ILoopClip** clip) override;
+    // AddClipFromFile below, without a time converter: the pattern's clip
+    // is never played itself, only the clips the loop player links to it.
+    HRESULT AddClipFromFile(const char* name, const char* path, const WAVEFORMATEX& format, const DWORD* id,
+                            ILoopClip** clip, int* reason, BOOL forceNew) override;
 
     // IClipPoolLimits
     void SetLimits(LONG beatLimit, double secondsLimit) override;

@@ -43,6 +43,13 @@ HRESULT CPooledClip::SetLength(LONGLONG ticks)
     return S_OK;
 }
 
+HRESULT CPooledClip::GetLength(LONGLONG* ticks)
+{
+    if (!ticks) return E_POINTER;
+    *ticks = m_clip->GetLoopLength(CLoopClip::kUnitTicks);
+    return S_OK;
+}
+
 HRESULT CPooledClip::SetTranspose(LONG semitones)
 {
     m_clip->SetTranspose(semitones);

@@ -29,6 +29,8 @@ public:
     HRESULT SetStart(LONGLONG position, int unit) override;
     HRESULT SetEnd(LONGLONG position, int unit) override;
     HRESULT SetLength(LONGLONG ticks) override;
+    // The clip's loop length.
+    HRESULT GetLength(LONGLONG* ticks) override;
     HRESULT SetTranspose(LONG semitones) override;
     // Through the pool: a clip it keeps under an id gives up the pool's
     // reference. The last release of the clip deletes this face too.

@@ -31,6 +31,9 @@ public:
     virtual HRESULT SetEnd(LONGLONG position, int unit) = 0;
     // The clip's length in ticks (the length of its pattern).
     virtual HRESULT SetLength(LONGLONG ticks) = 0;
+    // The length the clip plays in one cycle, in ticks: what a pattern of
+    // the clip lasts.
+    virtual HRESULT GetLength(LONGLONG* ticks) = 0;
     virtual HRESULT SetTranspose(LONG semitones) = 0;
 
     // Drops one reference; at zero the clip leaves its pool and is deleted.

@@ -14,6 +14,7 @@
 #include "devices/IMidiInputRouter.h"
 #include "devices/IMidiSource.h"
 #include "devices/IMidiSyncGen.h"
+#include "engine/CClipPool.h"
 #include "engine/IMfxHostSite.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/graph/CDxSource.h"
@@ -937,8 +938,11 @@ HRESULT CMidiDoc::DuplicatePattern(SHORT sourceId, SHORT newId, BOOL makeCommand
             CPattern* copy = nullptr;
             // Without a command the copy is made directly; with one it joins.
             Check(CreatePattern(newId, FALSE, cmd, &copy, source->GetKind() == CPattern::kKindLoopClip));
-            if (source->GetKind() == CPattern::kKindLoopClip)
-                copy->SetClipFile(source->GetClipFile().GetString());
+            // The copy gets a clip of its own in the pool (sharing the
+            // file's samples), not just the path: without one its instances
+            // would have nothing to register with the loop player.
+            if (source->GetKind() == CPattern::kKindLoopClip && !source->GetClipFile().IsEmpty())
+                Check(AttachClipFile(copy, source->GetClipFile().GetString()));
             copy->SetDuration(source->GetDuration());
             copy->SetName(UniqueCopyName(source->GetDisplayName()).GetString());
             const std::vector<CMfxEvent> events = source->GetEvents();
@@ -1060,6 +1064,114 @@ HRESULT CMidiDoc::SetPatternAttributes(SHORT id, const char* name, const LONG* d
                                                                           static_cast<DWORD>(*swing != 0));
                               if (editMarker != nullptr)
                                   SubmitUndoStep<CUndoSetPatternEditMarkerStep>(cmd, m_patterns, id, *editMarker);
+                          });
+}
+
+// ---- Audio import: loop-clip patterns ----
+
+namespace {
+
+// What an audio import changes in the views: the arrangement, tracks,
+// patterns and the active instance.
+constexpr DWORD kHintImportAudio = 0x69;
+// The loop player a dropped or imported clip gets when no track can play it.
+constexpr const char* kLoopPlayerName = "Tamblor";
+
+}  // namespace
+
+HRESULT CMidiDoc::AttachClipFile(CPattern* pattern, const char* path, int* reason, ILoopClip** clip)
+{
+    MV_ASSERT_UI_THREAD();
+    if (clip != nullptr)
+        *clip = nullptr;
+    if (reason != nullptr)
+        *reason = 0;
+    if (pattern == nullptr || path == nullptr)
+        return E_POINTER;
+    if (pattern->GetKind() != CPattern::kKindLoopClip)
+        return E_INVALIDARG;
+    IEngineServices* services = GetEngineServices();
+    IClipPool* pool = services != nullptr ? services->GetClipPool() : nullptr;
+    CDxFilterGraph* graph = GetFilterGraph();
+    if (pool == nullptr || graph == nullptr)
+        return E_UNEXPECTED;
+    // The engine's own format: every pin carries float stereo at the graph's rate.
+    WAVEFORMATEX format{};
+    format.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
+    format.nChannels = 2;
+    format.nSamplesPerSec = static_cast<DWORD>(graph->GetSampleRate());
+    format.nAvgBytesPerSec = format.nSamplesPerSec * 8;
+    format.nBlockAlign = 8;
+    format.wBitsPerSample = 32;
+    const DWORD id = pattern->GetClipId();
+    ILoopClip* made = nullptr;
+    HRESULT hr = pool->AddClipFromFile(pattern->GetDisplayName().GetString(), path, format, &id, &made, reason, FALSE);
+    if (FAILED(hr))
+        return hr;
+    LONGLONG length = 0;
+    if (made != nullptr && SUCCEEDED(made->GetLength(&length))) {
+        pattern->SetClipFile(path);
+        pattern->SetDuration(static_cast<LONG>(std::clamp<LONGLONG>(length, 0, std::numeric_limits<LONG>::max())));
+    }
+    if (clip != nullptr)
+        *clip = made;
+    return hr;
+}
+
+HRESULT CMidiDoc::PlaceLoopClip(CPattern* pattern, const char* path, CMvCommand* command, CChannel** channel,
+                                BOOL newTrack, const LONG* time)
+{
+    MV_ASSERT_UI_THREAD();
+    if (channel != nullptr)
+        *channel = nullptr;
+    if (pattern == nullptr || path == nullptr)
+        return E_POINTER;
+    CChannel* target = nullptr;
+    if (!newTrack) {
+        CChannel* active = nullptr;
+        if (SUCCEEDED(GetChannel(GetActiveContainer(), &active)) && active != nullptr &&
+            active->GetLoopClipHost() != nullptr)
+            target = active;
+    }
+    HRESULT hr = S_OK;
+    if (target == nullptr) {
+        if (FAILED(hr = InsertChannel(GetChannelCount(), FALSE, &CLSID_LoopPlayerFilter, kLoopPlayerName, command)))
+            return hr;
+        if (FAILED(GetChannelAt(GetChannelCount() - 1, &target)) || target == nullptr)
+            return E_FAIL;
+    }
+    if (FAILED(hr = AttachClipFile(pattern, path)))
+        return hr;
+    const LONG start = time != nullptr ? *time : m_engine != nullptr ? m_engine->GetNowTicks(FALSE) : 0;
+    CPatternInstance instance(pattern);
+    instance.SetStart(start);
+    if (FAILED(hr = instance.SetEnd(start + pattern->GetDuration())) ||
+        FAILED(hr = target->AddPatternInstance(instance, FALSE, command)) ||
+        FAILED(hr = SetActiveInstance(instance.GetInstanceId(), command)))
+        return hr;
+    if (channel != nullptr)
+        *channel = target;
+    return S_OK;
+}
+
+HRESULT CMidiDoc::ImportIntoProject(const char* title, const char* path)
+{
+    MV_ASSERT_UI_THREAD();
+    if (title == nullptr || path == nullptr)
+        return E_POINTER;
+    CString name(title);
+    if (const int point = name.ReverseFind('.'); point >= 0)
+        name = name.Left(point);
+    const CString undoName = Format(IDS_DOC_IMPORT_INTO_PROJECT, name.GetString());
+    return RunProjectEdit(nullptr, true, AsCommandDocument(), undoName.GetString(), kHintImportAudio,
+                          [&](CMvCommand* cmd) {
+                              const SHORT id = NextPatternId();
+                              if (id == kNone)
+                                  throw CHResultException(E_UNEXPECTED);
+                              CPattern* pattern = nullptr;
+                              Check(CreatePattern(id, FALSE, cmd, &pattern, TRUE));
+                              Check(PlaceLoopClip(pattern, path, cmd, nullptr, FALSE, nullptr));
+                              Check(SetPatternAttributes(id, name.GetString(), nullptr, nullptr, nullptr, cmd));
                           });
 }
 
@@ -1856,8 +1968,12 @@ HRESULT CMidiDoc::CreateSynthWrap(REFCLSID clsid, const char* name, ISynthWrap**
         return E_POINTER;
     *wrap = nullptr;
     IMfxHostSite* site = m_engine != nullptr ? m_engine->GetMfxHostSite() : nullptr;
+    // A loop player plays its clips from the engine's pool.
+    IEngineServices* services = GetEngineServices();
+    auto* pool = services != nullptr ? dynamic_cast<CClipPool*>(services->GetClipPool()) : nullptr;
     CSynthWrap* made = nullptr;
-    HRESULT hr = CSynthWrap::Create(&clsid, name, GetFilterGraph(), site, &made);
+    HRESULT hr = CSynthWrap::Create(&clsid, name, GetFilterGraph(), site, &made,
+                                    pool != nullptr ? pool->GetPlayerPool() : nullptr);
     if (SUCCEEDED(hr))
         *wrap = made;
     return hr;

@@ -423,6 +423,30 @@ public:
     HRESULT SetInfoString(int index, const char* text);
     CRCCommandMap& GetCommandMap() { return m_commandMap; }
 
+    // ---- Audio import: loop-clip patterns ----
+    // Gives the loop-clip pattern a clip of the audio file from the engine's
+    // clip pool, under the pattern's clip id and display name, read as
+    // 32-bit float stereo at the graph's rate; the pattern keeps the path
+    // and takes the clip's length as its duration. *clip (when asked)
+    // borrows the pool's clip. E_POINTER, E_INVALIDARG for a pattern of
+    // notes, E_UNEXPECTED without a pool, or the pool's failure (the reason
+    // code, when asked, says which limit refused the file).
+    HRESULT AttachClipFile(CPattern* pattern, const char* path, int* reason = nullptr, ILoopClip** clip = nullptr);
+    // Places the loop-clip pattern, with the audio file attached, on the
+    // active track when its synth plays loop clips and no new track is
+    // demanded, else on a new loop-player track at the end: one instance
+    // from *time (the transport's position when null) for the pattern's
+    // duration, made the active instance. The edits join `command`;
+    // *channel (when asked) is the track. E_POINTER for no pattern or path.
+    HRESULT PlaceLoopClip(CPattern* pattern, const char* path, CMvCommand* command, CChannel** channel,
+                          BOOL newTrack, const LONG* time);
+    // Imports the audio file at path, chosen under the title, as a new
+    // loop-clip pattern named by the title up to its last point, placed as
+    // PlaceLoopClip does, in one undoable command "Import name Into
+    // Project". A failure at any step leaves the song and the pool as they
+    // were and is returned.
+    HRESULT ImportIntoProject(const char* title, const char* path);
+
     // ---- Persistence ----
     STDMETHOD(PersistChunk)(DWORD versionWord, CKelPersistArchive* archive) override;
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "engine/hosting/CFilterWrap.h"
+#include "engine/hosting/CLoopPlayerClipHost.h"
 #include "engine/mixer/ISynthWrap.h"
 #include "model/CKelPersistObject.h"
 
@@ -31,9 +32,12 @@ public:
     GUID GetClsid() override { return m_clsid; }
     GUID GetInstanceGuid() override { return m_instance; }
     BOOL IsLoopClipPlayer() override { return m_loopPlayer != nullptr; }
-    // The loop player's clip registration is not bridged to the channel's
-    // clip host yet: a channel registers no clips with it.
-    ILoopClipHost* GetLoopClipHost() override { return nullptr; }
+    // A loop player's clip host; null for any other synth, and for a loop
+    // player without a pool to keep its clips in.
+    ILoopClipHost* GetLoopClipHost() override
+    {
+        return m_loopPlayer != nullptr && m_clipPool != nullptr ? &m_clipHost : nullptr;
+    }
     int GetOutputCount() override { return GetOutputPinCount() > 0 ? static_cast<int>(GetOutputPinCount()) : 1; }
     void SetConnected(BOOL connected) override { SetConnectedFlag(connected); }
     IPersistStreamInit* GetPersist() override { return static_cast<CKelPersistObject*>(this); }
@@ -75,4 +79,5 @@ private:
 
     LONG m_banks[kChannels];
     BYTE m_patches[kChannels];
+    CLoopPlayerClipHost m_clipHost{*this};
 };

@@ -435,24 +435,38 @@ STDMETHODIMP CTamblor::put_Gain(float gain)
     return S_OK;
 }
 
-#define MV_TAMBLOR_FLAG(Name, member)                   \
+#define MV_TAMBLOR_GET(Name, member)                    \
     STDMETHODIMP CTamblor::get_##Name(LONG* value)      \
     {                                                   \
         if (!value) return E_POINTER;                   \
         *value = member;                                \
         return S_OK;                                    \
-    }                                                   \
+    }
+#define MV_TAMBLOR_FLAG(Name, member)                   \
+    MV_TAMBLOR_GET(Name, member)                        \
     STDMETHODIMP CTamblor::put_##Name(LONG value)       \
     {                                                   \
         CAutoLock lock(this);                           \
         member = value;                                 \
         return S_OK;                                    \
     }
+// The host's channels switch the clips for every span they render, on the
+// audio thread: the switches are stored without the filter's lock, which
+// the streaming thread holds while it renders.
+#define MV_TAMBLOR_SWITCH(Name, member)                 \
+    MV_TAMBLOR_GET(Name, member)                        \
+    STDMETHODIMP CTamblor::put_##Name(LONG value)       \
+    {                                                   \
+        member.store(value, std::memory_order_relaxed); \
+        return S_OK;                                    \
+    }
 MV_TAMBLOR_FLAG(MetronomeMode, m_metronomeMode)
-MV_TAMBLOR_FLAG(PlayPatternClips, m_playPatternClips)
-MV_TAMBLOR_FLAG(PlayPreviewClips, m_playPreviewClips)
 MV_TAMBLOR_FLAG(MetronomeOn, m_metronomeOn)
+MV_TAMBLOR_SWITCH(PlayPatternClips, m_playPatternClips)
+MV_TAMBLOR_SWITCH(PlayPreviewClips, m_playPreviewClips)
+#undef MV_TAMBLOR_SWITCH
 #undef MV_TAMBLOR_FLAG
+#undef MV_TAMBLOR_GET
 
 STDMETHODIMP CTamblor::get_MeasureSynth(LONG* synth)
 {
@@ -614,10 +628,11 @@ HRESULT CTamblor::Process(LONGLONG position, const mvsynth::DXiBuffer* input, mv
 
     bool keyAsked = false;
     LONG songKey = -1;
+    const bool patternClips = m_playPatternClips.load(std::memory_order_relaxed) != 0;
+    const bool previewClips = m_playPreviewClips.load(std::memory_order_relaxed) != 0;
     for (const Registered& r : m_registered) {
         const LONG kind = r.clip->GetKind();
-        if (!((kind == CLoopClip::kKindPattern && m_playPatternClips) ||
-              (kind == CLoopClip::kKindPreview && m_playPreviewClips)))
+        if (!((kind == CLoopClip::kKindPattern && patternClips) || (kind == CLoopClip::kKindPreview && previewClips)))
             continue;
         if (!keyAsked && Context()) {
             // The middle of the slice in fixed ticks, in its two 32-bit halves.
@@ -627,7 +642,7 @@ HRESULT CTamblor::Process(LONGLONG position, const mvsynth::DXiBuffer* input, mv
         }
         if (float* o = target()) r.clip->RenderMix(o, outFormat, songKey, position, frames);
     }
-    if (m_playPreviewClips)
+    if (previewClips)
         for (CLoopClip* clip : m_previews)
             if (float* o = target()) clip->RenderMix(o, outFormat, -1, position, frames);
     return S_OK;

@@ -13,9 +13,12 @@
 //
 // Threads: every state change takes the filter's lock (this object);
 // Process runs under it on the streaming thread. AddPreviewFile and
-// ClearPreviewFiles take no lock and belong to the host's control thread.
+// ClearPreviewFiles take no lock and belong to the host's control thread;
+// the two clip switches take none either, as the host's channels set them
+// on the audio thread.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -107,6 +110,7 @@ public:
     STDMETHODIMP put_MeasureSynth(LONG synth) override;
     STDMETHODIMP get_BeatSynth(LONG* synth) override;
     STDMETHODIMP put_BeatSynth(LONG synth) override;
+    // Any thread, the audio thread too: no allocation, no lock (these four).
     STDMETHODIMP get_PlayPatternClips(LONG* on) override;
     STDMETHODIMP put_PlayPatternClips(LONG on) override;
     STDMETHODIMP get_PlayPreviewClips(LONG* on) override;
@@ -170,7 +174,8 @@ private:
     LONG m_lastNumerator = 0, m_lastDenominator = 2;
     // The meter of the segment being rendered, in fixed ticks.
     LONGLONG m_beatLength = 0, m_measureLength = 0, m_meterOrigin = 0;
-    LONG m_playPatternClips = 0, m_playPreviewClips = 0, m_metronomeOn = 0;
+    LONG m_metronomeOn = 0;
+    std::atomic<LONG> m_playPatternClips{0}, m_playPreviewClips{0};
     std::vector<CLoopClip*> m_previews;
     std::vector<std::string> m_previewFiles;
 };

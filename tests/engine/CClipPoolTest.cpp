@@ -137,6 +137,50 @@ TEST_F(ClipPoolTest, TheLimitsRefuseOrCutAsTheirReasonSays)
     EXPECT_EQ(S_OK, AddFile(beats257, 99));
 }
 
+TEST_F(ClipPoolTest, TheModelsFaceLoadsAFileAndReportsItsLengthInTicks)
+{
+    IClipPool& model = pool;
+    const std::string beats257 = files.Write("257.wav", FloatStereoLoop(kRate, 4 * kRate, 257, {0, kRate}));
+    const DWORD id = 42;
+    ILoopClip* clip = nullptr;
+    int reason = -1;
+    ASSERT_EQ(S_OK, model.AddClipFromFile("Beat", loop.c_str(), FloatFormat(kRate, 2), &id, &clip, &reason, FALSE));
+    ASSERT_EQ(pool.GetClip(id), clip);
+    EXPECT_EQ(0, reason);
+    EXPECT_EQ("Beat", pool.Find(id)->GetName());
+    LONGLONG ticks = 0;
+    ASSERT_EQ(S_OK, clip->GetLength(&ticks));
+    EXPECT_EQ(1920, ticks) << "the loop's two beats";
+
+    // Refused: the pool keeps only what it had.
+    struct Case {
+        const char* name;
+        const char* path;
+        DWORD id;
+        HRESULT result;
+        int reason;
+    } cases[] = {
+        {"no path", nullptr, 43, E_INVALIDARG, 0},
+        {"a taken id", loop.c_str(), id, E_INVALIDARG, 0},
+        {"a loop of 257 beats", beats257.c_str(), 44, E_UNEXPECTED, CLoopClip::kReasonTooManyBeats},
+        {"no such file", "/nonexistent/loop.wav", 45, E_FAIL, 0},
+    };
+    for (const Case& c : cases) {
+        ILoopClip* refused = reinterpret_cast<ILoopClip*>(1);
+        reason = -1;
+        const HRESULT hr = model.AddClipFromFile(nullptr, c.path, FloatFormat(kRate, 2), &c.id, &refused, &reason,
+                                                 TRUE);
+        if (c.result == E_FAIL) {
+            EXPECT_TRUE(FAILED(hr)) << c.name;
+        } else {
+            EXPECT_EQ(c.result, hr) << c.name;
+        }
+        EXPECT_EQ(c.reason, reason) << c.name;
+        EXPECT_EQ(nullptr, refused) << c.name;
+        EXPECT_EQ(1u, pool.Count()) << c.name;
+    }
+}
+
 TEST_F(ClipPoolTest, ModelPositionsAndSettingsReachTheClip)
 {
     ILoopClip* face = nullptr;

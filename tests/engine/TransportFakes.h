@@ -357,6 +357,11 @@ public:
     ILoopClip* GetClip(DWORD) override { return nullptr; }
     HRESULT CreateClip(ILoopClip**) override { return E_FAIL; }
     HRESULT AddClip(const DWORD*, ILoopClip**) override { return E_FAIL; }
+    HRESULT AddClipFromFile(const char*, const char*, const WAVEFORMATEX&, const DWORD*, ILoopClip**, int*,
+                            BOOL) override
+    {
+        return E_FAIL;
+    }
     LONG beatLimit = 0;
     double secondsLimit = 0;
 };

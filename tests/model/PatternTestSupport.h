@@ -138,6 +138,12 @@ public:
     HRESULT SetStart(LONGLONG p, int unit) override { return Record("start", p, unit); }
     HRESULT SetEnd(LONGLONG p, int unit) override { return Record("end", p, unit); }
     HRESULT SetLength(LONGLONG ticks) override { return Record("length", ticks, kUnitTicks); }
+    HRESULT GetLength(LONGLONG* ticks) override
+    {
+        *ticks = length;
+        return S_OK;
+    }
+    LONGLONG length = 0;
     HRESULT SetTranspose(LONG semitones) override { return Record("transpose", semitones, kUnitTicks); }
     void Release() override
     {
@@ -288,6 +294,12 @@ public:
         if (clip != nullptr)
             *clip = added;
         return S_OK;
+    }
+    // Reads no files.
+    HRESULT AddClipFromFile(const char*, const char*, const WAVEFORMATEX&, const DWORD*, ILoopClip**, int*,
+                            BOOL) override
+    {
+        return E_FAIL;
     }
 };
 

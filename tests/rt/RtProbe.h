@@ -9,6 +9,8 @@
 // Counts are process-wide sums over the marked threads.
 #pragma once
 
+#include <functional>
+
 namespace mvrt {
 
 struct Counts {
@@ -28,6 +30,24 @@ bool IsThisThreadWatched();
 // thread only sleeps: what threads the test cannot reach (a device's writer)
 // do then is counted too.
 void WatchEveryThread(bool on);
+
+// What a song's player hears before each block it plays (by number): the
+// playing thread is watched from block `from` on (the first blocks may size
+// what the graph keeps for later) until block `last`, when the counts go to
+// *counts.
+inline std::function<void(int)> WatchBlocks(int from, int last, Counts* counts)
+{
+    return [=](int block) {
+        if (block == from) {
+            ResetCounts();
+            WatchThisThread(true);
+        }
+        if (block == last) {
+            WatchThisThread(false);
+            *counts = ReadCounts();
+        }
+    };
+}
 
 // Marks the calling thread for its lifetime and puts back what was there.
 class WatchedScope {

@@ -17,17 +17,7 @@ TEST_F(SongPlaybackRt, PlayingTheSongNeitherAllocatesNorWaits)
     ASSERT_NO_FATAL_FAILURE(BuildSong());
     const int blocks = SongBlocks();
     mvrt::Counts counts;
-    std::vector<float> song = Play(blocks, [&](int block) {
-        // The first blocks may size what the graph keeps for later.
-        if (block == 2) {
-            mvrt::ResetCounts();
-            mvrt::WatchThisThread(true);
-        }
-        if (block == blocks - 1) {
-            mvrt::WatchThisThread(false);
-            counts = mvrt::ReadCounts();
-        }
-    });
+    std::vector<float> song = Play(blocks, mvrt::WatchBlocks(2, blocks - 1, &counts));
     ASSERT_EQ(static_cast<std::size_t>(blocks) * kFrames * 2, song.size());
     EXPECT_EQ(0, counts.allocations);
     EXPECT_EQ(0, counts.releases);

@@ -36,6 +36,11 @@ public:
     HRESULT SetStart(LONGLONG, int) override { return S_OK; }
     HRESULT SetEnd(LONGLONG, int) override { return S_OK; }
     HRESULT SetLength(LONGLONG) override { return S_OK; }
+    HRESULT GetLength(LONGLONG* ticks) override
+    {
+        *ticks = 0;
+        return S_OK;
+    }
     HRESULT SetTranspose(LONG) override { return S_OK; }
     void Release() override { m_pool->erase(m_id); }
     HRESULT SaveProjectState(IStream* stream, BOOL) override
@@ -80,6 +85,11 @@ public:
         if (clip != nullptr)
             *clip = slot.get();
         return S_OK;
+    }
+    HRESULT AddClipFromFile(const char*, const char*, const WAVEFORMATEX&, const DWORD*, ILoopClip**, int*,
+                            BOOL) override
+    {
+        return E_FAIL;
     }
     IClipPool* GetClipPool() override { return this; }
     IRecorder* GetRecorder() override { return nullptr; }

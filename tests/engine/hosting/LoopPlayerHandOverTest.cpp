@@ -151,7 +151,10 @@ TEST_F(LoopPlayerHandOver, ALoopPlayerGetsThePoolWhenMadeAndWhenItChanges)
     ASSERT_EQ(S_OK, CSynthWrap::Create(&kPlayer, "Loops", graph, static_cast<mvsynth::IMfxTempoMap*>(&host), &wrap,
                                        &pool));
     EXPECT_TRUE(wrap->IsLoopClipPlayer());
+    EXPECT_NE(nullptr, wrap->GetLoopClipHost()) << "its channel registers clips with it";
     EXPECT_EQ(&pool, g_pool);
+    wrap->SetClipPool(nullptr);
+    EXPECT_EQ(nullptr, wrap->GetLoopClipHost()) << "without a pool it keeps no clips";
     wrap->SetClipPool(&other);
     EXPECT_EQ(&other, g_pool);
     CSynthWrap* clone = nullptr;
@@ -164,6 +167,7 @@ TEST_F(LoopPlayerHandOver, ALoopPlayerGetsThePoolWhenMadeAndWhenItChanges)
     ASSERT_EQ(S_OK, CSynthWrap::Create(&CLSID_NullSynth, "Null", graph, static_cast<mvsynth::IMfxTempoMap*>(&host),
                                        &plain, &pool));
     EXPECT_FALSE(plain->IsLoopClipPlayer());
+    EXPECT_EQ(nullptr, plain->GetLoopClipHost());
     DestroyPlugInWrap(static_cast<ISynthWrap*>(plain));
 }
 

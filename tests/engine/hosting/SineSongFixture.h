@@ -29,6 +29,7 @@
 #include "platform/sync/ThreadAffinity.h"
 #include "tests/engine/hosting/DocumentEngineFake.h"
 #include "tests/engine/hosting/HostSiteFakes.h"
+#include "tests/engine/hosting/RenderBuffer.h"
 #include "tests/model/PatternTestSupport.h"
 #include "tests/plugins/synthframework/sine/SineSynthClass.h"
 #include "tests/support/TempRegistry.h"
@@ -155,24 +156,11 @@ protected:
             for (int b = 0; b < blocks && SUCCEEDED(hr); ++b) {
                 const LONG from = SampleToTick(static_cast<LONGLONG>(b) * kFrames);
                 const LONG to = SampleToTick(static_cast<LONGLONG>(b + 1) * kFrames);
-                int got = 0;
                 step = "block " + std::to_string(b);
                 if (beforeBlock)
                     beforeBlock(b);
-                // The engine owner's order: the span's data, then the block.
-                hr = data.BeginSpan(from);
-                if (SUCCEEDED(hr))
-                    hr = data.Render(from, to);
-                if (SUCCEEDED(hr))
-                    hr = audio.BeginBuffer(kFrames);
-                if (SUCCEEDED(hr))
-                    hr = audio.BeginSegment(kFrames, kFrames);
-                if (SUCCEEDED(hr))
-                    hr = audio.RenderBuffer(block.data(), nullptr, kFrames, &got, kFrames, 1);
-                if (FAILED(hr))
+                if (FAILED(hr = RenderSongBuffer(data, audio, from, to, block.data(), kFrames)))
                     break;
-                if (got != kFrames)
-                    hr = E_FAIL;
                 song.insert(song.end(), block.begin(), block.end());
             }
             if (SUCCEEDED(hr))
