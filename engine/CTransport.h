@@ -153,7 +153,7 @@ public:
     BOOL IsInitialized() const { return m_initialized; }
     BOOL IsRewireDeviceMode() const { return m_rewireDeviceMode; }
     DWORD GetRecordMode() const override { return m_recordMode; }
-    LONG GetPlayMode() const { return m_playMode; }
+    LONG GetPlayMode() const override { return m_playMode; }
     LONG GetRenderPosition() const { return m_renderPosition; }
     LONG GetLatency() const { return m_devices.GetLatency(); }
     unsigned short GetBitsPerSample() const { return m_devices.GetBitsPerSample(); }
@@ -165,15 +165,15 @@ public:
     CHeapCriticalSection& GetProcessingLock() { return m_processingLock; }
 
     // ---- Transport ----
-    HRESULT Play();
-    HRESULT Stop();
+    HRESULT Play() override;
+    HRESULT Stop() override;
     HRESULT Locate(LONG tick);
     // Locate(0), returning only a failure.
     HRESULT RewindToZero();
     HRESULT ToggleRecord();
     // Bit 0: recording. Entering a record mode while stopped saves the play
     // position; leaving it restores it.
-    HRESULT SetRecordMode(DWORD bits);
+    HRESULT SetRecordMode(DWORD bits) override;
     HRESULT SetPlayMode(LONG flag);
     // Moves the renderer, the time keeper and the data renderer to the tick.
     HRESULT SetPosition(LONG tick);

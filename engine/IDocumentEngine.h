@@ -30,6 +30,13 @@ public:
     virtual bool IsPlaying() = 0;
     virtual bool IsCountInActive() = 0;
     virtual DWORD GetRecordMode() const = 0;
+    // The transport's play-mode flag (set when the user started playback).
+    virtual LONG GetPlayMode() const = 0;
+    // The transport's own buttons, for the document's step-sequencer
+    // preview hold. UI thread.
+    virtual HRESULT Play() = 0;
+    virtual HRESULT Stop() = 0;
+    virtual HRESULT SetRecordMode(DWORD bits) = 0;
     // The song position in ticks: the play position when stopped, during a
     // count-in or when not `live`, else where playback is heard now. Called
     // by the recorder on the MIDI input thread as well.

@@ -61,6 +61,25 @@ public:
     bool IsPlaying() override { return playing; }
     bool IsCountInActive() override { return false; }
     DWORD GetRecordMode() const override { return recordMode; }
+    LONG GetPlayMode() const override { return playMode; }
+    HRESULT Play() override
+    {
+        playing = true;
+        ++plays;
+        return S_OK;
+    }
+    HRESULT Stop() override
+    {
+        playing = false;
+        playMode = 0;
+        ++stops;
+        return S_OK;
+    }
+    HRESULT SetRecordMode(DWORD bits) override
+    {
+        recordMode = bits;
+        return S_OK;
+    }
     LONG GetNowTicks(BOOL) override { return now.load(); }
 
     CDxFilterGraph* graph = nullptr;
@@ -72,6 +91,9 @@ public:
     ITransportDocument* document = nullptr;
     bool playing = false;
     DWORD recordMode = 0;
+    LONG playMode = 0;
+    int plays = 0;
+    int stops = 0;
     // The song position the engine reports; set by a test, read by the
     // recorder on any thread.
     std::atomic<LONG> now{0};
