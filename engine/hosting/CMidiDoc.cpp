@@ -279,6 +279,9 @@ HRESULT CMidiDoc::Init()
 {
     if (m_engine == nullptr || m_engine->GetMidiSource() == nullptr || m_engine->GetFilterGraph() == nullptr)
         return E_UNEXPECTED;
+    m_quantizer.reset(new (std::nothrow) CQuantizer(GetSeqUI()));
+    if (!m_quantizer)
+        return E_OUTOFMEMORY;
     const SHORT mainId = DrawId(g_nextMainBusId, [this](SHORT id) { return HasContainer(id) != FALSE; });
     CMainBus* main = mainId != kNone ? CMainBus::Create(this, static_cast<WORD>(mainId)) : nullptr;
     if (main == nullptr)
@@ -357,6 +360,7 @@ HRESULT CMidiDoc::Shutdown()
         m_keepAlive.clear();
     }
     m_listeners.clear();
+    m_quantizer.reset();
     return S_OK;
 }
 

@@ -36,6 +36,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -59,6 +60,7 @@
 #include "model/CKelPersistObject.h"
 #include "model/CMeterKeySigMap.h"
 #include "model/CPattern.h"
+#include "model/CQuantizer.h"
 #include "model/CTempoMap.h"
 #include "model/CUndoMap.h"
 #include "model/CUndoVector.h"
@@ -465,7 +467,12 @@ public:
     // pattern's id). E_INVALIDARG for a null pattern or stream.
     HRESULT PersistPatternClip(CPattern* pattern, IStream* stream, BOOL save);
 
+    // The song's quantize settings, made by Init over the song's time
+    // services; null before Init and after Shutdown.
+    CQuantizer* GetQuantizer() const { return m_quantizer.get(); }
+
 private:
+    std::unique_ptr<CQuantizer> m_quantizer;
     // The channels whose step-sequencer preview the document holds the
     // transport for (their preview flag is set).
     std::set<SHORT> m_stepPreviews;

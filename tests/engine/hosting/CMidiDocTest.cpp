@@ -973,8 +973,15 @@ TEST_F(MidiDocTest, APatternGoesThroughAStreamAndBack)
     EXPECT_STREQ("Riff", copy->GetName().GetString());
 }
 
-TEST_F(MidiDocTest, TheCreationTickIsStampedWhenTheDocumentIsMade)
+TEST_F(MidiDocTest, TheCreationTickAndTheQuantizerComeWithTheDocument)
 {
+    ASSERT_NE(nullptr, doc->GetQuantizer());
+    EXPECT_EQ(CTimeGrid::kSixteenth, doc->GetQuantizer()->GetGrid());
+    LONG time = 1000;
+    doc->GetQuantizer()->Resolution().SetValue(960);
+    ASSERT_EQ(S_OK, doc->GetQuantizer()->QuantizeTime(&time, nullptr));
+    EXPECT_EQ(960, time) << "over the song's own measures";
+
     const DWORD before = GetTickCount();
     CMidiDoc* other = nullptr;
     ASSERT_EQ(S_OK, CMidiDoc::CreateMidiDoc(&engine, &other));
