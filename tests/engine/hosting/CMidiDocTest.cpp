@@ -10,12 +10,15 @@
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/graph/CDxSource.h"
 #include "engine/graph/IAudioProperties.h"
+#include "engine/mixer/IMfxFilterWrap.h"
+#include "engine/mixer/IStepSeqPlugIn.h"
 #include "model/CMvCommand.h"
 #include "model/CPatternInstance.h"
 #include "model/CUndoHistory.h"
 #include "platform/com/ComStream.h"
 #include "platform/sync/Time.h"
 #include "tests/engine/hosting/DocumentEngineFake.h"
+#include "tests/engine/hosting/MidiEffectBase.h"
 #include "tests/model/PatternTestSupport.h"
 
 namespace {
@@ -952,6 +955,83 @@ TEST_F(MidiDocTest, AStepPreviewWithoutAStepSequencerReleasesOnlyATransportThePr
         EXPECT_EQ(0, engine.plays) << k.name;
         EXPECT_EQ(k.recordModeAfter, engine.recordMode) << k.name;
     }
+}
+
+// A MIDI effect that is a step sequencer: every call answers S_OK.
+class StepSequencer final : public mvtest::MidiEffectBase, public IStepSeqPlugIn {
+public:
+    StepSequencer() : MidiEffectBase(GUID_NULL) {}
+    STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override { return MidiEffectBase::QueryInterface(iid, ppv); }
+    STDMETHODIMP_(ULONG) AddRef() override { return MidiEffectBase::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return MidiEffectBase::Release(); }
+    STDMETHODIMP Load(IStream*) override { return S_OK; }
+    STDMETHODIMP Save(IStream*, BOOL) override { return S_OK; }
+    STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override { return size->QuadPart = 0, S_OK; }
+    STDMETHODIMP Slot3() override { return S_OK; }
+    STDMETHODIMP SetSynth(IUnknown*) override { return S_OK; }
+    STDMETHODIMP Slot5() override { return S_OK; }
+    STDMETHODIMP Slot6() override { return S_OK; }
+    STDMETHODIMP Slot7() override { return S_OK; }
+    STDMETHODIMP SetChannelId(WORD) override { return S_OK; }
+    STDMETHODIMP Slot9() override { return S_OK; }
+    STDMETHODIMP Slot10() override { return S_OK; }
+    STDMETHODIMP Slot11() override { return S_OK; }
+    STDMETHODIMP Slot12() override { return S_OK; }
+    STDMETHODIMP Slot13() override { return S_OK; }
+    STDMETHODIMP Slot14() override { return S_OK; }
+    STDMETHODIMP Slot15() override { return S_OK; }
+    STDMETHODIMP Slot16() override { return S_OK; }
+    STDMETHODIMP Slot17() override { return S_OK; }
+    STDMETHODIMP Slot18() override { return S_OK; }
+    STDMETHODIMP Slot19() override { return S_OK; }
+    STDMETHODIMP Slot20() override { return S_OK; }
+    STDMETHODIMP SetShuffle(LONG) override { return S_OK; }
+
+protected:
+    void* QueryMore(REFIID iid) override
+    {
+        return IsEqualGUID(iid, IID_IStepSeqPlugIn) ? static_cast<IStepSeqPlugIn*>(this) : nullptr;
+    }
+};
+
+class StepSequencerWrap final : public IMfxFilterWrap {
+public:
+    StepSequencerWrap() { m_filter->AddRef(); }
+    ~StepSequencerWrap() override { m_filter->Release(); }
+    IMfxEventFilter* GetEventFilter() override { return m_filter; }
+    CString GetDisplayName() override { return "Steps"; }
+    HRESULT Clone(IMfxFilterWrap** clone) override
+    {
+        *clone = new StepSequencerWrap;
+        return S_OK;
+    }
+    IPersistStreamInit* GetPersist() override { return nullptr; }
+
+private:
+    StepSequencer* m_filter = new StepSequencer;
+};
+
+TEST_F(MidiDocTest, AStepPreviewHoldsTheTransportWhileItsSequencerStaysInTheChain)
+{
+    const SHORT track = AddTracks(1)[0];
+    CChannel* c = nullptr;
+    ASSERT_EQ(S_OK, doc->GetChannel(track, &c));
+    ASSERT_EQ(S_OK, c->GetMfxChain().InsertMfx(0, new StepSequencerWrap));
+
+    ASSERT_EQ(S_OK, doc->SetStepPreview(static_cast<WORD>(track), TRUE));
+    EXPECT_EQ(1, engine.plays);
+    EXPECT_TRUE(engine.playing);
+    EXPECT_EQ(CMidiDoc::kPreviewRecordMode, engine.recordMode);
+    EXPECT_EQ(S_OK, doc->UpdateStepPreview()) << "still previewing: nothing more";
+    EXPECT_EQ(1, engine.plays);
+
+    // The sequencer leaves the chain: the preview ends with the transport it
+    // started.
+    ASSERT_EQ(S_OK, c->GetMfxChain().RemoveMfx(0));
+    EXPECT_EQ(S_FALSE, doc->UpdateStepPreview());
+    EXPECT_EQ(1, engine.stops);
+    EXPECT_FALSE(engine.playing);
+    EXPECT_EQ(0u, engine.recordMode);
 }
 
 TEST_F(MidiDocTest, APatternGoesThroughAStreamAndBack)
