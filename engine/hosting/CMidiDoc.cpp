@@ -9,6 +9,7 @@
 
 #include "devices/IMidiSyncGen.h"
 #include "engine/IMfxHostSite.h"
+#include "engine/IMfxTimeConverter.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/graph/CDxSource.h"
 #include "engine/hosting/CFxWrap.h"
@@ -1691,8 +1692,6 @@ void CMidiDoc::PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam)
         m_engine->PostToMainWindow(message, wParam, lParam);
 }
 
-IMfxTimeConverter* CMidiDoc::GetTimeConverter() { return nullptr; }
-
 void CMidiDoc::AddErrorMessage(const CString&) {}
 
 HRESULT CMidiDoc::CreateFxWrap(REFCLSID clsid, const char* name, IFxWrap** wrap)
@@ -2400,6 +2399,19 @@ HRESULT ParamUndoName(CControlParamSet* set, DWORD index, float value, BOOL make
 }
 
 }  // namespace
+
+IMfxTimeConverter* CMidiDoc::GetTimeConverter()
+{
+    IMfxHostSite* site = m_engine != nullptr ? m_engine->GetMfxHostSite() : nullptr;
+    IMfxTimeConverter* converter = nullptr;
+    if (site == nullptr ||
+        FAILED(site->QueryInterface(IID_IMfxTimeConverter, reinterpret_cast<void**>(&converter))) ||
+        converter == nullptr)
+        return nullptr;
+    // The site keeps it for as long as the engine has the site.
+    converter->Release();
+    return converter;
+}
 
 HRESULT CMidiDoc::FindAuxBusIndex(SHORT id, int* position)
 {

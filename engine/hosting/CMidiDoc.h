@@ -274,6 +274,8 @@ public:
     HRESULT RunRemoteControlDialog(CRCContainer* container, DWORD id, const char* title, LONG a, LONG b) override;
     HRESULT CreateRCParam(CControlParamSet* set, REFGUID classId, REFGUID instanceId, IRCParam** param) override;
     void PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // The engine's MIDI-effect host site's converter. Audio thread too: no
+    // allocation, no blocking.
     IMfxTimeConverter* GetTimeConverter() override;
 
     // ---- IMixerDocument ----
