@@ -251,7 +251,7 @@ public:
     bool IsOfflineRender() const { return m_devices.IsOffline(); }
 
     // ---- Engine errors ----
-    void AddEngineError(const char* text);
+    void AddEngineError(const char* text) override;
     HRESULT GetEngineErrors(std::vector<CString>* errors);
     void ClearEngineErrors();
 

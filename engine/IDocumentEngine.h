@@ -37,6 +37,9 @@ public:
     virtual HRESULT Play() = 0;
     virtual HRESULT Stop() = 0;
     virtual HRESULT SetRecordMode(DWORD bits) = 0;
+    // Adds a text to the audio-engine errors the user is shown after a
+    // failed graph rebuild. UI thread.
+    virtual void AddEngineError(const char* text) = 0;
     // The song position in ticks: the play position when stopped, during a
     // count-in or when not `live`, else where playback is heard now. Called
     // by the recorder on the MIDI input thread as well.

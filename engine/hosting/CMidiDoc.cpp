@@ -36,6 +36,7 @@
 #include "model/SubmitUndoStep.h"
 #include "platform/com/CComError.h"
 #include "platform/com/Variant.h"
+#include "platform/res/MessageBox.h"
 #include "platform/sync/ThreadAffinity.h"
 #include "platform/sync/Time.h"
 #include "resources/MorvaneStrings.h"
@@ -1692,8 +1693,6 @@ void CMidiDoc::PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam)
         m_engine->PostToMainWindow(message, wParam, lParam);
 }
 
-void CMidiDoc::AddErrorMessage(const CString&) {}
-
 HRESULT CMidiDoc::CreateFxWrap(REFCLSID clsid, const char* name, IFxWrap** wrap)
 {
     if (wrap == nullptr)
@@ -1791,7 +1790,6 @@ HRESULT CMidiDoc::EndParamTouch(DWORD id, WORD channelId)
 
 HRESULT CMidiDoc::ShowSynthPropertyPage(ISynthWrap*, const CString&) { return E_NOTIMPL; }
 HRESULT CMidiDoc::CloseSynthPropertyPage(ISynthWrap*) { return S_OK; }
-void CMidiDoc::ShowMessageBox(const CString&) {}
 
 HRESULT CMidiDoc::CreateMfxWrap(REFCLSID clsid, const char* name, IMfxFilterWrap** wrap)
 {
@@ -2412,6 +2410,14 @@ IMfxTimeConverter* CMidiDoc::GetTimeConverter()
     converter->Release();
     return converter;
 }
+
+void CMidiDoc::AddErrorMessage(const CString& text)
+{
+    if (m_engine != nullptr)
+        m_engine->AddEngineError(text.GetString());
+}
+
+void CMidiDoc::ShowMessageBox(const CString& text) { AfxMessageBox(text.GetString(), MB_OK); }
 
 HRESULT CMidiDoc::FindAuxBusIndex(SHORT id, int* position)
 {

@@ -16,6 +16,7 @@
 #include "model/CPatternInstance.h"
 #include "model/CUndoHistory.h"
 #include "platform/com/ComStream.h"
+#include "platform/res/CScriptedAnswerer.h"
 #include "platform/sync/Time.h"
 #include "tests/engine/hosting/DocumentEngineFake.h"
 #include "tests/engine/hosting/MidiEffectBase.h"
@@ -1070,6 +1071,21 @@ TEST_F(MidiDocTest, TheCreationTickAndTheQuantizerComeWithTheDocument)
     engine.document = doc;
     EXPECT_LE(before, stamped);
     EXPECT_LE(stamped, GetTickCount());
+}
+
+TEST_F(MidiDocTest, ErrorsGoToTheEnginesListAndMessagesToTheUser)
+{
+    const std::size_t before = engine.errors.size();
+    doc->AddErrorMessage("Sine Failed to Connect");
+    ASSERT_EQ(before + 1, engine.errors.size());
+    EXPECT_EQ("Sine Failed to Connect", engine.errors.back());
+
+    auto prompts = std::make_shared<CScriptedAnswerer>();
+    CPromptAnswererScope scope(prompts);
+    doc->ShowMessageBox("An Error Occured Creating Sine");
+    ASSERT_EQ(1u, prompts->Prompts().size());
+    EXPECT_EQ("An Error Occured Creating Sine", prompts->Prompts()[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_OK), prompts->Prompts()[0].flags);
 }
 
 }  // namespace

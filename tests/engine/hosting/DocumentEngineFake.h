@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 #include <vector>
 
 #include "devices/IMidiSource.h"
@@ -80,6 +81,7 @@ public:
         recordMode = bits;
         return S_OK;
     }
+    void AddEngineError(const char* text) override { errors.push_back(text); }
     LONG GetNowTicks(BOOL) override { return now.load(); }
 
     CDxFilterGraph* graph = nullptr;
@@ -94,6 +96,7 @@ public:
     LONG playMode = 0;
     int plays = 0;
     int stops = 0;
+    std::vector<std::string> errors;
     // The song position the engine reports; set by a test, read by the
     // recorder on any thread.
     std::atomic<LONG> now{0};
