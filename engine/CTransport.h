@@ -165,8 +165,8 @@ public:
     CHeapCriticalSection& GetProcessingLock() { return m_processingLock; }
 
     // ---- Transport ----
-    HRESULT Play();
-    HRESULT Stop();
+    HRESULT Play() override;
+    HRESULT Stop() override;
     HRESULT Locate(LONG tick) override;
     // Locate(0), returning only a failure.
     HRESULT RewindToZero();
@@ -251,7 +251,7 @@ public:
     bool IsOfflineRender() const { return m_devices.IsOffline(); }
 
     // ---- Engine errors ----
-    void AddEngineError(const char* text);
+    void AddEngineError(const char* text) override;
     HRESULT GetEngineErrors(std::vector<CString>* errors);
     void ClearEngineErrors();
 

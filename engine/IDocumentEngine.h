@@ -33,6 +33,16 @@ public:
     virtual bool IsPlaying() = 0;
     virtual bool IsCountInActive() = 0;
     virtual DWORD GetRecordMode() const = 0;
+    // The transport's play-mode flag (set when the user started playback).
+    virtual LONG GetPlayMode() const = 0;
+    // The transport's own buttons, for the document's step-sequencer
+    // preview hold. UI thread.
+    virtual HRESULT Play() = 0;
+    virtual HRESULT Stop() = 0;
+    virtual HRESULT SetRecordMode(DWORD bits) = 0;
+    // Adds a text to the audio-engine errors the user is shown after a
+    // failed graph rebuild. UI thread.
+    virtual void AddEngineError(const char* text) = 0;
     // The song position in ticks: the play position when stopped, during a
     // count-in or when not `live`, else where playback is heard now. Called
     // by the recorder on the MIDI input thread as well.
@@ -41,9 +51,7 @@ public:
     // Moving the song position and putting the modes back, as a committed
     // live tempo does.
     virtual HRESULT Locate(LONG tick) = 0;
-    virtual LONG GetPlayMode() const = 0;
     virtual HRESULT SetPlayMode(LONG flag) = 0;
-    virtual HRESULT SetRecordMode(DWORD bits) = 0;
     // Nothing when there is no main window.
     virtual void PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam) = 0;
 

@@ -16,6 +16,7 @@
 #include "devices/IMidiSyncGen.h"
 #include "engine/CClipPool.h"
 #include "engine/IMfxHostSite.h"
+#include "engine/IMfxTimeConverter.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/graph/CDxSource.h"
 #include "engine/hosting/CFxWrap.h"
@@ -43,7 +44,9 @@
 #include "model/SubmitUndoStep.h"
 #include "platform/com/CComError.h"
 #include "platform/com/Variant.h"
+#include "platform/res/MessageBox.h"
 #include "platform/sync/ThreadAffinity.h"
+#include "platform/sync/Time.h"
 #include "platform/win/CFile.h"
 #include "resources/MorvaneStrings.h"
 #include "uikit/core/CPropMBT.h"
@@ -261,6 +264,7 @@ HRESULT CMidiDoc::CreateMidiDoc(IDocumentEngine* engine, CMidiDoc** document)
         DestroyMidiDoc(doc);
         return hr;
     }
+    doc->StampCreationTick();
     *document = doc;
     return S_OK;
 }
@@ -286,6 +290,9 @@ HRESULT CMidiDoc::Init()
 {
     if (m_engine == nullptr || m_engine->GetMidiSource() == nullptr || m_engine->GetFilterGraph() == nullptr)
         return E_UNEXPECTED;
+    m_quantizer.reset(new (std::nothrow) CQuantizer(GetSeqUI()));
+    if (!m_quantizer)
+        return E_OUTOFMEMORY;
     const SHORT mainId = DrawId(g_nextMainBusId, [this](SHORT id) { return HasContainer(id) != FALSE; });
     CMainBus* main = mainId != kNone ? CMainBus::Create(this, static_cast<WORD>(mainId)) : nullptr;
     if (main == nullptr)
@@ -365,6 +372,7 @@ HRESULT CMidiDoc::Shutdown()
         m_keepAlive.clear();
     }
     m_listeners.clear();
+    m_quantizer.reset();
     return S_OK;
 }
 
@@ -1806,10 +1814,6 @@ void CMidiDoc::PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam)
         m_engine->PostToMainWindow(message, wParam, lParam);
 }
 
-IMfxTimeConverter* CMidiDoc::GetTimeConverter() { return nullptr; }
-
-void CMidiDoc::AddErrorMessage(const CString&) {}
-
 HRESULT CMidiDoc::CreateFxWrap(REFCLSID clsid, const char* name, IFxWrap** wrap)
 {
     if (wrap == nullptr)
@@ -1864,37 +1868,10 @@ BOOL CMidiDoc::IsAuxBusUsed(WORD index)
 
 HRESULT CMidiDoc::SetAuxBusParam(WORD index, DWORD id, float value)
 {
-    const SHORT busId = static_cast<SHORT>(index);
-    CAuxBus* bus = nullptr;
-    if (FAILED(m_auxBuses.Get(busId, &bus)) || bus == nullptr)
-        return E_INVALIDARG;
-    CString valueText;
-    CString paramName;
-    HRESULT hr = ParamTexts(bus, id, value, &paramName, &valueText);
-    if (FAILED(hr))
-        return hr;
-    const CString undoName =
-        Format(IDS_DOC_SET_AUX_PARAM, GetAuxBusIndex(busId) + 1, paramName.GetString(), valueText.GetString());
-    return RunProjectEdit(
-        nullptr, true, AsCommandDocument(), undoName.GetString(), kHintAuxBus,
-        [&](CMvCommand* cmd) { SubmitUndoStep<CUndoSetAuxParamStep>(cmd, m_auxBuses, busId, id, value); }, FALSE);
+    return SetAuxBusParam(static_cast<SHORT>(index), id, value, TRUE);
 }
 
-HRESULT CMidiDoc::SetMainBusParam(DWORD id, float value)
-{
-    CMainBus* bus = MainBus();
-    if (bus == nullptr)
-        return E_UNEXPECTED;
-    CString valueText;
-    CString paramName;
-    HRESULT hr = ParamTexts(bus, id, value, &paramName, &valueText);
-    if (FAILED(hr))
-        return hr;
-    const CString undoName = Format(IDS_DOC_SET_MAIN_PARAM, paramName.GetString(), valueText.GetString());
-    return RunProjectEdit(
-        nullptr, true, AsCommandDocument(), undoName.GetString(), kHintAuxBus,
-        [&](CMvCommand* cmd) { SubmitUndoStep<CUndoSetMainBusParamStep>(cmd, m_mainBus, 0, id, value); }, FALSE);
-}
+HRESULT CMidiDoc::SetMainBusParam(DWORD id, float value) { return SetMainBusParam(id, value, TRUE); }
 
 // A bus passes its host id, which the recorder knows it by as it knows a
 // channel by its id: the gestures of both go the same way.
@@ -1934,7 +1911,6 @@ HRESULT CMidiDoc::EndParamTouch(DWORD id, WORD channelId)
 
 HRESULT CMidiDoc::ShowSynthPropertyPage(ISynthWrap*, const CString&) { return E_NOTIMPL; }
 HRESULT CMidiDoc::CloseSynthPropertyPage(ISynthWrap*) { return S_OK; }
-void CMidiDoc::ShowMessageBox(const CString&) {}
 
 HRESULT CMidiDoc::CreateMfxWrap(REFCLSID clsid, const char* name, IMfxFilterWrap** wrap)
 {
@@ -1948,10 +1924,6 @@ HRESULT CMidiDoc::CreateMfxWrap(REFCLSID clsid, const char* name, IMfxFilterWrap
         *wrap = made;
     return hr;
 }
-
-HRESULT CMidiDoc::UpdateStepPreview() { return S_FALSE; }
-
-HRESULT CMidiDoc::SetStepPreview(WORD, BOOL) { return S_OK; }
 
 void CMidiDoc::PumpMfxChains()
 {
@@ -2506,6 +2478,332 @@ CDxBufRenderer* CMidiDoc::RenderView::GetMasterRenderer()
 {
     CMainBus* main = m_doc->MainBus();
     return main != nullptr ? main->GetRenderer() : nullptr;
+}
+
+// ---- Selections, names, marks and previews of the mixer and editors ----
+
+namespace {
+
+class CUndoSetAuxNameStep final : public CUndoSetAttributeStep<SHORT, CAuxBus*, CString> {
+public:
+    using CUndoSetAttributeStep::CUndoSetAttributeStep;
+    HRESULT SetAttribute(CAuxBus* bus, const CString& name) override
+    {
+        bus->SetDisplayName(name);
+        return S_OK;
+    }
+    HRESULT GetAttribute(CAuxBus* bus, CString* name) override
+    {
+        *name = bus->CControlParamSet::GetDisplayName();
+        return S_OK;
+    }
+};
+
+// The undo name of a parameter edit when a command is wanted: `lead` (a
+// bus number) and then the parameter's name and value text fill the format.
+// The value formatting's failure comes before anything changes.
+template <class... Lead>
+HRESULT ParamUndoName(CControlParamSet* set, DWORD index, float value, BOOL makeCommand, UINT format, CString* name,
+                      Lead... lead)
+{
+    if (!makeCommand)
+        return S_OK;
+    CString valueText;
+    CString paramName;
+    HRESULT hr = ParamTexts(set, index, value, &paramName, &valueText);
+    if (SUCCEEDED(hr))
+        *name = Format(format, lead..., paramName.GetString(), valueText.GetString());
+    return hr;
+}
+
+}  // namespace
+
+IMfxTimeConverter* CMidiDoc::GetTimeConverter()
+{
+    IMfxHostSite* site = m_engine != nullptr ? m_engine->GetMfxHostSite() : nullptr;
+    IMfxTimeConverter* converter = nullptr;
+    if (site == nullptr ||
+        FAILED(site->QueryInterface(IID_IMfxTimeConverter, reinterpret_cast<void**>(&converter))) ||
+        converter == nullptr)
+        return nullptr;
+    // The site keeps it for as long as the engine has the site.
+    converter->Release();
+    return converter;
+}
+
+void CMidiDoc::AddErrorMessage(const CString& text)
+{
+    if (m_engine != nullptr)
+        m_engine->AddEngineError(text.GetString());
+}
+
+void CMidiDoc::ShowMessageBox(const CString& text) { AfxMessageBox(text.GetString(), MB_OK); }
+
+HRESULT CMidiDoc::FindAuxBusIndex(SHORT id, int* position)
+{
+    if (position == nullptr)
+        return E_POINTER;
+    *position = GetAuxBusIndex(id);
+    return *position >= 0 ? S_OK : E_FAIL;
+}
+
+HRESULT CMidiDoc::GetActiveFxOwner(CChainHost** owner)
+{
+    if (owner == nullptr)
+        return E_POINTER;
+    *owner = nullptr;
+    const SHORT active = GetActiveContainer();
+    if (active == kNone)
+        return S_FALSE;
+    CChannel* channel = nullptr;
+    CAuxBus* aux = nullptr;
+    if (SUCCEEDED(m_channels.Get(active, &channel)) && channel != nullptr)
+        *owner = channel->GetOutputBranch(channel->GetCurrentOutput());
+    else if (SUCCEEDED(m_auxBuses.Get(active, &aux)) && aux != nullptr)
+        *owner = aux;
+    else if (IsMainBusId(active))
+        *owner = MainBus();
+    else
+        return E_UNEXPECTED;
+    return *owner != nullptr ? S_OK : E_UNEXPECTED;
+}
+
+void CMidiDoc::StampCreationTick() { m_creationTick = GetTickCount(); }
+
+HRESULT CMidiDoc::SetInstanceSelected(DWORD instanceId, BOOL selected)
+{
+    CChannel* holder = nullptr;
+    if (FindInstance(instanceId, &holder, nullptr) != S_OK)
+        return E_INVALIDARG;
+    HRESULT hr = holder->SelectPatternInstance(instanceId, selected);
+    if (FAILED(hr))
+        return hr;
+    return RefreshPreviews();
+}
+
+HRESULT CMidiDoc::ToggleInstanceSelected(DWORD instanceId, BOOL* selected)
+{
+    CChannel* holder = nullptr;
+    if (FindInstance(instanceId, &holder, nullptr) != S_OK)
+        return E_INVALIDARG;
+    BOOL state = FALSE;
+    HRESULT hr = holder->ToggleSelectPatternInstance(instanceId, &state);
+    if (FAILED(hr))
+        return hr;
+    if (selected != nullptr)
+        *selected = state;
+    return RefreshPreviews();
+}
+
+HRESULT CMidiDoc::GetSelectedInstances(std::vector<std::pair<SHORT, DWORD>>* selected)
+{
+    if (selected == nullptr)
+        return E_POINTER;
+    std::vector<std::pair<DWORD, WORD>> found;
+    HRESULT hr = ForEachChannel([&found](CChannel* c) { return c->CollectSelectedInstances(&found); });
+    for (const auto& [instance, channel] : found)
+        selected->emplace_back(static_cast<SHORT>(channel), instance);
+    return hr;
+}
+
+HRESULT CMidiDoc::SetAuxBusName(int position, const char* name, BOOL makeCommand)
+{
+    MV_ASSERT_UI_THREAD();
+    if (position < 0 || position >= m_auxOrder.GetSize() || name == nullptr)
+        return E_INVALIDARG;
+    const SHORT id = m_auxOrder[position];
+    const CString undoName = Format(IDS_DOC_CHANGE_AUX_NAME, position + 1, name);
+    return RunProjectEdit(nullptr, makeCommand != FALSE, AsCommandDocument(), undoName.GetString(), kHintAuxBus,
+                          [&](CMvCommand* cmd) { SubmitUndoStep<CUndoSetAuxNameStep>(cmd, m_auxBuses, id, CString(name)); });
+}
+
+HRESULT CMidiDoc::SetAuxBusParam(SHORT busId, DWORD index, float value, BOOL makeCommand)
+{
+    CAuxBus* bus = nullptr;
+    if (FAILED(m_auxBuses.Get(busId, &bus)) || bus == nullptr)
+        return E_INVALIDARG;
+    CString undoName;
+    HRESULT hr = ParamUndoName(bus, index, value, makeCommand, IDS_DOC_SET_AUX_PARAM, &undoName,
+                               GetAuxBusIndex(busId) + 1);
+    if (FAILED(hr))
+        return hr;
+    return RunProjectEdit(
+        nullptr, makeCommand != FALSE, AsCommandDocument(), undoName.GetString(), kHintAuxBus,
+        [&](CMvCommand* cmd) { SubmitUndoStep<CUndoSetAuxParamStep>(cmd, m_auxBuses, busId, index, value); }, FALSE);
+}
+
+HRESULT CMidiDoc::SetMainBusParam(DWORD index, float value, BOOL makeCommand)
+{
+    CMainBus* bus = MainBus();
+    if (bus == nullptr)
+        return E_UNEXPECTED;
+    CString undoName;
+    HRESULT hr = ParamUndoName(bus, index, value, makeCommand, IDS_DOC_SET_MAIN_PARAM, &undoName);
+    if (FAILED(hr))
+        return hr;
+    return RunProjectEdit(
+        nullptr, makeCommand != FALSE, AsCommandDocument(), undoName.GetString(), kHintAuxBus,
+        [&](CMvCommand* cmd) { SubmitUndoStep<CUndoSetMainBusParamStep>(cmd, m_mainBus, 0, index, value); }, FALSE);
+}
+
+HRESULT CMidiDoc::GetMarkedChannelIds(std::vector<SHORT>* ids)
+{
+    if (ids == nullptr)
+        return E_POINTER;
+    if (!ids->empty())
+        return E_UNEXPECTED;
+    if (m_channels.GetSize() == 0)
+        return S_FALSE;
+    const SHORT active = GetActiveContainer();
+    CChannel* channel = nullptr;
+    if (SUCCEEDED(m_channels.Get(active, &channel)) && channel != nullptr && channel->IsArmed())
+        ids->push_back(active);
+    for (auto& [id, c] : m_channels.Items()) {
+        if (id != active && c->IsArmed())
+            ids->push_back(id);
+    }
+    return S_OK;
+}
+
+HRESULT CMidiDoc::GetMarkedContainerIds(std::vector<SHORT>* ids)
+{
+    HRESULT hr = GetMarkedChannelIds(ids);
+    if (FAILED(hr))
+        return hr;
+    for (auto& [id, aux] : m_auxBuses.Items()) {
+        if (aux->GetTrackFlag() != 0)
+            ids->push_back(id);
+    }
+    if (CMainBus* main = MainBus(); main != nullptr && main->GetTrackFlag() != 0)
+        ids->push_back(main->GetHostId());
+    return hr;
+}
+
+HRESULT CMidiDoc::ClearTrackFlags()
+{
+    for (auto& [id, c] : m_channels.Items())
+        c->SetArmed(0);
+    for (auto& [id, aux] : m_auxBuses.Items())
+        aux->SetTrackFlag(0);
+    InvalidateArmState();
+    return S_OK;
+}
+
+HRESULT CMidiDoc::PreviewNote(int note, int velocity)
+{
+    MV_ASSERT_UI_THREAD();
+    std::vector<CChannel*> targets;
+    const LONG active = m_activeInstance.GetCurrent();
+    HRESULT hr = S_OK;
+    if (active != kNoInstanceId) {
+        CChannel* holder = nullptr;
+        if ((hr = FindInstance(static_cast<DWORD>(active), &holder, nullptr)) != S_OK)
+            return FAILED(hr) ? hr : E_UNEXPECTED;
+        targets.push_back(holder);
+    } else {
+        std::vector<SHORT> ids;
+        if (FAILED(hr = GetPreviewChannelIds(&ids)))
+            return hr;
+        for (SHORT id : ids) {
+            CChannel* channel = nullptr;
+            if (FAILED(hr = GetChannel(id, &channel)))
+                return hr;
+            targets.push_back(channel);
+        }
+    }
+    for (CChannel* channel : targets) {
+        if (FAILED(hr = channel->SendNoteOn(static_cast<int>(channel->GetMidiChannel()), note, velocity)))
+            return hr;
+    }
+    return S_OK;
+}
+
+HRESULT CMidiDoc::SetStepPreview(WORD channelId, BOOL on)
+{
+    MV_ASSERT_UI_THREAD();
+    const SHORT id = static_cast<SHORT>(channelId);
+    if (id == kNone)
+        return E_INVALIDARG;
+    CChannel* channel = nullptr;
+    HRESULT hr = GetChannel(id, &channel);
+    if (FAILED(hr))
+        return hr;
+    channel->SetStepSeqPreview(on);
+    if (on)
+        m_stepPreviews.insert(id);
+    else
+        m_stepPreviews.erase(id);
+    return UpdateStepPreview();
+}
+
+HRESULT CMidiDoc::UpdateStepPreview()
+{
+    if (m_closing)
+        return S_FALSE;
+    // The first channel whose preview goes on holds the transport; one whose
+    // chain lost its step sequencer lets go of its flag.
+    bool previewing = false;
+    for (auto it = m_stepPreviews.begin(); it != m_stepPreviews.end() && !previewing;) {
+        CChannel* channel = nullptr;
+        int sequencers = 0;
+        if (SUCCEEDED(m_channels.Get(*it, &channel)) && channel != nullptr &&
+            SUCCEEDED(channel->GetMfxChain().CountStepSeqPlugIns(&sequencers)) && sequencers > 0) {
+            previewing = true;
+            continue;
+        }
+        if (channel != nullptr)
+            channel->SetStepSeqPreview(FALSE);
+        it = m_stepPreviews.erase(it);
+    }
+    if (m_engine == nullptr)
+        return previewing ? S_OK : S_FALSE;
+    const DWORD mode = m_engine->GetRecordMode();
+    if (!previewing) {
+        // Only a transport the preview started stops: the user's plays on.
+        HRESULT hr = S_OK;
+        if (m_engine->IsPlaying() && m_engine->GetPlayMode() == 0 && mode == kPreviewRecordMode)
+            hr = m_engine->Stop();
+        if (SUCCEEDED(hr))
+            hr = m_engine->SetRecordMode(m_engine->GetRecordMode() & ~kPreviewRecordMode);
+        return FAILED(hr) ? hr : S_FALSE;
+    }
+    HRESULT hr = m_engine->SetRecordMode(mode | kPreviewRecordMode);
+    if (SUCCEEDED(hr) && !m_engine->IsPlaying())
+        hr = m_engine->Play();
+    return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT CMidiDoc::PersistPatternClip(CPattern* pattern, IStream* stream, BOOL save)
+{
+    if (pattern == nullptr || stream == nullptr)
+        return E_INVALIDARG;
+    IPersistStreamInit* persist = nullptr;
+    HRESULT hr = pattern->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist));
+    if (FAILED(hr))
+        return hr;
+    hr = save ? persist->Save(stream, FALSE) : persist->Load(stream);
+    persist->Release();
+    if (FAILED(hr) || pattern->GetKind() != CPattern::kKindLoopClip)
+        return hr;
+    IEngineServices* services = GetEngineServices();
+    IClipPool* pool = services != nullptr ? services->GetClipPool() : nullptr;
+    const DWORD clipId = pattern->GetClipId();
+    if (save) {
+        ILoopClip* clip = pool != nullptr ? pool->GetClip(clipId) : nullptr;
+        return clip != nullptr ? clip->SaveProjectState(stream, TRUE) : S_OK;
+    }
+    if (pool == nullptr)
+        return E_UNEXPECTED;
+    ILoopClip* clip = nullptr;
+    if (FAILED(hr = pool->AddClip(&clipId, &clip)))
+        return hr;
+    if (clip == nullptr)
+        return E_UNEXPECTED;
+    hr = clip->LoadProjectState(stream);
+    // The state brings the id it was saved under; the pool keeps the clip
+    // under the pattern's.
+    clip->SetClipId(clipId);
+    return hr;
 }
 
 // ---- Persistence ----
@@ -3135,28 +3433,6 @@ void SplitSuffix(const CString& name, CString* base, long* suffix)
     *suffix = number;
 }
 
-HRESULT PersistLoopClipState(CPattern* pattern, IStream* stream, BOOL save)
-{
-    IClipPool* pool = ClipPool();
-    if (pool == nullptr)
-        return E_UNEXPECTED;
-    const DWORD clipId = pattern->GetClipId();
-    ILoopClip* clip = nullptr;
-    if (save) {
-        if ((clip = pool->GetClip(clipId)) == nullptr)
-            return E_UNEXPECTED;
-        clip->SaveProjectState(stream, TRUE);
-        return S_OK;
-    }
-    HRESULT hr = pool->AddClip(&clipId, &clip);
-    if (FAILED(hr) || clip == nullptr)
-        return FAILED(hr) ? hr : E_UNEXPECTED;
-    // The state's own failure leaves an empty clip: the pattern still loads.
-    clip->LoadProjectState(stream);
-    clip->SetClipId(clipId);
-    return S_OK;
-}
-
 }  // namespace
 
 CString CMidiDoc::PatternFileName(const char* name)
@@ -3170,21 +3446,6 @@ CString CMidiDoc::PatternFileName(const char* name)
     if (file.IsEmpty() || file == "." || file == "..")
         file = "_" + file;
     return file + Text(IDS_DOC_PATTERN_FILE_EXT);
-}
-
-HRESULT CMidiDoc::PersistPatternClip(CPattern* pattern, IStream* stream, BOOL save)
-{
-    if (pattern == nullptr || stream == nullptr)
-        return E_INVALIDARG;
-    IPersistStreamInit* persist = nullptr;
-    HRESULT hr = pattern->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist));
-    if (FAILED(hr))
-        return hr;
-    hr = save ? persist->Save(stream, TRUE) : persist->Load(stream);
-    persist->Release();
-    if (FAILED(hr) || pattern->GetKind() != CPattern::kKindLoopClip)
-        return hr;
-    return PersistLoopClipState(pattern, stream, save);
 }
 
 HRESULT CMidiDoc::SavePatternFile(SHORT patternId, const char* folder)

@@ -36,6 +36,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -60,6 +61,7 @@
 #include "model/CKelPersistObject.h"
 #include "model/CMeterKeySigMap.h"
 #include "model/CPattern.h"
+#include "model/CQuantizer.h"
 #include "model/CTempoMap.h"
 #include "model/CUndoMap.h"
 #include "model/CUndoVector.h"
@@ -274,6 +276,8 @@ public:
     HRESULT RunRemoteControlDialog(CRCContainer* container, DWORD id, const char* title, LONG a, LONG b) override;
     HRESULT CreateRCParam(CControlParamSet* set, REFGUID classId, REFGUID instanceId, IRCParam** param) override;
     void PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // The engine's MIDI-effect host site's converter. Audio thread too: no
+    // allocation, no blocking.
     IMfxTimeConverter* GetTimeConverter() override;
 
     // ---- IMixerDocument ----
@@ -304,6 +308,10 @@ public:
     void ShowMessageBox(const CString& text) override;
     double GetShuffleAmount() override { return m_shuffle; }
     HRESULT CreateMfxWrap(REFCLSID clsid, const char* name, IMfxFilterWrap** wrap) override;
+    // While a channel's step-sequencer preview goes on (its flag set and a
+    // step sequencer in its chain), the transport plays in preview record
+    // mode (bit 2); when none does, a transport only the preview started
+    // stops and the bit clears. S_OK while previewing, else S_FALSE.
     HRESULT UpdateStepPreview() override;
     HRESULT ShowMfxPropertyPage(IMfxFilterWrap* wrap, HWND parent) override;
     HRESULT CloseMfxPropertyPage(IMfxFilterWrap* wrap) override;
@@ -447,6 +455,67 @@ public:
     // were and is returned.
     HRESULT ImportIntoProject(const char* title, const char* path);
 
+    // ---- Selections, names, marks and previews of the mixer and editors ----
+    // The transport's record-mode bit of a step-sequencer preview.
+    static constexpr DWORD kPreviewRecordMode = 2;
+    // The position of an aux bus in the aux order: -1 and E_FAIL when absent.
+    HRESULT FindAuxBusIndex(SHORT id, int* position);
+    // The object whose effect chain the effect views show: the active
+    // channel's current output branch, or the active aux bus or master bus;
+    // S_FALSE with null when nothing is active, E_UNEXPECTED for an id that
+    // names no container.
+    HRESULT GetActiveFxOwner(CChainHost** owner);
+    // The tick count stored right after creation.
+    void StampCreationTick();
+    DWORD GetCreationTick() const { return m_creationTick; }
+
+    // Instance selection (E_INVALIDARG when no channel holds the id); each
+    // change restarts the previews for the new selection. The toggle gives
+    // the new state.
+    HRESULT SetInstanceSelected(DWORD instanceId, BOOL selected);
+    HRESULT ToggleInstanceSelected(DWORD instanceId, BOOL* selected);
+    // Appends (channel id, instance id) of every selected instance, the
+    // channels in id order.
+    HRESULT GetSelectedInstances(std::vector<std::pair<SHORT, DWORD>>* selected);
+
+    // Undoable under "Change Aux Bus %d Name to ..." (position + 1).
+    HRESULT SetAuxBusName(int position, const char* name, BOOL makeCommand);
+    // The parameter edits of a bus, undoable only with makeCommand.
+    HRESULT SetAuxBusParam(SHORT busId, DWORD index, float value, BOOL makeCommand);
+    HRESULT SetMainBusParam(DWORD index, float value, BOOL makeCommand);
+
+    // The marked containers: a channel is marked while it is armed, an aux
+    // bus or the master bus while its track flag is set. An empty vector is
+    // filled (E_UNEXPECTED otherwise): the active channel first when it is
+    // marked, then the other channels in id order; the container list adds
+    // the marked aux buses in id order and the master bus. S_FALSE when the
+    // song has no channel.
+    HRESULT GetMarkedChannelIds(std::vector<SHORT>* ids);
+    HRESULT GetMarkedContainerIds(std::vector<SHORT>* ids);
+    // Clears the mark of every channel and aux bus.
+    HRESULT ClearTrackFlags();
+
+    // A note-on at the velocity to the channel of the active instance, else
+    // to the preview channel (the active channel or the first track).
+    HRESULT PreviewNote(int note, int velocity);
+
+    // One pattern through a stream, saved or loaded; a loop-clip pattern's
+    // clip state follows it (a load adds the clip to the pool under the
+    // pattern's id). E_INVALIDARG for a null pattern or stream.
+    HRESULT PersistPatternClip(CPattern* pattern, IStream* stream, BOOL save);
+
+    // The song's quantize settings, made by Init over the song's time
+    // services; null before Init and after Shutdown.
+    CQuantizer* GetQuantizer() const { return m_quantizer.get(); }
+
+private:
+    std::unique_ptr<CQuantizer> m_quantizer;
+    // The channels whose step-sequencer preview the document holds the
+    // transport for (their preview flag is set).
+    std::set<SHORT> m_stepPreviews;
+    DWORD m_creationTick = 0;
+
+public:
     // ---- Persistence ----
     STDMETHOD(PersistChunk)(DWORD versionWord, CKelPersistArchive* archive) override;
 
@@ -454,7 +523,8 @@ public:
     // Any thread, no lock: the maps as they stand.
     const CTempoMap& GetSiteTempoMap() override { return m_tempoMap; }
     const CMeterKeySigMap& GetSiteMeterKeySigMap() override { return m_meterKeyMap; }
-    // No channel holds a step-sequencer preview yet: the hold stays off.
+    // Sets the channel's step-sequencer preview flag, then holds or releases
+    // the transport (UpdateStepPreview). E_INVALIDARG for 0xFFFF.
     HRESULT SetStepPreview(WORD channelId, BOOL on) override;
     // Timer thread: under the MIDI lock every channel runs its chain once.
     void PumpMfxChains() override;
@@ -509,9 +579,6 @@ public:
     // character that may not stand in one (separators, wildcards, control
     // characters) replaced by "_".
     static CString PatternFileName(const char* name);
-    // The pattern through the stream, saving or loading; E_INVALIDARG for a
-    // null pattern or stream.
-    HRESULT PersistPatternClip(CPattern* pattern, IStream* stream, BOOL save);
     // Writes the pattern into its file in the folder, replacing an older
     // one only when the whole write succeeded.
     HRESULT SavePatternFile(SHORT patternId, const char* folder);

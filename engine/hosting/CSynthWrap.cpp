@@ -1,9 +1,12 @@
 #include "engine/hosting/CSynthWrap.h"
 
+#include <algorithm>
 #include <new>
 
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/graph/CNullSynth.h"
+#include "engine/hosting/IMfxInstrument.h"
+#include "platform/com/TaskMemory.h"
 #include "model/IKelPersist.h"
 
 CSynthWrap::CSynthWrap(const GUID* clsid, const char* name)
@@ -118,6 +121,40 @@ HRESULT CSynthWrap::SetChannelPatch(int channel, int patch)
         return E_INVALIDARG;
     m_patches[channel] = patch == -1 ? 255 : static_cast<BYTE>(patch);
     return S_OK;
+}
+
+HRESULT CSynthWrap::GetBankList(int, std::vector<LONG>* banks)
+{
+    if (!banks)
+        return E_POINTER;
+    banks->clear();
+    if (!m_softSynth)
+        return E_FAIL;
+    DWORD* list = nullptr;
+    LONG count = 0;
+    HRESULT hr = E_FAIL;
+    // The instrument's list when the synth has one; its own otherwise.
+    IMfxSoftSynth2* second = nullptr;
+    if (SUCCEEDED(m_softSynth->QueryInterface(IID_IMfxSoftSynth2, reinterpret_cast<void**>(&second))) && second) {
+        IUnknown* instrument = nullptr;
+        IMfxInstrument* names = nullptr;
+        if (SUCCEEDED(second->GetInstrument(&instrument)) && instrument &&
+            SUCCEEDED(instrument->QueryInterface(IID_IMfxInstrument, reinterpret_cast<void**>(&names))) && names) {
+            hr = names->GetBankMethods(&list, &count);
+            names->Release();
+        }
+        if (instrument)
+            instrument->Release();
+        second->Release();
+    }
+    if (FAILED(hr))
+        hr = m_softSynth->GetBankMethods(&list, &count);
+    if (SUCCEEDED(hr) && list)
+        banks->assign(list, list + std::max<LONG>(count, 0));
+    CoTaskMemFree(list);
+    if (SUCCEEDED(hr) && !list && count > 0)
+        hr = E_FAIL;
+    return FAILED(hr) ? hr : S_OK;
 }
 
 HRESULT CSynthWrap::FormatBankPatch(int channel, CString* bankText, CString* patchText)

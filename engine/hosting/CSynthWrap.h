@@ -63,9 +63,12 @@ public:
     // Channel 0..15, else E_INVALIDARG. A bank is -1 (none) .. 16383; a
     // patch -1 (none, kept as 255) .. 127.
     HRESULT GetChannelBank(int channel, LONG* bank) const;
-    HRESULT SetChannelBank(int channel, LONG bank);
+    HRESULT SetChannelBank(int channel, LONG bank) override;
     HRESULT GetChannelPatch(int channel, int* patch) const;
-    HRESULT SetChannelPatch(int channel, int patch);
+    HRESULT SetChannelPatch(int channel, int patch) override;
+    // The bank numbers of the synth's instrument (IMfxSoftSynth2), else of
+    // the synth itself; E_FAIL without the soft-synth interface or a list.
+    HRESULT GetBankList(int midiChannel, std::vector<LONG>* banks) override;
     // "bank-name" and "patch-name" of a channel ("patch ---" for a patch
     // without a name; a bank of -1 reads as 4294967295): E_INVALIDARG for a
     // bad channel or no text wanted; S_FALSE without a patch or without the

@@ -2173,6 +2173,61 @@ HRESULT CChannel::SendParameterNumberValue(int channel, int number, int value, B
     return S_OK;
 }
 
+HRESULT CChannel::StepPatch(int direction)
+{
+    MV_ASSERT_UI_THREAD();
+    ISynthWrap* wrap = GetSynthWrap(0);
+    ISynthPlayer* player = wrap != nullptr ? wrap->GetPlayer() : nullptr;
+    if (player == nullptr)
+        return E_UNEXPECTED;
+    const int midi = static_cast<int>(m_midiChannel);
+    const LONG bank = player->GetChannelBank(midi);
+    int patch = player->GetChannelPatch(midi);
+    if (patch < 0 || patch > 127)
+        patch = -1;
+    std::vector<LONG> banks;
+    const bool listed = SUCCEEDED(player->GetBankList(midi, &banks));
+    const int count = static_cast<int>(banks.size());
+    int index = static_cast<int>(std::find(banks.begin(), banks.end(), bank) - banks.begin());
+    if (index >= count)
+        index = -1;
+    // The programs run bank by bank through the list, with "none" between
+    // the last bank's last patch and the first bank's first.
+    if (direction >= 1) {
+        if (index == -1)
+            index = count > 0 ? 0 : -1;
+        if (patch == -1) {
+            patch = 0;
+        } else if (++patch > 127) {
+            patch = 0;
+            if (++index >= count)
+                index = patch = -1;
+        }
+    } else if (patch == -1) {
+        index = count - 1;
+        patch = 127;
+    } else if (--patch < 0) {
+        patch = 127;
+        if (--index < 0)
+            index = patch = -1;
+    }
+    HRESULT hr = S_OK;
+    if (listed) {
+        if (index >= 0) {
+            hr = SendBankSelect(midi, banks[static_cast<std::size_t>(index)], 0);
+            if (SUCCEEDED(hr))
+                hr = player->SetChannelBank(midi, banks[static_cast<std::size_t>(index)]);
+        } else {
+            hr = player->SetChannelBank(midi, ISynthPlayer::kNoBank);
+        }
+    }
+    if (SUCCEEDED(hr) && patch >= 0)
+        hr = SendProgramChange(midi, patch);
+    if (SUCCEEDED(hr))
+        hr = player->SetChannelPatch(midi, patch);
+    return hr;
+}
+
 // ---- The MIDI-effect chain's owner ----
 
 IUnknown* CChannel::MfxOwner::GetFirstSynthFilter()

@@ -296,6 +296,12 @@ public:
     // Controllers 101/100 (registered) or 99/98, then 6 and 38;
     // E_INVALIDARG out of range.
     HRESULT SendParameterNumberValue(int channel, int number, int value, BOOL registered);
+    // The next (direction >= 1) or previous program of the first synth on the
+    // channel's MIDI channel, walking the synth's bank list: past a bank's
+    // last patch into the next bank, past the last bank to no program. Sends
+    // the bank select (method 0) and program change and stores both in the
+    // wrapper; E_UNEXPECTED without a synth.
+    HRESULT StepPatch(int direction);
     CMfxChain& GetMfxChain() { return m_mfxChain; }
 
     // ---- IChannelVectOwner ----

@@ -70,6 +70,11 @@ public:
     // ---- CChainHost ----
     HRESULT MarkGraphDirty() override;
 
+    // The master bus's mark, set by its strip; the document lists the bus
+    // among the marked containers while it is set.
+    DWORD GetTrackFlag() const { return m_trackFlag; }
+    void SetTrackFlag(DWORD flag) { m_trackFlag = flag; }
+
     STDMETHOD(PersistChunk)(DWORD versionWord, CKelPersistArchive* archive) override;
 
 protected:
@@ -87,6 +92,7 @@ private:
     BOOL m_chainDirty = FALSE;
     BOOL m_busDirty = FALSE;
     BOOL m_built = FALSE;
+    DWORD m_trackFlag = 0;
     IBaseFilter* m_matcher = nullptr;
     IBufferMatcher* m_matcherControl = nullptr;
     CMetronome m_metronome;

@@ -8,6 +8,8 @@
 // transport; the rest on the audio thread: no allocation, no blocking.
 #pragma once
 
+#include <vector>
+
 #include "model/Mfx.h"
 
 class ISynthPlayer {
@@ -24,6 +26,12 @@ public:
     // kNoBank and kNoPatch when none is stored for the MIDI channel.
     virtual LONG GetChannelBank(int midiChannel) = 0;
     virtual int GetChannelPatch(int midiChannel) = 0;
+    // UI thread: a bank -1 (none) .. 16383, a patch -1 (none) .. 127 stored
+    // for the MIDI channel; the synth's bank numbers, in its order. E_NOTIMPL
+    // from a synth that stores or lists none.
+    virtual HRESULT SetChannelBank(int, LONG) { return E_NOTIMPL; }
+    virtual HRESULT SetChannelPatch(int, int) { return E_NOTIMPL; }
+    virtual HRESULT GetBankList(int, std::vector<LONG>*) { return E_NOTIMPL; }
     // A loop player's clips play from the timeline while playing is on and
     // are recorded while recording is on; other synths ignore both.
     virtual HRESULT SetClipsPlaying(BOOL on) = 0;

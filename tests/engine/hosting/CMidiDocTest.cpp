@@ -10,10 +10,16 @@
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/graph/CDxSource.h"
 #include "engine/graph/IAudioProperties.h"
+#include "engine/mixer/IMfxFilterWrap.h"
+#include "engine/mixer/IStepSeqPlugIn.h"
 #include "model/CMvCommand.h"
 #include "model/CPatternInstance.h"
 #include "model/CUndoHistory.h"
+#include "platform/com/ComStream.h"
+#include "platform/res/CScriptedAnswerer.h"
+#include "platform/sync/Time.h"
 #include "tests/engine/hosting/DocumentEngineFake.h"
+#include "tests/engine/hosting/MidiEffectBase.h"
 #include "tests/model/PatternTestSupport.h"
 
 namespace {
@@ -811,6 +817,298 @@ TEST_F(MidiDocTest, AStagedMeterChangeIsWrittenLiveOnlyWhenCommitted)
     ASSERT_EQ(S_OK, doc->CommitStagedMeterKey(FALSE));
     EXPECT_EQ(7, map[map.FindIndexAtTick(3840)].m_numerator);
     EXPECT_EQ(S_OK, doc->CommitStagedMeterKey(FALSE)) << "nothing staged any more";
+}
+
+// ---- Mixer names, marks, selections and previews ----
+
+TEST_F(MidiDocTest, RenamingAnAuxBusIsUndoableAndBusParametersMayStayOutOfTheHistory)
+{
+    CAuxBus* aux = nullptr;
+    ASSERT_EQ(S_OK, doc->GetAuxBusAt(1, &aux));
+    EXPECT_EQ(E_INVALIDARG, doc->SetAuxBusName(CMidiDoc::kAuxBusCount, "Room", TRUE));
+    EXPECT_EQ(E_INVALIDARG, doc->SetAuxBusName(-1, "Room", TRUE));
+    ASSERT_EQ(S_OK, doc->SetAuxBusName(1, "Reverb", TRUE));
+    EXPECT_EQ("Change Aux Bus 2 Name to \"Reverb\"", NewestName());
+    EXPECT_STREQ("Reverb", aux->GetDisplayName().GetString());
+    EXPECT_EQ(CMidiDoc::kHintAuxBus, Undo());
+    EXPECT_STREQ("Aux 2", aux->GetDisplayName().GetString());
+    Redo();
+    EXPECT_STREQ("Reverb", aux->GetDisplayName().GetString());
+
+    // Without a command each change stays and the history does not grow.
+    const int before = HistoryCount();
+    ASSERT_EQ(S_OK, doc->SetAuxBusName(1, "Hall", FALSE));
+    EXPECT_STREQ("Hall", aux->GetDisplayName().GetString());
+    ASSERT_EQ(S_OK, doc->SetAuxBusParam(aux->GetHostId(), CMixBus::kMuteIndex, 1.0f, FALSE));
+    EXPECT_TRUE(aux->IsMuted());
+    CMainBus* main = nullptr;
+    ASSERT_EQ(S_OK, doc->GetMainBus(&main));
+    ASSERT_EQ(S_OK, doc->SetMainBusParam(CMixBus::kMuteIndex, 1.0f, FALSE));
+    EXPECT_TRUE(main->IsMuted());
+    EXPECT_EQ(before, HistoryCount());
+    EXPECT_EQ(E_INVALIDARG, doc->SetAuxBusParam(static_cast<SHORT>(4242), CMixBus::kMuteIndex, 1.0f, FALSE));
+}
+
+TEST_F(MidiDocTest, MarkedIdsListTheActiveChannelFirstThenByIdAndClearTrackFlagsUnmarksThem)
+{
+    std::vector<SHORT> ids;
+    EXPECT_EQ(S_FALSE, doc->GetMarkedChannelIds(&ids)) << "no channel";
+    const std::vector<SHORT> tracks = AddTracks(3);
+    CChannel* c = nullptr;
+    for (SHORT t : {tracks[0], tracks[2]}) {
+        ASSERT_EQ(S_OK, doc->GetChannel(t, &c));
+        c->SetArmed(1);
+    }
+    ASSERT_EQ(S_OK, doc->SetActiveContainer(tracks[2], FALSE, nullptr));
+    CAuxBus* aux = nullptr;
+    ASSERT_EQ(S_OK, doc->GetAuxBusAt(3, &aux));
+    aux->SetTrackFlag(1);
+    CMainBus* main = nullptr;
+    ASSERT_EQ(S_OK, doc->GetMainBus(&main));
+    main->SetTrackFlag(1);
+
+    ASSERT_EQ(S_OK, doc->GetMarkedChannelIds(&ids));
+    EXPECT_EQ((std::vector<SHORT>{tracks[2], tracks[0]}), ids);
+    EXPECT_EQ(E_UNEXPECTED, doc->GetMarkedContainerIds(&ids)) << "the vector must come empty";
+    ids.clear();
+    ASSERT_EQ(S_OK, doc->GetMarkedContainerIds(&ids));
+    EXPECT_EQ((std::vector<SHORT>{tracks[2], tracks[0], static_cast<SHORT>(aux->GetHostId()),
+                                  static_cast<SHORT>(main->GetHostId())}),
+              ids);
+
+    EXPECT_FALSE(doc->IsNoChannelArmed());
+    ASSERT_EQ(S_OK, doc->ClearTrackFlags());
+    EXPECT_TRUE(doc->IsNoChannelArmed());
+    ids.clear();
+    ASSERT_EQ(S_OK, doc->GetMarkedContainerIds(&ids));
+    EXPECT_EQ((std::vector<SHORT>{static_cast<SHORT>(main->GetHostId())}), ids) << "the master bus keeps its mark";
+}
+
+TEST_F(MidiDocTest, AuxBusPositionsAndTheActiveEffectOwner)
+{
+    int position = 7;
+    EXPECT_EQ(E_POINTER, doc->FindAuxBusIndex(8000, nullptr));
+    CAuxBus* aux = nullptr;
+    ASSERT_EQ(S_OK, doc->GetAuxBusAt(2, &aux));
+    ASSERT_EQ(S_OK, doc->FindAuxBusIndex(aux->GetHostId(), &position));
+    EXPECT_EQ(2, position);
+    EXPECT_EQ(E_FAIL, doc->FindAuxBusIndex(4242, &position));
+    EXPECT_EQ(-1, position);
+
+    // The master bus is active in a new song; then an aux bus; then a track.
+    CChainHost* owner = nullptr;
+    EXPECT_EQ(E_POINTER, doc->GetActiveFxOwner(nullptr));
+    CMainBus* main = nullptr;
+    ASSERT_EQ(S_OK, doc->GetMainBus(&main));
+    ASSERT_EQ(S_OK, doc->GetActiveFxOwner(&owner));
+    EXPECT_EQ(static_cast<CChainHost*>(main), owner);
+    ASSERT_EQ(S_OK, doc->SetActiveContainer(aux->GetHostId(), FALSE, nullptr));
+    ASSERT_EQ(S_OK, doc->GetActiveFxOwner(&owner));
+    EXPECT_EQ(static_cast<CChainHost*>(aux), owner);
+    const SHORT track = AddTracks(1)[0];
+    CChannel* c = nullptr;
+    ASSERT_EQ(S_OK, doc->GetChannel(track, &c));
+    ASSERT_EQ(S_OK, doc->GetActiveFxOwner(&owner));
+    EXPECT_EQ(static_cast<CChainHost*>(c->GetOutputBranch(c->GetCurrentOutput())), owner);
+    EXPECT_NE(nullptr, owner);
+}
+
+TEST_F(MidiDocTest, InstanceSelectionSetsTogglesAndListsByChannel)
+{
+    const std::vector<SHORT> tracks = AddTracks(2);
+    CPattern* p = AddPattern(10, {0});
+    CChannel* first = Place(p, tracks[0], 0, 3840);
+    CChannel* second = Place(p, tracks[1], 1920, 5760);
+    std::vector<CPatternInstance*> onFirst;
+    std::vector<CPatternInstance*> onSecond;
+    first->GetTimeline().GetPatternInstances(&onFirst);
+    second->GetTimeline().GetPatternInstances(&onSecond);
+    ASSERT_EQ(1u, onFirst.size());
+    ASSERT_EQ(1u, onSecond.size());
+    const DWORD a = onFirst[0]->GetInstanceId();
+    const DWORD b = onSecond[0]->GetInstanceId();
+
+    EXPECT_EQ(E_INVALIDARG, doc->SetInstanceSelected(0x7777000A, TRUE));
+    ASSERT_EQ(S_OK, doc->SetInstanceSelected(b, TRUE));
+    BOOL state = FALSE;
+    ASSERT_EQ(S_OK, doc->ToggleInstanceSelected(a, &state));
+    EXPECT_TRUE(state);
+    std::vector<std::pair<SHORT, DWORD>> selected;
+    ASSERT_EQ(S_OK, doc->GetSelectedInstances(&selected));
+    EXPECT_EQ((std::vector<std::pair<SHORT, DWORD>>{{tracks[0], a}, {tracks[1], b}}), selected);
+    LONG start = 0, end = 0;
+    ASSERT_EQ(S_OK, doc->GetSelectionTimeRange(&start, &end));
+    EXPECT_EQ(0, start);
+    EXPECT_EQ(5760, end);
+
+    ASSERT_EQ(S_OK, doc->ToggleInstanceSelected(a, &state));
+    EXPECT_FALSE(state);
+    ASSERT_EQ(S_OK, doc->SetInstanceSelected(b, FALSE));
+    selected.clear();
+    ASSERT_EQ(S_OK, doc->GetSelectedInstances(&selected));
+    EXPECT_TRUE(selected.empty());
+    EXPECT_EQ(S_FALSE, doc->GetSelectionTimeRange(&start, &end));
+}
+
+TEST_F(MidiDocTest, AStepPreviewWithoutAStepSequencerReleasesOnlyATransportThePreviewStarted)
+{
+    const SHORT track = AddTracks(1)[0];
+    EXPECT_EQ(E_INVALIDARG, doc->SetStepPreview(0xFFFF, TRUE));
+    EXPECT_EQ(E_INVALIDARG, doc->SetStepPreview(4242, TRUE));
+    struct Case {
+        const char* name;
+        bool playing;
+        LONG playMode;
+        DWORD recordMode;
+        int stops;
+        DWORD recordModeAfter;
+    } cases[] = {
+        {"started by the preview", true, 0, CMidiDoc::kPreviewRecordMode, 1, 0},
+        {"started by the user", true, 1, CMidiDoc::kPreviewRecordMode, 0, 0},
+        {"recording as well", true, 0, CMidiDoc::kPreviewRecordMode | 1, 0, 1},
+        {"stopped", false, 0, CMidiDoc::kPreviewRecordMode, 0, 0},
+    };
+    for (const Case& k : cases) {
+        engine.playing = k.playing;
+        engine.playMode = k.playMode;
+        engine.recordMode = k.recordMode;
+        engine.stops = engine.plays = 0;
+        // The channel's chain holds no step sequencer: its preview ends at once.
+        EXPECT_EQ(S_FALSE, doc->SetStepPreview(static_cast<WORD>(track), TRUE)) << k.name;
+        EXPECT_EQ(k.stops, engine.stops) << k.name;
+        EXPECT_EQ(0, engine.plays) << k.name;
+        EXPECT_EQ(k.recordModeAfter, engine.recordMode) << k.name;
+    }
+}
+
+// A MIDI effect that is a step sequencer: every call answers S_OK.
+class StepSequencer final : public mvtest::MidiEffectBase, public IStepSeqPlugIn {
+public:
+    StepSequencer() : MidiEffectBase(GUID_NULL) {}
+    STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override { return MidiEffectBase::QueryInterface(iid, ppv); }
+    STDMETHODIMP_(ULONG) AddRef() override { return MidiEffectBase::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return MidiEffectBase::Release(); }
+    STDMETHODIMP Load(IStream*) override { return S_OK; }
+    STDMETHODIMP Save(IStream*, BOOL) override { return S_OK; }
+    STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override { return size->QuadPart = 0, S_OK; }
+    STDMETHODIMP Slot3() override { return S_OK; }
+    STDMETHODIMP SetSynth(IUnknown*) override { return S_OK; }
+    STDMETHODIMP Slot5() override { return S_OK; }
+    STDMETHODIMP Slot6() override { return S_OK; }
+    STDMETHODIMP Slot7() override { return S_OK; }
+    STDMETHODIMP SetChannelId(WORD) override { return S_OK; }
+    STDMETHODIMP Slot9() override { return S_OK; }
+    STDMETHODIMP Slot10() override { return S_OK; }
+    STDMETHODIMP Slot11() override { return S_OK; }
+    STDMETHODIMP Slot12() override { return S_OK; }
+    STDMETHODIMP Slot13() override { return S_OK; }
+    STDMETHODIMP Slot14() override { return S_OK; }
+    STDMETHODIMP Slot15() override { return S_OK; }
+    STDMETHODIMP Slot16() override { return S_OK; }
+    STDMETHODIMP Slot17() override { return S_OK; }
+    STDMETHODIMP Slot18() override { return S_OK; }
+    STDMETHODIMP Slot19() override { return S_OK; }
+    STDMETHODIMP Slot20() override { return S_OK; }
+    STDMETHODIMP SetShuffle(LONG) override { return S_OK; }
+
+protected:
+    void* QueryMore(REFIID iid) override
+    {
+        return IsEqualGUID(iid, IID_IStepSeqPlugIn) ? static_cast<IStepSeqPlugIn*>(this) : nullptr;
+    }
+};
+
+class StepSequencerWrap final : public IMfxFilterWrap {
+public:
+    StepSequencerWrap() { m_filter->AddRef(); }
+    ~StepSequencerWrap() override { m_filter->Release(); }
+    IMfxEventFilter* GetEventFilter() override { return m_filter; }
+    CString GetDisplayName() override { return "Steps"; }
+    HRESULT Clone(IMfxFilterWrap** clone) override
+    {
+        *clone = new StepSequencerWrap;
+        return S_OK;
+    }
+    IPersistStreamInit* GetPersist() override { return nullptr; }
+
+private:
+    StepSequencer* m_filter = new StepSequencer;
+};
+
+TEST_F(MidiDocTest, AStepPreviewHoldsTheTransportWhileItsSequencerStaysInTheChain)
+{
+    const SHORT track = AddTracks(1)[0];
+    CChannel* c = nullptr;
+    ASSERT_EQ(S_OK, doc->GetChannel(track, &c));
+    ASSERT_EQ(S_OK, c->GetMfxChain().InsertMfx(0, new StepSequencerWrap));
+
+    ASSERT_EQ(S_OK, doc->SetStepPreview(static_cast<WORD>(track), TRUE));
+    EXPECT_EQ(1, engine.plays);
+    EXPECT_TRUE(engine.playing);
+    EXPECT_EQ(CMidiDoc::kPreviewRecordMode, engine.recordMode);
+    EXPECT_EQ(S_OK, doc->UpdateStepPreview()) << "still previewing: nothing more";
+    EXPECT_EQ(1, engine.plays);
+
+    // The sequencer leaves the chain: the preview ends with the transport it
+    // started.
+    ASSERT_EQ(S_OK, c->GetMfxChain().RemoveMfx(0));
+    EXPECT_EQ(S_FALSE, doc->UpdateStepPreview());
+    EXPECT_EQ(1, engine.stops);
+    EXPECT_FALSE(engine.playing);
+    EXPECT_EQ(0u, engine.recordMode);
+}
+
+TEST_F(MidiDocTest, APatternGoesThroughAStreamAndBack)
+{
+    CPattern* source = AddPattern(10, {0, 480, 960}, 1920);
+    source->SetName("Riff");
+    EXPECT_EQ(E_INVALIDARG, doc->PersistPatternClip(nullptr, nullptr, TRUE));
+    IStream* stream = nullptr;
+    ASSERT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, &stream));
+    EXPECT_EQ(E_INVALIDARG, doc->PersistPatternClip(source, nullptr, TRUE));
+    ASSERT_EQ(S_OK, doc->PersistPatternClip(source, stream, TRUE));
+    LARGE_INTEGER zero{};
+    ASSERT_EQ(S_OK, stream->Seek(zero, STREAM_SEEK_SET, nullptr));
+    CPattern* copy = AddPattern(11, {});
+    ASSERT_EQ(S_OK, doc->PersistPatternClip(copy, stream, FALSE));
+    stream->Release();
+    EXPECT_EQ(source->GetEvents().size(), copy->GetEvents().size());
+    EXPECT_EQ(1920, copy->GetDuration());
+    EXPECT_STREQ("Riff", copy->GetName().GetString());
+}
+
+TEST_F(MidiDocTest, TheCreationTickAndTheQuantizerComeWithTheDocument)
+{
+    ASSERT_NE(nullptr, doc->GetQuantizer());
+    EXPECT_EQ(CTimeGrid::kSixteenth, doc->GetQuantizer()->GetGrid());
+    LONG time = 1000;
+    doc->GetQuantizer()->Resolution().SetValue(960);
+    ASSERT_EQ(S_OK, doc->GetQuantizer()->QuantizeTime(&time, nullptr));
+    EXPECT_EQ(960, time) << "over the song's own measures";
+
+    const DWORD before = GetTickCount();
+    CMidiDoc* other = nullptr;
+    ASSERT_EQ(S_OK, CMidiDoc::CreateMidiDoc(&engine, &other));
+    const DWORD stamped = other->GetCreationTick();
+    CMidiDoc::DestroyMidiDoc(other);
+    engine.document = doc;
+    EXPECT_LE(before, stamped);
+    EXPECT_LE(stamped, GetTickCount());
+}
+
+TEST_F(MidiDocTest, ErrorsGoToTheEnginesListAndMessagesToTheUser)
+{
+    const std::size_t before = engine.errors.size();
+    doc->AddErrorMessage("Sine Failed to Connect");
+    ASSERT_EQ(before + 1, engine.errors.size());
+    EXPECT_EQ("Sine Failed to Connect", engine.errors.back());
+
+    auto prompts = std::make_shared<CScriptedAnswerer>();
+    CPromptAnswererScope scope(prompts);
+    doc->ShowMessageBox("An Error Occured Creating Sine");
+    ASSERT_EQ(1u, prompts->Prompts().size());
+    EXPECT_EQ("An Error Occured Creating Sine", prompts->Prompts()[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_OK), prompts->Prompts()[0].flags);
 }
 
 }  // namespace

@@ -272,6 +272,27 @@ TEST_F(PlugInWrap, BankAndPatchTextsComeFromTheSynthsNameLists)
     DestroyPlugInWrap(static_cast<ISynthWrap*>(null));
 }
 
+// The sine instrument lists one bank, 0, through its instrument; a synth
+// without the soft-synth interface lists none.
+TEST_F(PlugInWrap, TheBankListComesFromTheSynthsInstrument)
+{
+    CSynthWrap* wrap = nullptr;
+    ASSERT_EQ(S_OK, CSynthWrap::Create(&mvtest::CLSID_SineSynth, "Sine", graph,
+                                       static_cast<mvsynth::IMfxTempoMap*>(&host), &wrap));
+    std::vector<LONG> banks = {7, 8};
+    EXPECT_EQ(E_POINTER, wrap->GetBankList(0, nullptr));
+    ASSERT_EQ(S_OK, wrap->GetBankList(0, &banks));
+    EXPECT_EQ((std::vector<LONG>{0}), banks);
+    DestroyPlugInWrap(static_cast<ISynthWrap*>(wrap));
+
+    CSynthWrap* null = nullptr;
+    ASSERT_EQ(S_OK, CSynthWrap::Create(&CLSID_NullSynth, "Null", graph, static_cast<mvsynth::IMfxTempoMap*>(&host),
+                                       &null));
+    EXPECT_EQ(E_FAIL, null->GetBankList(0, &banks));
+    EXPECT_TRUE(banks.empty());
+    DestroyPlugInWrap(static_cast<ISynthWrap*>(null));
+}
+
 TEST_F(PlugInWrap, BanksPatchesAndNames)
 {
     const std::string longName(150, 'x');

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <string>
 #include <vector>
 
 #include "devices/IMidiSource.h"
@@ -77,6 +78,26 @@ public:
     bool IsPlaying() override { return playing; }
     bool IsCountInActive() override { return false; }
     DWORD GetRecordMode() const override { return recordMode; }
+    LONG GetPlayMode() const override { return playMode; }
+    HRESULT Play() override
+    {
+        playing = true;
+        ++plays;
+        return S_OK;
+    }
+    HRESULT Stop() override
+    {
+        playing = false;
+        playMode = 0;
+        ++stops;
+        return S_OK;
+    }
+    HRESULT SetRecordMode(DWORD bits) override
+    {
+        recordMode = bits;
+        return S_OK;
+    }
+    void AddEngineError(const char* text) override { errors.push_back(text); }
     LONG GetNowTicks(BOOL) override { return now.load(); }
     HRESULT Locate(LONG tick) override
     {
@@ -84,15 +105,9 @@ public:
         now = tick;
         return S_OK;
     }
-    LONG GetPlayMode() const override { return playMode; }
     HRESULT SetPlayMode(LONG flag) override
     {
         playMode = flag;
-        return S_OK;
-    }
-    HRESULT SetRecordMode(DWORD bits) override
-    {
-        recordMode = bits;
         return S_OK;
     }
 
@@ -110,6 +125,9 @@ public:
     std::vector<LONG> located;
     // Not owned; null: none.
     IMidiInputRouter* router = nullptr;
+    int plays = 0;
+    int stops = 0;
+    std::vector<std::string> errors;
     // The song position the engine reports; set by a test, read by the
     // recorder on any thread.
     std::atomic<LONG> now{0};

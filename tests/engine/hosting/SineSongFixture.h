@@ -62,6 +62,27 @@ struct PlayedNote {
 constexpr PlayedNote kNotes[kChannels] = {{480, 69, 127}, {1920, 84, 64}, {3360, 93, 100}, {4800, 100, 32}};
 constexpr DWORD kNoteTicks = 480;
 
+// Four sine channels, each with one pattern instance of its own note.
+inline void AddSineSong(CMidiDoc* doc)
+{
+    for (int c = 0; c < kChannels; ++c) {
+        ASSERT_EQ(S_OK, doc->InsertChannel(c, FALSE, &mvtest::CLSID_SineSynth, mvtest::kSineInstrumentName, nullptr));
+        CPattern* pattern = nullptr;
+        const SHORT patternId = static_cast<SHORT>(100 + c);
+        ASSERT_EQ(S_OK, doc->CreatePattern(patternId, FALSE, nullptr, &pattern));
+        pattern->SetDuration(960);
+        CMfxEvent note = pattest::Note(0, kNotes[c].key, kNoteTicks);
+        note.m_note.velocity = kNotes[c].velocity;
+        ASSERT_EQ(S_OK, pattern->InsertEvent(note, FALSE, nullptr, FALSE));
+        CChannel* channel = nullptr;
+        ASSERT_EQ(S_OK, doc->GetChannelAt(c, &channel));
+        CPatternInstance instance(pattern);
+        instance.SetStart(kNotes[c].tick);
+        instance.SetEnd(kNotes[c].tick + 960);
+        ASSERT_EQ(S_OK, channel->AddPatternInstance(instance, FALSE, nullptr));
+    }
+}
+
 class SineSongFixture : public ::testing::Test {
 protected:
     void SetUp() override
@@ -101,25 +122,10 @@ protected:
         CoFreeUnusedLibraries();
     }
 
-    // Four sine channels, each with one pattern instance of its own note.
+    // The song of AddSineSong, its graph built.
     void BuildSong()
     {
-        for (int c = 0; c < kChannels; ++c) {
-            ASSERT_EQ(S_OK, doc->InsertChannel(c, FALSE, &mvtest::CLSID_SineSynth, mvtest::kSineInstrumentName, nullptr));
-            CPattern* pattern = nullptr;
-            const SHORT patternId = static_cast<SHORT>(100 + c);
-            ASSERT_EQ(S_OK, doc->CreatePattern(patternId, FALSE, nullptr, &pattern));
-            pattern->SetDuration(960);
-            CMfxEvent note = pattest::Note(0, kNotes[c].key, kNoteTicks);
-            note.m_note.velocity = kNotes[c].velocity;
-            ASSERT_EQ(S_OK, pattern->InsertEvent(note, FALSE, nullptr, FALSE));
-            CChannel* channel = nullptr;
-            ASSERT_EQ(S_OK, doc->GetChannelAt(c, &channel));
-            CPatternInstance instance(pattern);
-            instance.SetStart(kNotes[c].tick);
-            instance.SetEnd(kNotes[c].tick + 960);
-            ASSERT_EQ(S_OK, channel->AddPatternInstance(instance, FALSE, nullptr));
-        }
+        ASSERT_NO_FATAL_FAILURE(AddSineSong(doc));
         ASSERT_EQ(S_OK, doc->RebuildGraph());
         ASSERT_EQ(S_OK, audio.Prepare());
     }

@@ -47,4 +47,31 @@ TEST_F(SongPlaybackTest, FourSineChannelsPlayTheirNotesInTimeAndAtTheirLevels)
         EXPECT_NEAR(kNotes[c].velocity / 127.0, levels[c], 0.02) << "channel " << c;
 }
 
+// A note previewed from the pattern editor's keyboard sounds at once, on the
+// active track alone (the last one inserted), at its velocity's level.
+TEST_F(SongPlaybackTest, APreviewedNoteSoundsOnTheActiveTrackAlone)
+{
+    ASSERT_NO_FATAL_FAILURE(BuildSong());
+    ASSERT_EQ(doc->GetChannelIdAt(kChannels - 1), doc->GetActiveContainer());
+    ASSERT_EQ(S_OK, doc->PreviewNote(60, 64));
+    const std::vector<float> song = Play(12);
+    EXPECT_NEAR(64 / 127.0, Level(song, 2 * kFrames, 60, 8 * kFrames), 0.02);
+}
+
+// Automation turns song ticks into time through the engine's host site,
+// which the document hands out; without a site there is none.
+TEST_F(SongPlaybackTest, TheDocumentConvertsSongTimeThroughTheEnginesSite)
+{
+    IMfxTimeConverter* converter = doc->GetTimeConverter();
+    ASSERT_NE(nullptr, converter);
+    MFX_TIME time{};
+    time.format = MfxTimeTicks;
+    time.ticks = 4800;
+    ASSERT_EQ(S_OK, converter->ConvertTime(&time, MfxTimeSamples));
+    EXPECT_NEAR(static_cast<double>(TickToSample(4800)), static_cast<double>(time.samples), 1.0);
+    engine.hostSite = nullptr;
+    EXPECT_EQ(nullptr, doc->GetTimeConverter());
+    engine.hostSite = site;
+}
+
 }  // namespace

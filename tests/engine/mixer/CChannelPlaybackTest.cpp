@@ -452,6 +452,47 @@ TEST_F(ChannelLiveInputTest, DirectMessagesGoOutAsShortMessages)
     }
 }
 
+// Stepping the program on the channel's MIDI channel (2) through a synth of
+// banks 5 and 300: bank by bank, "none" between the last and the first; the
+// bank select goes out as controllers 0 and 32, then the program change.
+TEST_F(ChannelLiveInputTest, StepPatchWalksTheSynthsBankList)
+{
+    channel->SetMidiChannel(2);
+    struct Case {
+        const char* name;
+        bool listed;
+        LONG bank;
+        int patch;
+        int direction;
+        LONG bankAfter;
+        int patchAfter;
+        Lines heard;
+    } cases[] = {
+        {"next within a bank", true, 5, 10, 1, 5, 11, {"live 0000B2", "live 0520B2", "live 000BC2"}},
+        {"next into the next bank", true, 5, 127, 1, 300, 0, {"live 0200B2", "live 2C20B2", "live 0000C2"}},
+        {"next past the last bank", true, 300, 127, 1, -1, 255, {}},
+        {"next from none", true, -1, 255, 1, 5, 0, {"live 0000B2", "live 0520B2", "live 0000C2"}},
+        {"next from a bank not listed", true, 77, 3, 1, 5, 4, {"live 0000B2", "live 0520B2", "live 0004C2"}},
+        {"previous within a bank", true, 300, 10, -1, 300, 9, {"live 0200B2", "live 2C20B2", "live 0009C2"}},
+        {"previous into the bank before", true, 300, 0, 0, 5, 127, {"live 0000B2", "live 0520B2", "live 007FC2"}},
+        {"previous before the first bank", true, 5, 0, -1, -1, 255, {}},
+        {"previous from none", true, -1, 255, -1, 300, 127, {"live 0200B2", "live 2C20B2", "live 007FC2"}},
+        {"no bank list: next", false, 9, 20, 1, 9, 21, {"live 0015C2"}},
+        {"no bank list: past the last patch", false, 9, 127, 1, 9, 255, {}},
+        {"no bank list: previous from none", false, 9, 255, -1, 9, 127, {"live 007FC2"}},
+    };
+    for (const Case& c : cases) {
+        synth.hasBankList = c.listed;
+        synth.banks = {5, 300};
+        synth.bank[2] = c.bank;
+        synth.patch[2] = c.patch;
+        EXPECT_EQ(S_OK, channel->StepPatch(c.direction)) << c.name;
+        EXPECT_EQ(c.bankAfter, synth.bank[2]) << c.name;
+        EXPECT_EQ(c.patchAfter, synth.patch[2]) << c.name;
+        EXPECT_EQ(c.heard, LiveOf(channel, synth)) << c.name;
+    }
+}
+
 // A synth that names a non-registered and a registered parameter number.
 struct ChannelParamNumberTest : ChannelPlaybackTest {
     void SetUp() override

@@ -123,6 +123,24 @@ public:
     }
     LONG GetChannelBank(int ch) override { return bank[ch]; }
     int GetChannelPatch(int ch) override { return patch[ch]; }
+    HRESULT SetChannelBank(int ch, LONG b) override
+    {
+        bank[ch] = b;
+        return S_OK;
+    }
+    HRESULT SetChannelPatch(int ch, int p) override
+    {
+        patch[ch] = p == -1 ? 255 : p;
+        return S_OK;
+    }
+    // A synth with a bank list answers `banks`; one without, E_NOTIMPL.
+    HRESULT GetBankList(int, std::vector<LONG>* list) override
+    {
+        if (!hasBankList)
+            return E_NOTIMPL;
+        *list = banks;
+        return S_OK;
+    }
     HRESULT SetClipsPlaying(BOOL on) override { clipsPlaying = on; return S_OK; }
     HRESULT SetClipsRecording(BOOL on) override { clipsRecording = on; return S_OK; }
 
@@ -134,6 +152,8 @@ public:
     std::vector<std::string> log;
     LONG bank[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     int patch[16] = {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
+    bool hasBankList = false;
+    std::vector<LONG> banks;
     BOOL clipsPlaying = FALSE;
     BOOL clipsRecording = FALSE;
     // Hand-overs to refuse as a synth whose lock another thread holds.
