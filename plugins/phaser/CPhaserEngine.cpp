@@ -1,6 +1,7 @@
 #include "CPhaserEngine.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <numbers>
 
@@ -32,7 +33,8 @@ const double CPhaserEngine::kRateExponent = std::log(0.14914914914914915) / std:
 CPhaserEngine::CPhaserEngine()
     : m_sineTable(new float[kTableSize]),
       m_sineCubedTable(new float[kTableSize]),
-      m_triangleTable(new float[kTableSize])
+      m_triangleTable(new float[kTableSize]),
+      m_fused(__builtin_cpu_supports("fma"))
 {
     const float w = static_cast<float>(2 * std::numbers::pi / kTableSize);
     for (int i = 0; i < kTableSize; ++i) {
@@ -150,44 +152,165 @@ void CPhaserEngine::SetPosition(double beats)
         m_phase -= kTableSize;
 }
 
-void CPhaserEngine::ProcessFrame()
+namespace {
+
+inline float Flushed(float y) { return std::fabs(y) < CAllpassChain::kFlushBelow ? 0.0f : y; }
+
+// a + b * c, fused or as the plain product and sum.
+template <bool Fused>
+[[gnu::always_inline]] inline float MulAdd(float b, float c, float a)
+{
+    if constexpr (Fused)
+        return __builtin_fmaf(b, c, a);
+    else
+        return a + b * c;
+}
+
+// The allpass coefficient for the chain's corner at the modulation.
+inline float Coefficient(const CAllpassChain& chain, float modulation)
+{
+    const float b = chain.sweepLow + (modulation + 1.0f) * 0.5f * (chain.sweepHigh - chain.sweepLow);
+    return (1.0f - b) / (1.0f + b);
+}
+
+// A chain's state held in registers while the frames run.
+struct Side {
+    explicit Side(const CAllpassChain& chain) : last(chain.lastOutput), feedback(chain.feedback), depth(chain.depth)
+    {
+        std::copy(std::begin(chain.state), std::end(chain.state), state);
+    }
+    void Store(CAllpassChain& chain) const
+    {
+        std::copy(std::begin(state), std::end(state), chain.state);
+        chain.lastOutput = last;
+    }
+
+    float state[CAllpassChain::kStages];
+    float last;
+    float feedback;
+    float depth;
+};
+
+// One sample through a chain, as CAllpassChain::Process does it. Without
+// Flush it leaves tiny values alone and keeps the smallest magnitude it
+// met: flushing changes nothing while that is at or above the threshold.
+template <bool Fused, bool Flush>
+[[gnu::always_inline]] inline float Step(Side& side, float x, float c, float& smallest)
+{
+    float u = MulAdd<Fused>(side.feedback, side.last, x);
+    if constexpr (Flush)
+        u = Flushed(u);
+    else
+        smallest = std::min(smallest, std::fabs(u));
+    float v = u;
+#pragma GCC unroll 8
+    for (int k = 0; k < CAllpassChain::kStages; ++k) {
+        float y = MulAdd<Fused>(-c, v, side.state[k]);
+        if constexpr (Flush)
+            y = Flushed(y);
+        else
+            smallest = std::min(smallest, std::fabs(y));
+        side.state[k] = MulAdd<Fused>(c, y, v);
+        v = y;
+    }
+    side.last = v;
+    return MulAdd<Fused>(side.depth, v, x);
+}
+
+// One sample through each of two chains: without the flush first, and
+// again from the same state with it when it could have changed a value
+// (silence included, where the values are zeros).
+template <bool Fused>
+[[gnu::always_inline]] inline void StepPair(Side& a, Side& b, float& left, float& right, float ca, float cb)
+{
+    const Side a0 = a, b0 = b;
+    float smallest = CAllpassChain::kFlushBelow;
+    const float l = Step<Fused, false>(a, left, ca, smallest);
+    const float r = Step<Fused, false>(b, right, cb, smallest);
+    if (smallest >= CAllpassChain::kFlushBelow) {
+        left = l;
+        right = r;
+        return;
+    }
+    a = a0;
+    b = b0;
+    left = Step<Fused, true>(a, left, ca, smallest);
+    right = Step<Fused, true>(b, right, cb, smallest);
+}
+
+template <bool Fused>
+[[gnu::always_inline]] inline float StepOne(Side& a, float x, float c)
+{
+    const Side a0 = a;
+    float smallest = CAllpassChain::kFlushBelow;
+    const float o = Step<Fused, false>(a, x, c, smallest);
+    if (smallest >= CAllpassChain::kFlushBelow)
+        return o;
+    a = a0;
+    return Step<Fused, true>(a, x, c, smallest);
+}
+
+}  // namespace
+
+template <bool Fused>
+[[gnu::always_inline]] inline void CPhaserEngine::Run(float* pairs, int count)
+{
+    Side first(m_first), second(m_second);
+    for (int i = 0; i < count; ++i) {
+        const int n = m_levelCountdown;
+        m_levelCountdown = n - 1;
+        if (n < 1) {
+            m_levelCountdown = 5;
+            if (m_levelCurrent != m_levelTarget) {
+                m_levelCurrent += (m_levelTarget - m_levelCurrent) * 0.112f;
+                if (std::fabs(m_levelCurrent - m_levelTarget) < 0.001f)
+                    m_levelCurrent = m_levelTarget;
+            }
+        }
+        m_phase += m_phaseIncrement;
+        if (m_phase >= kTableSize)
+            m_phase -= kTableSize;
+        const int index = std::clamp(static_cast<int>(std::nearbyint(m_phase - 0.5f)), 0, kTableSize - 1);
+        const float lfo = m_waveTable[index];
+        float& left = pairs[2 * i];
+        float& right = pairs[2 * i + 1];
+        switch (m_mode) {
+        case kMono:
+            m_first.modulation = lfo;
+            left = right = StepOne<Fused>(first, (left + right) * m_levelCurrent * 0.5f, Coefficient(m_first, lfo));
+            break;
+        case kStereo:
+        case kQuadrature: {
+            m_first.modulation = lfo;
+            m_second.modulation = m_mode == kQuadrature ? -lfo : lfo;
+            float l = left * m_levelCurrent;
+            float r = right * m_levelCurrent;
+            StepPair<Fused>(first, second, l, r, Coefficient(m_first, m_first.modulation),
+                            Coefficient(m_second, m_second.modulation));
+            left = l;
+            right = r;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    first.Store(m_first);
+    second.Store(m_second);
+}
+
+void CPhaserEngine::RunPlain(float* pairs, int count) { Run<false>(pairs, count); }
+
+__attribute__((target("fma"))) void CPhaserEngine::RunFused(float* pairs, int count) { Run<true>(pairs, count); }
+
+void CPhaserEngine::ProcessFrames(float* pairs, int count)
 {
     if (!m_enabled)
         return;
-    const int n = m_levelCountdown;
-    m_levelCountdown = n - 1;
-    if (n < 1) {
-        m_levelCountdown = 5;
-        if (m_levelCurrent != m_levelTarget) {
-            m_levelCurrent += (m_levelTarget - m_levelCurrent) * 0.112f;
-            if (std::fabs(m_levelCurrent - m_levelTarget) < 0.001f)
-                m_levelCurrent = m_levelTarget;
-        }
-    }
-    m_phase += m_phaseIncrement;
-    if (m_phase >= kTableSize)
-        m_phase -= kTableSize;
-    const int index = std::clamp(static_cast<int>(std::nearbyint(m_phase - 0.5f)), 0, kTableSize - 1);
-    const float lfo = m_waveTable[index];
-    float& left = m_frame[0];
-    float& right = m_frame[1];
-    switch (m_mode) {
-    case kMono: {
-        m_first.modulation = lfo;
-        const float o = m_first.Process((left + right) * m_levelCurrent * 0.5f);
-        left = right = o;
-        break;
-    }
-    case kStereo:
-    case kQuadrature:
-        m_first.modulation = lfo;
-        m_second.modulation = m_mode == kQuadrature ? -lfo : lfo;
-        left = m_first.Process(left * m_levelCurrent);
-        right = m_second.Process(right * m_levelCurrent);
-        break;
-    default:
-        break;
-    }
+    if (m_fused)
+        RunFused(pairs, count);
+    else
+        RunPlain(pairs, count);
 }
 
 }  // namespace mvphaser
