@@ -192,28 +192,37 @@ struct Side {
 };
 
 // One sample through a chain, as CAllpassChain::Process does it. Without
-// Flush it leaves tiny values alone and keeps the smallest magnitude it
-// met: flushing changes nothing while that is at or above the threshold.
+// Flush it leaves tiny values alone and gives the smallest magnitude it
+// met (taken pairwise, so the minimum is no chain of its own): flushing
+// changes nothing while that is at or above the threshold.
 template <bool Fused, bool Flush>
 [[gnu::always_inline]] inline float Step(Side& side, float x, float c, float& smallest)
 {
+    constexpr int kStages = CAllpassChain::kStages;
+    float magnitude[kStages + 1];
     float u = MulAdd<Fused>(side.feedback, side.last, x);
     if constexpr (Flush)
         u = Flushed(u);
     else
-        smallest = std::min(smallest, std::fabs(u));
+        magnitude[kStages] = std::fabs(u);
     float v = u;
 #pragma GCC unroll 8
-    for (int k = 0; k < CAllpassChain::kStages; ++k) {
+    for (int k = 0; k < kStages; ++k) {
         float y = MulAdd<Fused>(-c, v, side.state[k]);
         if constexpr (Flush)
             y = Flushed(y);
         else
-            smallest = std::min(smallest, std::fabs(y));
+            magnitude[k] = std::fabs(y);
         side.state[k] = MulAdd<Fused>(c, y, v);
         v = y;
     }
     side.last = v;
+    if constexpr (!Flush) {
+        static_assert(kStages == 8);
+        const float a = std::min(std::min(magnitude[0], magnitude[1]), std::min(magnitude[2], magnitude[3]));
+        const float b = std::min(std::min(magnitude[4], magnitude[5]), std::min(magnitude[6], magnitude[7]));
+        smallest = std::min(smallest, std::min(std::min(a, b), magnitude[kStages]));
+    }
     return MulAdd<Fused>(side.depth, v, x);
 }
 
@@ -255,45 +264,59 @@ template <bool Fused>
 template <bool Fused>
 [[gnu::always_inline]] inline void CPhaserEngine::Run(float* pairs, int count)
 {
+    // The LFO, the level and the coefficients of a stretch of frames come
+    // first, so that the divisions run side by side and the chains' loop
+    // holds only the chains.
+    constexpr int kStretch = 64;
+    float level[kStretch], firstModulation[kStretch], secondModulation[kStretch];
+    float firstCoefficient[kStretch], secondCoefficient[kStretch];
+    const CAllpassChain firstSweep = m_first, secondSweep = m_second;
+    const bool mono = m_mode == kMono;
+    const float sign = m_mode == kQuadrature ? -1.0f : 1.0f;
     Side first(m_first), second(m_second);
-    for (int i = 0; i < count; ++i) {
-        const int n = m_levelCountdown;
-        m_levelCountdown = n - 1;
-        if (n < 1) {
-            m_levelCountdown = 5;
-            if (m_levelCurrent != m_levelTarget) {
-                m_levelCurrent += (m_levelTarget - m_levelCurrent) * 0.112f;
-                if (std::fabs(m_levelCurrent - m_levelTarget) < 0.001f)
-                    m_levelCurrent = m_levelTarget;
+    for (int at = 0; at < count; at += kStretch) {
+        const int n = std::min(kStretch, count - at);
+        for (int i = 0; i < n; ++i) {
+            const int countdown = m_levelCountdown;
+            m_levelCountdown = countdown - 1;
+            if (countdown < 1) {
+                m_levelCountdown = 5;
+                if (m_levelCurrent != m_levelTarget) {
+                    m_levelCurrent += (m_levelTarget - m_levelCurrent) * 0.112f;
+                    if (std::fabs(m_levelCurrent - m_levelTarget) < 0.001f)
+                        m_levelCurrent = m_levelTarget;
+                }
+            }
+            m_phase += m_phaseIncrement;
+            if (m_phase >= kTableSize)
+                m_phase -= kTableSize;
+            const int index = std::clamp(static_cast<int>(std::nearbyint(m_phase - 0.5f)), 0, kTableSize - 1);
+            const float lfo = m_waveTable[index];
+            level[i] = m_levelCurrent;
+            firstModulation[i] = lfo;
+            secondModulation[i] = sign * lfo;
+        }
+        for (int i = 0; i < n; ++i) {
+            firstCoefficient[i] = Coefficient(firstSweep, firstModulation[i]);
+            secondCoefficient[i] = Coefficient(secondSweep, secondModulation[i]);
+        }
+        float* frame = pairs + 2 * at;
+        if (mono) {
+            for (int i = 0; i < n; ++i, frame += 2)
+                frame[0] = frame[1] =
+                    StepOne<Fused>(first, (frame[0] + frame[1]) * level[i] * 0.5f, firstCoefficient[i]);
+        } else {
+            for (int i = 0; i < n; ++i, frame += 2) {
+                float l = frame[0] * level[i];
+                float r = frame[1] * level[i];
+                StepPair<Fused>(first, second, l, r, firstCoefficient[i], secondCoefficient[i]);
+                frame[0] = l;
+                frame[1] = r;
             }
         }
-        m_phase += m_phaseIncrement;
-        if (m_phase >= kTableSize)
-            m_phase -= kTableSize;
-        const int index = std::clamp(static_cast<int>(std::nearbyint(m_phase - 0.5f)), 0, kTableSize - 1);
-        const float lfo = m_waveTable[index];
-        float& left = pairs[2 * i];
-        float& right = pairs[2 * i + 1];
-        switch (m_mode) {
-        case kMono:
-            m_first.modulation = lfo;
-            left = right = StepOne<Fused>(first, (left + right) * m_levelCurrent * 0.5f, Coefficient(m_first, lfo));
-            break;
-        case kStereo:
-        case kQuadrature: {
-            m_first.modulation = lfo;
-            m_second.modulation = m_mode == kQuadrature ? -lfo : lfo;
-            float l = left * m_levelCurrent;
-            float r = right * m_levelCurrent;
-            StepPair<Fused>(first, second, l, r, Coefficient(m_first, m_first.modulation),
-                            Coefficient(m_second, m_second.modulation));
-            left = l;
-            right = r;
-            break;
-        }
-        default:
-            break;
-        }
+        m_first.modulation = firstModulation[n - 1];
+        if (!mono)
+            m_second.modulation = secondModulation[n - 1];
     }
     first.Store(m_first);
     second.Store(m_second);
