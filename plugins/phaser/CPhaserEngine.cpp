@@ -173,7 +173,7 @@ inline float Coefficient(const CAllpassChain& chain, float modulation)
     return (1.0f - b) / (1.0f + b);
 }
 
-// A chain's state held in registers while the frames run.
+// A chain's state, copied out while the frames run.
 struct Side {
     explicit Side(const CAllpassChain& chain) : last(chain.lastOutput), feedback(chain.feedback), depth(chain.depth)
     {

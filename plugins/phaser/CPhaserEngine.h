@@ -56,7 +56,7 @@ public:
     void SetFeedback(float x);
     void SetLevel(float x);
 
-    // Audio thread: no allocation, no blocking (these five).
+    // Audio thread: no allocation, no blocking (these six).
     void SnapLevel() { m_levelCurrent = m_levelTarget; }
     // Re-applies the sync (and so the LFO increment) for the new rate and
     // parks the sweep at 0.1..0.5 until the centre frequency comes again.
