@@ -185,6 +185,21 @@ struct Side {
         chain.lastOutput = last;
     }
 
+    // A chain with nothing left ringing: a step on exact silence leaves it
+    // at +0 and gives +0, as the flushed step does.
+    bool AtRest() const
+    {
+        bool rest = last == 0.0f;
+        for (float s : state)
+            rest &= s == 0.0f;
+        return rest;
+    }
+    void Rest()
+    {
+        std::fill(std::begin(state), std::end(state), 0.0f);
+        last = 0.0f;
+    }
+
     float state[CAllpassChain::kStages];
     float last;
     float feedback;
@@ -259,6 +274,15 @@ template <bool Fused>
     return Step<Fused, true>(a, x, c, smallest);
 }
 
+// Whether every sample of the pairs is zero.
+inline bool IsSilent(const float* pairs, int count)
+{
+    bool silent = true;
+    for (int i = 0; i < 2 * count; ++i)
+        silent &= pairs[i] == 0.0f;
+    return silent;
+}
+
 }  // namespace
 
 template <bool Fused>
@@ -301,7 +325,12 @@ template <bool Fused>
             secondCoefficient[i] = Coefficient(secondSweep, secondModulation[i]);
         }
         float* frame = pairs + 2 * at;
-        if (mono) {
+        if (first.AtRest() && second.AtRest() && IsSilent(frame, n)) {
+            // Silence into chains at rest: each step would leave them so.
+            first.Rest();
+            second.Rest();
+            std::fill(frame, frame + 2 * n, 0.0f);
+        } else if (mono) {
             for (int i = 0; i < n; ++i, frame += 2)
                 frame[0] = frame[1] =
                     StepOne<Fused>(first, (frame[0] + frame[1]) * level[i] * 0.5f, firstCoefficient[i]);

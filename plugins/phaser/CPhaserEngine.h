@@ -15,7 +15,8 @@
 // products and sums by float rounding only). The chain's flush of tiny
 // values is checked after each frame rather than inside every stage: a
 // frame where it would change a value is done again with it, so the
-// result is the same as flushing at every stage.
+// result is the same as flushing at every stage. Silence into chains that
+// have come to rest leaves them at rest and is not stepped.
 #pragma once
 
 #include <memory>

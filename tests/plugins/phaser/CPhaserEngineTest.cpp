@@ -362,12 +362,13 @@ struct ReferencePhaser {
 
 }  // namespace
 
-// Bursts of noise with silence between, rendered in blocks of odd lengths,
-// against the plain per-sample rendering. Fused multiply-adds may move a
-// sample by float rounding: for inputs up to full scale the difference
-// stays under 4e-6 (-108 dB), and under 5e-5 (-86 dB) where strong
-// feedback near the top of the sweep resonates and so amplifies rounding
-// either way; the silence after the bursts still ends in exact zeros.
+// Bursts of noise with silence between (one after the chains have come to
+// rest), rendered in blocks of odd lengths, against the plain per-sample
+// rendering. Fused multiply-adds may move a sample by float rounding: for
+// inputs up to full scale the difference stays under 4e-6 (-108 dB), and
+// under 5e-5 (-86 dB) where strong feedback near the top of the sweep
+// resonates and so amplifies rounding either way; the silence after the
+// bursts still ends in exact zeros.
 TEST(CPhaserEngineTest, BlocksNullAgainstThePlainPerSampleRendering)
 {
     struct Case {
@@ -386,10 +387,15 @@ TEST(CPhaserEngineTest, BlocksNullAgainstThePlainPerSampleRendering)
         ReferencePhaser ref(x.e);
         std::mt19937 rng(11);
         std::uniform_real_distribution<float> noise(-1, 1);
-        // Bursts in the first second, then four of silence to decay in.
-        std::vector<float> in(44100 * 5 * 2);
-        for (std::size_t i = 0; i < in.size(); ++i)
-            in[i] = i / 2 < 44100 && (i / 2) % 11025 < 4000 ? noise(rng) : 0.0f;
+        // Bursts in the first second, one more after the chains have come
+        // to rest, then silence to decay in again.
+        constexpr std::size_t kLate = 44100 * 5;
+        std::vector<float> in(44100 * 10 * 2);
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            const std::size_t f = i / 2;
+            const bool burst = (f < 44100 && f % 11025 < 4000) || (f >= kLate && f < kLate + 4000);
+            in[i] = burst ? noise(rng) : 0.0f;
+        }
         std::vector<float> out = in;
         const int blocks[] = {1, 97, 256, 1000, 3};
         std::size_t at = 0;
@@ -405,6 +411,8 @@ TEST(CPhaserEngineTest, BlocksNullAgainstThePlainPerSampleRendering)
             worst = std::max({worst, std::fabs(l - out[2 * f]), std::fabs(r - out[2 * f + 1])});
         }
         EXPECT_LT(worst, c.tolerance);
+        EXPECT_EQ(0.0f, out[2 * kLate - 1]) << "at rest before the late burst";
+        EXPECT_NE(0.0f, out[2 * kLate + 200]) << "and sounding again with it";
         EXPECT_EQ(0.0f, out[out.size() - 2]);
         EXPECT_EQ(0.0f, out[out.size() - 1]);
         for (float s : x.e.Second().state)
