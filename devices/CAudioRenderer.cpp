@@ -125,10 +125,14 @@ HRESULT CAudioRenderer::BeginSegment(int segment, int remaining)
     if (!doc)
         return E_UNEXPECTED;
     HRESULT hr = S_OK;
-    if (doc->GetChannelCount() > 0) {
-        for (int c = 0; c < doc->GetChannelCount() && SUCCEEDED(hr); ++c)
-            for (int o = 0; o < doc->GetChannelOutputCount(c) && SUCCEEDED(hr); ++o)
+    const int channels = doc->GetChannelCount();
+    if (channels > 0) {
+        // Each count asked once: every ask walks the document's channels.
+        for (int c = 0; c < channels && SUCCEEDED(hr); ++c) {
+            const int outputs = doc->GetChannelOutputCount(c);
+            for (int o = 0; o < outputs && SUCCEEDED(hr); ++o)
                 hr = SizeMatcher(doc->GetChannelOutputMatcher(c, o), segment, remaining);
+        }
         for (int b = 0; b < doc->GetAuxBusCount() && SUCCEEDED(hr); ++b)
             if (doc->AuxBusHasConnectedInputs(b))
                 hr = SizeMatcher(doc->GetAuxBusMatcher(b), segment, remaining);

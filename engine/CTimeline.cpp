@@ -80,6 +80,7 @@ void CTimeline::UpdateReach(int from)
         const LONG end = Items()[i].GetEnd();
         m_reach[i] = i == 0 ? end : std::max(m_reach[i - 1], end);
     }
+    m_loopClipCount = static_cast<std::size_t>(std::count_if(Items().begin(), Items().end(), IsLoopClipInstance));
 }
 
 HRESULT CTimeline::Insert(const int& index, const CPatternInstance& instance)

@@ -118,6 +118,10 @@ public:
 
     DWORD GetCurrentInstanceId() const { return m_currentId; }
     CHeapCriticalSection& GetLock() const { return m_instancesLock; }
+    // Whether any instance plays a loop clip, kept with every change (a
+    // pattern's kind is fixed when it is made). Read under the lock.
+    // Audio thread: no allocation, no blocking.
+    bool HoldsLoopClips() const { return m_loopClipCount > 0; }
 
     // Audio thread: no allocation, no blocking.
     // Appends the events of every instance sounding in [from, to), instance
@@ -138,7 +142,8 @@ public:
 
 private:
     int FindIndex(DWORD id) const;
-    // Recomputes the running latest end from the index on. Under the lock.
+    // Recomputes the running latest end from the index on, and counts the
+    // loop-clip instances again. Under the lock.
     void UpdateReach(int from);
     // The undo text of a placement edit, with the pattern and the track.
     CString PlacementName(UINT textId, const CPatternInstance& instance) const;
@@ -149,5 +154,6 @@ private:
     DWORD m_currentId = kNoInstance;
     // m_reach[i]: the latest end of the instances 0..i.
     std::vector<LONG> m_reach;
+    std::size_t m_loopClipCount = 0;
     mutable CHeapCriticalSection m_instancesLock;
 };

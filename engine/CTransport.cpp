@@ -877,6 +877,8 @@ HRESULT CTransport::ApplyAudioReset()
     m_audioRenderer->ResetRenderers();
 
     if (m_resetRequested) {
+        const int rate = m_filterGraph ? m_filterGraph->GetSampleRate() : 0;
+        const int block = m_filterGraph ? m_filterGraph->GetBlockFrames() : 0;
         CloseAudioDevice();
         m_devices.ReadSettings(m_rewireDeviceMode != FALSE);
         if (!m_rewireDeviceMode && !m_devices.ChooseCurrent())
@@ -888,6 +890,15 @@ HRESULT CTransport::ApplyAudioReset()
         if (m_timeKeeper)
             m_timeKeeper->SetBufferPeriod(static_cast<float>(m_devices.GetLatency()));
         doc->ConnectAllContainers();
+        // The plug-ins took the rate and the buffers their block length
+        // when they connected: a device that opened otherwise needs them
+        // all connected again.
+        if (m_filterGraph &&
+            (m_filterGraph->GetSampleRate() != rate || m_filterGraph->GetBlockFrames() != block)) {
+            const HRESULT hr = doc->InvalidateGraph();
+            if (FAILED(hr))
+                return hr;
+        }
         m_resetRequested = 0;
     }
     // The device time starts again from the renderer's position, so that the

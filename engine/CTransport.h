@@ -224,7 +224,9 @@ public:
     // Audio thread: no allocation, no blocking (it only tries the lock).
     HRESULT NeedsAudioReset();
     // Re-reads the audio settings and reopens the device when a reset is
-    // requested; rebuilds a dirty graph. S_FALSE when a lock is busy.
+    // requested (a device that opens at another rate or block length has the
+    // whole graph connected again); rebuilds a dirty graph. S_FALSE when a
+    // lock is busy.
     HRESULT ApplyAudioReset();
     // Switches to the back-end of the configured driver type and opens it.
     // E_UNEXPECTED, nothing changed, when that back-end is not there.

@@ -55,6 +55,10 @@ public:
 
     // Runs the connect routine of every channel and aux bus.
     virtual HRESULT ConnectAllContainers() = 0;
+    // Marks every channel and bus to connect afresh and the graph dirty:
+    // formats and buffer sizes are chosen as pins connect, so a new sample
+    // rate or block length needs the whole graph built again.
+    virtual HRESULT InvalidateGraph() = 0;
     // Rebuilds the engine graph when it is marked dirty.
     virtual HRESULT RebuildGraph() = 0;
 

@@ -26,14 +26,6 @@ void CAudioExport::Cancel()
         device->Cancel();
 }
 
-HRESULT CAudioExport::RenewGraph()
-{
-    HRESULT hr = m_document->InvalidateAllContainers();
-    if (SUCCEEDED(hr))
-        hr = m_document->SetGraphDirty();
-    return FAILED(hr) ? hr : S_OK;
-}
-
 HRESULT CAudioExport::MeasureSpan(const CExportOptions& options, LONG loopStart, LONG loopEnd, LONG* startTick,
                                   LONGLONG* frames)
 {
@@ -89,11 +81,8 @@ HRESULT CAudioExport::Run(const char* path, const CExportOptions& options,
     const CAudioFileWriter::Layout layout = CAudioFileWriter::DeviceLayout(options);
     CFileAudioDevice device(m_transport, &writer, layout.floatOutput);
     m_transport->SetMetronomeOn(FALSE);
-    // Every plug-in connects again at the export's rate (and after it at
-    // the sound card's).
-    hr = RenewGraph();
     // The song runs straight through; a looped export renders the region once.
-    if (SUCCEEDED(hr) && loopOn)
+    if (loopOn)
         hr = m_transport->SetLoopOn(FALSE, FALSE);
     if (SUCCEEDED(hr))
         hr = m_transport->BeginOfflineRender(&device, static_cast<int>(options.sampleRate), layout.bits, layout.mode24,
@@ -115,7 +104,6 @@ HRESULT CAudioExport::Run(const char* path, const CExportOptions& options,
     const HRESULT ended = m_transport->EndOfflineRender();
     if (SUCCEEDED(hr) && FAILED(ended))
         hr = ended;
-    RenewGraph();
     if (loopOn)
         m_transport->SetLoop(loopStart, loopEnd, TRUE);
     m_transport->SetMetronomeOn(metronomeOn);

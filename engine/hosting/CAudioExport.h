@@ -45,10 +45,6 @@ public:
     void Cancel();
 
 private:
-    // Marks every container for a new connection at the next rebuild (the
-    // engine's own reset rebuilds the graph): the plug-ins take the rate
-    // of the device then open.
-    HRESULT RenewGraph();
     // The first sample and the number of frames of the span, in the
     // engine's time at the export's rate (an offline render runs).
     HRESULT MeasureSpan(const CExportOptions& options, LONG loopStart, LONG loopEnd, LONG* startTick,

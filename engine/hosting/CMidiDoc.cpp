@@ -1593,6 +1593,14 @@ HRESULT CMidiDoc::RebuildGraph()
     return S_OK;
 }
 
+HRESULT CMidiDoc::InvalidateGraph()
+{
+    HRESULT hr = InvalidateAllContainers();
+    if (SUCCEEDED(hr))
+        hr = SetGraphDirty();
+    return FAILED(hr) ? hr : S_OK;
+}
+
 HRESULT CMidiDoc::ConnectAllContainers()
 {
     return ForEachChannel([](CChannel* c) { return c->ConnectInGraph(); });

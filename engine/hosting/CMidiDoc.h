@@ -353,6 +353,7 @@ public:
     // Audio thread: no allocation, no blocking.
     HRESULT ResetInstanceCursors(WORD patternId) override;
     HRESULT ConnectAllContainers() override;
+    HRESULT InvalidateGraph() override;
     HRESULT RebuildGraph() override;
 
     // ---- IRenderTargets (the data renderer's receivers) ----

@@ -447,6 +447,9 @@ HRESULT CChannel::UpdateLoopClipStates(LONG from, LONG to)
         m_inputQueue->GetCount(&count);
         return count > 0;
     };
+    // Only loop-clip instances have states: a timeline without any has
+    // nothing to look through.
+    const bool clips = m_timeline.HoldsLoopClips();
     HRESULT hr;
     // Taken at once: a request made while this set goes out is kept for the
     // next span.
@@ -460,7 +463,7 @@ HRESULT CChannel::UpdateLoopClipStates(LONG from, LONG to)
         }
         m_clipsToStop.clear();
         m_loopClipStates.clear();
-        for (int i = 0; i < m_timeline.GetSize(); ++i) {
+        for (int i = 0; clips && i < m_timeline.GetSize(); ++i) {
             const CPatternInstance& instance = m_timeline[i];
             if (!isClip(instance) || overlaps(instance))
                 continue;
@@ -471,7 +474,7 @@ HRESULT CChannel::UpdateLoopClipStates(LONG from, LONG to)
         if (inputHolds() && FAILED(hr = FlushToSynth(from, to)))
             return hr;
     }
-    for (int i = 0; i < m_timeline.GetSize(); ++i) {
+    for (int i = 0; clips && i < m_timeline.GetSize(); ++i) {
         const CPatternInstance& instance = m_timeline[i];
         if (!isClip(instance))
             continue;

@@ -120,7 +120,7 @@ HRESULT CBufferMatcherFilter::CheckInputType(const CMediaType* mt) { return Same
 
 HRESULT CBufferMatcherFilter::CheckOutputType(const CMediaType* mt) { return SameShape(mt, m_input.Format()); }
 
-HRESULT CBufferMatcherFilter::Emit(IMediaSample* out, std::size_t bytes)
+HRESULT CBufferMatcherFilter::Emit(IMediaSample* out, std::size_t bytes, const BYTE* direct)
 {
     BYTE* dst = nullptr;
     HRESULT hr = out->SetActualDataLength(static_cast<LONG>(bytes));
@@ -128,11 +128,15 @@ HRESULT CBufferMatcherFilter::Emit(IMediaSample* out, std::size_t bytes)
         hr = out->GetPointer(&dst);
     if (FAILED(hr))
         return hr;
-    const std::size_t first = std::min(bytes, m_ring.size() - m_read);
-    std::memcpy(dst, m_ring.data() + m_read, first);
-    std::memcpy(dst + first, m_ring.data(), bytes - first);
-    m_read = (m_read + bytes) % m_ring.size();
-    m_count -= bytes;
+    if (direct) {
+        std::memcpy(dst, direct, bytes);
+    } else {
+        const std::size_t first = std::min(bytes, m_ring.size() - m_read);
+        std::memcpy(dst, m_ring.data() + m_read, first);
+        std::memcpy(dst + first, m_ring.data(), bytes - first);
+        m_read = (m_read + bytes) % m_ring.size();
+        m_count -= bytes;
+    }
 
     const WAVEFORMATEX& format = m_input.Format();
     const LONGLONG frames = static_cast<LONGLONG>(bytes / format.nBlockAlign);
@@ -169,13 +173,28 @@ HRESULT CBufferMatcherFilter::Transform(IMediaSample* sample)
     }
     if (sample->IsDiscontinuity() == S_OK)
         m_discontinuity = TRUE;
+    const std::size_t segment = static_cast<std::size_t>(m_segment.load());
+    const auto incoming = static_cast<std::size_t>(length);
+    // Nothing held and a block that leaves whole as it came: it goes
+    // straight across, without a stay in the ring.
+    if (m_count == 0 && incoming > 0 && incoming % format.nBlockAlign == 0 && (segment == 0 || segment == incoming)) {
+        IMediaSample* out = nullptr;
+        if (SUCCEEDED(m_output.GetDeliveryBuffer(&out, nullptr, nullptr, 0))) {
+            const auto room = static_cast<std::size_t>(out->GetSize());
+            if (segment != 0 || room - room % format.nBlockAlign >= incoming) {
+                hr = Emit(out, incoming, src);
+                out->Release();
+                return hr;
+            }
+            out->Release();
+        }
+    }
     const std::size_t write = (m_read + m_count) % m_ring.size();
     const std::size_t first = std::min(static_cast<std::size_t>(length), m_ring.size() - write);
     std::memcpy(m_ring.data() + write, src, first);
     std::memcpy(m_ring.data(), src + first, static_cast<std::size_t>(length) - first);
     m_count += static_cast<std::size_t>(length);
 
-    const std::size_t segment = static_cast<std::size_t>(m_segment.load());
     while (m_count > 0 && (segment == 0 || m_count >= segment)) {
         IMediaSample* out = nullptr;
         hr = m_output.GetDeliveryBuffer(&out, nullptr, nullptr, 0);
@@ -186,7 +205,7 @@ HRESULT CBufferMatcherFilter::Transform(IMediaSample* sample)
             const std::size_t room = static_cast<std::size_t>(out->GetSize());
             bytes = std::min(m_count, room - room % format.nBlockAlign);
         }
-        hr = bytes ? Emit(out, bytes) : VFW_E_BUFFER_OVERFLOW;
+        hr = bytes ? Emit(out, bytes, nullptr) : VFW_E_BUFFER_OVERFLOW;
         out->Release();
         if (FAILED(hr))
             return hr;

@@ -66,9 +66,10 @@ private:
     explicit CBufferMatcherFilter(IUnknown* outer);
 
     HRESULT CheckSizeArgument(LONG bytes) const;
-    // Sends the oldest `bytes` of the ring downstream as one block.
+    // Sends `bytes` downstream as one block: the oldest of the ring, or
+    // those at `direct` when it is given (the ring then stays as it is).
     // Audio thread: no allocation, no blocking.
-    HRESULT Emit(IMediaSample* out, std::size_t bytes);
+    HRESULT Emit(IMediaSample* out, std::size_t bytes, const BYTE* direct);
     void Empty();
 
     std::vector<BYTE> m_ring;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <emmintrin.h>
 #include <new>
 
 #include "platform/com/ComRuntime.h"
@@ -412,7 +413,33 @@ void CGainPanFilter::Apply(const Matrix& from, const Matrix& to, const float* in
 {
     const bool glide = !(from == to);
     Matrix c = to;
-    for (LONG i = 0; i < frames; ++i) {
+    LONG i = 0;
+    if (inChannels == 2 && outChannels == 2) {
+        // Two frames at a time, each output the same two products and sum
+        // as below: [x0 x0 x0' x0'] and [x1 x1 x1' x1'] against the
+        // matrix's columns.
+        const __m128 from0 = _mm_setr_ps(from.m[0][0], from.m[1][0], from.m[0][0], from.m[1][0]);
+        const __m128 from1 = _mm_setr_ps(from.m[0][1], from.m[1][1], from.m[0][1], from.m[1][1]);
+        const __m128 to0 = _mm_setr_ps(to.m[0][0], to.m[1][0], to.m[0][0], to.m[1][0]);
+        const __m128 to1 = _mm_setr_ps(to.m[0][1], to.m[1][1], to.m[0][1], to.m[1][1]);
+        const __m128 rise0 = _mm_sub_ps(to0, from0);
+        const __m128 rise1 = _mm_sub_ps(to1, from1);
+        const __m128 length = _mm_set1_ps(static_cast<float>(frames));
+        for (; i + 2 <= frames; i += 2) {
+            __m128 c0 = to0, c1 = to1;
+            if (glide) {
+                const float a = static_cast<float>(i), b = static_cast<float>(i + 1);
+                const __m128 t = _mm_div_ps(_mm_setr_ps(a, a, b, b), length);
+                c0 = _mm_add_ps(from0, _mm_mul_ps(rise0, t));
+                c1 = _mm_add_ps(from1, _mm_mul_ps(rise1, t));
+            }
+            const __m128 x = _mm_loadu_ps(in + 2 * i);
+            const __m128 x0 = _mm_shuffle_ps(x, x, _MM_SHUFFLE(2, 2, 0, 0));
+            const __m128 x1 = _mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 1, 1));
+            _mm_storeu_ps(out + 2 * i, _mm_add_ps(_mm_mul_ps(c0, x0), _mm_mul_ps(c1, x1)));
+        }
+    }
+    for (; i < frames; ++i) {
         if (glide) {
             const float t = static_cast<float>(i) / static_cast<float>(frames);
             for (int r = 0; r < 2; ++r)

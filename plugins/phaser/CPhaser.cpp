@@ -269,13 +269,9 @@ HRESULT CPhaser::Process(LONGLONG position, const mvsynth::DXiBuffer* input, mvs
 
     const auto* src = reinterpret_cast<const float*>(in);
     auto* dst = reinterpret_cast<float*>(out);
-    for (DWORD i = 0; i < frames; ++i) {
-        m_frame[0] = src[2 * i];
-        m_frame[1] = src[2 * i + 1];
-        m_engine->ProcessFrame();
-        dst[2 * i] = m_frame[0];
-        dst[2 * i + 1] = m_frame[1];
-    }
+    if (dst != src)
+        std::memmove(dst, src, static_cast<std::size_t>(frames) * 2 * sizeof(float));
+    m_engine->ProcessFrames(dst, static_cast<int>(frames));
     return S_OK;
 }
 

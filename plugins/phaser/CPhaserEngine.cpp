@@ -1,6 +1,7 @@
 #include "CPhaserEngine.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <numbers>
 
@@ -32,7 +33,8 @@ const double CPhaserEngine::kRateExponent = std::log(0.14914914914914915) / std:
 CPhaserEngine::CPhaserEngine()
     : m_sineTable(new float[kTableSize]),
       m_sineCubedTable(new float[kTableSize]),
-      m_triangleTable(new float[kTableSize])
+      m_triangleTable(new float[kTableSize]),
+      m_fused(__builtin_cpu_supports("fma"))
 {
     const float w = static_cast<float>(2 * std::numbers::pi / kTableSize);
     for (int i = 0; i < kTableSize; ++i) {
@@ -150,44 +152,217 @@ void CPhaserEngine::SetPosition(double beats)
         m_phase -= kTableSize;
 }
 
-void CPhaserEngine::ProcessFrame()
+namespace {
+
+inline float Flushed(float y) { return std::fabs(y) < CAllpassChain::kFlushBelow ? 0.0f : y; }
+
+// a + b * c, fused or as the plain product and sum.
+template <bool Fused>
+[[gnu::always_inline]] inline float MulAdd(float b, float c, float a)
+{
+    if constexpr (Fused)
+        return __builtin_fmaf(b, c, a);
+    else
+        return a + b * c;
+}
+
+// The allpass coefficient for the chain's corner at the modulation.
+inline float Coefficient(const CAllpassChain& chain, float modulation)
+{
+    const float b = chain.sweepLow + (modulation + 1.0f) * 0.5f * (chain.sweepHigh - chain.sweepLow);
+    return (1.0f - b) / (1.0f + b);
+}
+
+// A chain's state, copied out while the frames run.
+struct Side {
+    explicit Side(const CAllpassChain& chain) : last(chain.lastOutput), feedback(chain.feedback), depth(chain.depth)
+    {
+        std::copy(std::begin(chain.state), std::end(chain.state), state);
+    }
+    void Store(CAllpassChain& chain) const
+    {
+        std::copy(std::begin(state), std::end(state), chain.state);
+        chain.lastOutput = last;
+    }
+
+    // A chain with nothing left ringing: a step on exact silence leaves it
+    // at +0 and gives +0, as the flushed step does.
+    bool AtRest() const
+    {
+        bool rest = last == 0.0f;
+        for (float s : state)
+            rest &= s == 0.0f;
+        return rest;
+    }
+    void Rest()
+    {
+        std::fill(std::begin(state), std::end(state), 0.0f);
+        last = 0.0f;
+    }
+
+    float state[CAllpassChain::kStages];
+    float last;
+    float feedback;
+    float depth;
+};
+
+// One sample through a chain, as CAllpassChain::Process does it. Without
+// Flush it leaves tiny values alone and gives the smallest magnitude it
+// met (taken pairwise, so the minimum is no chain of its own): flushing
+// changes nothing while that is at or above the threshold.
+template <bool Fused, bool Flush>
+[[gnu::always_inline]] inline float Step(Side& side, float x, float c, float& smallest)
+{
+    constexpr int kStages = CAllpassChain::kStages;
+    float magnitude[kStages + 1];
+    float u = MulAdd<Fused>(side.feedback, side.last, x);
+    if constexpr (Flush)
+        u = Flushed(u);
+    else
+        magnitude[kStages] = std::fabs(u);
+    float v = u;
+#pragma GCC unroll 8
+    for (int k = 0; k < kStages; ++k) {
+        float y = MulAdd<Fused>(-c, v, side.state[k]);
+        if constexpr (Flush)
+            y = Flushed(y);
+        else
+            magnitude[k] = std::fabs(y);
+        side.state[k] = MulAdd<Fused>(c, y, v);
+        v = y;
+    }
+    side.last = v;
+    if constexpr (!Flush) {
+        static_assert(kStages == 8);
+        const float a = std::min(std::min(magnitude[0], magnitude[1]), std::min(magnitude[2], magnitude[3]));
+        const float b = std::min(std::min(magnitude[4], magnitude[5]), std::min(magnitude[6], magnitude[7]));
+        smallest = std::min(smallest, std::min(std::min(a, b), magnitude[kStages]));
+    }
+    return MulAdd<Fused>(side.depth, v, x);
+}
+
+// One sample through each of two chains: without the flush first, and
+// again from the same state with it when it could have changed a value
+// (silence included, where the values are zeros).
+template <bool Fused>
+[[gnu::always_inline]] inline void StepPair(Side& a, Side& b, float& left, float& right, float ca, float cb)
+{
+    const Side a0 = a, b0 = b;
+    float smallest = CAllpassChain::kFlushBelow;
+    const float l = Step<Fused, false>(a, left, ca, smallest);
+    const float r = Step<Fused, false>(b, right, cb, smallest);
+    if (smallest >= CAllpassChain::kFlushBelow) {
+        left = l;
+        right = r;
+        return;
+    }
+    a = a0;
+    b = b0;
+    left = Step<Fused, true>(a, left, ca, smallest);
+    right = Step<Fused, true>(b, right, cb, smallest);
+}
+
+template <bool Fused>
+[[gnu::always_inline]] inline float StepOne(Side& a, float x, float c)
+{
+    const Side a0 = a;
+    float smallest = CAllpassChain::kFlushBelow;
+    const float o = Step<Fused, false>(a, x, c, smallest);
+    if (smallest >= CAllpassChain::kFlushBelow)
+        return o;
+    a = a0;
+    return Step<Fused, true>(a, x, c, smallest);
+}
+
+// Whether every sample of the pairs is zero.
+inline bool IsSilent(const float* pairs, int count)
+{
+    bool silent = true;
+    for (int i = 0; i < 2 * count; ++i)
+        silent &= pairs[i] == 0.0f;
+    return silent;
+}
+
+}  // namespace
+
+template <bool Fused>
+[[gnu::always_inline]] inline void CPhaserEngine::Run(float* pairs, int count)
+{
+    // The LFO, the level and the coefficients of a stretch of frames come
+    // first, so that the divisions run side by side and the chains' loop
+    // holds only the chains.
+    constexpr int kStretch = 64;
+    float level[kStretch], firstModulation[kStretch], secondModulation[kStretch];
+    float firstCoefficient[kStretch], secondCoefficient[kStretch];
+    const CAllpassChain firstSweep = m_first, secondSweep = m_second;
+    const bool mono = m_mode == kMono;
+    const float sign = m_mode == kQuadrature ? -1.0f : 1.0f;
+    Side first(m_first), second(m_second);
+    for (int at = 0; at < count; at += kStretch) {
+        const int n = std::min(kStretch, count - at);
+        for (int i = 0; i < n; ++i) {
+            const int countdown = m_levelCountdown;
+            m_levelCountdown = countdown - 1;
+            if (countdown < 1) {
+                m_levelCountdown = 5;
+                if (m_levelCurrent != m_levelTarget) {
+                    m_levelCurrent += (m_levelTarget - m_levelCurrent) * 0.112f;
+                    if (std::fabs(m_levelCurrent - m_levelTarget) < 0.001f)
+                        m_levelCurrent = m_levelTarget;
+                }
+            }
+            m_phase += m_phaseIncrement;
+            if (m_phase >= kTableSize)
+                m_phase -= kTableSize;
+            const int index = std::clamp(static_cast<int>(std::nearbyint(m_phase - 0.5f)), 0, kTableSize - 1);
+            const float lfo = m_waveTable[index];
+            level[i] = m_levelCurrent;
+            firstModulation[i] = lfo;
+            secondModulation[i] = sign * lfo;
+        }
+        for (int i = 0; i < n; ++i) {
+            firstCoefficient[i] = Coefficient(firstSweep, firstModulation[i]);
+            secondCoefficient[i] = Coefficient(secondSweep, secondModulation[i]);
+        }
+        float* frame = pairs + 2 * at;
+        if (first.AtRest() && second.AtRest() && IsSilent(frame, n)) {
+            // Silence into chains at rest: each step would leave them so.
+            first.Rest();
+            second.Rest();
+            std::fill(frame, frame + 2 * n, 0.0f);
+        } else if (mono) {
+            for (int i = 0; i < n; ++i, frame += 2)
+                frame[0] = frame[1] =
+                    StepOne<Fused>(first, (frame[0] + frame[1]) * level[i] * 0.5f, firstCoefficient[i]);
+        } else {
+            for (int i = 0; i < n; ++i, frame += 2) {
+                float l = frame[0] * level[i];
+                float r = frame[1] * level[i];
+                StepPair<Fused>(first, second, l, r, firstCoefficient[i], secondCoefficient[i]);
+                frame[0] = l;
+                frame[1] = r;
+            }
+        }
+        m_first.modulation = firstModulation[n - 1];
+        if (!mono)
+            m_second.modulation = secondModulation[n - 1];
+    }
+    first.Store(m_first);
+    second.Store(m_second);
+}
+
+void CPhaserEngine::RunPlain(float* pairs, int count) { Run<false>(pairs, count); }
+
+__attribute__((target("fma"))) void CPhaserEngine::RunFused(float* pairs, int count) { Run<true>(pairs, count); }
+
+void CPhaserEngine::ProcessFrames(float* pairs, int count)
 {
     if (!m_enabled)
         return;
-    const int n = m_levelCountdown;
-    m_levelCountdown = n - 1;
-    if (n < 1) {
-        m_levelCountdown = 5;
-        if (m_levelCurrent != m_levelTarget) {
-            m_levelCurrent += (m_levelTarget - m_levelCurrent) * 0.112f;
-            if (std::fabs(m_levelCurrent - m_levelTarget) < 0.001f)
-                m_levelCurrent = m_levelTarget;
-        }
-    }
-    m_phase += m_phaseIncrement;
-    if (m_phase >= kTableSize)
-        m_phase -= kTableSize;
-    const int index = std::clamp(static_cast<int>(std::nearbyint(m_phase - 0.5f)), 0, kTableSize - 1);
-    const float lfo = m_waveTable[index];
-    float& left = m_frame[0];
-    float& right = m_frame[1];
-    switch (m_mode) {
-    case kMono: {
-        m_first.modulation = lfo;
-        const float o = m_first.Process((left + right) * m_levelCurrent * 0.5f);
-        left = right = o;
-        break;
-    }
-    case kStereo:
-    case kQuadrature:
-        m_first.modulation = lfo;
-        m_second.modulation = m_mode == kQuadrature ? -lfo : lfo;
-        left = m_first.Process(left * m_levelCurrent);
-        right = m_second.Process(right * m_levelCurrent);
-        break;
-    default:
-        break;
-    }
+    if (m_fused)
+        RunFused(pairs, count);
+    else
+        RunPlain(pairs, count);
 }
 
 }  // namespace mvphaser

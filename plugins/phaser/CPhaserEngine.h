@@ -9,6 +9,14 @@
 // the plug-in's lock; the engine itself takes none. The per-frame step
 // uses no transcendental function: those run only at construction and in
 // the setters.
+//
+// The two chains run side by side in one loop, with fused multiply-adds
+// where the processor has them (the result then differs from the plain
+// products and sums by float rounding only). The chain's flush of tiny
+// values is checked after each frame rather than inside every stage: a
+// frame where it would change a value is done again with it, so the
+// result is the same as flushing at every stage. Silence into chains that
+// have come to rest leaves them at rest and is not stepped.
 #pragma once
 
 #include <memory>
@@ -49,7 +57,7 @@ public:
     void SetFeedback(float x);
     void SetLevel(float x);
 
-    // Audio thread: no allocation, no blocking (these five).
+    // Audio thread: no allocation, no blocking (these six).
     void SnapLevel() { m_levelCurrent = m_levelTarget; }
     // Re-applies the sync (and so the LFO increment) for the new rate and
     // parks the sweep at 0.1..0.5 until the centre frequency comes again.
@@ -58,7 +66,9 @@ public:
     // The song position in beats, aligning the LFO when sync is on.
     void SetPosition(double beats);
     // One step on the pair `frame` points to.
-    void ProcessFrame();
+    void ProcessFrame() { ProcessFrames(m_frame, 1); }
+    // Steps through `count` interleaved pairs in place.
+    void ProcessFrames(float* pairs, int count);
 
     void SetFrame(float* frame) { m_frame = frame; }
     void SetPhase(float phase) { m_phase = phase; }
@@ -79,6 +89,10 @@ public:
     const float* Table(int waveform) const;
 
 private:
+    template <bool Fused>
+    void Run(float* pairs, int count);
+    void RunPlain(float* pairs, int count);
+    void RunFused(float* pairs, int count);
     void ApplyIncrement() { m_phaseIncrement = m_lfoFrequency * kTableSize / m_sampleRate; }
 
     float* m_frame = nullptr;
@@ -104,6 +118,7 @@ private:
     float m_phase = 0.0f;
     float m_phaseIncrement = 0.0f;
     bool m_enabled = false;
+    bool m_fused = false;
 };
 
 }  // namespace mvphaser

@@ -67,7 +67,10 @@ TEST_F(TransportDevice, AResetOpensFormatsSizesAndStartsTheConfiguredBackEnd)
     ASSERT_EQ(S_OK, transport->ApplyAudioReset());
     EXPECT_EQ((Strings{"DirectSound open", "DirectSound format 48000 16 0 960", "DirectSound start"}),
               factory.journal.Starting("DirectSound"));
-    EXPECT_EQ((Strings{"doc connect all", "doc rebuild graph"}), factory.journal.Starting("doc "));
+    // The graph was connected at the engine's first rate and block length:
+    // it is connected again at the device's.
+    EXPECT_EQ((Strings{"doc connect all", "doc invalidate graph", "doc rebuild graph"}),
+              factory.journal.Starting("doc "));
     EXPECT_TRUE(transport->IsDeviceRunning());
     EXPECT_TRUE(BackEnd(CTransport::kDriverDirectSound)->IsStreaming());
     EXPECT_EQ(20, transport->GetLatency());
@@ -83,6 +86,12 @@ TEST_F(TransportDevice, AResetOpensFormatsSizesAndStartsTheConfiguredBackEnd)
     ASSERT_EQ(S_OK, transport->ApplyAudioReset());
     EXPECT_TRUE(factory.journal.Starting("DirectSound").empty());
     EXPECT_EQ((Strings{"doc rebuild graph"}), factory.journal.Starting("doc "));
+
+    // The device reopened as it was: the connections stand.
+    ASSERT_EQ(S_OK, transport->RequestAudioReset());
+    factory.journal.Clear();
+    ASSERT_EQ(S_OK, transport->ApplyAudioReset());
+    EXPECT_EQ((Strings{"doc connect all", "doc rebuild graph"}), factory.journal.Starting("doc "));
 }
 
 TEST_F(TransportDevice, ResetsNeedADocumentAndNeverWaitForALock)

@@ -800,6 +800,12 @@ public:
         m_journal->Note("doc connect all");
         return S_OK;
     }
+    HRESULT InvalidateGraph() override
+    {
+        m_journal->Note("doc invalidate graph");
+        graphDirty = 1;
+        return S_OK;
+    }
     HRESULT RebuildGraph() override
     {
         m_journal->Note("doc rebuild graph");

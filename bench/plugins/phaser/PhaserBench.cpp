@@ -9,6 +9,8 @@
 // reading and writing the files included.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -86,6 +88,31 @@ void BM_PhaserEngine(benchmark::State& state)
         benchmark::Counter(double(state.iterations()) * kFrames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_PhaserEngine)->Unit(benchmark::kMillisecond);
+
+// White noise in blocks of 256 frames, as the plug-in hands them over.
+void BM_PhaserEngineBlocks(benchmark::State& state)
+{
+    mvphaser::CPhaserEngine e;
+    Configure(e);
+    const std::vector<float> noise = Noise();
+    std::vector<float> out(noise.size());
+    for (auto _ : state) {
+#if defined(__SSE__)
+        const unsigned int saved = _mm_getcsr();
+        _mm_setcsr(saved | 0x8040);
+#endif
+        out = noise;
+        for (std::size_t at = 0; at < out.size(); at += 512)
+            e.ProcessFrames(out.data() + at, static_cast<int>(std::min<std::size_t>(256, (out.size() - at) / 2)));
+#if defined(__SSE__)
+        _mm_setcsr(saved);
+#endif
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["ns_per_frame"] =
+        benchmark::Counter(double(state.iterations()) * kFrames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_PhaserEngineBlocks)->Unit(benchmark::kMillisecond);
 
 // The tail: each iteration plays noise, then times the silence after it.
 void BM_PhaserSilentTail(benchmark::State& state)

@@ -295,3 +295,28 @@ TEST_F(AudioExportTest, ACancelledOrRefusedExportLeavesTheOldFileAndNoOther)
 }
 
 }  // namespace
+
+// The sound card reopened at another rate: the instrument renders at the
+// new one (an A of 440 Hz crosses zero 880 times in a second of the card's
+// samples), not on at the rate it was connected at.
+TEST_F(AudioExportTest, AnAudioResetAtANewRateReachesThePlugIns)
+{
+    ASSERT_NO_FATAL_FAILURE(BuildSong({{0, 69, 100, 1920}}, 1920));
+    auto crossings = [](const std::vector<short>& s, std::size_t frames) {
+        int n = 0;
+        for (std::size_t f = 1; f < frames && 2 * f < s.size(); ++f)
+            n += (s[2 * f - 2] < 0) != (s[2 * f] < 0);
+        return n;
+    };
+    const int rates[] = {kRate, 22050, 44100};
+    for (int rate : rates) {
+        SCOPED_TRACE(rate);
+        CAppConfig::SetSampleRate(rate);
+        ASSERT_EQ(S_OK, transport->RequestAudioReset());
+        ASSERT_TRUE(SUCCEEDED(transport->ApplyAudioReset()));
+        ASSERT_EQ(rate, transport->GetFilterGraph()->GetSampleRate());
+        const std::vector<short> played = PlayThroughSoundCard(rate / 2 / kBlock + 1);
+        // Half a second of the note: 440 periods a second, two crossings each.
+        EXPECT_NEAR(440, crossings(played, static_cast<std::size_t>(rate / 2)), 2);
+    }
+}

@@ -33,6 +33,7 @@ public:
     HRESULT OnBufferTempoHook(LONG, LONG) override { return S_OK; }
     HRESULT ResetInstanceCursors(WORD) override { return S_OK; }
     HRESULT ConnectAllContainers() override { return S_OK; }
+    HRESULT InvalidateGraph() override { return S_OK; }
     HRESULT RebuildGraph() override { return S_OK; }
 
     const CTempoMap& GetSiteTempoMap() override { return tempo; }

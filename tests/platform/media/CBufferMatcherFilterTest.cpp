@@ -64,6 +64,31 @@ TEST(BufferMatcherFilter, ReblocksToTheSegmentSize)
     }
 }
 
+// Whole segments arriving with nothing held pass straight across; between
+// them, part blocks are held and lead the next segment out, in order and
+// with their stamps.
+TEST(BufferMatcherFilter, WholeSegmentsAndPartBlocksKeepTheirOrderAndStamps)
+{
+    FloatChain chain(CLSID_BufferMatcherFilter, 2, 2);
+    auto* control = chain.Query<IBufferMatcher>(IID_IBufferMatcher);
+    chain.Run();
+    ASSERT_EQ(S_OK, control->SetSegmentSize(100 * 8));
+    ASSERT_EQ(S_OK, control->SetBlockSize(100 * 8));
+    const int sizes[] = {100, 50, 50, 100, 30, 100, 70, 100};
+    int at = 0;
+    for (int n : sizes) {
+        ASSERT_EQ(S_OK, chain.Push(Frames(at, n), chain.TimeOf(at)));
+        at += n;
+    }
+    ASSERT_EQ(6u, chain.blocks.size());
+    for (std::size_t b = 0; b < chain.blocks.size(); ++b) {
+        const int first = static_cast<int>(b) * 100;
+        EXPECT_EQ(Frames(first, 100), chain.blocks[b].data) << b;
+        EXPECT_NEAR(chain.TimeOf(first), chain.blocks[b].start, 1) << b;
+    }
+    EXPECT_EQ(0, static_cast<CBufferMatcherFilter*>(chain.filter)->HeldBytes());
+}
+
 TEST(BufferMatcherFilter, BeforeAnySizeBlocksPassAsTheyCome)
 {
     FloatChain chain(CLSID_BufferMatcherFilter, 1, 1);

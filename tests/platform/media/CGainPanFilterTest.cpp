@@ -160,6 +160,31 @@ TEST(GainPanFilter, AChangeGlidesAcrossOneBlock)
     EXPECT_EQ(Repeat(4, {0.0f, 0.0f}), chain.blocks[2].data);
 }
 
+// A glide over a block of odd length (pairs of frames and a last one on
+// its own): every sample is its input times the gain at its own frame,
+// i / frames of the way from 1 to 0, to the bit.
+TEST(GainPanFilter, AGlideOverAnOddBlockScalesEveryFrameByItsOwnStep)
+{
+    constexpr int kFrames = 7;
+    FloatChain chain(CLSID_GainPanFilter, 2, 2);
+    auto* params = chain.Query<IMediaParams>(IID_IMediaParams);
+    chain.Run();
+    chain.Push(Repeat(kFrames, {1.0f, 1.0f}));
+    params->SetParam(5, 1.0f);
+    const std::vector<float> in = {0.5f, -0.25f, 0.3f, 0.7f, -0.9f, 0.1f, 0.33f, -0.66f,
+                                   0.2f, 0.4f,   -1.0f, 1.0f, 0.125f, -0.875f};
+    ASSERT_EQ(S_OK, chain.Push(in));
+    ASSERT_EQ(2u, chain.blocks.size());
+    const std::vector<float>& out = chain.blocks[1].data;
+    ASSERT_EQ(in.size(), out.size());
+    for (int i = 0; i < kFrames; ++i) {
+        const float t = static_cast<float>(i) / static_cast<float>(kFrames);
+        const float gain = 1.0f + (0.0f - 1.0f) * t;
+        EXPECT_EQ(gain * in[2 * i], out[2 * i]) << i;
+        EXPECT_EQ(gain * in[2 * i + 1], out[2 * i + 1]) << i;
+    }
+}
+
 TEST(GainPanFilter, AfterTheTransportStartsTheValuesApplyAtOnce)
 {
     FloatChain chain(CLSID_GainPanFilter, 2, 2);

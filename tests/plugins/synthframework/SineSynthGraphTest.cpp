@@ -154,6 +154,29 @@ TEST_F(SineGraph, ANoteOnSoundsFromItsSample)
     EXPECT_NEAR(amp * Sine(69, blockFrames - 1102), next[0], 1e-5);
 }
 
+// A chord from the lowest to the highest key held over several blocks
+// nulls against sin() of each sample's own phase: what is left is float
+// rounding of the sum, under 3e-7.
+TEST_F(SineGraph, AHeldChordStaysOnTheSineOfEverySample)
+{
+    const BYTE keys[] = {21, 69, 108};
+    for (BYTE key : keys)
+        NoteOn(0, key, 40);
+    const double amp = 40.0 / 127.0;
+    for (int block = 0; block < 4; ++block) {
+        const auto& out = Render();
+        ASSERT_EQ(static_cast<std::size_t>(blockFrames) * 2, out.size());
+        for (int k = 0; k < blockFrames; ++k) {
+            const LONGLONG n = static_cast<LONGLONG>(block) * blockFrames + k;
+            float expected = 0.0f;
+            for (BYTE key : keys)
+                expected += static_cast<float>(amp * Sine(key, n));
+            ASSERT_NEAR(expected, out[2 * k], 3e-7) << "frame " << n;
+            ASSERT_EQ(out[2 * k], out[2 * k + 1]) << "frame " << n;
+        }
+    }
+}
+
 TEST_F(SineGraph, ANoteOffSilencesTheNextBlock)
 {
     NoteOn(0, 60, 127);

@@ -70,11 +70,19 @@ HRESULT CSineSynth::Process(LONGLONG, const mvsynth::DXiBuffer* input, mvsynth::
                 continue;
             const double w = 2 * std::numbers::pi * Frequency(e.Key()) / rate;
             const double amp = level * e.Velocity() / 127.0;
+            // The sine at the slice's first sample, then turned on by the
+            // angle step: in double, it stays within float rounding of
+            // sin(w * n) over a block.
+            const auto n0 = static_cast<double>(renderedTotal + start - e.sampleTime);
+            double sine = std::sin(w * n0), cosine = std::cos(w * n0);
+            const double stepSine = std::sin(w), stepCosine = std::cos(w);
             for (LONGLONG k = start; k < stop; ++k) {
-                const auto n = static_cast<double>(renderedTotal + k - e.sampleTime);
-                const auto v = static_cast<float>(amp * std::sin(w * n));
+                const auto v = static_cast<float>(amp * sine);
                 for (WORD c = 0; c < f.nChannels; ++c)
                     data[k * f.nChannels + c] += v;
+                const double turned = sine * stepCosine + cosine * stepSine;
+                cosine = cosine * stepCosine - sine * stepSine;
+                sine = turned;
             }
         }
     }
