@@ -12,6 +12,7 @@
 
 #include "devices/CMidiInputRouter.h"
 #include "devices/IMidiInputRouter.h"
+#include "devices/CMidiSource.h"
 #include "devices/IMidiSource.h"
 #include "devices/IMidiSyncGen.h"
 #include "engine/CClipPool.h"
@@ -1704,6 +1705,15 @@ BOOL CMidiDoc::IsPlaying() { return m_engine != nullptr && m_engine->IsPlaying()
 
 BOOL CMidiDoc::IsRecording() { return m_engine != nullptr && (m_engine->GetRecordMode() & 1) != 0 ? TRUE : FALSE; }
 
+DWORD CMidiDoc::GetRewirePortIndex()
+{
+    auto* source = m_engine != nullptr ? dynamic_cast<CMidiSource*>(m_engine->GetMidiSource()) : nullptr;
+    const CMidiSource::PortRecord* port = source != nullptr ? source->GetRewirePort() : nullptr;
+    return port != nullptr ? static_cast<DWORD>(port->portIndex) : CChannel::kNoPort;
+}
+
+LONG CMidiDoc::GetTransportNow() { return m_engine != nullptr ? m_engine->GetNowTicks(TRUE) : 0; }
+
 BOOL CMidiDoc::IsCountInOn() { return m_engine != nullptr && m_engine->IsCountInActive() ? TRUE : FALSE; }
 
 HRESULT CMidiDoc::ClearAllSolos()
@@ -3209,10 +3219,26 @@ void CMidiDoc::DetachMidiInput()
 
 int CMidiDoc::OnShortMsg(DWORD message, DWORD time, int port)
 {
+    // The ReWire device's worker renders the host's audio right after it
+    // hands the notes over: it never waits for an edit to let go.
+    if (mv::CurrentThreadRole() == mv::ThreadRole::Audio) {
+        CHeapLockGuard guard(m_midiLock, CHeapLockGuard::TryOnly{});
+        if (!guard.OwnsLock()) {
+            m_liveDrops.fetch_add(1, std::memory_order_relaxed);
+            return 0;
+        }
+        DeliverToChannels(message, time, port);
+        return 0;
+    }
     CHeapLockGuard guard(m_midiLock);
+    DeliverToChannels(message, time, port);
+    return 0;
+}
+
+void CMidiDoc::DeliverToChannels(DWORD message, DWORD time, int port)
+{
     for (auto& [id, channel] : m_channels.Items())
         channel->OnMidiInput(message, time, static_cast<DWORD>(port));
-    return 0;
 }
 
 void CMidiDoc::ReleaseHeldNotes()

@@ -35,6 +35,7 @@
 // ResetInstanceCursors(WORD) are also read by the audio thread.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <set>
@@ -316,10 +317,12 @@ public:
     HRESULT ShowMfxPropertyPage(IMfxFilterWrap* wrap, HWND parent) override;
     HRESULT CloseMfxPropertyPage(IMfxFilterWrap* wrap) override;
     DWORD GetMidiInputPortCount() override { return 0; }
-    // Audio thread: no allocation, no blocking (these four).
+    // Audio thread: no allocation, no blocking (these six).
+    DWORD GetRewirePortIndex() override;
     BOOL IsPlaying() override;
     BOOL IsRecording() override;
     BOOL IsCountInOn() override;
+    LONG GetTransportNow() override;
     void TriggerMidiMeter(WORD) override {}
 
     // ---- IBusDocument ----
@@ -533,7 +536,12 @@ public:
     // ---- Live MIDI input (a normal sink of the engine's MIDI source) ----
     // MIDI input thread: under the MIDI lock every channel, in id order,
     // hears the message and queues what is for it. Never consumes: 0.
+    // Also the audio thread (the ReWire device's worker hands the host's
+    // messages over there): no allocation, no blocking; a busy MIDI lock
+    // drops the message and counts it.
     int OnShortMsg(DWORD message, DWORD time, int port) override;
+    // Live messages dropped on the audio thread because the lock was busy.
+    DWORD GetLiveDropCount() const { return m_liveDrops.load(std::memory_order_relaxed); }
     // MIDI input thread: under the MIDI lock every channel lets go of its
     // held notes; the engine is not re-seeked from this thread.
     void ResetLocked() override;
@@ -731,6 +739,8 @@ private:
     HRESULT AttachMidiInput();
     void DetachMidiInput();
     void ReleaseHeldNotes();
+    // Under the MIDI lock: every channel hears the message.
+    void DeliverToChannels(DWORD message, DWORD time, int port);
     // A command-map edit of a target, which must be a command target.
     HRESULT RunCommandTargetEdit(HRESULT (CRCCommandMap::*edit)(LONG, CMvRCCommand*, CMvCommand*), LONG commandId,
                                  CRCTarget* target, CMvCommand* command);
@@ -772,6 +782,7 @@ private:
     std::set<IUnknown*> m_keepAlive;
     CHeapCriticalSection m_graphLock;
     CHeapCriticalSection m_midiLock;
+    std::atomic<DWORD> m_liveDrops{0};
     CDxSource* m_loneSource = nullptr;
     float m_shuffle = 0.0f;
     std::set<IDocStateChange*> m_listeners;

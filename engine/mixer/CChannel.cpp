@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <new>
+#include <optional>
 
+#include "devices/CAppConfig.h"
 #include "engine/IMfxTimeConverter.h"
 #include "engine/graph/CDxFilterGraph.h"
 #include "engine/mixer/CEmptyChunk.h"
@@ -103,8 +105,15 @@ CChannel::CChannel(IChannelDocument* document, WORD id)
       m_document(document)
 {
     m_liveQueue1 = CMfxDataQueue::Create();
-    m_liveQueue2 = CMfxDataQueue::Create();
+    // The host's live notes, which only a ReWire device receives.
+    if (CAppConfig::IsRewireDeviceMode())
+        m_liveQueue2 = CMfxDataQueue::Create();
     m_liveOutput = CMfxDataQueue::Create();
+    try {
+        m_heldNotes.reserve(kHeldNoteCapacity);
+    } catch (const std::bad_alloc&) {
+        // The audio thread then holds no notes; the other threads grow it.
+    }
     for (CMfxEventQueue** q : {&m_inputQueue, &m_outputQueue}) {
         *q = new (std::nothrow) CMfxEventQueue(nullptr, kQueueCapacity);
         if (*q)
@@ -136,7 +145,8 @@ HRESULT CChannel::Create(IChannelDocument* document, WORD id, const CLSID* clsid
     CChannel* c = new (std::nothrow) CChannel(document, id);
     if (c == nullptr)
         return E_OUTOFMEMORY;
-    if (c->m_liveQueue1 == nullptr || c->m_liveQueue2 == nullptr || c->m_liveOutput == nullptr ||
+    if (c->m_liveQueue1 == nullptr || (CAppConfig::IsRewireDeviceMode() && c->m_liveQueue2 == nullptr) ||
+        c->m_liveOutput == nullptr ||
         c->m_inputQueue == nullptr || c->m_outputQueue == nullptr) {
         Destroy(c);
         return E_OUTOFMEMORY;
@@ -187,7 +197,8 @@ HRESULT CChannel::CreateDuplicate(IChannelDocument* document, WORD id, ISynthWra
         DestroyPlugInWrap(wrap);
         return E_OUTOFMEMORY;
     }
-    HRESULT hr = c->m_liveQueue1 && c->m_liveQueue2 && c->m_liveOutput && c->m_inputQueue && c->m_outputQueue
+    const bool second = c->m_liveQueue2 != nullptr || !CAppConfig::IsRewireDeviceMode();
+    HRESULT hr = c->m_liveQueue1 && second && c->m_liveOutput && c->m_inputQueue && c->m_outputQueue
                      ? c->InitPlayback()
                      : E_OUTOFMEMORY;
     int outputs = 1;
@@ -1877,9 +1888,15 @@ HRESULT CChannel::OnInstanceRemoved(DWORD instanceId, DWORD clipId)
 
 HRESULT CChannel::QueueLiveEvent(const MfxData& event, BOOL second)
 {
-    CHeapLockGuard guard(&m_liveLock);
     CMfxDataQueue* queue = second ? m_liveQueue2 : m_liveQueue1;
-    return queue ? queue->Add(&event) : E_UNEXPECTED;
+    if (queue == nullptr)
+        return E_FAIL;
+    if (mv::CurrentThreadRole() == mv::ThreadRole::Audio) {
+        CHeapLockGuard guard(m_liveLock, CHeapLockGuard::TryOnly{});
+        return guard.OwnsLock() ? queue->Add(&event) : S_FALSE;
+    }
+    CHeapLockGuard guard(&m_liveLock);
+    return queue->Add(&event);
 }
 
 void CChannel::GetKeyRange(WORD* low, WORD* high) const
@@ -1921,13 +1938,36 @@ constexpr DWORD HeldKey(DWORD channel, DWORD note, DWORD port)
 
 }  // namespace
 
-HRESULT CChannel::QueueShortMessage(DWORD message)
+HRESULT CChannel::QueueShortMessage(DWORD message, BOOL second, DWORD time)
 {
-    if (m_liveQueue1 == nullptr)
-        return E_FAIL;
     MfxData data{};
+    data.m_dw1 = time;
     data.m_dw2 = message;
-    return QueueLiveEvent(data, FALSE);
+    return QueueLiveEvent(data, second);
+}
+
+CChannel::HeldNotes::iterator CChannel::HeldNotePlace(DWORD key)
+{
+    return std::lower_bound(m_heldNotes.begin(), m_heldNotes.end(), key,
+                            [](const auto& entry, DWORD k) { return entry.first < k; });
+}
+
+CChannel::HeldNotes::iterator CChannel::FindHeldNote(DWORD key)
+{
+    const auto it = HeldNotePlace(key);
+    return it != m_heldNotes.end() && it->first == key ? it : m_heldNotes.end();
+}
+
+bool CChannel::EnterHeldNote(DWORD key, const CNoteInfo& info, bool audio)
+{
+    if (audio && m_heldNotes.size() == m_heldNotes.capacity())
+        return false;
+    try {
+        m_heldNotes.emplace(HeldNotePlace(key), key, info);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 void CChannel::SetInputTranspose(SHORT transpose)
@@ -1936,15 +1976,22 @@ void CChannel::SetInputTranspose(SHORT transpose)
     CHeapLockGuard guard(&m_heldLock);
     if (m_heldNotes.empty())
         return;
-    std::map<DWORD, CNoteInfo> moved;
+    HeldNotes moved;
+    moved.reserve(std::max(m_heldNotes.capacity(), kHeldNoteCapacity));
     for (const auto& [key, note] : m_heldNotes) {
         const DWORD channel = key & 15u;
         QueueShortMessage(0x80u | channel | (key & 0xFF00u));
         const DWORD sounding = static_cast<DWORD>(std::clamp(note.playedNote + m_inputTranspose, 0, 127));
-        CNoteInfo& entry = moved[HeldKey(channel, sounding, key >> 16)];
-        entry = note;
+        const DWORD newKey = HeldKey(channel, sounding, key >> 16);
+        // Two played notes may now sound as one: the later one stands.
+        const auto same = std::find_if(moved.begin(), moved.end(), [newKey](const auto& e) { return e.first == newKey; });
+        if (same != moved.end())
+            same->second = note;
+        else
+            moved.emplace_back(newKey, note);
         QueueShortMessage(0x90u | channel | sounding << 8 | static_cast<DWORD>(note.velocity & 0x7F) << 16);
     }
+    std::sort(moved.begin(), moved.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     m_heldNotes.swap(moved);
 }
 
@@ -1998,53 +2045,95 @@ HRESULT CChannel::OnMidiInput(DWORD message, DWORD time, DWORD port)
         if (noteOn)
             event.m_note.velocity = static_cast<BYTE>(velocity);
     }
+    // The host's notes, handed over by the ReWire device's worker, keep the
+    // transport's time they came at.
+    const BOOL second = m_liveQueue2 != nullptr && CAppConfig::IsRewireDeviceMode() && m_document &&
+                                port == m_document->GetRewirePortIndex()
+                            ? TRUE
+                            : FALSE;
+    const DWORD stamp = second ? static_cast<DWORD>(m_document->GetTransportNow()) : 0;
+    const bool audio = mv::CurrentThreadRole() == mv::ThreadRole::Audio;
+    const auto drop = [this] {
+        m_liveDrops.fetch_add(1, std::memory_order_relaxed);
+        return S_FALSE;
+    };
     const DWORD key = HeldKey(channel, message >> 8 & 0x7Fu, port);
-    CHeapLockGuard guard(&m_heldLock);
-    bool heldRelease = false;
-    bool resent = false;
-    if (noteOff) {
-        const auto it = m_heldNotes.find(key);
-        if (it != m_heldNotes.end()) {
-            heldRelease = true;
-            resent = it->second.resent != 0;
-            if (--it->second.holdCount == 0)
-                m_heldNotes.erase(it);
-        }
-    }
+    std::optional<CHeapLockGuard> guard;
+    if (audio)
+        guard.emplace(m_heldLock, CHeapLockGuard::TryOnly{});
+    else
+        guard.emplace(m_heldLock);
+    if (!guard->OwnsLock())
+        return drop();
+    const auto held = noteOff ? FindHeldNote(key) : m_heldNotes.end();
+    const bool heldRelease = held != m_heldNotes.end();
+    const bool resent = heldRelease && held->second.resent != 0;
     if (!heldRelease && !AcceptsMidiInput(event, noteOn, port))
         return S_FALSE;
-    HRESULT hr = QueueShortMessage(message);
+    // Nothing is queued for a note the table has no room for, so no note
+    // sounds that could never be released.
+    const auto newNote = noteOn ? FindHeldNote(key) : m_heldNotes.end();
+    if (noteOn && newNote == m_heldNotes.end() && audio && m_heldNotes.size() == m_heldNotes.capacity())
+        return drop();
+    HRESULT hr = QueueShortMessage(message, second, stamp);
+    if (hr != S_OK)
+        return audio ? drop() : hr;
     // The note sounded twice since playback re-sent it at start.
-    if (SUCCEEDED(hr) && resent)
-        hr = QueueShortMessage(message);
+    if (resent)
+        hr = QueueShortMessage(message, second, stamp);
+    if (heldRelease && --held->second.holdCount == 0)
+        m_heldNotes.erase(held);
     if (!heldRelease && m_document)
         m_document->TriggerMidiMeter(m_id);
-    if (noteOn && SUCCEEDED(hr)) {
-        auto it = m_heldNotes.find(key);
-        if (it != m_heldNotes.end()) {
-            ++it->second.holdCount;
+    if (noteOn) {
+        if (newNote != m_heldNotes.end()) {
+            ++newNote->second.holdCount;
         } else {
             CNoteInfo info;
             info.playedNote = static_cast<WORD>(played);
             info.velocity = static_cast<WORD>(velocity);
             info.holdCount = 1;
-            try {
-                m_heldNotes.emplace(key, info);
-            } catch (const std::bad_alloc&) {
-                return E_OUTOFMEMORY;
-            }
+            if (!EnterHeldNote(key, info, audio))
+                return audio ? drop() : E_OUTOFMEMORY;
         }
     }
     return hr;
 }
 
-HRESULT CChannel::ProcessLiveInput(LONG)
+HRESULT CChannel::ProcessLiveInput(LONG time)
 {
     MV_ASSERT_AUDIO_THREAD();
     CHeapLockGuard guard(m_liveLock, CHeapLockGuard::TryOnly{});
     if (!guard.OwnsLock())
         return S_FALSE;
-    return DrainLiveQueue(m_liveQueue1);
+    HRESULT hr = DrainLiveQueue(m_liveQueue1);
+    if (m_liveQueue2 != nullptr && CAppConfig::IsRewireDeviceMode()) {
+        RebaseLiveQueue(m_liveQueue2, time);
+        const HRESULT second = DrainLiveQueue(m_liveQueue2);
+        if (SUCCEEDED(hr))
+            hr = second;
+    }
+    return hr;
+}
+
+void CChannel::RebaseLiveQueue(CMfxDataQueue*& queue, LONG spanTick)
+{
+    int count = 0;
+    queue->GetCount(&count);
+    if (count == 0)
+        return;
+    m_liveOutput->Reset();
+    for (int i = 0; i < count; ++i) {
+        MfxData record{};
+        queue->GetAt(i, &record);
+        // Played before the span began (the heard position trails the
+        // rendered one): at its start.
+        const LONG offset = static_cast<LONG>(record.m_dw1) - spanTick;
+        record.m_dw1 = static_cast<DWORD>(std::max<LONG>(offset, 0));
+        m_liveOutput->Add(&record);
+    }
+    queue->Reset();
+    std::swap(queue, m_liveOutput);
 }
 
 HRESULT CChannel::PumpMfxChain()

@@ -24,7 +24,11 @@
 //
 // Threads: UI thread unless said. The synth and output vectors and the
 // parameter table change under the synth and output lock; QueueLiveEvent
-// runs on the MIDI input thread under the live lock.
+// runs on the MIDI input thread under the live lock. In ReWire-device mode
+// the host's live notes arrive on the device's worker, the audio thread of
+// that mode: there the live input takes its locks by trying only and never
+// grows the held-note table, and a message it cannot take is dropped and
+// counted.
 #pragma once
 
 #include <atomic>
@@ -237,7 +241,12 @@ public:
     const CPatternInstance* GetPreview(int n) const;
 
     // ---- Live input ----
-    // Any thread: under the live lock. E_FAIL when the queue is full.
+    // The held notes the audio thread can enter without allocating.
+    static constexpr size_t kHeldNoteCapacity = 256;
+
+    // Any thread: under the live lock. E_FAIL when the queue is full or
+    // absent. On the audio thread the lock is only tried: S_FALSE, nothing
+    // queued, when it is busy.
     HRESULT QueueLiveEvent(const MfxData& event, BOOL second);
     // The first or second live queue, no reference added; the reader holds
     // the live lock.
@@ -265,12 +274,21 @@ public:
 
     // One short message (status | data1 << 8 | data2 << 16) from an input
     // port. A note-off of a held note always passes; anything else passes
-    // when the channel accepts it. MIDI input thread.
+    // when the channel accepts it. In ReWire-device mode a message from the
+    // ReWire port goes into the second live queue stamped with the
+    // transport's current tick; anything else into the first at time 0.
+    // MIDI input thread, or the audio thread (the ReWire device's worker):
+    // there no allocation, no blocking, and a busy lock or a full held-note
+    // table drops the message (counted, S_FALSE).
     HRESULT OnMidiInput(DWORD message, DWORD time, DWORD port);
+    // Live messages dropped on the audio thread since the channel was made.
+    DWORD GetLiveDropCount() const { return m_liveDrops.load(std::memory_order_relaxed); }
     bool AcceptsMidiInput(const CMfxEvent& event, bool isNoteOn, DWORD port);
-    // Audio thread: no allocation, no blocking. Drains the live queue
-    // through the MIDI-effect chain to the synth; S_FALSE when the live
-    // lock is busy (the queue waits for the next buffer).
+    // Audio thread: no allocation, no blocking. Drains the first live queue
+    // and, in ReWire-device mode, the second through the MIDI-effect chain to
+    // the synth; S_FALSE when the live lock is busy (the queues wait for the
+    // next buffer). The second queue's ticks become offsets from `time`,
+    // the span's start, as the synth takes live events.
     HRESULT ProcessLiveInput(LONG time);
     // Runs the MIDI-effect chain over the first live queue and delivers the
     // result now, under the live lock; S_FALSE while the channel's graph is
@@ -398,8 +416,20 @@ private:
     bool HasStoredProgram(int midiChannel);
     // The patch event is the program stored for its MIDI channel.
     bool IsStoredProgram(const CMfxEvent& event);
-    // A short message into the first live queue.
-    HRESULT QueueShortMessage(DWORD message);
+    // A short message into the first live queue (or the second, stamped).
+    HRESULT QueueShortMessage(DWORD message, BOOL second = FALSE, DWORD time = 0);
+    // The second queue's ticks made offsets from the span's start, in the
+    // live output buffer, which then changes places with the queue. Caller
+    // holds the live lock; no allocation.
+    void RebaseLiveQueue(CMfxDataQueue*& queue, LONG spanTick);
+    using HeldNotes = std::vector<std::pair<DWORD, CNoteInfo>>;
+    // Where the key's note is or would go; the held note of the key, or
+    // the end. Caller holds the held-note lock.
+    HeldNotes::iterator HeldNotePlace(DWORD key);
+    HeldNotes::iterator FindHeldNote(DWORD key);
+    // Caller holds the held-note lock. False, nothing entered, when the
+    // audio thread would have to grow the table.
+    bool EnterHeldNote(DWORD key, const CNoteInfo& info, bool audio);
 
     // In the order the channel keeps them.
     CTimeline m_timeline;
@@ -427,7 +457,8 @@ private:
     // the UI thread, so the audio thread never allocates.
     std::vector<std::pair<DWORD, DWORD>> m_loopClipStates;
     std::vector<DWORD> m_clipsToStop;
-    std::map<DWORD, CNoteInfo> m_heldNotes;
+    // Sorted by key; room for kHeldNoteCapacity made up front.
+    HeldNotes m_heldNotes;
     CHeapCriticalSection m_liveLock;
     WORD m_midiChannel = 0;
     COutputVect<COutputBranch*> m_outputs;
@@ -448,6 +479,7 @@ private:
     CChaseSet m_chase;
     BOOL m_stepPreview = FALSE;
     std::atomic<DWORD> m_spanDrops{0};
+    std::atomic<DWORD> m_liveDrops{0};
     // Guards the held notes; the audio thread only tries it.
     CHeapCriticalSection m_heldLock;
 };

@@ -57,12 +57,18 @@ public:
     virtual void OnArmChanged() = 0;
     // The number of MIDI input ports open.
     virtual DWORD GetMidiInputPortCount() = 0;
+    // The index of the virtual ReWire MIDI input port while the program runs
+    // as a ReWire device, else 0xFFFFFFFE (no port). Audio and MIDI threads:
+    // no allocation, no blocking.
+    virtual DWORD GetRewirePortIndex() = 0;
 
     // ---- Playback (audio thread: no allocation, no blocking) ----
     // The transport plays; its recording bit 0 is set; a count-in runs.
     virtual BOOL IsPlaying() = 0;
     virtual BOOL IsRecording() = 0;
     virtual BOOL IsCountInOn() = 0;
+    // The transport's current position in ticks (0 without a transport).
+    virtual LONG GetTransportNow() = 0;
     // The channel's MIDI activity meter lights.
     virtual void TriggerMidiMeter(WORD channelId) = 0;
 

@@ -169,6 +169,8 @@ public:
     HRESULT DisarmAllChannels() override { return S_OK; }
     void OnArmChanged() override {}
     DWORD GetMidiInputPortCount() override { return 0; }
+    DWORD GetRewirePortIndex() override { return CChannel::kNoPort; }
+    LONG GetTransportNow() override { return 0; }
     void TriggerMidiMeter(WORD) override {}
     HRESULT CreateSynthWrap(REFCLSID, const char*, ISynthWrap** wrap) override
     {

@@ -5,7 +5,8 @@
 // a loop) and plays it as the host drives it. What the host receives per
 // pair is the song at the host's tempo; the host's play, stop and locate
 // reach the program, and the song's loop comes back to the host; closing
-// ends the program and leaves no shared object behind.
+// ends the program and leaves no shared object behind. The host's live
+// notes are played by the song's channel.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -221,6 +222,38 @@ TEST_F(DeviceMode, TheProgramPlaysItsSongForTheHostAndFollowsItsTransport)
         EXPECT_LT(steady_clock::now() - before, std::chrono::milliseconds(2500));
     }
     EXPECT_FALSE(bridge->IsPanelAppLaunched() == 0) << "the program is gone";
+}
+
+TEST_F(DeviceMode, TheHostsLiveNotesArePlayedByTheSongsChannel)
+{
+    InstallProgram();
+    WriteSong();
+    if (HasFatalFailure())
+        return;
+    Play("", {kMixPin}, folder.File("program").c_str());
+    ASSERT_TRUE(PushUntil([&] { return Onset(kMix, 0) >= 0; })) << "the song is heard";
+    const LONGLONG first = Onset(kMix, 0);
+    // Between the song's first two notes the mix is silent.
+    PushUntil([&] { return Frames() >= first + FramesOf(720); });
+    ASSERT_LT(Peak(kMix, first + FramesOf(480), Frames()), kHeard);
+
+    // The host plays a note of its own there, and lets it go.
+    mvtest::FakeMidiQueue midi;
+    midi.Message(0, 0x90, 60, 100);
+    ASSERT_EQ(S_OK, soft->SendMidi(1, &midi));
+    const LONGLONG sent = Frames();
+    PushFrames(FramesOf(240));
+    const LONGLONG heard = Onset(kMix, sent);
+    ASSERT_GE(heard, sent) << "the host's note is heard";
+    EXPECT_LE(heard - sent, 4 * kBlock) << "within a few buffers";
+    midi.records.clear();
+    midi.Message(0, 0x80, 60, 0);
+    ASSERT_EQ(S_OK, soft->SendMidi(1, &midi));
+    PushFrames(FramesOf(240));
+    const LONGLONG released = Frames();
+    PushUntil([&] { return Frames() >= first + FramesOf(1800); });
+    EXPECT_LT(Peak(kMix, released, Frames()), kHeard) << "its release lets it go";
+    EXPECT_EQ(S_OK, bridge->QuitPanelApp(5000));
 }
 
 }  // namespace

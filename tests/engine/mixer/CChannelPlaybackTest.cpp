@@ -10,6 +10,7 @@
 #include "../graph/EngineGraphFixture.h"
 #include "ChannelFakes.h"
 #include "ParamSetFakes.h"
+#include "devices/CAppConfig.h"
 #include "platform/media/CGainPanFilter.h"
 #include "model/CPattern.h"
 #include "model/CUndoHistory.h"
@@ -406,6 +407,48 @@ TEST_F(ChannelLiveInputTest, TransposeMovesHeldNotesAndIsClamped)
     ASSERT_EQ(S_OK, channel->OnMidiInput(0x006480, 0, 0));
     EXPECT_EQ(0, channel->GetHeldNoteCount());
     EXPECT_EQ((Lines{"live 007F80"}), LiveOf(channel, synth));
+}
+
+TEST_F(ChannelLiveInputTest, TheReWirePortFeedsTheSecondQueueOnlyForADevice)
+{
+    // The mode is set at start-up, before any channel exists.
+    struct Case {
+        const char* name;
+        bool deviceMode;
+        Lines heard;
+    };
+    const Case cases[] = {
+        // The first queue goes first; the host's notes keep their time as
+        // ticks after the span's start, one played before it at the start.
+        {"device", true, {"live 503E90", "live 643C90 at 100", "live 643D90"}},
+        {"program", false, {"live 643C90", "live 503E90", "live 643D90"}},
+    };
+    doc->rewirePort = 3;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CAppConfig::SetRewireDeviceMode(c.deviceMode);
+        CChannel* other = nullptr;
+        ASSERT_TRUE(SUCCEEDED(CChannel::Create(doc.get(), 2, &kSynthClass, "Host", &other)));
+        doc->channels.push_back(other);
+        ASSERT_EQ(S_OK, other->OnInsertedIntoDocument());
+        static_cast<ChannelSynth*>(other->GetSynthWrap(0))->player = &synth;
+        EXPECT_EQ(c.deviceMode, other->GetLiveQueue(TRUE) != nullptr);
+        doc->now = 1000;
+        EXPECT_EQ(S_OK, other->OnMidiInput(0x643C90, 0, 3));
+        EXPECT_EQ(S_OK, other->OnMidiInput(0x503E90, 0, 1));
+        doc->now = 850;
+        EXPECT_EQ(S_OK, other->OnMidiInput(0x643D90, 0, 3));
+        synth.log.clear();
+        EXPECT_EQ(S_OK, other->ProcessLiveInput(900));
+        EXPECT_EQ(c.heard, synth.log);
+        synth.log.clear();
+        EXPECT_EQ(S_OK, other->ProcessLiveInput(1900));
+        EXPECT_TRUE(synth.log.empty()) << "both queues were emptied";
+        other->OnRemovedFromDocument();
+        doc->channels.pop_back();
+        CChannel::Destroy(other);
+    }
+    CAppConfig::SetRewireDeviceMode(false);
 }
 
 TEST_F(ChannelLiveInputTest, AnUnarmedChannelIgnoresInputWhileAnotherIsArmed)

@@ -115,8 +115,13 @@ public:
         for (int i = 0; i < count; ++i) {
             MfxData d{};
             queue->GetAt(i, &d);
-            char text[16];
-            std::snprintf(text, sizeof(text), "live %06X", static_cast<unsigned>(d.m_dw2));
+            // The time only where there is one: ticks after the span's start.
+            char text[32];
+            if (d.m_dw1 != 0)
+                std::snprintf(text, sizeof(text), "live %06X at %u", static_cast<unsigned>(d.m_dw2),
+                              static_cast<unsigned>(d.m_dw1));
+            else
+                std::snprintf(text, sizeof(text), "live %06X", static_cast<unsigned>(d.m_dw2));
             Note(text);
         }
         return S_OK;
@@ -360,6 +365,8 @@ public:
     }
     void OnArmChanged() override { ++armChanges; }
     DWORD GetMidiInputPortCount() override { return 4; }
+    DWORD GetRewirePortIndex() override { return rewirePort; }
+    LONG GetTransportNow() override { return now; }
     void TriggerMidiMeter(WORD) override { ++meterTriggers; }
 
     // ---- ISynthWrapFactory ----
@@ -385,6 +392,8 @@ public:
     std::vector<GUID> made;
     SynthLog synthLog;
     int muteInvalidations = 0;
+    DWORD rewirePort = CChannel::kNoPort;
+    LONG now = 0;
     BOOL playing = FALSE;
     BOOL recording = FALSE;
     int meterTriggers = 0;
