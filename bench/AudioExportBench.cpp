@@ -4,12 +4,15 @@
 // the CPU time it took (what a core of its own would give on a shared,
 // loaded machine), and "song_seconds" the length.
 //
-// The song: 96 tracks (the song document's limit), each a sine test
-// instrument playing a bar of four eighth notes in every bar for 225 s;
-// every third track runs its output through the phaser Sorvic; every track
-// sends to one of two aux buses. The engine runs at 44100 Hz with blocks of
-// the argument's length, as the sound card would. No track plays loops:
-// bench_LoopSongBench measures a song of loop players.
+// The song: 225 s at 96 BPM (90 bars) on 96 tracks (the song document's
+// limit). The first 64 tracks are sine test instruments, each playing a bar
+// of four eighth notes in every bar; the last 32 are loop players (the real
+// one, registered with regsvr), each looping a stereo clip of its own file
+// for the whole song: 2 s of four sliced beats at 120 BPM of the clip's own,
+// so every slice is stretched to the song's tempo. Every third track runs
+// its output through the phaser Sorvic; every track sends to one of two aux
+// buses. The engine runs at 44100 Hz with blocks of the argument's length,
+// as the sound card would.
 //
 // Run pinned to one core, e.g. `taskset -c 2 build/bench/bench_AudioExportBench`.
 #include <benchmark/benchmark.h>
@@ -25,6 +28,7 @@
 #include "engine/mixer/COutputBranch.h"
 #include "model/CPatternInstance.h"
 #include "tests/engine/hosting/ExportEngineFactory.h"
+#include "tests/plugins/loopplayer/cliplib/WavBuilder.h"
 #include "tests/plugins/synthframework/sine/SineSynthClass.h"
 #include "tests/support/TempDir.h"
 
@@ -32,8 +36,11 @@ namespace {
 
 constexpr int kRate = 44100;
 constexpr int kTracks = CMidiDoc::kMaxChannels;
+constexpr int kLoopTracks = kTracks / 3;
 constexpr double kSongSeconds = 225.0;
 constexpr LONG kBar = 3840;
+// 96 BPM: 225 s is 90 whole bars, and the clips' 120 BPM stretch by 1.25.
+constexpr LONG kSongTempo = 9600;
 constexpr GUID kSorvic = {0xA6190AD9, 0xC20F, 0x49FC, {0xBF, 0x24, 0x3F, 0xF2, 0xAD, 0xAE, 0xF9, 0xB1}};
 
 // The CPU time of the whole process: the render thread's, the caller only waits.
@@ -50,39 +57,20 @@ class ExportRig : public mvtest::ExportEngine<Block> {
 public:
     ExportRig()
     {
-        ok = SUCCEEDED(this->StartEngine(kRate, {MVTEST_SINE_SERVER, MVTEST_SORVIC_SERVER})) && BuildSong() &&
+        ok = SUCCEEDED(this->StartEngine(kRate, {MVTEST_SINE_SERVER, MVTEST_SORVIC_SERVER, MVTEST_TAMBLOR_SERVER})) && BuildSong() &&
              SUCCEEDED(this->transport->ApplyAudioReset());
     }
 
     bool BuildSong()
     {
         CMidiDoc* doc = this->doc;
+        if (FAILED(doc->GetTempoMap()->Set(0, CTempo(0, kSongTempo))))
+            return false;
         const LONG songTicks = doc->GetTempoMap()->TimeToTicks(static_cast<LONG>(kSongSeconds * kRate), kRate);
         for (int t = 0; t < kTracks; ++t) {
-            CPattern* pattern = nullptr;
-            CChannel* channel = nullptr;
-            if (FAILED(doc->InsertChannel(t, FALSE, &mvtest::CLSID_SineSynth, mvtest::kSineInstrumentName, nullptr)) ||
-                FAILED(doc->CreatePattern(static_cast<SHORT>(300 + t), FALSE, nullptr, &pattern)) ||
-                FAILED(doc->GetChannelAt(t, &channel)))
+            CChannel* channel = t < kTracks - kLoopTracks ? AddSineTrack(t, songTicks) : AddLoopTrack(t, songTicks);
+            if (channel == nullptr)
                 return false;
-            pattern->SetDuration(kBar);
-            // Four eighth notes, each track in a key of its own.
-            for (int n = 0; n < 4; ++n) {
-                CMfxEvent note(MfxNote);
-                note.m_time = n * 960;
-                note.m_note.key = static_cast<BYTE>(36 + (t * 5 + n * 7) % 60);
-                note.m_note.velocity = 40;
-                note.m_note.duration = 480;
-                if (FAILED(pattern->InsertEvent(note, FALSE, nullptr, FALSE)))
-                    return false;
-            }
-            for (LONG bar = 0; bar + kBar <= songTicks; bar += kBar) {
-                CPatternInstance instance(pattern);
-                instance.SetStart(bar);
-                instance.SetEnd(bar + kBar);
-                if (FAILED(channel->AddPatternInstance(instance, FALSE, nullptr)))
-                    return false;
-            }
             COutputBranch* output = channel->GetOutputBranch(0);
             if (!output)
                 return false;
@@ -93,7 +81,63 @@ public:
         return true;
     }
 
+    // Track t, a sine instrument playing four eighth notes in a key of its
+    // own in every whole bar up to songTicks.
+    CChannel* AddSineTrack(int t, LONG songTicks)
+    {
+        CMidiDoc* doc = this->doc;
+        CPattern* pattern = nullptr;
+        CChannel* channel = nullptr;
+        if (FAILED(doc->InsertChannel(t, FALSE, &mvtest::CLSID_SineSynth, mvtest::kSineInstrumentName, nullptr)) ||
+            FAILED(doc->CreatePattern(static_cast<SHORT>(300 + t), FALSE, nullptr, &pattern)) ||
+            FAILED(doc->GetChannelAt(t, &channel)))
+            return nullptr;
+        pattern->SetDuration(kBar);
+        for (int n = 0; n < 4; ++n) {
+            CMfxEvent note(MfxNote);
+            note.m_time = n * 960;
+            note.m_note.key = static_cast<BYTE>(36 + (t * 5 + n * 7) % 60);
+            note.m_note.velocity = 40;
+            note.m_note.duration = 480;
+            if (FAILED(pattern->InsertEvent(note, FALSE, nullptr, FALSE)))
+                return nullptr;
+        }
+        for (LONG bar = 0; bar + kBar <= songTicks; bar += kBar) {
+            CPatternInstance instance(pattern);
+            instance.SetStart(bar);
+            instance.SetEnd(bar + kBar);
+            if (FAILED(channel->AddPatternInstance(instance, FALSE, nullptr)))
+                return nullptr;
+        }
+        return channel;
+    }
+
+    // Track t (the last one so far), a loop player looping a clip of a file
+    // of its own from the song's start to songTicks. Null unless the player
+    // took the instance's clip into the engine's pool.
+    CChannel* AddLoopTrack(int t, LONG songTicks)
+    {
+        CMidiDoc* doc = this->doc;
+        const int beat = kRate / 2;
+        const std::string path = files.Write("loop" + std::to_string(t) + ".wav",
+                                             FloatStereoLoop(kRate, 4 * beat, 4, {0, beat, 2 * beat, 3 * beat}));
+        CPattern* pattern = nullptr;
+        CChannel* channel = nullptr;
+        CPatternInstance* instance = nullptr;
+        const LONG start = 0;
+        if (FAILED(doc->CreatePattern(static_cast<SHORT>(300 + t), FALSE, nullptr, &pattern, TRUE)) ||
+            FAILED(doc->PlaceLoopClip(pattern, path.c_str(), nullptr, &channel, TRUE, &start)) ||
+            channel->GetPatternInstance(doc->GetActiveInstance(), &instance) != S_OK ||
+            FAILED(instance->SetEnd(songTicks)))
+            return nullptr;
+        IClipPool* pool = this->transport->GetClipPool();
+        if (pool == nullptr || pool->GetClip(instance->GetInstanceId()) == nullptr)
+            return nullptr;
+        return channel;
+    }
+
     mvtest::TempDir dir;
+    TempFiles files;
     bool ok = false;
 };
 

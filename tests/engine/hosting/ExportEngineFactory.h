@@ -1,8 +1,8 @@
 // The engine factory of the export tests and benchmark: the program's own
-// (with the MIDI-effect host site, the recorder and the clipboards), with
-// stand-ins only for the part the program does not have yet (the clip
-// pool), for the MIDI ports and for the sound cards (a scripted one of BlockFrames frames of
-// 16-bit stereo in place of each back-end).
+// (with the MIDI-effect host site, the recorder, the clipboards and the clip
+// pool that loop players play from), with stand-ins only for the MIDI ports
+// and for the sound cards (a scripted one of BlockFrames frames of 16-bit
+// stereo in place of each back-end).
 //
 // ExportEngine: that factory's engine owner at a rate of 16-bit blocks, the
 // settings and registry temporary, a song document attached (and known to
@@ -33,7 +33,6 @@ namespace mvtest {
 template <int BlockFrames>
 class ExportEngineFactory : public CHostingEngineFactory {
 public:
-    IClipPoolLimits* CreateClipPool() override { return new FakeClipPool(&journal); }
     // No MIDI ports in a test: the MIDI objects are stand-ins too.
     IMidiInputRouter* CreateMidiInputRouter(IEngineOwner* owner) override
     {
