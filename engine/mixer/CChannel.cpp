@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <new>
 #include <optional>
+#include <thread>
 
 #include "devices/CAppConfig.h"
 #include "engine/IMfxTimeConverter.h"
@@ -2146,6 +2147,25 @@ HRESULT CChannel::PumpMfxChain()
     return DrainLiveQueue(m_liveQueue1);
 }
 
+HRESULT CChannel::DeliverLiveOutput(ISynthPlayer* player)
+{
+    HRESULT hr = player->ProcessLiveEvents(static_cast<SHORT>(m_id), m_liveOutput);
+    // The synth refuses while another thread holds its lock. Away from the
+    // audio thread that lock is held for one rendered block at most, so the
+    // pump tries again; the audio thread never waits and drops the messages.
+    if (mv::CurrentThreadRole() != mv::ThreadRole::Audio)
+        for (int tries = 0; hr == E_PENDING && tries < kLiveDeliveryTries; ++tries) {
+            std::this_thread::yield();
+            hr = player->ProcessLiveEvents(static_cast<SHORT>(m_id), m_liveOutput);
+        }
+    if (hr != E_PENDING)
+        return hr;
+    int dropped = 0;
+    m_liveOutput->GetCount(&dropped);
+    m_liveDrops.fetch_add(static_cast<DWORD>(dropped), std::memory_order_relaxed);
+    return S_OK;
+}
+
 HRESULT CChannel::DrainLiveQueue(CMfxDataQueue*& queue)
 {
     int count = 0;
@@ -2156,7 +2176,7 @@ HRESULT CChannel::DrainLiveQueue(CMfxDataQueue*& queue)
     if (player && count != 0) {
         hr = m_mfxChain.ProcessInput(queue, m_liveOutput);
         if (SUCCEEDED(hr))
-            hr = player->ProcessLiveEvents(static_cast<SHORT>(m_id), m_liveOutput);
+            hr = DeliverLiveOutput(player);
     }
     if (count != 0)
         queue->Reset();

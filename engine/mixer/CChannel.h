@@ -404,6 +404,10 @@ private:
     // synth, then emptied; the chain may swap it with the live output
     // buffer. Caller holds the live lock; no allocation.
     HRESULT DrainLiveQueue(CMfxDataQueue*& queue);
+    // Hands the chain's live output to the synth; what the synth cannot
+    // take on the audio thread is dropped and counted.
+    HRESULT DeliverLiveOutput(ISynthPlayer* player);
+    static constexpr int kLiveDeliveryTries = 1000;
     // Empties the span buffer; the data blocks its events name stay with the
     // block ring. Audio thread: no allocation, no blocking.
     void ClearSpan();

@@ -197,7 +197,9 @@ HRESULT CSoftSynth::SendEvents(LONG, LONG, DWORD source, IMfxEventQueue* queue)
 
 HRESULT CSoftSynth::SendMidi(DWORD source, IMfxDataQueue* queue)
 {
-    CAutoLock lock(m_instrument);
+    CTryLock lock(m_instrument);
+    if (!lock.Locked())
+        return E_PENDING;
     if (!queue)
         return E_POINTER;
     if (!m_connected)

@@ -1,6 +1,7 @@
 // The host's live notes handed over by the ReWire device's worker between
-// the blocks it renders, watched: taking them through the ReWire port into
-// every channel's second live queue touches no heap and waits on no lock.
+// the blocks it renders, watched with those blocks: taking them through the
+// ReWire port into every channel's second live queue, and on through the
+// synths as the blocks render, touches no heap and waits on no lock.
 #include <gtest/gtest.h>
 
 #include "tests/engine/hosting/RewireSongFixture.h"
@@ -17,22 +18,23 @@ TEST_F(RewireLiveInputRt, HandingTheHostsNotesOverNeitherAllocatesNorWaits)
     ASSERT_NO_FATAL_FAILURE(BuildSong());
     mvrt::Counts counts;
     int handed = 0;
-    // A chord pressed and let go, a note before each of six blocks; only the
-    // hand-over is watched (the blocks are the song playback test's).
+    // A chord pressed and let go, a note before each of six blocks, watched
+    // from the first hand-over through the block after the last.
     const std::vector<float> song = Play(16, [&](int block) {
+        if (block == 4) {
+            mvrt::ResetCounts();
+            mvrt::WatchThisThread(true);
+        }
+        if (block == 11) {
+            mvrt::WatchThisThread(false);
+            counts = mvrt::ReadCounts();
+        }
         if (block < 4 || block >= 10)
             return;
-        if (block == 4)
-            mvrt::ResetCounts();
         const BYTE key = static_cast<BYTE>(60 + (block % 3) * 4);
         const DWORD message = block < 7 ? NoteOnMessage(key, 90) : 0x80u | static_cast<DWORD>(key) << 8;
-        {
-            mvrt::WatchedScope watched;
-            source.Deliver(source.GetRewirePort(), message, 0);
-        }
+        source.Deliver(source.GetRewirePort(), message, 0);
         ++handed;
-        if (block == 9)
-            counts = mvrt::ReadCounts();
     });
     ASSERT_EQ(6, handed);
     EXPECT_EQ(0, counts.allocations);

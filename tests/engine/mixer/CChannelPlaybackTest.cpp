@@ -12,6 +12,7 @@
 #include "ParamSetFakes.h"
 #include "devices/CAppConfig.h"
 #include "platform/media/CGainPanFilter.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "model/CPattern.h"
 #include "model/CUndoHistory.h"
 #include "tests/model/PatternTestSupport.h"
@@ -576,6 +577,27 @@ TEST_F(ChannelLiveInputTest, PumpingTheChainWaitsWhileTheGraphIsRebuilt)
     EXPECT_EQ((Lines{"live 643C90"}), LiveOf(channel, synth));
     EXPECT_EQ(S_OK, channel->SetShuffle(0.5));
     EXPECT_EQ(E_INVALIDARG, channel->SetShuffle(1.5));
+}
+
+// A synth busy on another thread refuses live messages: the audio thread
+// drops and counts them rather than wait; elsewhere the hand-over is tried
+// again until the synth takes them.
+TEST_F(ChannelLiveInputTest, LiveMessagesABusySynthRefusesAreDroppedOnlyOnTheAudioThread)
+{
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x643C90, 0, 0));
+    synth.busyLiveHandOvers = 1;
+    {
+        mv::ScopedThreadRole audio(mv::ThreadRole::Audio);
+        EXPECT_EQ(Lines{}, LiveOf(channel, synth));
+        EXPECT_EQ(0, synth.busyLiveHandOvers);
+        EXPECT_EQ(1u, channel->GetLiveDropCount());
+        EXPECT_EQ(Lines{}, LiveOf(channel, synth)) << "dropped, not kept for later";
+    }
+    ASSERT_EQ(S_OK, channel->OnMidiInput(0x003C80, 0, 0));
+    synth.busyLiveHandOvers = 5;
+    EXPECT_EQ((Lines{"live 003C80"}), LiveOf(channel, synth));
+    EXPECT_EQ(0, synth.busyLiveHandOvers);
+    EXPECT_EQ(1u, channel->GetLiveDropCount());
 }
 
 TEST_F(ChannelLiveInputTest, StartResendsHeldNotesAndTheirReleaseTwice)

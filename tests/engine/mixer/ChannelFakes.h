@@ -110,6 +110,10 @@ public:
     }
     HRESULT ProcessLiveEvents(SHORT, IMfxDataQueue* queue) override
     {
+        if (busyLiveHandOvers > 0) {
+            --busyLiveHandOvers;
+            return E_PENDING;
+        }
         int count = 0;
         queue->GetCount(&count);
         for (int i = 0; i < count; ++i) {
@@ -163,6 +167,8 @@ public:
     BOOL clipsRecording = FALSE;
     // Hand-overs to refuse as a synth whose lock another thread holds.
     int busyHandOvers = 0;
+    // Live hand-overs refused as by a synth whose lock another thread holds.
+    int busyLiveHandOvers = 0;
 };
 
 struct SynthLog {

@@ -289,11 +289,15 @@ TEST_F(SoftSynth, EventsHandedOverWhileAnotherThreadHoldsTheLockAreRefusedWhole)
     while (!held)
         std::this_thread::yield();
     EXPECT_EQ(E_PENDING, synth.SendEvents(0, 0, 1, &q));
+    FakeMidiQueue midi;
+    midi.Message(0, 0x90, 62, 100);
+    EXPECT_EQ(E_PENDING, synth.SendMidi(1, &midi)) << "live messages too";
     EXPECT_EQ(0u, synth.PendingCount());
     letGo = true;
     other.join();
     EXPECT_EQ(S_OK, synth.SendEvents(0, 0, 1, &q));
-    EXPECT_EQ(2u, synth.PendingCount());
+    EXPECT_EQ(S_OK, synth.SendMidi(1, &midi));
+    EXPECT_EQ(3u, synth.PendingCount());
 }
 
 TEST(SoftSynthConnection, DeliveryNeedsAConnectionAndTheHostsMaps)
