@@ -1307,6 +1307,9 @@ UINT_PTR CWnd::SetTimer(UINT_PTR id, UINT elapse, TIMERPROC)
     QPointer<QTimer>& slot = impl->timers[id];
     if (!slot) {
         slot = new QTimer(impl->widget);
+        // A window timer never fires before its time; Qt's default coarse
+        // timers may come up to 5 % early (a 50 ms repeat after 48 ms).
+        slot->setTimerType(Qt::PreciseTimer);
         const HWND self = m_hWnd;
         QObject::connect(slot.data(), &QTimer::timeout, [self, id] {
             if (IsWindow(self))

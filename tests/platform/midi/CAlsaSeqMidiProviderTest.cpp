@@ -25,6 +25,9 @@ public:
         std::map<int, Bytes> sent;
         std::deque<std::pair<int, Bytes>> incoming;
         std::condition_variable arrived;
+        // Calls of Receive begun: once it is called again after taking an
+        // event, the reader has done with that event.
+        int receives = 0;
     };
     explicit FakeSeq(std::shared_ptr<Shared> s) : m(std::move(s)) {}
 
@@ -60,6 +63,7 @@ public:
     bool Receive(int timeoutMs, int* ours, Bytes* bytes) override
     {
         std::unique_lock<std::mutex> l(m->lock);
+        ++m->receives;
         if (!m->arrived.wait_for(l, std::chrono::milliseconds(timeoutMs), [&] { return !m->incoming.empty(); }))
             return false;
         *ours = m->incoming.front().first;
@@ -129,10 +133,17 @@ TEST_F(CAlsaSeqMidiProviderTest, AnOpenInputGetsItsPortsEventsOnlyWhileStarted)
         shared->incoming.emplace_back(port, std::move(bytes));
         shared->arrived.notify_one();
     };
+    int receives = 0;
+    {
+        std::lock_guard<std::mutex> l(shared->lock);
+        receives = shared->receives;
+    }
     queue(portA, {0x90, 1, 2});  // not started: dropped
+    // Taken, and the reader back for the next one (two calls on: it may
+    // have been between calls when the event came), before anything starts.
     ASSERT_TRUE(mvtest::WaitFor([&] {
         std::lock_guard<std::mutex> l(shared->lock);
-        return shared->incoming.empty();
+        return shared->incoming.empty() && shared->receives >= receives + 2;
     }));
     first->Start();
     second->Start();
