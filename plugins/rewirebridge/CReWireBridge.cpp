@@ -7,13 +7,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string>
 #include <thread>
 
 #include "platform/win/FloatControl.h"
 #include "platform/win/WideString.h"
+#include "plugins/rewirebridge/CPanelAppLauncher.h"
 #include "plugins/rewirebridge/CReWireBinding.h"
 
 namespace mvrewire {
@@ -120,6 +123,11 @@ CReWireBridge::CReWireBridge()
 {
     m_in.size = sizeof m_in;
     m_out.size = sizeof m_out;
+    for (CReWireInstrument*& channel : m_channels) {
+        channel = new (std::nothrow) CReWireInstrument();
+        if (channel)
+            channel->AddRef();
+    }
 }
 
 CReWireBridge::~CReWireBridge()
@@ -160,6 +168,9 @@ CReWireBridge::~CReWireBridge()
     }
     if (idle.joinable())
         idle.join();
+    for (CReWireInstrument* channel : m_channels)
+        if (channel)
+            channel->Release();
 }
 
 HRESULT CReWireBridge::Initialize()
@@ -167,6 +178,9 @@ HRESULT CReWireBridge::Initialize()
     Globals& g = G();
     std::lock_guard guard(g.lock);
     g.instances.push_back(this);
+    for (CReWireInstrument* channel : m_channels)
+        if (!channel)
+            return E_OUTOFMEMORY;
     if (g.instances.size() != 1)
         return S_OK;
     g.binding = g.foldersGiven ? std::make_unique<CReWireBinding>(g.folders) : std::make_unique<CReWireBinding>();
@@ -327,6 +341,8 @@ STDMETHODIMP CReWireBridge::Attach()
         m_attached = true;
     }
     m_handle = s.handle;
+    // Names the device does not give leave the lists empty; it still sounds.
+    RefreshNames(*g.binding);
     if (!m_pins.empty())
         return S_OK;
     const rewire::DeviceInfo& d = g.info[static_cast<std::size_t>(m_deviceIndex)];
@@ -366,6 +382,74 @@ STDMETHODIMP CReWireBridge::GetDeviceUsers(const char* instanceName, LONG* count
             return S_OK;
         }
     return E_FAIL;
+}
+
+mvsynth::IMfxInstrument* CReWireBridge::Names()
+{
+    if (!m_attached)
+        return nullptr;
+    for (CReWireInstrument* channel : m_channels)
+        if (channel->Used())
+            return channel;
+    return nullptr;
+}
+
+HRESULT CReWireBridge::RefreshNames(CReWireBinding& binding)
+{
+    CAutoLock lock(this);
+    rewire::EventInfo info{};
+    info.size = sizeof info;
+    int bus = -1;
+    if (binding.GetEventInfo(m_handle, &info) == rewire::kOk)
+        for (int b = 0; b < rewire::kMaxChannels && bus < 0; ++b)
+            if (rewire::TestBit(info.usedBuses, b))
+                bus = b;
+    rewire::EventBusInfo busInfo{};
+    busInfo.size = sizeof busInfo;
+    if (bus < 0 || binding.GetEventBusInfo(m_handle, bus, &busInfo) != rewire::kOk) {
+        for (CReWireInstrument* channel : m_channels)
+            channel->Clear();
+        return bus < 0 ? S_OK : E_FAIL;
+    }
+    m_bus = static_cast<std::uint16_t>(bus);
+    HRESULT result = S_OK;
+    for (int c = 0; c < kMidiChannels; ++c) {
+        const rewire::EventTarget target{m_bus, static_cast<std::uint16_t>(c)};
+        rewire::EventChannelInfo channel{};
+        channel.size = sizeof channel;
+        if (!rewire::TestBit(busInfo.usedChannels, c) ||
+            binding.GetEventChannelInfo(m_handle, &target, &channel) != rewire::kOk) {
+            m_channels[c]->Clear();
+            continue;
+        }
+        channel.name[rewire::kChannelNameChars - 1] = '\0';
+        std::map<LONG, std::string> notes;
+        bool failed = false;
+        for (int n = 0; n < 128 && !failed; ++n) {
+            if (!rewire::TestBit(channel.usedNotes, n))
+                continue;
+            rewire::NoteInfo note{};
+            note.size = sizeof note;
+            if (binding.GetNoteInfo(m_handle, &target, n, &note) != rewire::kOk) {
+                failed = true;
+                result = E_FAIL;
+            } else if (note.kind == rewire::kNoteNamed) {
+                note.name[sizeof note.name - 1] = '\0';
+                notes.emplace(n, note.name);
+            }
+        }
+        // A device that names no channel still has it: the host sees it by number.
+        std::string name = channel.name[0] ? channel.name : "Channel " + std::to_string(c + 1);
+        m_channels[c]->SetChannel(std::move(name), std::move(notes), failed);
+    }
+    return result;
+}
+
+void CReWireBridge::RefreshNamesOfDevice(CReWireBinding& binding, LONG deviceIndex)
+{
+    for (CReWireBridge* instance : G().instances)
+        if (instance->m_deviceIndex == deviceIndex && instance->m_attached)
+            instance->RefreshNames(binding);
 }
 
 void CReWireBridge::RemovePins()
@@ -412,6 +496,9 @@ STDMETHODIMP CReWireBridge::LaunchPanelApp()
     CAutoLock lock(this);
     if (!m_handle)
         return E_UNEXPECTED;
+    const rewire::DeviceInfo& d = G().info[static_cast<std::size_t>(m_deviceIndex)];
+    if (CPanelAppLauncher::StartsEditor(d.name, d.kind))
+        return CPanelAppLauncher::Launch(d.name);
     return G().binding->LaunchPanelApp(m_handle) == rewire::kOk ? S_OK : E_FAIL;
 }
 
@@ -537,7 +624,7 @@ bool CReWireBridge::ConvertEvent(const DXiEvent& in, LONGLONG bufferStart, DWORD
     out = rewire::Event{};
     out.kind = rewire::kEventMidi;
     out.midi.frame = static_cast<std::uint32_t>(std::clamp<LONGLONG>(offset, 0, frames ? frames - 1 : 0));
-    out.midi.bus = 0;
+    out.midi.bus = m_bus;
     out.midi.channel = in.channel & 0x0F;
     out.midi.status = status;
     out.midi.data1 = d1 & 0x7F;
@@ -705,9 +792,16 @@ void CReWireBridge::Refresh(CReWireBinding& binding)
     // The host is asked outside the instance lock: its answers may wait.
     // Meanwhile the host may disconnect; the reference taken above keeps
     // it alive to the end of the request in progress.
-    for (int i = 0; i < count && host; ++i)
-        if (!ApplyDeviceEvent(host, pending[i]))
-            break;
+    for (int i = 0; i < count; ++i) {
+        if (pending[i].kind == rewire::kEventDeviceChanged) {
+            RefreshNamesOfDevice(binding, m_deviceIndex);
+            continue;
+        }
+        if (host && !ApplyDeviceEvent(host, pending[i])) {
+            host->Release();
+            host = nullptr;
+        }
+    }
     if (host)
         host->Release();
 }

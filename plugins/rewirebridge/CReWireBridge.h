@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "plugins/rewirebridge/BridgeClass.h"
+#include "plugins/rewirebridge/CReWireInstrument.h"
 #include "platform/rewire/ReWireRecords.h"
 #include "plugins/synthframework/CDXi.h"
 #include "plugins/synthframework/CFilter.h"
@@ -34,6 +35,7 @@ public:
     static constexpr ULONG kStateBytes = 72;
     static constexpr int kInEvents = 1024;
     static constexpr int kQueuedDeviceEvents = 128;
+    static constexpr int kMidiChannels = 16;
     // Frames one drive carries; a longer slice is driven in parts.
     static constexpr DWORD kDriveFrames = 8192;
 
@@ -70,6 +72,9 @@ public:
     HRESULT QueryEngineInterface(IUnknown* owner, REFIID riid, void** ppv) override;
     void OnHostConnect(IUnknown* host) override;
     void OnHostDisconnect() override;
+    // The instrument of the first MIDI channel the device uses: the host
+    // asks for names without a channel. Null before attach.
+    mvsynth::IMfxInstrument* Names() override;
 
     // IUnknown of the private interface: the filter's, set when it asks.
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
@@ -95,6 +100,9 @@ public:
     void Refresh(CReWireBinding& binding);
 
     LONG DeviceIndex() const { return m_deviceIndex; }
+    // The names of MIDI channel `channel` (0..15) as the device gives them.
+    // Under the instance lock.
+    CReWireInstrument* ChannelInstrument(int channel) const { return m_channels[channel]; }
     const char* DeviceName() const { return m_deviceName; }
 
 private:
@@ -117,6 +125,12 @@ private:
     static void SetHostValueWaiting(IReWireHostTransport* host, DWORD id, LONG value);
     static void SetHostTime(IReWireHostTransport* host, DWORD id, LONG devicePosition);
     void RemovePins();
+    // Reads the device's event bus and the names of its MIDI channels and
+    // notes. Under the global device lock and then the instance lock.
+    HRESULT RefreshNames(CReWireBinding& binding);
+    // Every attached instance on `deviceIndex` refreshes its names. Under
+    // the global device lock, no instance lock held.
+    static void RefreshNamesOfDevice(CReWireBinding& binding, LONG deviceIndex);
 
     IUnknown* m_owner = nullptr;  // the filter, not referenced
     IReWireHostTransport* m_hostTransport = nullptr;
@@ -126,6 +140,8 @@ private:
     bool m_attached = false;
     rewire::DeviceHandle m_handle = 0;
     std::vector<PinChannel> m_pins;
+    CReWireInstrument* m_channels[kMidiChannels] = {};
+    std::uint16_t m_bus = 0;  // the device's event bus every converted event goes to
 
     // The next drive's transport.
     std::int32_t m_playMode = 0;

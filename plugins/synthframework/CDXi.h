@@ -17,6 +17,7 @@
 #include "plugins/synthframework/CDXiSynthContext.h"
 #include "plugins/synthframework/DXiBuffer.h"
 #include "plugins/synthframework/DXiEvent.h"
+#include "plugins/synthframework/MfxSynth.h"
 
 namespace mvsynth {
 
@@ -84,6 +85,11 @@ public:
     // referenced beyond the call), and disconnected. Control thread.
     virtual void OnHostConnect(IUnknown* host) {}
     virtual void OnHostDisconnect() {}
+
+    // The instrument whose names the host reads, for an engine whose names
+    // come from elsewhere (not referenced; it lives as long as the engine);
+    // null: the filter's own. Control thread, under this object's lock.
+    virtual IMfxInstrument* Names() { return nullptr; }
 
     void SetContext(CDXiSynthContext* context) { m_context = context; }
     CDXiSynthContext* Context() const { return m_context; }
