@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/res/MessageBox.h"
 #include "platform/win/FloatControl.h"
 #include "platform/win/WideString.h"
 #include "plugins/rewirebridge/CPanelAppLauncher.h"
@@ -30,6 +31,7 @@ constexpr int kIdlePeriodMs = 50;
 constexpr int kPollMs = 50;
 constexpr int kQuietBeforeIdleDriveMs = 200;
 constexpr int kCloseRetryMs = 2000;
+constexpr const char* kCannotCloseYet = "Cannot close ReWire system yet.  Try again?";
 constexpr int kHostReadBackMs = 100;
 constexpr int kHostReadBackTries = 20;
 constexpr LONGLONG kFixedPerDevice = 4096;  // 48.16 ticks per 15360-a-quarter position
@@ -151,7 +153,12 @@ CReWireBridge::~CReWireBridge()
                 std::int32_t ok = 0;
                 if (g.binding->IsCloseOK(&ok) == rewire::kOk && !ok) {
                     SleepMs(kCloseRetryMs);
-                    g.binding->IsCloseOK(&ok);
+                    // The user may give the devices more time. Unanswered
+                    // (no display) the prompt says No: nothing waits forever.
+                    while (g.binding->IsCloseOK(&ok) == rewire::kOk && !ok &&
+                           MessageBoxA(nullptr, kCannotCloseYet, kBridgeFilterName, MB_YESNO | MB_DEFBUTTON2) ==
+                               IDYES)
+                        SleepMs(kCloseRetryMs);
                 }
                 // A system that still may not close is closed anyway: the
                 // last instance is going and nothing could reopen it.

@@ -213,6 +213,7 @@ RW_EXPORT void FakeEngineFailNotes(bool fail) { g_failNotes = fail; }
 RW_EXPORT void FakeEngineSetCloseOK(int ok) { g_closeOK = ok; }
 RW_EXPORT int FakeEngineCloseAsks() { return g_closeAsks; }
 RW_EXPORT int FakeEngineLaunches() { return g_launches; }
+RW_EXPORT bool FakeEngineIsOpen() { return g_open; }
 RW_EXPORT int FakeEngineLastBus() { return g_lastBus; }
 RW_EXPORT void FakeEngineReset()
 {
