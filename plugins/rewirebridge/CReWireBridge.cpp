@@ -224,16 +224,43 @@ HRESULT CReWireBridge::CheckInputFormat(const WAVEFORMATEX* format)
     return format && format->wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
-HRESULT CReWireBridge::CheckOutputFormat(const WAVEFORMATEX* format)
+WORD CReWireBridge::PinChannels(DWORD pinId) const
 {
-    // Every pin carries a stereo pair; a mono channel plays on both sides.
-    return format && format->wFormatTag == WAVE_FORMAT_IEEE_FLOAT && format->nChannels == 2 ? S_OK
-                                                                                              : VFW_E_TYPE_NOT_ACCEPTED;
+    for (const PinChannel& p : m_pins)
+        if (p.pinId == pinId)
+            return p.stereo ? 2 : 1;
+    return 0;
 }
 
-HRESULT CReWireBridge::CheckFormats(const WAVEFORMATEX* input, const WAVEFORMATEX* output)
+HRESULT CReWireBridge::CheckPinFormat(const WAVEFORMATEX* format, DWORD pinId)
 {
-    return CheckInputFormat(input) == S_OK && CheckOutputFormat(output) == S_OK ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+    const WORD channels = PinChannels(pinId);
+    if (channels == 0)
+        return E_INVALIDARG;
+    return format && format->wFormatTag == WAVE_FORMAT_IEEE_FLOAT && format->nChannels == channels
+               ? S_OK
+               : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT CReWireBridge::CheckPinFormats(const WAVEFORMATEX* input, const WAVEFORMATEX* output, DWORD pinId)
+{
+    if (HRESULT hr = CheckPinFormat(output, pinId); hr != S_OK)
+        return hr;
+    return CheckInputFormat(input);
+}
+
+HRESULT CReWireBridge::AdjustPinFormat(WAVEFORMATEX* format, DWORD pinId)
+{
+    const WORD channels = PinChannels(pinId);
+    if (channels == 0)
+        return E_INVALIDARG;
+    if (!format || format->nChannels == 0)
+        return E_POINTER;
+    const WORD bytesPerChannel = static_cast<WORD>(format->nBlockAlign / format->nChannels);
+    format->nChannels = channels;
+    format->nBlockAlign = static_cast<WORD>(channels * bytesPerChannel);
+    format->nAvgBytesPerSec = format->nSamplesPerSec * format->nBlockAlign;
+    return S_OK;
 }
 
 HRESULT CReWireBridge::AcceptEvent(const DXiEvent& event)
@@ -754,13 +781,17 @@ HRESULT CReWireBridge::Process(LONGLONG, const DXiBuffer*, DXiBuffer* outputs, D
                 if (!served)
                     continue;  // left for the deferred zero fill
                 BeginWrite(outputs[k]);
-                auto* out = reinterpret_cast<float*>(SliceData(outputs[k], 8));
+                const bool stereo = m_pins[p].stereo;
+                auto* out = reinterpret_cast<float*>(SliceData(outputs[k], stereo ? 8 : 4));
                 if (!out)
                     continue;
                 const float* left = m_in.channelBuffers[c];
-                const float* right = m_pins[p].stereo && rewire::TestBit(m_out.servedChannels, c + 1)
-                                         ? m_in.channelBuffers[c + 1]
-                                         : left;
+                if (!stereo) {
+                    std::copy(left, left + chunk, out + done);
+                    continue;
+                }
+                // A pair whose right side the device left unserved plays its left on both.
+                const float* right = rewire::TestBit(m_out.servedChannels, c + 1) ? m_in.channelBuffers[c + 1] : left;
                 for (DWORD f = 0; f < chunk; ++f) {
                     out[(done + f) * 2] = left[f];
                     out[(done + f) * 2 + 1] = right[f];

@@ -51,8 +51,11 @@ public:
     // The first instance opens the ReWire system and reads the devices.
     HRESULT Initialize() override;
     HRESULT CheckInputFormat(const WAVEFORMATEX* format) override;
-    HRESULT CheckOutputFormat(const WAVEFORMATEX* format) override;
-    HRESULT CheckFormats(const WAVEFORMATEX* input, const WAVEFORMATEX* output) override;
+    // Each output pin carries its channel: a stereo pair two channels, a
+    // lone channel one. A pin without a channel: E_INVALIDARG.
+    HRESULT CheckPinFormat(const WAVEFORMATEX* format, DWORD pinId) override;
+    HRESULT CheckPinFormats(const WAVEFORMATEX* input, const WAVEFORMATEX* output, DWORD pinId) override;
+    HRESULT AdjustPinFormat(WAVEFORMATEX* format, DWORD pinId) override;
     // Audio thread: no allocation, no blocking.
     HRESULT Process(LONGLONG position, const mvsynth::DXiBuffer* input, mvsynth::DXiBuffer* outputs,
                     DWORD outputCount, LONGLONG renderedTotal, const mvsynth::DXiEventList& events) override;
@@ -113,6 +116,9 @@ private:
     };
 
     rewire::DeviceHandle Handle() const { return m_handle; }
+    // The channels of a pin's format: 2 for a stereo pair, 1 for a lone
+    // channel, 0 for a pin that carries no channel.
+    WORD PinChannels(DWORD pinId) const;
     // Converts the framework's event; false when it does not convert.
     bool ConvertEvent(const mvsynth::DXiEvent& in, LONGLONG bufferStart, DWORD frames, rewire::Event& out) const;
     void ReadTransport(LONGLONG renderedTotal);

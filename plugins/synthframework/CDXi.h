@@ -39,6 +39,14 @@ public:
     virtual HRESULT CheckOutputFormat(const WAVEFORMATEX* format) { return S_OK; }
     virtual HRESULT CheckFormats(const WAVEFORMATEX* input, const WAVEFORMATEX* output) { return S_OK; }
     virtual HRESULT AdjustOutputFormat(WAVEFORMATEX* format) { return S_OK; }
+    // The same for one output pin, for an engine whose outputs differ in
+    // their channels; by default every output has the one output format.
+    virtual HRESULT CheckPinFormat(const WAVEFORMATEX* format, DWORD pinId) { return CheckOutputFormat(format); }
+    virtual HRESULT CheckPinFormats(const WAVEFORMATEX* input, const WAVEFORMATEX* output, DWORD pinId)
+    {
+        return CheckFormats(input, output);
+    }
+    virtual HRESULT AdjustPinFormat(WAVEFORMATEX* format, DWORD pinId) { return AdjustOutputFormat(format); }
     virtual WAVEFORMATEX* GetInputFormat() { return &m_inputFormat; }
     virtual WAVEFORMATEX* GetOutputFormat() { return &m_outputFormat; }
     // Renders one slice. `position` is the stream's sample position;

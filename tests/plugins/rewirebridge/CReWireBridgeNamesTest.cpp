@@ -3,11 +3,9 @@
 // device says they changed. The stand-in engine library of fake/ answers.
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <string>
 
-#include "tests/plugins/rewirebridge/PlenthHarness.h"
+#include "tests/plugins/rewirebridge/FakeEngineHarness.h"
 
 namespace {
 
@@ -42,29 +40,7 @@ std::string NoteNames(mvsynth::IMfxSoftSynth2* soft, HRESULT* result = nullptr)
     return out;
 }
 
-struct BridgeNames : PlenthHarness {
-    void SetUp() override
-    {
-        PlenthHarness::SetUp();
-        engine = MVTEST_FAKE_ENGINE;
-        deviceName = "Fake Device";
-    }
-    // The engine library the bridge loaded, reached by the same file.
-    template <typename F>
-    F* Fake(const char* name)
-    {
-        if (!library)
-            library = dlopen(folder.File("ReWire.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
-        return library ? reinterpret_cast<F*>(dlsym(library, name)) : nullptr;
-    }
-    void TearDown() override
-    {
-        PlenthHarness::TearDown();
-        if (library)
-            dlclose(library);
-    }
-    void* library = nullptr;
-};
+struct BridgeNames : FakeEngineHarness {};
 
 TEST_F(BridgeNames, AnAttachedBridgeNamesTheDevicesFirstChannelAndItsNamedNotes)
 {
