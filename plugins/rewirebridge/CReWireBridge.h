@@ -162,8 +162,10 @@ private:
     bool m_deviceLoopChange = false;
     bool m_skipLoopRead = false;
 
-    rewire::DriveAudioInput m_in{};
-    rewire::DriveAudioOutput m_out{};
+    rewire::AlignedRecord<rewire::DriveAudioInput> m_inHolder;
+    rewire::AlignedRecord<rewire::DriveAudioOutput> m_outHolder;
+    rewire::DriveAudioInput& m_in = m_inHolder.record;
+    rewire::DriveAudioOutput& m_out = m_outHolder.record;
     std::vector<rewire::Event> m_inEvents;
     std::vector<rewire::Event> m_outEvents;
     std::vector<float> m_channelScratch;  // two drive-lengths per pin
