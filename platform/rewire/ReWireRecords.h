@@ -170,6 +170,18 @@ static_assert(sizeof(DriveAudioOutput) == 56 + (sizeof(EventBuffer) - 20));
 
 #pragma pack(pop)
 
+// A drive record placed so that its pointers, which the 32-bit layout puts
+// 4 bytes off an 8-byte boundary, are aligned: the record starts 4 bytes
+// into an 8-aligned holder.
+template <typename T>
+struct alignas(8) AlignedRecord {
+    std::int32_t pad = 0;
+    T record{};
+};
+static_assert(offsetof(AlignedRecord<DriveAudioInput>, record.events.events) % alignof(void*) == 0);
+static_assert(offsetof(AlignedRecord<DriveAudioInput>, record.channelBuffers) % alignof(void*) == 0);
+static_assert(offsetof(AlignedRecord<DriveAudioOutput>, record.events.events) % alignof(void*) == 0);
+
 inline bool TestBit(const std::uint32_t* bits, int i) { return (bits[i / 32] >> (i % 32)) & 1u; }
 inline void SetBit(std::uint32_t* bits, int i) { bits[i / 32] |= 1u << (i % 32); }
 

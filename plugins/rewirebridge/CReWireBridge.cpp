@@ -7,13 +7,17 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string>
 #include <thread>
 
+#include "platform/res/MessageBox.h"
 #include "platform/win/FloatControl.h"
 #include "platform/win/WideString.h"
+#include "plugins/rewirebridge/CPanelAppLauncher.h"
 #include "plugins/rewirebridge/CReWireBinding.h"
 
 namespace mvrewire {
@@ -27,6 +31,7 @@ constexpr int kIdlePeriodMs = 50;
 constexpr int kPollMs = 50;
 constexpr int kQuietBeforeIdleDriveMs = 200;
 constexpr int kCloseRetryMs = 2000;
+constexpr const char* kCannotCloseYet = "Cannot close ReWire system yet.  Try again?";
 constexpr int kHostReadBackMs = 100;
 constexpr int kHostReadBackTries = 20;
 constexpr LONGLONG kFixedPerDevice = 4096;  // 48.16 ticks per 15360-a-quarter position
@@ -120,6 +125,11 @@ CReWireBridge::CReWireBridge()
 {
     m_in.size = sizeof m_in;
     m_out.size = sizeof m_out;
+    for (CReWireInstrument*& channel : m_channels) {
+        channel = new (std::nothrow) CReWireInstrument();
+        if (channel)
+            channel->AddRef();
+    }
 }
 
 CReWireBridge::~CReWireBridge()
@@ -143,7 +153,12 @@ CReWireBridge::~CReWireBridge()
                 std::int32_t ok = 0;
                 if (g.binding->IsCloseOK(&ok) == rewire::kOk && !ok) {
                     SleepMs(kCloseRetryMs);
-                    g.binding->IsCloseOK(&ok);
+                    // The user may give the devices more time. Unanswered
+                    // (no display) the prompt says No: nothing waits forever.
+                    while (g.binding->IsCloseOK(&ok) == rewire::kOk && !ok &&
+                           MessageBoxA(nullptr, kCannotCloseYet, kBridgeFilterName, MB_YESNO | MB_DEFBUTTON2) ==
+                               IDYES)
+                        SleepMs(kCloseRetryMs);
                 }
                 // A system that still may not close is closed anyway: the
                 // last instance is going and nothing could reopen it.
@@ -160,6 +175,9 @@ CReWireBridge::~CReWireBridge()
     }
     if (idle.joinable())
         idle.join();
+    for (CReWireInstrument* channel : m_channels)
+        if (channel)
+            channel->Release();
 }
 
 HRESULT CReWireBridge::Initialize()
@@ -167,6 +185,9 @@ HRESULT CReWireBridge::Initialize()
     Globals& g = G();
     std::lock_guard guard(g.lock);
     g.instances.push_back(this);
+    for (CReWireInstrument* channel : m_channels)
+        if (!channel)
+            return E_OUTOFMEMORY;
     if (g.instances.size() != 1)
         return S_OK;
     g.binding = g.foldersGiven ? std::make_unique<CReWireBinding>(g.folders) : std::make_unique<CReWireBinding>();
@@ -203,16 +224,43 @@ HRESULT CReWireBridge::CheckInputFormat(const WAVEFORMATEX* format)
     return format && format->wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
-HRESULT CReWireBridge::CheckOutputFormat(const WAVEFORMATEX* format)
+WORD CReWireBridge::PinChannels(DWORD pinId) const
 {
-    // Every pin carries a stereo pair; a mono channel plays on both sides.
-    return format && format->wFormatTag == WAVE_FORMAT_IEEE_FLOAT && format->nChannels == 2 ? S_OK
-                                                                                              : VFW_E_TYPE_NOT_ACCEPTED;
+    for (const PinChannel& p : m_pins)
+        if (p.pinId == pinId)
+            return p.stereo ? 2 : 1;
+    return 0;
 }
 
-HRESULT CReWireBridge::CheckFormats(const WAVEFORMATEX* input, const WAVEFORMATEX* output)
+HRESULT CReWireBridge::CheckPinFormat(const WAVEFORMATEX* format, DWORD pinId)
 {
-    return CheckInputFormat(input) == S_OK && CheckOutputFormat(output) == S_OK ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+    const WORD channels = PinChannels(pinId);
+    if (channels == 0)
+        return E_INVALIDARG;
+    return format && format->wFormatTag == WAVE_FORMAT_IEEE_FLOAT && format->nChannels == channels
+               ? S_OK
+               : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT CReWireBridge::CheckPinFormats(const WAVEFORMATEX* input, const WAVEFORMATEX* output, DWORD pinId)
+{
+    if (HRESULT hr = CheckPinFormat(output, pinId); hr != S_OK)
+        return hr;
+    return CheckInputFormat(input);
+}
+
+HRESULT CReWireBridge::AdjustPinFormat(WAVEFORMATEX* format, DWORD pinId)
+{
+    const WORD channels = PinChannels(pinId);
+    if (channels == 0)
+        return E_INVALIDARG;
+    if (!format || format->nChannels == 0)
+        return E_POINTER;
+    const WORD bytesPerChannel = static_cast<WORD>(format->nBlockAlign / format->nChannels);
+    format->nChannels = channels;
+    format->nBlockAlign = static_cast<WORD>(channels * bytesPerChannel);
+    format->nAvgBytesPerSec = format->nSamplesPerSec * format->nBlockAlign;
+    return S_OK;
 }
 
 HRESULT CReWireBridge::AcceptEvent(const DXiEvent& event)
@@ -327,6 +375,8 @@ STDMETHODIMP CReWireBridge::Attach()
         m_attached = true;
     }
     m_handle = s.handle;
+    // Names the device does not give leave the lists empty; it still sounds.
+    RefreshNames(*g.binding);
     if (!m_pins.empty())
         return S_OK;
     const rewire::DeviceInfo& d = g.info[static_cast<std::size_t>(m_deviceIndex)];
@@ -366,6 +416,74 @@ STDMETHODIMP CReWireBridge::GetDeviceUsers(const char* instanceName, LONG* count
             return S_OK;
         }
     return E_FAIL;
+}
+
+mvsynth::IMfxInstrument* CReWireBridge::Names()
+{
+    if (!m_attached)
+        return nullptr;
+    for (CReWireInstrument* channel : m_channels)
+        if (channel->Used())
+            return channel;
+    return nullptr;
+}
+
+HRESULT CReWireBridge::RefreshNames(CReWireBinding& binding)
+{
+    CAutoLock lock(this);
+    rewire::EventInfo info{};
+    info.size = sizeof info;
+    int bus = -1;
+    if (binding.GetEventInfo(m_handle, &info) == rewire::kOk)
+        for (int b = 0; b < rewire::kMaxChannels && bus < 0; ++b)
+            if (rewire::TestBit(info.usedBuses, b))
+                bus = b;
+    rewire::EventBusInfo busInfo{};
+    busInfo.size = sizeof busInfo;
+    if (bus < 0 || binding.GetEventBusInfo(m_handle, bus, &busInfo) != rewire::kOk) {
+        for (CReWireInstrument* channel : m_channels)
+            channel->Clear();
+        return bus < 0 ? S_OK : E_FAIL;
+    }
+    m_bus = static_cast<std::uint16_t>(bus);
+    HRESULT result = S_OK;
+    for (int c = 0; c < kMidiChannels; ++c) {
+        const rewire::EventTarget target{m_bus, static_cast<std::uint16_t>(c)};
+        rewire::EventChannelInfo channel{};
+        channel.size = sizeof channel;
+        if (!rewire::TestBit(busInfo.usedChannels, c) ||
+            binding.GetEventChannelInfo(m_handle, &target, &channel) != rewire::kOk) {
+            m_channels[c]->Clear();
+            continue;
+        }
+        channel.name[rewire::kChannelNameChars - 1] = '\0';
+        std::map<LONG, std::string> notes;
+        bool failed = false;
+        for (int n = 0; n < 128 && !failed; ++n) {
+            if (!rewire::TestBit(channel.usedNotes, n))
+                continue;
+            rewire::NoteInfo note{};
+            note.size = sizeof note;
+            if (binding.GetNoteInfo(m_handle, &target, n, &note) != rewire::kOk) {
+                failed = true;
+                result = E_FAIL;
+            } else if (note.kind == rewire::kNoteNamed) {
+                note.name[sizeof note.name - 1] = '\0';
+                notes.emplace(n, note.name);
+            }
+        }
+        // A device that names no channel still has it: the host sees it by number.
+        std::string name = channel.name[0] ? channel.name : "Channel " + std::to_string(c + 1);
+        m_channels[c]->SetChannel(std::move(name), std::move(notes), failed);
+    }
+    return result;
+}
+
+void CReWireBridge::RefreshNamesOfDevice(CReWireBinding& binding, LONG deviceIndex)
+{
+    for (CReWireBridge* instance : G().instances)
+        if (instance->m_deviceIndex == deviceIndex && instance->m_attached)
+            instance->RefreshNames(binding);
 }
 
 void CReWireBridge::RemovePins()
@@ -412,6 +530,9 @@ STDMETHODIMP CReWireBridge::LaunchPanelApp()
     CAutoLock lock(this);
     if (!m_handle)
         return E_UNEXPECTED;
+    const rewire::DeviceInfo& d = G().info[static_cast<std::size_t>(m_deviceIndex)];
+    if (CPanelAppLauncher::StartsEditor(d.name, d.kind))
+        return CPanelAppLauncher::Launch(d.name);
     return G().binding->LaunchPanelApp(m_handle) == rewire::kOk ? S_OK : E_FAIL;
 }
 
@@ -537,7 +658,7 @@ bool CReWireBridge::ConvertEvent(const DXiEvent& in, LONGLONG bufferStart, DWORD
     out = rewire::Event{};
     out.kind = rewire::kEventMidi;
     out.midi.frame = static_cast<std::uint32_t>(std::clamp<LONGLONG>(offset, 0, frames ? frames - 1 : 0));
-    out.midi.bus = 0;
+    out.midi.bus = m_bus;
     out.midi.channel = in.channel & 0x0F;
     out.midi.status = status;
     out.midi.data1 = d1 & 0x7F;
@@ -660,13 +781,17 @@ HRESULT CReWireBridge::Process(LONGLONG, const DXiBuffer*, DXiBuffer* outputs, D
                 if (!served)
                     continue;  // left for the deferred zero fill
                 BeginWrite(outputs[k]);
-                auto* out = reinterpret_cast<float*>(SliceData(outputs[k], 8));
+                const bool stereo = m_pins[p].stereo;
+                auto* out = reinterpret_cast<float*>(SliceData(outputs[k], stereo ? 8 : 4));
                 if (!out)
                     continue;
                 const float* left = m_in.channelBuffers[c];
-                const float* right = m_pins[p].stereo && rewire::TestBit(m_out.servedChannels, c + 1)
-                                         ? m_in.channelBuffers[c + 1]
-                                         : left;
+                if (!stereo) {
+                    std::copy(left, left + chunk, out + done);
+                    continue;
+                }
+                // A pair whose right side the device left unserved plays its left on both.
+                const float* right = rewire::TestBit(m_out.servedChannels, c + 1) ? m_in.channelBuffers[c + 1] : left;
                 for (DWORD f = 0; f < chunk; ++f) {
                     out[(done + f) * 2] = left[f];
                     out[(done + f) * 2 + 1] = right[f];
@@ -705,9 +830,16 @@ void CReWireBridge::Refresh(CReWireBinding& binding)
     // The host is asked outside the instance lock: its answers may wait.
     // Meanwhile the host may disconnect; the reference taken above keeps
     // it alive to the end of the request in progress.
-    for (int i = 0; i < count && host; ++i)
-        if (!ApplyDeviceEvent(host, pending[i]))
-            break;
+    for (int i = 0; i < count; ++i) {
+        if (pending[i].kind == rewire::kEventDeviceChanged) {
+            RefreshNamesOfDevice(binding, m_deviceIndex);
+            continue;
+        }
+        if (host && !ApplyDeviceEvent(host, pending[i])) {
+            host->Release();
+            host = nullptr;
+        }
+    }
     if (host)
         host->Release();
 }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "plugins/rewirebridge/BridgeClass.h"
+#include "plugins/rewirebridge/CReWireInstrument.h"
 #include "platform/rewire/ReWireRecords.h"
 #include "plugins/synthframework/CDXi.h"
 #include "plugins/synthframework/CFilter.h"
@@ -34,6 +35,7 @@ public:
     static constexpr ULONG kStateBytes = 72;
     static constexpr int kInEvents = 1024;
     static constexpr int kQueuedDeviceEvents = 128;
+    static constexpr int kMidiChannels = 16;
     // Frames one drive carries; a longer slice is driven in parts.
     static constexpr DWORD kDriveFrames = 8192;
 
@@ -49,8 +51,11 @@ public:
     // The first instance opens the ReWire system and reads the devices.
     HRESULT Initialize() override;
     HRESULT CheckInputFormat(const WAVEFORMATEX* format) override;
-    HRESULT CheckOutputFormat(const WAVEFORMATEX* format) override;
-    HRESULT CheckFormats(const WAVEFORMATEX* input, const WAVEFORMATEX* output) override;
+    // Each output pin carries its channel: a stereo pair two channels, a
+    // lone channel one. A pin without a channel: E_INVALIDARG.
+    HRESULT CheckPinFormat(const WAVEFORMATEX* format, DWORD pinId) override;
+    HRESULT CheckPinFormats(const WAVEFORMATEX* input, const WAVEFORMATEX* output, DWORD pinId) override;
+    HRESULT AdjustPinFormat(WAVEFORMATEX* format, DWORD pinId) override;
     // Audio thread: no allocation, no blocking.
     HRESULT Process(LONGLONG position, const mvsynth::DXiBuffer* input, mvsynth::DXiBuffer* outputs,
                     DWORD outputCount, LONGLONG renderedTotal, const mvsynth::DXiEventList& events) override;
@@ -70,6 +75,9 @@ public:
     HRESULT QueryEngineInterface(IUnknown* owner, REFIID riid, void** ppv) override;
     void OnHostConnect(IUnknown* host) override;
     void OnHostDisconnect() override;
+    // The instrument of the first MIDI channel the device uses: the host
+    // asks for names without a channel. Null before attach.
+    mvsynth::IMfxInstrument* Names() override;
 
     // IUnknown of the private interface: the filter's, set when it asks.
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
@@ -95,6 +103,9 @@ public:
     void Refresh(CReWireBinding& binding);
 
     LONG DeviceIndex() const { return m_deviceIndex; }
+    // The names of MIDI channel `channel` (0..15) as the device gives them.
+    // Under the instance lock.
+    CReWireInstrument* ChannelInstrument(int channel) const { return m_channels[channel]; }
     const char* DeviceName() const { return m_deviceName; }
 
 private:
@@ -105,6 +116,9 @@ private:
     };
 
     rewire::DeviceHandle Handle() const { return m_handle; }
+    // The channels of a pin's format: 2 for a stereo pair, 1 for a lone
+    // channel, 0 for a pin that carries no channel.
+    WORD PinChannels(DWORD pinId) const;
     // Converts the framework's event; false when it does not convert.
     bool ConvertEvent(const mvsynth::DXiEvent& in, LONGLONG bufferStart, DWORD frames, rewire::Event& out) const;
     void ReadTransport(LONGLONG renderedTotal);
@@ -117,6 +131,12 @@ private:
     static void SetHostValueWaiting(IReWireHostTransport* host, DWORD id, LONG value);
     static void SetHostTime(IReWireHostTransport* host, DWORD id, LONG devicePosition);
     void RemovePins();
+    // Reads the device's event bus and the names of its MIDI channels and
+    // notes. Under the global device lock and then the instance lock.
+    HRESULT RefreshNames(CReWireBinding& binding);
+    // Every attached instance on `deviceIndex` refreshes its names. Under
+    // the global device lock, no instance lock held.
+    static void RefreshNamesOfDevice(CReWireBinding& binding, LONG deviceIndex);
 
     IUnknown* m_owner = nullptr;  // the filter, not referenced
     IReWireHostTransport* m_hostTransport = nullptr;
@@ -126,6 +146,8 @@ private:
     bool m_attached = false;
     rewire::DeviceHandle m_handle = 0;
     std::vector<PinChannel> m_pins;
+    CReWireInstrument* m_channels[kMidiChannels] = {};
+    std::uint16_t m_bus = 0;  // the device's event bus every converted event goes to
 
     // The next drive's transport.
     std::int32_t m_playMode = 0;
@@ -140,8 +162,10 @@ private:
     bool m_deviceLoopChange = false;
     bool m_skipLoopRead = false;
 
-    rewire::DriveAudioInput m_in{};
-    rewire::DriveAudioOutput m_out{};
+    rewire::AlignedRecord<rewire::DriveAudioInput> m_inHolder;
+    rewire::AlignedRecord<rewire::DriveAudioOutput> m_outHolder;
+    rewire::DriveAudioInput& m_in = m_inHolder.record;
+    rewire::DriveAudioOutput& m_out = m_outHolder.record;
     std::vector<rewire::Event> m_inEvents;
     std::vector<rewire::Event> m_outEvents;
     std::vector<float> m_channelScratch;  // two drive-lengths per pin

@@ -17,6 +17,7 @@
 #include "plugins/synthframework/CDXiSynthContext.h"
 #include "plugins/synthframework/DXiBuffer.h"
 #include "plugins/synthframework/DXiEvent.h"
+#include "plugins/synthframework/MfxSynth.h"
 
 namespace mvsynth {
 
@@ -38,6 +39,14 @@ public:
     virtual HRESULT CheckOutputFormat(const WAVEFORMATEX* format) { return S_OK; }
     virtual HRESULT CheckFormats(const WAVEFORMATEX* input, const WAVEFORMATEX* output) { return S_OK; }
     virtual HRESULT AdjustOutputFormat(WAVEFORMATEX* format) { return S_OK; }
+    // The same for one output pin, for an engine whose outputs differ in
+    // their channels; by default every output has the one output format.
+    virtual HRESULT CheckPinFormat(const WAVEFORMATEX* format, DWORD pinId) { return CheckOutputFormat(format); }
+    virtual HRESULT CheckPinFormats(const WAVEFORMATEX* input, const WAVEFORMATEX* output, DWORD pinId)
+    {
+        return CheckFormats(input, output);
+    }
+    virtual HRESULT AdjustPinFormat(WAVEFORMATEX* format, DWORD pinId) { return AdjustOutputFormat(format); }
     virtual WAVEFORMATEX* GetInputFormat() { return &m_inputFormat; }
     virtual WAVEFORMATEX* GetOutputFormat() { return &m_outputFormat; }
     // Renders one slice. `position` is the stream's sample position;
@@ -84,6 +93,11 @@ public:
     // referenced beyond the call), and disconnected. Control thread.
     virtual void OnHostConnect(IUnknown* host) {}
     virtual void OnHostDisconnect() {}
+
+    // The instrument whose names the host reads, for an engine whose names
+    // come from elsewhere (not referenced; it lives as long as the engine);
+    // null: the filter's own. Control thread, under this object's lock.
+    virtual IMfxInstrument* Names() { return nullptr; }
 
     void SetContext(CDXiSynthContext* context) { m_context = context; }
     CDXiSynthContext* Context() const { return m_context; }

@@ -326,7 +326,7 @@ LONG CFilter::GetOutputPinId(DWORD index)
     return index < m_outputs.size() ? static_cast<LONG>(m_outputs[index]->Id()) : -1;
 }
 
-HRESULT CFilter::IsFormatAcceptable(bool output, const AM_MEDIA_TYPE* mt)
+HRESULT CFilter::IsFormatAcceptable(bool output, const AM_MEDIA_TYPE* mt, DWORD pinId)
 {
     if (!mt)
         return E_POINTER;
@@ -338,27 +338,27 @@ HRESULT CFilter::IsFormatAcceptable(bool output, const AM_MEDIA_TYPE* mt)
     const bool float32 = wfx->wFormatTag == WAVE_FORMAT_IEEE_FLOAT && wfx->wBitsPerSample == 32;
     if (!(pcm16 || float32) || wfx->nChannels < 1 || wfx->nChannels > 2 || wfx->nBlockAlign == 0)
         return VFW_E_TYPE_NOT_ACCEPTED;
-    HRESULT hr = output ? m_instrument->CheckOutputFormat(wfx) : m_instrument->CheckInputFormat(wfx);
+    HRESULT hr = output ? m_instrument->CheckPinFormat(wfx, pinId) : m_instrument->CheckInputFormat(wfx);
     return hr == S_OK ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
-HRESULT CFilter::IsTransformAcceptable(const AM_MEDIA_TYPE* input, const AM_MEDIA_TYPE* output)
+HRESULT CFilter::IsTransformAcceptable(const AM_MEDIA_TYPE* input, const AM_MEDIA_TYPE* output, DWORD pinId)
 {
     if (HRESULT hr = IsFormatAcceptable(false, input); hr != S_OK)
         return hr;
-    if (HRESULT hr = IsFormatAcceptable(true, output); hr != S_OK)
+    if (HRESULT hr = IsFormatAcceptable(true, output, pinId); hr != S_OK)
         return hr;
     const WAVEFORMATEX* in = WaveFormat(input);
     const WAVEFORMATEX* out = WaveFormat(output);
     if (in->nSamplesPerSec != out->nSamplesPerSec)
         return VFW_E_TYPE_NOT_ACCEPTED;
-    return m_instrument->CheckFormats(in, out) == S_OK ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+    return m_instrument->CheckPinFormats(in, out, pinId) == S_OK ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
-HRESULT CFilter::SetFormat(bool output, const AM_MEDIA_TYPE* mt)
+HRESULT CFilter::SetFormat(bool output, const AM_MEDIA_TYPE* mt, DWORD pinId)
 {
     CAutoLock lock(Lock());
-    if (HRESULT hr = IsFormatAcceptable(output, mt); hr != S_OK)
+    if (HRESULT hr = IsFormatAcceptable(output, mt, pinId); hr != S_OK)
         return hr;
     std::memcpy(output ? m_instrument->GetOutputFormat() : m_instrument->GetInputFormat(), mt->pbFormat,
                 sizeof(WAVEFORMATEX));
@@ -367,6 +367,12 @@ HRESULT CFilter::SetFormat(bool output, const AM_MEDIA_TYPE* mt)
         m_params->SetSampleRate(static_cast<int>(in->nSamplesPerSec));
     return m_instrument->SetFormat(in->wFormatTag, in->nChannels, in->nSamplesPerSec, in->nAvgBytesPerSec,
                                    in->nBlockAlign);
+}
+
+WORD CFilter::OutputAlign(const CFilterOutputPin* pin) const
+{
+    const WAVEFORMATEX* own = pin ? pin->Format() : nullptr;
+    return own && own->nBlockAlign ? own->nBlockAlign : m_instrument->GetOutputFormat()->nBlockAlign;
 }
 
 HRESULT CFilter::PrepareOutput(CFilterOutputPin* pin, IMediaSample* input, DXiBuffer& buffer)
@@ -382,7 +388,7 @@ HRESULT CFilter::PrepareOutput(CFilterOutputPin* pin, IMediaSample* input, DXiBu
         sample->SetDiscontinuity(input->IsDiscontinuity() == S_OK);
         sample->SetPreroll(input->IsPreroll() == S_OK);
     }
-    const WORD align = m_instrument->GetOutputFormat()->nBlockAlign;
+    const WORD align = OutputAlign(pin);
     buffer = DXiBuffer{align ? static_cast<DWORD>(sample->GetSize() / align) : 0, 0, pin->Id(), sample, 1};
     SetPending(sample, &buffer.zeroFillPending);
     return S_OK;
@@ -412,7 +418,7 @@ HRESULT CFilter::RenderSlice(LONGLONG position, DXiBuffer* input, DWORD frames, 
     if (input)
         input->offset += frames * m_instrument->GetInputFormat()->nBlockAlign;
     for (DWORD i = 0; i < n; ++i)
-        m_outBuffers[i].offset += frames * m_instrument->GetOutputFormat()->nBlockAlign;
+        m_outBuffers[i].offset += frames * OutputAlign(FindOutputPinHeld(m_outBuffers[i].pinId));
     AdvanceRendered(frames);
     return DispatchActive(false);
 }
@@ -462,13 +468,13 @@ HRESULT CFilter::Receive(IMediaSample* sample)
     }
     const std::size_t allBuffers = m_outBuffers.size();
     m_outBuffers.resize(used);  // within the reserve: no allocation
-    const WORD outAlign = m_instrument->GetOutputFormat()->nBlockAlign;
     for (DWORD i = 0; i < used && SUCCEEDED(hr); ++i) {
         if (m_outBuffers[i].frames < frames) {
             hr = E_FAIL;
             break;
         }
         m_outBuffers[i].frames = frames;
+        const WORD outAlign = OutputAlign(FindOutputPinHeld(m_outBuffers[i].pinId));
         m_outBuffers[i].sample->SetActualDataLength(static_cast<LONG>(frames * outAlign));
     }
 
@@ -535,12 +541,12 @@ HRESULT CFilter::RenderTail()
             hr = E_FAIL;
     const LONGLONG limit = static_cast<LONGLONG>(kMaxTailSeconds) * m_params->SampleRate();
     LONGLONG rendered = 0;
-    const WORD outAlign = m_instrument->GetOutputFormat()->nBlockAlign;
     while (SUCCEEDED(hr) && frames > 0) {
         HRESULT last = S_OK;
         for (DWORD i = 0; i < used; ++i) {
             m_outBuffers[i].frames = frames;
             m_outBuffers[i].offset = 0;
+            const WORD outAlign = OutputAlign(FindOutputPinHeld(m_outBuffers[i].pinId));
             m_outBuffers[i].sample->SetActualDataLength(static_cast<LONG>(frames * outAlign));
         }
         if (FAILED(hr = PrepareSlice(frames)))
@@ -596,7 +602,7 @@ HRESULT CFilter::DeliverOutput(DXiBuffer& buffer, int mode, bool release)
     } else if (mode == 1) {
         hr = pin->DeliverEndOfStream();
     } else {
-        const WORD align = m_instrument->GetOutputFormat()->nBlockAlign;
+        const WORD align = OutputAlign(pin);
         if (buffer.zeroFillPending) {
             IDeferZeroFill* dzf = nullptr;
             if (SUCCEEDED(buffer.sample->QueryInterface(IID_IDeferZeroFill, reinterpret_cast<void**>(&dzf)))) {

@@ -97,10 +97,14 @@ public:
     DWORD GetOutputPinCount() override;
     LONG GetOutputPinId(DWORD index) override;
 
-    // The format tests: S_OK or VFW_E_TYPE_NOT_ACCEPTED (E_POINTER for none).
-    HRESULT IsFormatAcceptable(bool output, const AM_MEDIA_TYPE* mt);
-    HRESULT IsTransformAcceptable(const AM_MEDIA_TYPE* input, const AM_MEDIA_TYPE* output);
-    HRESULT SetFormat(bool output, const AM_MEDIA_TYPE* mt);
+    // The format tests: S_OK or VFW_E_TYPE_NOT_ACCEPTED (E_POINTER for none);
+    // an output's format is that of output pin `pinId`.
+    HRESULT IsFormatAcceptable(bool output, const AM_MEDIA_TYPE* mt, DWORD pinId = 0);
+    HRESULT IsTransformAcceptable(const AM_MEDIA_TYPE* input, const AM_MEDIA_TYPE* output, DWORD pinId);
+    HRESULT SetFormat(bool output, const AM_MEDIA_TYPE* mt, DWORD pinId = 0);
+    // Bytes per frame of an output pin: its own format's, else (no pin, no
+    // type yet) the engine's output format's. Audio thread: no allocation.
+    WORD OutputAlign(const CFilterOutputPin* pin) const;
 
     // The render path. Audio thread: no allocation, no blocking (these three).
     HRESULT Receive(IMediaSample* sample);

@@ -19,7 +19,7 @@ HRESULT CFilterInputPin::CheckMediaType(const CMediaType* mt)
     for (DWORD i = 0; hr == S_OK && i < m_filter->GetOutputPinCount(); ++i) {
         CFilterOutputPin* out = m_filter->OutputPinAt(i);
         if (out->IsConnected())
-            hr = m_filter->IsTransformAcceptable(mt, &out->CurrentMediaType());
+            hr = m_filter->IsTransformAcceptable(mt, &out->CurrentMediaType(), out->Id());
     }
     m_checking = false;
     return hr == S_OK ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
@@ -40,7 +40,7 @@ HRESULT CFilterInputPin::CompleteConnect(IPin* receivePin)
         return hr;
     for (DWORD i = 0; i < m_filter->GetOutputPinCount(); ++i) {
         CFilterOutputPin* out = m_filter->OutputPinAt(i);
-        if (!out->IsConnected() || m_filter->IsTransformAcceptable(&m_mt, &out->CurrentMediaType()) == S_OK)
+        if (!out->IsConnected() || m_filter->IsTransformAcceptable(&m_mt, &out->CurrentMediaType(), out->Id()) == S_OK)
             continue;
         IFilterGraph* graph = m_filter->GetFilterGraph();
         if (!graph)

@@ -18,6 +18,14 @@ CFilterOutputPin::CFilterOutputPin(CFilter* filter, CCritSec* lock, HRESULT* phr
 {
 }
 
+const WAVEFORMATEX* CFilterOutputPin::Format() const
+{
+    const CMediaType& mt = CurrentMediaType();
+    if (!mt.pbFormat || mt.cbFormat < sizeof(WAVEFORMATEX))
+        return nullptr;
+    return reinterpret_cast<const WAVEFORMATEX*>(mt.pbFormat);
+}
+
 HRESULT CFilterOutputPin::CheckMediaType(const CMediaType* mt)
 {
     if (m_checking)
@@ -26,9 +34,9 @@ HRESULT CFilterOutputPin::CheckMediaType(const CMediaType* mt)
     if (!in->IsConnected())
         return VFW_E_NOT_CONNECTED;
     m_checking = true;
-    HRESULT hr = m_filter->IsFormatAcceptable(true, mt);
+    HRESULT hr = m_filter->IsFormatAcceptable(true, mt, m_id);
     if (hr == S_OK)
-        hr = m_filter->IsTransformAcceptable(&in->CurrentMediaType(), mt);
+        hr = m_filter->IsTransformAcceptable(&in->CurrentMediaType(), mt, m_id);
     m_checking = false;
     return hr == S_OK ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
@@ -40,7 +48,7 @@ HRESULT CFilterOutputPin::SetMediaType(const CMediaType* mt)
     HRESULT hr = CBaseOutputPin::SetMediaType(mt);
     if (FAILED(hr))
         return hr;
-    return m_filter->SetFormat(true, mt);
+    return m_filter->SetFormat(true, mt, m_id);
 }
 
 HRESULT CFilterOutputPin::GetMediaType(int position, CMediaType* mt)
@@ -54,7 +62,7 @@ HRESULT CFilterOutputPin::GetMediaType(int position, CMediaType* mt)
         return VFW_S_NO_MORE_ITEMS;
     WAVEFORMATEX wfx = *reinterpret_cast<const WAVEFORMATEX*>(in->CurrentMediaType().pbFormat);
     wfx.cbSize = 0;
-    if (HRESULT hr = m_filter->Instrument()->AdjustOutputFormat(&wfx); FAILED(hr))
+    if (HRESULT hr = m_filter->Instrument()->AdjustPinFormat(&wfx, m_id); FAILED(hr))
         return hr;
     mt->InitMediaType();
     mt->majortype = MEDIATYPE_Audio;
@@ -74,11 +82,11 @@ HRESULT CFilterOutputPin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_P
     if (in->IsConnected() && in->Allocator() && SUCCEEDED(in->Allocator()->GetProperties(&input))) {
         request = input;
         const WORD inChannels = m_filter->Instrument()->GetInputFormat()->nChannels;
-        const WORD outChannels = m_filter->Instrument()->GetOutputFormat()->nChannels;
+        const WORD outChannels = Format() ? Format()->nChannels : m_filter->Instrument()->GetOutputFormat()->nChannels;
         if (inChannels == 1 && outChannels == 2)
             request.cbBuffer *= 2;
     } else {
-        request.cbBuffer = kDefaultFrames * std::max<WORD>(1, m_filter->Instrument()->GetOutputFormat()->nBlockAlign);
+        request.cbBuffer = kDefaultFrames * std::max<WORD>(1, m_filter->OutputAlign(this));
     }
     request.cBuffers = std::max<LONG>(2, request.cBuffers);
     request.cbAlign = std::max<LONG>(1, request.cbAlign);

@@ -24,6 +24,8 @@ public:
     HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* props) override;
 
     DWORD Id() const { return m_id; }
+    // The pin's own format once its type is set; null before.
+    const WAVEFORMATEX* Format() const;
 
 private:
     CFilter* m_filter;

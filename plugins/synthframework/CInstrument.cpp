@@ -23,15 +23,23 @@ HRESULT HandOut(CStringMap* list, IMfxNameList** out)
 
 CInstrument::CInstrument(std::string name) : m_name(std::move(name)) {}
 
-CInstrument::~CInstrument()
+CInstrument::~CInstrument() { DropLists(); }
+
+void CInstrument::DropLists()
 {
-    for (CStringMap* l : {m_controllers, m_rpns, m_nrpns})
+    for (CStringMap** l : {&m_controllers, &m_rpns, &m_nrpns})
+        if (*l) {
+            (*l)->Release();
+            *l = nullptr;
+        }
+    for (auto& [key, l] : m_patches)
         if (l)
             l->Release();
-    for (auto& [key, l] : m_patches)
-        l->Release();
     for (auto& [key, l] : m_notes)
-        l->Release();
+        if (l)
+            l->Release();
+    m_patches.clear();
+    m_notes.clear();
 }
 
 HRESULT CInstrument::QueryInterface(REFIID riid, void** ppv)

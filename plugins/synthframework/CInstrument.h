@@ -45,6 +45,8 @@ protected:
     virtual HRESULT CreateNrpnNames();
 
     HRESULT MakeList(const char* suffix, LONG size, CStringMap** slot);
+    // Lets every list go; the next request makes it anew. Under m_lock.
+    void DropLists();
     static DWORD NoteKey(LONG bank, LONG patch)
     {
         return static_cast<DWORD>(bank) << 16 | (static_cast<DWORD>(patch) & 0xFFFF);

@@ -269,49 +269,49 @@ HRESULT CSoftSynth::SendMidi(DWORD source, IMfxDataQueue* queue)
 HRESULT CSoftSynth::GetBankMethods(DWORD** methods, LONG* count)
 {
     CAutoLock lock(m_instrument);
-    return m_names->GetBankMethods(methods, count);
+    return Names()->GetBankMethods(methods, count);
 }
 
 HRESULT CSoftSynth::IsSpecialPatch(LONG bank, LONG patch)
 {
     CAutoLock lock(m_instrument);
-    return m_names->IsSpecialPatch(bank, patch);
+    return Names()->IsSpecialPatch(bank, patch);
 }
 
 HRESULT CSoftSynth::IsValidPatch(LONG bank, LONG patch)
 {
     CAutoLock lock(m_instrument);
-    return m_names->IsValidPatch(bank, patch);
+    return Names()->IsValidPatch(bank, patch);
 }
 
 HRESULT CSoftSynth::GetPatchNames(LONG bank, IMfxNameList** list)
 {
     CAutoLock lock(m_instrument);
-    return m_names->GetPatchNames(bank, list);
+    return Names()->GetPatchNames(bank, list);
 }
 
 HRESULT CSoftSynth::GetNoteNames(LONG bank, LONG patch, IMfxNameList** list)
 {
     CAutoLock lock(m_instrument);
-    return m_names->GetNoteNames(bank, patch, list);
+    return Names()->GetNoteNames(bank, patch, list);
 }
 
 HRESULT CSoftSynth::GetControllerNames(IMfxNameList** list)
 {
     CAutoLock lock(m_instrument);
-    return m_names->GetControllerNames(list);
+    return Names()->GetControllerNames(list);
 }
 
 HRESULT CSoftSynth::GetRpnNames(IMfxNameList** list)
 {
     CAutoLock lock(m_instrument);
-    return m_names->GetRpnNames(list);
+    return Names()->GetRpnNames(list);
 }
 
 HRESULT CSoftSynth::GetNrpnNames(IMfxNameList** list)
 {
     CAutoLock lock(m_instrument);
-    return m_names->GetNrpnNames(list);
+    return Names()->GetNrpnNames(list);
 }
 
 HRESULT CSoftSynth::GetInstrument(IMfxInstrument** instrument)
@@ -319,9 +319,16 @@ HRESULT CSoftSynth::GetInstrument(IMfxInstrument** instrument)
     if (!instrument)
         return E_POINTER;
     CAutoLock lock(m_instrument);
-    m_names->AddRef();
-    *instrument = m_names;
+    IMfxInstrument* names = Names();
+    names->AddRef();
+    *instrument = names;
     return S_OK;
+}
+
+IMfxInstrument* CSoftSynth::Names() const
+{
+    IMfxInstrument* own = m_instrument->Names();
+    return own ? own : m_names;
 }
 
 DXiSourceState& CSoftSynth::SourceState(DWORD source)

@@ -123,6 +123,8 @@ protected:
     CDXi* m_instrument;
 
 private:
+    // The engine's names when it has its own, else the filter's.
+    IMfxInstrument* Names() const;
     DXiSourceState& SourceState(DWORD source);
     // TicksToSamples for a caller that holds the lock already.
     LONGLONG TicksToSamplesHeld(LONG ticks) const;

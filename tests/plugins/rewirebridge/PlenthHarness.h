@@ -128,7 +128,7 @@ struct PlenthHarness : mvtest::AudioGraphFixture {
     {
         fs::copy_file(MVTEST_PLENTH_SERVER, folder.File("Plenth.so"));
         if (withEngine) {
-            fs::copy_file(MVTEST_REWIRE_ENGINE, folder.File("ReWire.so"));
+            fs::copy_file(engine, folder.File("ReWire.so"));
             fs::create_symlink(device, folder.File("morvane"));
         }
         ASSERT_EQ(0, Regsvr("'" + folder.File("Plenth.so") + "'"));
@@ -152,7 +152,7 @@ struct PlenthHarness : mvtest::AudioGraphFixture {
         ASSERT_EQ(1, count);
         char name[64];
         ASSERT_EQ(S_OK, bridge->GetDeviceName(0, name, sizeof name));
-        ASSERT_EQ(S_OK, bridge->SelectDevice("MORVANE")) << name;
+        ASSERT_EQ(S_OK, bridge->SelectDevice(deviceName)) << name;
         ASSERT_EQ(S_OK, bridge->Attach());
         src = MakeSource(2);
         ASSERT_EQ(S_OK, graph->Connect(src, 0, bridgeFilter, 0, nullptr));
@@ -226,6 +226,9 @@ struct PlenthHarness : mvtest::AudioGraphFixture {
         EXPECT_TRUE(ns.Leftovers().empty()) << "closing frees every shared object";
     }
 
+    // The engine library laid out, and the device the harness selects.
+    const char* engine = MVTEST_REWIRE_ENGINE;
+    const char* deviceName = "MORVANE";
     mvtest::IpcNamespace ns;
     mvtest::TempRegistry registry;
     mvtest::TempDir folder;
