@@ -1,5 +1,7 @@
 #include "uikit/core/CAppRegKey.h"
 
+#include <string_view>
+
 namespace {
 
 struct AppKeyTexts {
@@ -17,7 +19,7 @@ AppKeyTexts& Texts()
 }
 
 const char kKeyTemplate[] = "Software\\Varnholt Music Software\\APPNAME\\APPVERSION";
-const char kSoftwarePrefix[] = "Software\\";
+constexpr std::string_view kSoftwarePrefix = "Software\\";
 
 }  // namespace
 
@@ -40,7 +42,7 @@ void CAppRegKey::SetAppRegistryRoot(const char* name, const char* version)
     t.appKey = kKeyTemplate;
     t.appKey = t.appKey.Left(t.appKey.Find("\\APPVERSION"));
     t.appKey.Replace("APPNAME", t.name);
-    t.registryKeyName = t.appKey.Mid(static_cast<int>(sizeof kSoftwarePrefix) - 1);
+    t.registryKeyName = t.appKey.Mid(static_cast<int>(kSoftwarePrefix.size()));
 }
 
 const CString& CAppRegKey::GetAppRegistryKeyName() { return Texts().registryKeyName; }
