@@ -497,6 +497,7 @@ HRESULT CTransport::Stop()
 {
     if (!HostCallActive())
         MV_ASSERT_UI_THREAD();
+    bool commitLiveTempo = false;
     {
         CHeapLockGuard processing(m_processingLock);
         HRESULT hr = S_OK;
@@ -513,11 +514,15 @@ HRESULT CTransport::Stop()
             SetPlayMode(0);
             if (m_recorder && m_recorder->IsRecording() && FAILED(hr = m_recorder->EndTake()))
                 return hr;
-            ITransportDocument* doc = m_document;
-            if (!m_rewireDeviceMode && doc)
-                doc->CommitLiveTempo(TRUE);
+            commitLiveTempo = !m_rewireDeviceMode && m_document != nullptr;
         }
     }
+    // Committing a live tempo locates, which takes the transport lock before
+    // the processing lock: it runs once the processing lock is let go, so
+    // the one lock order holds.
+    if (commitLiveTempo)
+        if (ITransportDocument* doc = m_document)
+            doc->CommitLiveTempo(TRUE);
     HRESULT hr = S_OK;
     if (m_midiSyncGen && FAILED(hr = m_midiSyncGen->SendStop()))
         return hr;

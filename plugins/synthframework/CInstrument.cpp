@@ -65,6 +65,8 @@ ULONG CInstrument::Release()
 
 HRESULT CInstrument::GetName(char* buffer, LONG size)
 {
+    // A subclass may rename the instrument from another thread.
+    CAutoLock lock(&m_lock);
     if (!buffer || size < static_cast<LONG>(m_name.size()) + 1)
         return E_POINTER;
     std::memcpy(buffer, m_name.c_str(), m_name.size() + 1);
