@@ -149,20 +149,24 @@ void Check(HRESULT hr)
 
 // ---- Attribute steps ----
 
-class CUndoSetChanNameStep final : public CUndoSetAttributeStep<SHORT, CChannel*, CString> {
+// The display name of a channel or an aux bus, by id.
+template <class Owner>
+class CUndoSetDisplayNameStep final : public CUndoSetAttributeStep<SHORT, Owner*, CString> {
 public:
-    using CUndoSetAttributeStep::CUndoSetAttributeStep;
-    HRESULT SetAttribute(CChannel* c, const CString& name) override
+    using CUndoSetAttributeStep<SHORT, Owner*, CString>::CUndoSetAttributeStep;
+    HRESULT SetAttribute(Owner* owner, const CString& name) override
     {
-        c->SetDisplayName(name);
+        owner->SetDisplayName(name);
         return S_OK;
     }
-    HRESULT GetAttribute(CChannel* c, CString* name) override
+    HRESULT GetAttribute(Owner* owner, CString* name) override
     {
-        *name = c->CControlParamSet::GetDisplayName();
+        *name = owner->CControlParamSet::GetDisplayName();
         return S_OK;
     }
 };
+using CUndoSetChanNameStep = CUndoSetDisplayNameStep<CChannel>;
+using CUndoSetAuxNameStep = CUndoSetDisplayNameStep<CAuxBus>;
 
 // One parameter of a channel or bus. A parameter in a touch gesture gives
 // its value at touch start as the old value, so an undo returns a dragged
@@ -2501,21 +2505,6 @@ CDxBufRenderer* CMidiDoc::RenderView::GetMasterRenderer()
 // ---- Selections, names, marks and previews of the mixer and editors ----
 
 namespace {
-
-class CUndoSetAuxNameStep final : public CUndoSetAttributeStep<SHORT, CAuxBus*, CString> {
-public:
-    using CUndoSetAttributeStep::CUndoSetAttributeStep;
-    HRESULT SetAttribute(CAuxBus* bus, const CString& name) override
-    {
-        bus->SetDisplayName(name);
-        return S_OK;
-    }
-    HRESULT GetAttribute(CAuxBus* bus, CString* name) override
-    {
-        *name = bus->CControlParamSet::GetDisplayName();
-        return S_OK;
-    }
-};
 
 // The undo name of a parameter edit when a command is wanted: `lead` (a
 // bus number) and then the parameter's name and value text fill the format.
