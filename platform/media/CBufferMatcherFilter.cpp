@@ -120,7 +120,7 @@ HRESULT CBufferMatcherFilter::CheckInputType(const CMediaType* mt) { return Same
 
 HRESULT CBufferMatcherFilter::CheckOutputType(const CMediaType* mt) { return SameShape(mt, m_input.Format()); }
 
-HRESULT CBufferMatcherFilter::Emit(IMediaSample* out, std::size_t bytes, const BYTE* direct)
+HRESULT CBufferMatcherFilter::Emit(IMediaSample* out, std::size_t bytes)
 {
     BYTE* dst = nullptr;
     HRESULT hr = out->SetActualDataLength(static_cast<LONG>(bytes));
@@ -128,18 +128,17 @@ HRESULT CBufferMatcherFilter::Emit(IMediaSample* out, std::size_t bytes, const B
         hr = out->GetPointer(&dst);
     if (FAILED(hr))
         return hr;
-    if (direct) {
-        std::memcpy(dst, direct, bytes);
-    } else {
-        const std::size_t first = std::min(bytes, m_ring.size() - m_read);
-        std::memcpy(dst, m_ring.data() + m_read, first);
-        std::memcpy(dst + first, m_ring.data(), bytes - first);
-        m_read = (m_read + bytes) % m_ring.size();
-        m_count -= bytes;
-    }
+    const std::size_t first = std::min(bytes, m_ring.size() - m_read);
+    std::memcpy(dst, m_ring.data() + m_read, first);
+    std::memcpy(dst + first, m_ring.data(), bytes - first);
+    m_read = (m_read + bytes) % m_ring.size();
+    m_count -= bytes;
+    return StampAndDeliver(out, static_cast<LONGLONG>(bytes / m_input.Format().nBlockAlign));
+}
 
+HRESULT CBufferMatcherFilter::StampAndDeliver(IMediaSample* out, LONGLONG frames)
+{
     const WAVEFORMATEX& format = m_input.Format();
-    const LONGLONG frames = static_cast<LONGLONG>(bytes / format.nBlockAlign);
     if (m_timed) {
         // Measured from the anchor each time, so no rounding piles up.
         REFERENCE_TIME start = m_anchorTime + m_headOffset * kUnitsPerSecond / format.nSamplesPerSec;
@@ -160,11 +159,6 @@ HRESULT CBufferMatcherFilter::Transform(IMediaSample* sample)
     const LONG length = sample->GetActualDataLength();
     if (length < 0 || static_cast<std::size_t>(length) > m_ring.size() - m_count)
         return VFW_E_BUFFER_OVERFLOW;
-    BYTE* src = nullptr;
-    HRESULT hr = sample->GetPointer(&src);
-    if (FAILED(hr))
-        return hr;
-
     REFERENCE_TIME start = 0, stop = 0;
     if (SUCCEEDED(sample->GetTime(&start, &stop))) {
         m_anchorTime = start;
@@ -175,20 +169,19 @@ HRESULT CBufferMatcherFilter::Transform(IMediaSample* sample)
         m_discontinuity = TRUE;
     const std::size_t segment = static_cast<std::size_t>(m_segment.load());
     const auto incoming = static_cast<std::size_t>(length);
-    // Nothing held and a block that leaves whole as it came: it goes
-    // straight across, without a stay in the ring.
-    if (m_count == 0 && incoming > 0 && incoming % format.nBlockAlign == 0 && (segment == 0 || segment == incoming)) {
-        IMediaSample* out = nullptr;
-        if (SUCCEEDED(m_output.GetDeliveryBuffer(&out, nullptr, nullptr, 0))) {
-            const auto room = static_cast<std::size_t>(out->GetSize());
-            if (segment != 0 || room - room % format.nBlockAlign >= incoming) {
-                hr = Emit(out, incoming, src);
-                out->Release();
-                return hr;
-            }
-            out->Release();
-        }
-    }
+    // Nothing held and a block that leaves whole as it came: the block
+    // itself goes on, without a copy (and a silent one still without its
+    // zeros written); its sender is done with it once it has delivered it,
+    // as with any sample handed downstream. Without a segment it must also
+    // fit the blocks the output hands on.
+    const auto room = static_cast<std::size_t>(m_outBytes - m_outBytes % format.nBlockAlign);
+    if (m_count == 0 && incoming > 0 && incoming % format.nBlockAlign == 0 &&
+        (segment == 0 ? incoming <= room : segment == incoming))
+        return StampAndDeliver(sample, static_cast<LONGLONG>(incoming / format.nBlockAlign));
+    BYTE* src = nullptr;
+    HRESULT hr = sample->GetPointer(&src);
+    if (FAILED(hr))
+        return hr;
     const std::size_t write = (m_read + m_count) % m_ring.size();
     const std::size_t first = std::min(static_cast<std::size_t>(length), m_ring.size() - write);
     std::memcpy(m_ring.data() + write, src, first);
@@ -205,7 +198,7 @@ HRESULT CBufferMatcherFilter::Transform(IMediaSample* sample)
             const std::size_t room = static_cast<std::size_t>(out->GetSize());
             bytes = std::min(m_count, room - room % format.nBlockAlign);
         }
-        hr = bytes ? Emit(out, bytes, nullptr) : VFW_E_BUFFER_OVERFLOW;
+        hr = bytes ? Emit(out, bytes) : VFW_E_BUFFER_OVERFLOW;
         out->Release();
         if (FAILED(hr))
             return hr;

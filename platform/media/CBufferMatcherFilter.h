@@ -66,10 +66,12 @@ private:
     explicit CBufferMatcherFilter(IUnknown* outer);
 
     HRESULT CheckSizeArgument(LONG bytes) const;
-    // Sends `bytes` downstream as one block: the oldest of the ring, or
-    // those at `direct` when it is given (the ring then stays as it is).
+    // Sends `bytes` downstream as one block: the oldest of the ring.
     // Audio thread: no allocation, no blocking.
-    HRESULT Emit(IMediaSample* out, std::size_t bytes, const BYTE* direct);
+    HRESULT Emit(IMediaSample* out, std::size_t bytes);
+    // Stamps `out`, `frames` long, with its time and discontinuity and
+    // delivers it. Audio thread: no allocation, no blocking.
+    HRESULT StampAndDeliver(IMediaSample* out, LONGLONG frames);
     void Empty();
 
     std::vector<BYTE> m_ring;

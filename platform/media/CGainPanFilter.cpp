@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <emmintrin.h>
+#include <immintrin.h>
 #include <new>
 
 #include "platform/com/ComRuntime.h"
@@ -11,6 +11,26 @@
 #include "platform/media/FaderTaper.h"
 
 namespace {
+
+// A stereo block through a fixed matrix, four frames a turn: the same two
+// products and sum for every output as the two-frame loop below, so the
+// result is the same to the bit. Returns the frames done.
+__attribute__((target("avx"))) LONG ApplyFixedStereoAvx(const float (&m)[2][2], const float* in, float* out,
+                                                        LONG frames)
+{
+    const __m256 c0 = _mm256_setr_ps(m[0][0], m[1][0], m[0][0], m[1][0], m[0][0], m[1][0], m[0][0], m[1][0]);
+    const __m256 c1 = _mm256_setr_ps(m[0][1], m[1][1], m[0][1], m[1][1], m[0][1], m[1][1], m[0][1], m[1][1]);
+    LONG i = 0;
+    for (; i + 4 <= frames; i += 4) {
+        const __m256 x = _mm256_loadu_ps(in + 2 * i);
+        const __m256 x0 = _mm256_shuffle_ps(x, x, _MM_SHUFFLE(2, 2, 0, 0));
+        const __m256 x1 = _mm256_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 1, 1));
+        _mm256_storeu_ps(out + 2 * i, _mm256_add_ps(_mm256_mul_ps(c0, x0), _mm256_mul_ps(c1, x1)));
+    }
+    return i;
+}
+
+const bool g_avx = __builtin_cpu_supports("avx");
 
 constexpr LONGLONG kUnitsPerSecond = 10000000;
 constexpr double kPi = 3.14159265358979323846;
@@ -414,6 +434,8 @@ void CGainPanFilter::Apply(const Matrix& from, const Matrix& to, const float* in
     const bool glide = !(from == to);
     Matrix c = to;
     LONG i = 0;
+    if (inChannels == 2 && outChannels == 2 && !glide && g_avx)
+        i = ApplyFixedStereoAvx(to.m, in, out, frames);
     if (inChannels == 2 && outChannels == 2) {
         // Two frames at a time, each output the same two products and sum
         // as below: [x0 x0 x0' x0'] and [x1 x1 x1' x1'] against the

@@ -185,6 +185,34 @@ TEST(GainPanFilter, AGlideOverAnOddBlockScalesEveryFrameByItsOwnStep)
     }
 }
 
+// Blocks of distinct frames through a fixed matrix (half width, panned
+// right), of lengths around the four-frame turn of the fast path: every
+// frame, the last ones too, is its own two products and sum, to the bit.
+TEST(GainPanFilter, AFixedMatrixMixesEveryFrameOfAnyLengthOnItsOwn)
+{
+    for (int frames : {1, 3, 4, 5, 8, 11, 64, 67}) {
+        SCOPED_TRACE(frames);
+        FloatChain chain(CLSID_GainPanFilter, 2, 2);
+        SetParams(chain.Query<IMediaParams>(IID_IMediaParams), {{2, 0.5f}, {4, 0.5f}});
+        chain.Run();
+        std::vector<float> in(2 * static_cast<std::size_t>(frames));
+        for (std::size_t i = 0; i < in.size(); ++i)
+            in[i] = std::sin(0.37f * static_cast<float>(i + 1)) * (i % 2 ? -0.5f : 1.0f);
+        ASSERT_EQ(S_OK, chain.Push(in));
+        ASSERT_EQ(1u, chain.blocks.size());
+        const std::vector<float>& out = chain.blocks[0].data;
+        ASSERT_EQ(in.size(), out.size());
+        // Half width: 3/4 of a side stays, 1/4 crosses; pan half right
+        // halves the left row.
+        const float m[2][2] = {{0.5f * 0.75f, 0.5f * 0.25f}, {0.25f, 0.75f}};
+        for (int i = 0; i < frames; ++i) {
+            const float l = in[2 * i], r = in[2 * i + 1];
+            EXPECT_EQ(m[0][0] * l + m[0][1] * r, out[2 * i]) << i;
+            EXPECT_EQ(m[1][0] * l + m[1][1] * r, out[2 * i + 1]) << i;
+        }
+    }
+}
+
 TEST(GainPanFilter, AfterTheTransportStartsTheValuesApplyAtOnce)
 {
     FloatChain chain(CLSID_GainPanFilter, 2, 2);
