@@ -94,6 +94,7 @@ HRESULT CParamEnvelope::AddEnvelope(DWORD count, const MP_ENVELOPE_SEGMENT* segm
         return std::memcmp(&a, &b, sizeof a) == 0;
     };
     m_segments.erase(std::unique(m_segments.begin(), m_segments.end(), same), m_segments.end());
+    m_segmentCount.store(m_segments.size(), std::memory_order_release);
     return S_OK;
 }
 
@@ -107,6 +108,7 @@ HRESULT CParamEnvelope::FlushEnvelope(REFERENCE_TIME start, REFERENCE_TIME end, 
         end = ToSampleGrid(end, sampleRate);
     CAutoLock lock(&m_lock);
     std::erase_if(m_segments, [&](const MP_ENVELOPE_SEGMENT& s) { return s.rtEnd > start && s.rtStart < end; });
+    m_segmentCount.store(m_segments.size(), std::memory_order_release);
     m_lastTime = 0;
     if (m_segments.empty() && !m_useSet.load() && !m_captured.load()) {
         // The last value the envelope gave stays in force.
@@ -118,6 +120,9 @@ HRESULT CParamEnvelope::FlushEnvelope(REFERENCE_TIME start, REFERENCE_TIME end, 
 
 void CParamEnvelope::UpdateAt(REFERENCE_TIME t)
 {
+    // Most parameters have no envelope: they cost no lock on every slice.
+    if (m_segmentCount.load(std::memory_order_acquire) == 0)
+        return;
     CTryLock lock(&m_lock);
     if (!lock.Locked() || m_segments.empty())
         return;
@@ -160,6 +165,8 @@ void CParamEnvelope::UpdateAt(REFERENCE_TIME t)
 std::size_t CParamEnvelope::AppendChangePoints(LONGLONG first, LONGLONG end, int sampleRate,
                                                std::vector<LONGLONG>& out)
 {
+    if (m_segmentCount.load(std::memory_order_acquire) == 0)
+        return 0;
     CTryLock lock(&m_lock);
     if (!lock.Locked())
         return 0;

@@ -62,6 +62,8 @@ private:
     CCritSec m_lock;
     MediaParamEntry m_info{};
     std::vector<MP_ENVELOPE_SEGMENT> m_segments;
+    // The segments' count, written under the lock, read without it.
+    std::atomic<std::size_t> m_segmentCount{0};
     std::atomic<float> m_envValue{0.0f};
     std::atomic<bool> m_useSet{true};
     std::atomic<bool> m_captured{false};
