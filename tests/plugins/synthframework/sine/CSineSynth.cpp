@@ -70,19 +70,29 @@ HRESULT CSineSynth::Process(LONGLONG, const mvsynth::DXiBuffer* input, mvsynth::
                 continue;
             const double w = 2 * std::numbers::pi * Frequency(e.Key()) / rate;
             const double amp = level * e.Velocity() / 127.0;
-            // The sine at the slice's first sample, then turned on by the
-            // angle step: in double, it stays within float rounding of
-            // sin(w * n) over a block.
+            // Four sines, at the slice's first four samples, each turned on
+            // by four angle steps: in double they stay within float rounding
+            // of sin(w * n) over a block, and the four turns run side by side.
             const auto n0 = static_cast<double>(renderedTotal + start - e.sampleTime);
-            double sine = std::sin(w * n0), cosine = std::cos(w * n0);
-            const double stepSine = std::sin(w), stepCosine = std::cos(w);
-            for (LONGLONG k = start; k < stop; ++k) {
-                const auto v = static_cast<float>(amp * sine);
-                for (WORD c = 0; c < f.nChannels; ++c)
-                    data[k * f.nChannels + c] += v;
-                const double turned = sine * stepCosine + cosine * stepSine;
-                cosine = cosine * stepCosine - sine * stepSine;
-                sine = turned;
+            double sine[4], cosine[4];
+            for (int j = 0; j < 4; ++j) {
+                sine[j] = std::sin(w * (n0 + j));
+                cosine[j] = std::cos(w * (n0 + j));
+            }
+            const double stepSine = std::sin(4 * w), stepCosine = std::cos(4 * w);
+            const WORD channels = f.nChannels;
+            for (LONGLONG k = start; k < stop; k += 4) {
+                const int n = static_cast<int>(std::min<LONGLONG>(4, stop - k));
+                for (int j = 0; j < n; ++j) {
+                    const auto v = static_cast<float>(amp * sine[j]);
+                    for (WORD c = 0; c < channels; ++c)
+                        data[(k + j) * channels + c] += v;
+                }
+                for (int j = 0; j < 4; ++j) {
+                    const double turned = sine[j] * stepCosine + cosine[j] * stepSine;
+                    cosine[j] = cosine[j] * stepCosine - sine[j] * stepSine;
+                    sine[j] = turned;
+                }
             }
         }
     }
