@@ -290,10 +290,10 @@ template <bool Fused>
 // Whether every sample of the pairs is zero.
 inline bool IsSilent(const float* pairs, int count)
 {
-    bool silent = true;
     for (int i = 0; i < 2 * count; ++i)
-        silent &= pairs[i] == 0.0f;
-    return silent;
+        if (pairs[i] != 0.0f)
+            return false;
+    return true;
 }
 
 }  // namespace
