@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numbers>
 
+#include <immintrin.h>
+
 namespace mvphaser {
 
 namespace {
@@ -274,86 +276,293 @@ template <bool Fused>
     return Step<Fused, true>(a, x, c, smallest);
 }
 
+[[gnu::target("fma"), gnu::always_inline]] inline __m128 LoadPair(const float* p)
+{
+    return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p)));
+}
+
+// The pair at p in lanes 0 and 1 and again in lanes 2 and 3.
+[[gnu::target("fma"), gnu::always_inline]] inline __m128 LoadPairTwice(const float* p)
+{
+    return _mm_castpd_ps(_mm_loaddup_pd(reinterpret_cast<const double*>(p)));
+}
+
 // Whether every sample of the pairs is zero.
 inline bool IsSilent(const float* pairs, int count)
 {
-    bool silent = true;
     for (int i = 0; i < 2 * count; ++i)
-        silent &= pairs[i] == 0.0f;
-    return silent;
+        if (pairs[i] != 0.0f)
+            return false;
+    return true;
 }
 
 }  // namespace
 
+// The level's glide and the LFO's phase, copied out of the engine while a
+// stretch runs so that they stay in registers.
+struct CPhaserEngine::Lfo {
+    explicit Lfo(const CPhaserEngine& e)
+        : table(e.m_waveTable), phase(e.m_phase), increment(e.m_phaseIncrement), levelCurrent(e.m_levelCurrent),
+          levelTarget(e.m_levelTarget), countdown(e.m_levelCountdown)
+    {
+    }
+    void Store(CPhaserEngine& e) const
+    {
+        e.m_phase = phase;
+        e.m_levelCurrent = levelCurrent;
+        e.m_levelCountdown = countdown;
+    }
+    // One frame on; the LFO's value there.
+    [[gnu::always_inline]] float Advance()
+    {
+        const int previous = countdown;
+        countdown = previous - 1;
+        if (previous < 1) {
+            countdown = 5;
+            if (levelCurrent != levelTarget) {
+                levelCurrent += (levelTarget - levelCurrent) * 0.112f;
+                if (std::fabs(levelCurrent - levelTarget) < 0.001f)
+                    levelCurrent = levelTarget;
+            }
+        }
+        phase += increment;
+        if (phase >= kTableSize)
+            phase -= kTableSize;
+        const int index = std::clamp(static_cast<int>(std::nearbyint(phase - 0.5f)), 0, kTableSize - 1);
+        return table[index];
+    }
+
+    const float* table;
+    float phase;
+    float increment;
+    float levelCurrent;
+    float levelTarget;
+    int countdown;
+};
+
 template <bool Fused>
-[[gnu::always_inline]] inline void CPhaserEngine::Run(float* pairs, int count)
+[[gnu::always_inline]] inline void CPhaserEngine::RunStretch(float* frame, int n)
 {
-    // The LFO, the level and the coefficients of a stretch of frames come
-    // first, so that the divisions run side by side and the chains' loop
-    // holds only the chains.
-    constexpr int kStretch = 64;
+    // The LFO, the level and the coefficients of the stretch come first,
+    // so that the divisions run side by side and the chains' loop holds
+    // only the chains.
     float level[kStretch], firstModulation[kStretch], secondModulation[kStretch];
     float firstCoefficient[kStretch], secondCoefficient[kStretch];
-    const CAllpassChain firstSweep = m_first, secondSweep = m_second;
     const bool mono = m_mode == kMono;
     const float sign = m_mode == kQuadrature ? -1.0f : 1.0f;
+    Lfo lfo(*this);
+    for (int i = 0; i < n; ++i) {
+        const float value = lfo.Advance();
+        level[i] = lfo.levelCurrent;
+        firstModulation[i] = value;
+        secondModulation[i] = sign * value;
+    }
+    lfo.Store(*this);
+    for (int i = 0; i < n; ++i) {
+        firstCoefficient[i] = Coefficient(m_first, firstModulation[i]);
+        secondCoefficient[i] = Coefficient(m_second, secondModulation[i]);
+    }
     Side first(m_first), second(m_second);
-    for (int at = 0; at < count; at += kStretch) {
-        const int n = std::min(kStretch, count - at);
-        for (int i = 0; i < n; ++i) {
-            const int countdown = m_levelCountdown;
-            m_levelCountdown = countdown - 1;
-            if (countdown < 1) {
-                m_levelCountdown = 5;
-                if (m_levelCurrent != m_levelTarget) {
-                    m_levelCurrent += (m_levelTarget - m_levelCurrent) * 0.112f;
-                    if (std::fabs(m_levelCurrent - m_levelTarget) < 0.001f)
-                        m_levelCurrent = m_levelTarget;
-                }
-            }
-            m_phase += m_phaseIncrement;
-            if (m_phase >= kTableSize)
-                m_phase -= kTableSize;
-            const int index = std::clamp(static_cast<int>(std::nearbyint(m_phase - 0.5f)), 0, kTableSize - 1);
-            const float lfo = m_waveTable[index];
-            level[i] = m_levelCurrent;
-            firstModulation[i] = lfo;
-            secondModulation[i] = sign * lfo;
+    if (first.AtRest() && second.AtRest() && IsSilent(frame, n)) {
+        // Silence into chains at rest: each step would leave them so.
+        first.Rest();
+        second.Rest();
+        std::fill(frame, frame + 2 * n, 0.0f);
+    } else if (mono) {
+        for (int i = 0; i < n; ++i, frame += 2)
+            frame[0] = frame[1] = StepOne<Fused>(first, (frame[0] + frame[1]) * level[i] * 0.5f, firstCoefficient[i]);
+    } else {
+        for (int i = 0; i < n; ++i, frame += 2) {
+            float l = frame[0] * level[i];
+            float r = frame[1] * level[i];
+            StepPair<Fused>(first, second, l, r, firstCoefficient[i], secondCoefficient[i]);
+            frame[0] = l;
+            frame[1] = r;
         }
-        for (int i = 0; i < n; ++i) {
-            firstCoefficient[i] = Coefficient(firstSweep, firstModulation[i]);
-            secondCoefficient[i] = Coefficient(secondSweep, secondModulation[i]);
-        }
-        float* frame = pairs + 2 * at;
-        if (first.AtRest() && second.AtRest() && IsSilent(frame, n)) {
-            // Silence into chains at rest: each step would leave them so.
-            first.Rest();
-            second.Rest();
-            std::fill(frame, frame + 2 * n, 0.0f);
-        } else if (mono) {
-            for (int i = 0; i < n; ++i, frame += 2)
-                frame[0] = frame[1] =
-                    StepOne<Fused>(first, (frame[0] + frame[1]) * level[i] * 0.5f, firstCoefficient[i]);
-        } else {
-            for (int i = 0; i < n; ++i, frame += 2) {
-                float l = frame[0] * level[i];
-                float r = frame[1] * level[i];
-                StepPair<Fused>(first, second, l, r, firstCoefficient[i], secondCoefficient[i]);
-                frame[0] = l;
-                frame[1] = r;
-            }
-        }
-        m_first.modulation = firstModulation[n - 1];
-        if (!mono)
-            m_second.modulation = secondModulation[n - 1];
     }
     first.Store(m_first);
     second.Store(m_second);
+    m_first.modulation = firstModulation[n - 1];
+    if (!mono)
+        m_second.modulation = secondModulation[n - 1];
 }
 
-void CPhaserEngine::RunPlain(float* pairs, int count) { Run<false>(pairs, count); }
+// The two chains side by side and their stages regrouped, so that a
+// frame waits on a few fused multiply-adds instead of nine in a row.
+// Stage k gives y_k = s_k - c*y_{k-1} (y_{-1} the chain's input u), so
+// four stages in a row give
+//   y_3 = c^4*u + ((s_3 - c*s_2) + c^2*(s_1 - c*s_0))
+// and all eight y_7 = c^8*u + (c^4*(bracket of y_3) + bracket of the
+// second four on y_3), where the brackets come from the states of the
+// frame before and so are ready before u is. A stage's new state,
+// y_{k-1} + c*y_k, is c*s_k + (1 - c^2)*y_{k-1}; with y_{k-1} written out
+// as above it too waits on u (or y_3) alone. Registers hold stage k in
+// lanes 0 and 1 (first and second chain) and stage k + 4 in lanes 2 and
+// 3. The sums group differently from the stage-by-stage step, which moves
+// the result by float rounding only. The flush is not applied here: the
+// smallest magnitude met is kept, and where it fell below the threshold
+// the frames, the chains and the LFO are left as they were given, for the
+// stretch to be done stage by stage with the flush. In mono only the
+// first chain's lanes count, and the second chain is left alone.
+template <bool Mono>
+[[gnu::target("fma")]] bool CPhaserEngine::StepSideBySide(float* frame, int n)
+{
+    constexpr int kStages = CAllpassChain::kStages;
+    static_assert(kStages == 8);
+    CAllpassChain& a = m_first;
+    CAllpassChain& b = m_second;
+    const float quadrature = m_mode == kQuadrature ? -1.0f : 1.0f;
 
-__attribute__((target("fma"))) void CPhaserEngine::RunFused(float* pairs, int count) { Run<true>(pairs, count); }
+    // The LFO first, on its own: its phase is a chain of its own, and the
+    // coefficients it leads to are long in coming.
+    alignas(32) float value[kStretch];
+    float level[kStretch];
+    Lfo lfo(*this);
+    for (int i = 0; i < n; ++i) {
+        value[i] = lfo.Advance();
+        level[i] = lfo.levelCurrent;
+    }
+    std::fill(value + n, value + (n + 3) / 4 * 4, 0.0f);
+    // The coefficients and what the loop needs of them, the two chains'
+    // side by side for each frame, eight lanes at a time (the arrays are
+    // long enough for the rounding up).
+    alignas(32) float coefficient[9][2 * kStretch];
+    {
+        const __m256 low = _mm256_setr_ps(a.sweepLow, b.sweepLow, a.sweepLow, b.sweepLow, a.sweepLow, b.sweepLow,
+                                          a.sweepLow, b.sweepLow);
+        const __m256 high = _mm256_setr_ps(a.sweepHigh, b.sweepHigh, a.sweepHigh, b.sweepHigh, a.sweepHigh,
+                                           b.sweepHigh, a.sweepHigh, b.sweepHigh);
+        const __m256 span = _mm256_sub_ps(high, low);
+        const __m256 sign = _mm256_setr_ps(1.0f, quadrature, 1.0f, quadrature, 1.0f, quadrature, 1.0f, quadrature);
+        const __m256 one = _mm256_set1_ps(1.0f);
+        const __m256 half = _mm256_set1_ps(0.5f);
+        for (int i = 0; i < n; i += 4) {
+            const __m128 v = _mm_load_ps(value + i);
+            const __m256 modulation = _mm256_mul_ps(_mm256_setr_m128(_mm_unpacklo_ps(v, v), _mm_unpackhi_ps(v, v)), sign);
+            const __m256 corner = _mm256_add_ps(low, _mm256_mul_ps(_mm256_mul_ps(_mm256_add_ps(modulation, one), half), span));
+            const __m256 c = _mm256_div_ps(_mm256_sub_ps(one, corner), _mm256_add_ps(one, corner));
+            const __m256 c2 = _mm256_mul_ps(c, c);
+            const __m256 c3 = _mm256_mul_ps(c2, c);
+            const __m256 c4 = _mm256_mul_ps(c2, c2);
+            const __m256 g = _mm256_sub_ps(one, c2);
+            _mm256_store_ps(coefficient[0] + 2 * i, c);
+            _mm256_store_ps(coefficient[1] + 2 * i, c2);
+            _mm256_store_ps(coefficient[2] + 2 * i, c3);
+            _mm256_store_ps(coefficient[3] + 2 * i, c4);
+            _mm256_store_ps(coefficient[4] + 2 * i, _mm256_mul_ps(c4, c4));
+            _mm256_store_ps(coefficient[5] + 2 * i, g);
+            _mm256_store_ps(coefficient[6] + 2 * i, _mm256_mul_ps(g, c));
+            _mm256_store_ps(coefficient[7] + 2 * i, _mm256_mul_ps(g, c2));
+            _mm256_store_ps(coefficient[8] + 2 * i, _mm256_mul_ps(g, c3));
+        }
+    }
+
+    float given[2 * kStretch];
+    std::copy(frame, frame + 2 * n, given);
+    const float bs = Mono ? 0.0f : 1.0f;  // the second chain's state, kept out of mono's lanes
+    __m128 s[4];
+    for (int k = 0; k < 4; ++k)
+        s[k] = _mm_setr_ps(a.state[k], bs * b.state[k], a.state[k + 4], bs * b.state[k + 4]);
+    __m128 last = _mm_setr_ps(a.lastOutput, bs * b.lastOutput, 0.0f, 0.0f);
+    const __m128 feedback = _mm_setr_ps(a.feedback, b.feedback, 0.0f, 0.0f);
+    const __m128 depth = _mm_setr_ps(a.depth, b.depth, 0.0f, 0.0f);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    __m128 smallest = _mm_set1_ps(CAllpassChain::kFlushBelow);
+    for (int i = 0; i < n; ++i) {
+        float* pair = frame + 2 * i;
+        const __m128 c = LoadPairTwice(coefficient[0] + 2 * i);
+        const __m128 c2 = LoadPairTwice(coefficient[1] + 2 * i);
+        const __m128 c3 = LoadPairTwice(coefficient[2] + 2 * i);
+        const __m128 c4 = LoadPairTwice(coefficient[3] + 2 * i);
+        const __m128 c8 = LoadPair(coefficient[4] + 2 * i);
+        const __m128 g = LoadPairTwice(coefficient[5] + 2 * i);
+        const __m128 gc = LoadPairTwice(coefficient[6] + 2 * i);
+        const __m128 gc2 = LoadPairTwice(coefficient[7] + 2 * i);
+        const __m128 gc3 = LoadPairTwice(coefficient[8] + 2 * i);
+        __m128 x;
+        if constexpr (Mono)
+            x = _mm_set_ss((pair[0] + pair[1]) * level[i] * 0.5f);
+        else
+            x = _mm_mul_ps(LoadPair(pair), _mm_set1_ps(level[i]));
+
+        // The brackets, from the states alone: lanes 2 and 3 hold the
+        // second four stages' on y_3, and p7 the whole chain's.
+        const __m128 p1 = _mm_fnmadd_ps(c, s[0], s[1]);
+        const __m128 p23 = _mm_fnmadd_ps(c, s[2], s[3]);
+        const __m128 p2 = _mm_fnmadd_ps(c, p1, s[2]);
+        const __m128 p3 = _mm_fmadd_ps(c2, p1, p23);
+        const __m128 p7 = _mm_fmadd_ps(c4, p3, _mm_movehl_ps(p3, p3));
+
+        const __m128 u = _mm_fmadd_ps(feedback, last, x);
+        last = _mm_fmadd_ps(c8, u, p7);
+        const __m128 y3 = _mm_fmadd_ps(c4, u, p3);
+        const __m128 v = _mm_movelh_ps(u, y3);  // each half's input
+
+        // The new states, c*s_k + (1 - c^2)*y_{k-1}, with y_{k-1} written
+        // out so that each waits on v alone.
+        s[3] = _mm_fnmadd_ps(gc3, v, _mm_fmadd_ps(g, p2, _mm_mul_ps(c, s[3])));
+        s[2] = _mm_fmadd_ps(gc2, v, _mm_fmadd_ps(g, p1, _mm_mul_ps(c, s[2])));
+        const __m128 y0 = _mm_fnmadd_ps(c, v, s[0]);
+        s[1] = _mm_fnmadd_ps(gc, v, _mm_fmadd_ps(g, s[0], _mm_mul_ps(c, s[1])));
+        s[0] = _mm_fmadd_ps(g, v, _mm_mul_ps(c, s[0]));
+        // The other stages' outputs, for the flush alone.
+        const __m128 y1 = _mm_fmadd_ps(c2, v, p1);
+        const __m128 y2 = _mm_fnmadd_ps(c3, v, p2);
+
+        const __m128 out = _mm_fmadd_ps(depth, last, x);
+        if constexpr (Mono)
+            pair[0] = pair[1] = _mm_cvtss_f32(out);
+        else
+            _mm_storel_pi(reinterpret_cast<__m64*>(pair), out);
+
+        const __m128 m = _mm_min_ps(_mm_min_ps(_mm_and_ps(v, magnitude), _mm_and_ps(y0, magnitude)),
+                                    _mm_min_ps(_mm_and_ps(y1, magnitude), _mm_and_ps(y2, magnitude)));
+        smallest = _mm_min_ps(smallest, _mm_min_ps(m, _mm_and_ps(_mm_movelh_ps(y3, last), magnitude)));
+    }
+    smallest = _mm_min_ps(smallest, _mm_movehl_ps(smallest, smallest));
+    const int below = _mm_movemask_ps(_mm_cmplt_ps(smallest, _mm_set1_ps(CAllpassChain::kFlushBelow)));
+    if ((below & (Mono ? 1 : 3)) != 0) {
+        std::copy(given, given + 2 * n, frame);
+        return false;
+    }
+    lfo.Store(*this);
+    alignas(16) float lanes[4];
+    for (int k = 0; k < 4; ++k) {
+        _mm_store_ps(lanes, s[k]);
+        a.state[k] = lanes[0];
+        a.state[k + 4] = lanes[2];
+        if constexpr (!Mono) {
+            b.state[k] = lanes[1];
+            b.state[k + 4] = lanes[3];
+        }
+    }
+    _mm_store_ps(lanes, last);
+    a.lastOutput = lanes[0];
+    a.modulation = value[n - 1];
+    if constexpr (!Mono) {
+        b.lastOutput = lanes[1];
+        b.modulation = quadrature * value[n - 1];
+    }
+    return true;
+}
+
+void CPhaserEngine::RunPlain(float* pairs, int count)
+{
+    for (int at = 0; at < count; at += kStretch)
+        RunStretch<false>(pairs + 2 * at, std::min(kStretch, count - at));
+}
+
+__attribute__((target("fma"))) void CPhaserEngine::RunFused(float* pairs, int count)
+{
+    const bool mono = m_mode == kMono;
+    for (int at = 0; at < count; at += kStretch) {
+        float* frame = pairs + 2 * at;
+        const int n = std::min(kStretch, count - at);
+        const bool quiet = Side(m_first).AtRest() && Side(m_second).AtRest() && IsSilent(frame, n);
+        if (quiet || !(mono ? StepSideBySide<true>(frame, n) : StepSideBySide<false>(frame, n)))
+            RunStretch<true>(frame, n);
+    }
+}
 
 void CPhaserEngine::ProcessFrames(float* pairs, int count)
 {

@@ -10,13 +10,16 @@
 // uses no transcendental function: those run only at construction and in
 // the setters.
 //
-// The two chains run side by side in one loop, with fused multiply-adds
-// where the processor has them (the result then differs from the plain
-// products and sums by float rounding only). The chain's flush of tiny
-// values is checked after each frame rather than inside every stage: a
-// frame where it would change a value is done again with it, so the
-// result is the same as flushing at every stage. Silence into chains that
-// have come to rest leaves them at rest and is not stepped.
+// Where the processor has fused multiply-adds, the two chains run side by
+// side in the lanes of SIMD registers with their stages regrouped, so
+// that a frame waits on a few multiply-adds rather than on all nine in
+// a row (the result then differs from the plain products and sums by
+// float rounding only); elsewhere they run one stage at a time. The
+// chain's flush of tiny values is checked after a stretch of frames (one
+// frame on the plain path) rather than inside every stage: a stretch
+// where it would change a value is done again stage by stage with it, so
+// the result is the same as flushing at every stage. Silence into chains
+// that have come to rest leaves them at rest and is not stepped.
 #pragma once
 
 #include <memory>
@@ -70,6 +73,11 @@ public:
     // Steps through `count` interleaved pairs in place.
     void ProcessFrames(float* pairs, int count);
 
+    // Whether the step may take the fused path where the processor has
+    // fused multiply-adds (the default); off, it takes the plain one, so
+    // that tests can hear both.
+    void UseFused(bool on) { m_fused = on && __builtin_cpu_supports("fma"); }
+
     void SetFrame(float* frame) { m_frame = frame; }
     void SetPhase(float phase) { m_phase = phase; }
 
@@ -89,8 +97,17 @@ public:
     const float* Table(int waveform) const;
 
 private:
+    static constexpr int kStretch = 64;
+
+    // The level's glide and the LFO's phase while a stretch runs.
+    struct Lfo;
+    // The frames of a stretch of up to kStretch, one chain stage at a time.
     template <bool Fused>
-    void Run(float* pairs, int count);
+    void RunStretch(float* frame, int n);
+    // The same with the two chains side by side and fused multiply-adds;
+    // false, with everything as it was, where the flush must be applied.
+    template <bool Mono>
+    bool StepSideBySide(float* frame, int n);
     void RunPlain(float* pairs, int count);
     void RunFused(float* pairs, int count);
     void ApplyIncrement() { m_phaseIncrement = m_lfoFrequency * kTableSize / m_sampleRate; }
