@@ -8,6 +8,10 @@
 // In the same run, the rubberband command-line tool stretches the same
 // audio by the same factor (BM_RubberbandTool; apt-get install rubberband-cli).
 //
+// BM_MixKernel times the mixing kernels alone on a block of 1024 frames of a
+// float source added into the output, as a slice renders (ramped: a
+// crossfade's parabolic gains), in frames per second.
+//
 // Goal: at least 100 times real time.
 #include <benchmark/benchmark.h>
 
@@ -21,6 +25,7 @@
 #include "platform/media/CMediaSample.h"
 #include "plugins/loopplayer/cliplib/CLoopClip.h"
 #include "plugins/loopplayer/cliplib/CLoopClipPool.h"
+#include "plugins/loopplayer/cliplib/SampleKernels.h"
 
 namespace {
 
@@ -118,6 +123,39 @@ void BM_TamblorSixteenClips(benchmark::State& state)
 }
 BENCHMARK(BM_TamblorSixteenClips)->Args({90, 512})->Args({150, 512})->Args({90, 64})->Args({150, 64})
     ->Unit(benchmark::kMicrosecond);
+
+// (source channels, output channels, ramped)
+void BM_MixKernel(benchmark::State& state)
+{
+    const int srcCh = int(state.range(0)), outCh = int(state.range(1));
+    const bool ramp = state.range(2) != 0;
+    constexpr int kFrames = 1024;
+    std::vector<float> in(size_t(kFrames) * srcCh), out(size_t(kFrames) * outCh, 0.0f);
+    for (size_t i = 0; i < in.size(); ++i) in[i] = float(std::sin(0.01 * double(i)));
+    const MixKernel kernel = SelectKernel(32, srcCh, outCh, false, ramp);
+    // A fade out over 8000 frames, a quarter of the way in.
+    const double k = 8000, x = 0.25, dx = 1 / k;
+    for (auto _ : state) {
+        MixKernelContext c;
+        c.output = out.data();
+        c.input = in.data();
+        c.frames = kFrames;
+        c.bytesPerSample = 4;
+        c.leftGain = 0.8 * (1 - x * x), c.rightGain = 0.6 * (1 - x * x);
+        if (ramp) {
+            c.leftSlope = -0.8 * (2 * x * dx + dx * dx), c.rightSlope = -0.6 * (2 * x * dx + dx * dx);
+            c.leftCurvature = -0.8 * 2 * dx * dx, c.rightCurvature = -0.6 * 2 * dx * dx;
+        }
+        kernel(c);
+        benchmark::DoNotOptimize(c.leftGain);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kFrames);
+}
+BENCHMARK(BM_MixKernel)
+    ->ArgNames({"src", "out", "ramp"})
+    ->Args({2, 2, 1})->Args({2, 2, 0})->Args({1, 2, 1})->Args({1, 2, 0})->Args({1, 1, 1})->Args({1, 1, 0})
+    ->Args({2, 1, 1});
 
 // The rubberband tool on one clip's audio, by the same factors.
 void BM_RubberbandTool(benchmark::State& state) { mvbench::RubberbandStretch(state, double(state.range(0))); }

@@ -120,13 +120,6 @@ void CClipSlice::Attach(CClipAudio* audio, LONG offset)
     m_dataOffset = offset;
 }
 
-LONGLONG CClipSlice::GetStart(int unit) const
-{
-    if (unit == kUnitSamples) return m_startSamples;
-    if (unit == kUnitTicks) return m_startFixed == kNone ? kNone : m_startFixed >> 16;
-    return m_startFixed;
-}
-
 void CClipSlice::SetStart(LONGLONG value, int unit)
 {
     if (unit == kUnitSamples)
@@ -135,13 +128,6 @@ void CClipSlice::SetStart(LONGLONG value, int unit)
         m_startFixed = value == kNone ? kNone : value << 16;
     else
         m_startFixed = value;
-}
-
-LONGLONG CClipSlice::GetLength(int unit) const
-{
-    if (unit == kUnitSamples) return m_lengthSamples;
-    if (unit == kUnitTicks) return m_lengthFixed == kNone ? kNone : m_lengthFixed >> 16;
-    return m_lengthFixed;
 }
 
 void CClipSlice::SetLength(LONGLONG value, int unit)

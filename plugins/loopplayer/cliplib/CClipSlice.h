@@ -37,9 +37,21 @@ public:
     WORD GetChannels() const { return m_channels; }
     double GetRateRatio() const { return m_ratio; }
 
-    LONGLONG GetStart(int unit) const;
+    // Inline: a clip's render asks every slice of two cycles for its place
+    // in every block.
+    LONGLONG GetStart(int unit) const
+    {
+        if (unit == kUnitSamples) return m_startSamples;
+        if (unit == kUnitTicks) return m_startFixed == kNone ? kNone : m_startFixed >> 16;
+        return m_startFixed;
+    }
     void SetStart(LONGLONG value, int unit);
-    LONGLONG GetLength(int unit) const;
+    LONGLONG GetLength(int unit) const
+    {
+        if (unit == kUnitSamples) return m_lengthSamples;
+        if (unit == kUnitTicks) return m_lengthFixed == kNone ? kNone : m_lengthFixed >> 16;
+        return m_lengthFixed;
+    }
     void SetLength(LONGLONG value, int unit);
     LONGLONG GetEnd(int unit) const;
 

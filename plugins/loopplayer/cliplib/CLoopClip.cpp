@@ -426,9 +426,26 @@ HRESULT CLoopClip::RenderMix(float* output, const WAVEFORMATEX& outputFormat, LO
     const LONGLONG end = GetEnd(ticks ? kUnitFixedTicks : kUnitSamples);
     const LONGLONG a = std::max(ws, start), b = std::min(we, end);
     if (a >= b) return S_FALSE;
+    // Every slice start and end in ticks goes through the host, and a slice
+    // ends where the next one starts: the last answer is kept for the next.
+    bool known = false;
+    LONGLONG knownTicks = 0, knownSamples = 0;
+    auto toSamples = [&](LONGLONG fixedTicks) {
+        if (!known || fixedTicks != knownTicks) {
+            knownSamples = m_host->FixedTicksToSamples(fixedTicks);
+            knownTicks = fixedTicks;
+            known = true;
+        }
+        return knownSamples;
+    };
     // The window cut to the clip, back in samples.
-    const LONGLONG from = a == ws ? position : ticks ? m_host->FixedTicksToSamples(a) : a;
-    const LONGLONG to = b == we ? windowEndSamples : ticks ? m_host->FixedTicksToSamples(b) : b;
+    const LONGLONG from = a == ws ? position : ticks ? toSamples(a) : a;
+    const LONGLONG to = b == we ? windowEndSamples : ticks ? toSamples(b) : b;
+    // The host's conversion never runs backwards, so a slice that ends in
+    // ticks by a ends in samples by from if a itself does: such a slice is
+    // passed over without asking the host where it lies. Most of the slices
+    // looked at (all of the cycle before the window) are of that kind.
+    const bool passOver = ticks && !m_keepSliceLengths && (a != ws || toSamples(a) <= from);
 
     const LONGLONG origin = ticks ? m_originFixed : m_originSamples;
     const LONGLONG loop = ticks ? m_loopFixed : m_loopSamples;
@@ -448,10 +465,10 @@ HRESULT CLoopClip::RenderMix(float* output, const WAVEFORMATEX& outputFormat, LO
                 const LONGLONG sliceStart = slice->GetStart(CClipSlice::kUnitFixedTicks);
                 const LONGLONG sliceLength = slice->GetLength(CClipSlice::kUnitFixedTicks);
                 if (sliceStart == CClipSlice::kNone || base + sliceStart >= b) continue;
-                s0 = m_host->FixedTicksToSamples(base + sliceStart);
-                s1 = m_keepSliceLengths || sliceLength == CClipSlice::kNone
-                         ? s0 + h
-                         : m_host->FixedTicksToSamples(base + sliceStart + sliceLength);
+                const bool open = sliceLength == CClipSlice::kNone;
+                if (passOver && !open && base + sliceStart + sliceLength <= a) continue;
+                s0 = toSamples(base + sliceStart);
+                s1 = m_keepSliceLengths || open ? s0 + h : toSamples(base + sliceStart + sliceLength);
             } else {
                 s0 = base + slice->GetStart(CClipSlice::kUnitSamples);
                 s1 = s0 + h;

@@ -7,8 +7,12 @@
 //
 // Kernels keep the gains in double precision across a call and write the
 // gains they reached back into the context, so a ramp split over two calls
-// goes on where it stopped. Integer sources are used as their integer value:
-// the scale belongs in the gain.
+// goes on where it stopped. A ramp is followed several frames at a time, so
+// its gains may stray a few double roundings from stepping frame by frame:
+// a sample then lands at most on the float next to that one. Fixed gains
+// give exactly what frame by frame gives. Integer sources are used as their
+// integer value: the scale belongs in the gain. The kernels give the same
+// samples on every processor.
 //
 // Audio thread: no allocation, no blocking (kernels and converters alike).
 #pragma once

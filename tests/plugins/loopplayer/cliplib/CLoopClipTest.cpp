@@ -130,6 +130,39 @@ TEST(CLoopClip, BlockSizeDoesNotMoveTheSlices)
     clip->Release();
 }
 
+TEST(CLoopClip, AWindowStartingInsideATickStillHearsTheSliceEndingThere)
+{
+    // A host that answers samples in whole ticks (23 samples a tick here):
+    // a block starting 3 frames before the second slice starts, in ticks, at
+    // that slice's first tick, yet its first 3 frames are still the first
+    // slice's end. A steady level through both slices shows any frame left
+    // out.
+    class WholeTickHost : public FakeHost {
+    public:
+        using FakeHost::FakeHost;
+        LONGLONG SamplesToFixedTicks(LONGLONG samples) override
+        {
+            return (FakeHost::SamplesToFixedTicks(samples) + (1 << 15)) >> 16 << 16;
+        }
+    };
+    TempFiles files;
+    const int rate = 44100;
+    Bytes level;
+    for (int i = 0; i < 2 * rate; ++i) PutLe(level, 16384, 2);
+    std::vector<StrcRecord> records = {{0, 22050, 1}, {0, 44100, 1}, {0, 66150, 1}};
+    std::string path = files.Write("level.wav", Wave(Concat({Chunk("fmt ", Fmt(1, 1, rate, 16)), Chunk("data", level),
+                                                            Chunk("acid", Acid(0, 60, 4, 120.0f)),
+                                                            Chunk("strc", Strc(records))})));
+    WholeTickHost host(120, rate);
+    CLoopClip* clip = new CLoopClip(&host, nullptr);
+    ASSERT_EQ(clip->LoadFromFile("level", path, FloatFormat(rate, 2), nullptr, false, false), S_OK);
+    ASSERT_EQ(host.SamplesToFixedTicks(22047), kQuarter) << "the block starts on the slice's tick";
+    std::vector<float> out(80, 0.0f);
+    EXPECT_EQ(clip->RenderMix(out.data(), FloatFormat(rate, 2), -1, 22047, 40), S_OK);
+    for (size_t i = 0; i < 40; ++i) EXPECT_NEAR(out[2 * i], 0.5f, 1e-6) << "frame " << i;
+    clip->Release();
+}
+
 TEST(CLoopClip, LoadsEveryFormatToExactFloats)
 {
     struct Case {

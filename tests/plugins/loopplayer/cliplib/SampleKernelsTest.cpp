@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <iterator>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "tests/plugins/loopplayer/cliplib/WavBuilder.h"
@@ -162,5 +166,188 @@ TEST(MixKernels, ZeroFramesLeaveOutputAndContextAlone)
         EXPECT_EQ(out[1], 6);
         EXPECT_EQ(k.leftGain, 1);
         EXPECT_EQ(k.leftSlope, 0.5);
+    }
+}
+
+namespace {
+
+struct Variant {
+    int bits, srcCh, outCh;
+    bool store, ramp;
+};
+
+// Every kernel the selector hands out: 24-bit sources are mono into mono only.
+std::vector<Variant> AllVariants()
+{
+    std::vector<Variant> all;
+    for (int bits : {16, 24, 32})
+        for (int srcCh : {1, 2})
+            for (int outCh : {1, 2})
+                for (bool store : {false, true})
+                    for (bool ramp : {false, true})
+                        if (bits != 24 || (srcCh == 1 && outCh == 1)) all.push_back({bits, srcCh, outCh, store, ramp});
+    return all;
+}
+
+std::string Name(const Variant& v)
+{
+    return std::to_string(v.bits) + "-bit " + std::to_string(v.srcCh) + "->" + std::to_string(v.outCh) +
+           (v.store ? " store" : " add") + (v.ramp ? " ramp" : " fixed");
+}
+
+// Random source samples over the format's whole range, and the gain that
+// brings them to about 1.
+Bytes RandomSource(const Variant& v, int samples, std::mt19937& rng)
+{
+    const double full = v.bits == 16 ? 32767 : v.bits == 24 ? 8388607 : 1;
+    std::uniform_real_distribution<double> u(-full, full);
+    std::vector<double> values(static_cast<size_t>(samples));
+    for (double& x : values) x = v.bits == 32 ? u(rng) : std::round(u(rng));
+    return Encode(v.bits, values);
+}
+
+double Unit(const Variant& v) { return v.bits == 16 ? 1.0 / 32768 : v.bits == 24 ? 1.0 / 8388608 : 1.0; }
+
+double SampleAt(const Variant& v, const Bytes& b, size_t i)
+{
+    if (v.bits == 32) {
+        float f;
+        std::memcpy(&f, b.data() + 4 * i, 4);
+        return f;
+    }
+    if (v.bits == 16) return std::int16_t(std::uint16_t(b[2 * i] | b[2 * i + 1] << 8));
+    return std::int32_t(std::uint32_t(b[3 * i]) << 8 | std::uint32_t(b[3 * i + 1]) << 16 |
+                        std::uint32_t(b[3 * i + 2]) << 24) >> 8;
+}
+
+// A stereo source into a mono output always follows the ramp: the selector
+// gives the ramped routine for both.
+bool Ramps(const Variant& v) { return v.ramp || (v.bits != 24 && v.srcCh == 2 && v.outCh == 1); }
+
+// The kernels' contract written the plain way: frame by frame in double,
+// the ramp's gain and slope stepping after every frame.
+void ReferenceMix(const Variant& v, const Bytes& input, MixKernelContext& c)
+{
+    const bool ramp = Ramps(v);
+    for (int i = 0; i < c.frames; ++i) {
+        const double l = SampleAt(v, input, size_t(i) * v.srcCh);
+        const double r = v.srcCh == 2 ? SampleAt(v, input, size_t(i) * 2 + 1) : l;
+        auto put = [&](float& o, double x) { o = v.store ? float(x) : float(o + x); };
+        if (v.outCh == 1) {
+            put(c.output[i], v.srcCh == 2 ? c.leftGain * l + c.rightGain * r : c.leftGain * l);
+        } else {
+            put(c.output[2 * i], c.leftGain * l);
+            put(c.output[2 * i + 1], c.rightGain * r);
+        }
+        if (ramp) {
+            c.leftGain += c.leftSlope;
+            c.rightGain += c.rightSlope;
+            c.leftSlope += c.leftCurvature;
+            c.rightSlope += c.rightCurvature;
+        }
+    }
+}
+
+// A ramped kernel may step its gains other than frame by frame, so it may
+// land a few double roundings away from the plain loop: a sample may then
+// round to the float next to the reference's, never further. A sample
+// within 1e-10 of the reference counts as equal too, for gains crossing
+// zero, where one float step is far finer than a double rounding of the
+// gain.
+::testing::AssertionResult NullsWith(const std::vector<float>& got, const std::vector<float>& want, bool exact)
+{
+    for (size_t i = 0; i < want.size(); ++i) {
+        if (got[i] == want[i]) continue;
+        const float next = std::nextafter(want[i], got[i] > want[i] ? INFINITY : -INFINITY);
+        if (!exact && (got[i] == next || std::fabs(double(got[i]) - want[i]) <= 1e-10)) continue;
+        return ::testing::AssertionFailure() << "sample " << i << ": " << got[i] << " against " << want[i];
+    }
+    return ::testing::AssertionSuccess();
+}
+
+bool Close(double got, double want, double scale) { return std::fabs(got - want) <= 1e-12 * scale; }
+
+}  // namespace
+
+TEST(MixKernels, NullAgainstThePlainLoopForEveryVariantAndLength)
+{
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<float> u(-1, 1);
+    for (const Variant& v : AllVariants())
+        for (int frames : {0, 1, 3, 4, 5, 7, 8, 9, 16, 1023, 1024, 1029}) {
+            const std::string name = Name(v) + ", " + std::to_string(frames) + " frames";
+            Bytes in = RandomSource(v, frames * v.srcCh, rng);
+            std::vector<float> out(size_t(frames) * v.outCh + 1);
+            for (float& x : out) x = u(rng);
+            // A fade in over a little more than the call (gain 2x - x^2, as a
+            // slice's crossfade has it) on the left, a fade out on the right.
+            const double k = frames + 5, dx = 1 / k, unit = Unit(v);
+            MixKernelContext c;
+            c.input = in.data();
+            c.frames = frames;
+            c.bytesPerSample = v.bits / 8;
+            c.leftGain = 0, c.rightGain = 0.9 * unit;
+            c.leftSlope = 0.7 * unit * (2 * dx - dx * dx), c.rightSlope = -0.9 * unit * dx * dx;
+            c.leftCurvature = -0.7 * unit * 2 * dx * dx, c.rightCurvature = -0.9 * unit * 2 * dx * dx;
+            MixKernelContext want = c;
+            std::vector<float> expected = out;
+            want.output = expected.data();
+            c.output = out.data();
+            ReferenceMix(v, in, want);
+            SelectKernel(v.bits, v.srcCh, v.outCh, v.store, v.ramp)(c);
+            // Fixed gains multiply and add exactly as the plain loop does.
+            const bool exact = !Ramps(v) || frames < 4;
+            EXPECT_TRUE(NullsWith(out, expected, exact)) << name;
+            EXPECT_EQ(out.back(), expected.back()) << name << ": wrote past the frames";
+            EXPECT_TRUE(Close(c.leftGain, want.leftGain, unit)) << name << ": " << c.leftGain << " " << want.leftGain;
+            EXPECT_TRUE(Close(c.rightGain, want.rightGain, unit)) << name << ": " << c.rightGain << " " << want.rightGain;
+            EXPECT_TRUE(Close(c.leftSlope, want.leftSlope, unit * dx)) << name;
+            EXPECT_TRUE(Close(c.rightSlope, want.rightSlope, unit * dx)) << name;
+        }
+}
+
+TEST(MixKernels, LongRampSplitOverCallsEndsWhereThePlainLoopEnds)
+{
+    // A parabolic fade in over 20000 frames, rendered in calls of uneven
+    // lengths that each go on from the gains and slopes the one before left
+    // in the context: the output nulls against one plain loop over all of
+    // it, and the gain reaches full at the end. Lanes set off from a wrong
+    // anchor or stepping by a wrong amount would drift further every call.
+    constexpr int kFade = 20000;
+    const int chunks[] = {1023, 1, 3, 4, 5, 1024, 7, 2048, 9, 511};
+    std::mt19937 rng(5);
+    for (const Variant& v : AllVariants()) {
+        if (!v.ramp) continue;
+        Bytes in = RandomSource(v, kFade * v.srcCh, rng);
+        std::vector<float> out(size_t(kFade) * v.outCh, 0.25f), expected = out;
+        const double dx = 1.0 / kFade, unit = Unit(v);
+        MixKernelContext start;
+        start.bytesPerSample = v.bits / 8;
+        start.leftSlope = unit * (2 * dx - dx * dx), start.rightSlope = 0.5 * unit * (2 * dx - dx * dx);
+        start.leftCurvature = -unit * 2 * dx * dx, start.rightCurvature = -0.5 * unit * 2 * dx * dx;
+
+        MixKernelContext want = start;
+        want.input = in.data();
+        want.output = expected.data();
+        want.frames = kFade;
+        ReferenceMix(v, in, want);
+
+        MixKernelContext c = start;
+        const MixKernel kernel = SelectKernel(v.bits, v.srcCh, v.outCh, v.store, true);
+        int done = 0;
+        for (size_t k = 0; done < kFade; ++k) {
+            c.frames = std::min(chunks[k % std::size(chunks)], kFade - done);
+            c.input = in.data() + size_t(done) * v.srcCh * c.bytesPerSample;
+            c.output = out.data() + size_t(done) * v.outCh;
+            kernel(c);
+            done += c.frames;
+        }
+        EXPECT_TRUE(NullsWith(out, expected, false)) << Name(v);
+        EXPECT_TRUE(Close(c.leftGain, want.leftGain, unit)) << Name(v);
+        EXPECT_TRUE(Close(c.rightGain, want.rightGain, unit)) << Name(v);
+        EXPECT_TRUE(Close(c.leftSlope, want.leftSlope, unit * dx)) << Name(v);
+        EXPECT_TRUE(Close(c.rightSlope, want.rightSlope, unit * dx)) << Name(v);
+        EXPECT_NEAR(c.leftGain, unit, 1e-12 * unit) << Name(v) << ": the fade in ends at full gain";
+        EXPECT_NEAR(c.rightGain, 0.5 * unit, 1e-12 * unit) << Name(v);
     }
 }
