@@ -245,12 +245,18 @@ template <bool Fused, bool Flush>
 
 // One sample through each of two chains: without the flush first, and
 // again from the same state with it when it could have changed a value
-// (silence included, where the values are zeros).
-template <bool Fused>
+// (silence included, where the values are zeros). Flush: with it at once,
+// for frames known to come near the threshold.
+template <bool Fused, bool Flush = false>
 [[gnu::always_inline]] inline void StepPair(Side& a, Side& b, float& left, float& right, float ca, float cb)
 {
-    const Side a0 = a, b0 = b;
     float smallest = CAllpassChain::kFlushBelow;
+    if constexpr (Flush) {
+        left = Step<Fused, true>(a, left, ca, smallest);
+        right = Step<Fused, true>(b, right, cb, smallest);
+        return;
+    }
+    const Side a0 = a, b0 = b;
     const float l = Step<Fused, false>(a, left, ca, smallest);
     const float r = Step<Fused, false>(b, right, cb, smallest);
     if (smallest >= CAllpassChain::kFlushBelow) {
@@ -264,11 +270,13 @@ template <bool Fused>
     right = Step<Fused, true>(b, right, cb, smallest);
 }
 
-template <bool Fused>
+template <bool Fused, bool Flush = false>
 [[gnu::always_inline]] inline float StepOne(Side& a, float x, float c)
 {
-    const Side a0 = a;
     float smallest = CAllpassChain::kFlushBelow;
+    if constexpr (Flush)
+        return Step<Fused, true>(a, x, c, smallest);
+    const Side a0 = a;
     const float o = Step<Fused, false>(a, x, c, smallest);
     if (smallest >= CAllpassChain::kFlushBelow)
         return o;
@@ -292,6 +300,33 @@ inline bool IsSilent(const float* pairs, int count)
 {
     for (int i = 0; i < 2 * count; ++i)
         if (pairs[i] != 0.0f)
+            return false;
+    return true;
+}
+
+// Whether the chains' inputs, the pairs with the level applied (their
+// mean in mono), all lie below the flush threshold.
+inline bool StaysBelowFlush(const float* pairs, const float* level, int count, bool mono)
+{
+    bool below = true;
+    for (int i = 0; i < count; ++i, pairs += 2) {
+        if (mono) {
+            below &= std::fabs((pairs[0] + pairs[1]) * level[i] * 0.5f) < CAllpassChain::kFlushBelow;
+        } else {
+            below &= std::fabs(pairs[0] * level[i]) < CAllpassChain::kFlushBelow;
+            below &= std::fabs(pairs[1] * level[i]) < CAllpassChain::kFlushBelow;
+        }
+    }
+    return below;
+}
+
+// Whether every sample of the pairs lies below the flush threshold (the
+// engine's silence is such a pattern of tiny values, not zeros): at any
+// level up to 1, chains at rest stay so.
+inline bool IsBelowFlush(const float* pairs, int count)
+{
+    for (int i = 0; i < 2 * count; ++i)
+        if (!(std::fabs(pairs[i]) < CAllpassChain::kFlushBelow))
             return false;
     return true;
 }
@@ -340,7 +375,7 @@ struct CPhaserEngine::Lfo {
     int countdown;
 };
 
-template <bool Fused>
+template <bool Fused, bool Flush>
 [[gnu::always_inline]] inline void CPhaserEngine::RunStretch(float* frame, int n)
 {
     // The LFO, the level and the coefficients of the stretch come first,
@@ -368,14 +403,26 @@ template <bool Fused>
         first.Rest();
         second.Rest();
         std::fill(frame, frame + 2 * n, 0.0f);
+    } else if (first.AtRest() && second.AtRest() && StaysBelowFlush(frame, level, n, mono)) {
+        // Chain inputs too small to pass the flush into chains at rest:
+        // each flushed step leaves the chains at rest and gives its input.
+        if (mono) {
+            for (int i = 0; i < n; ++i, frame += 2)
+                frame[0] = frame[1] = (frame[0] + frame[1]) * level[i] * 0.5f;
+        } else {
+            for (int i = 0; i < n; ++i, frame += 2) {
+                frame[0] *= level[i];
+                frame[1] *= level[i];
+            }
+        }
     } else if (mono) {
         for (int i = 0; i < n; ++i, frame += 2)
-            frame[0] = frame[1] = StepOne<Fused>(first, (frame[0] + frame[1]) * level[i] * 0.5f, firstCoefficient[i]);
+            frame[0] = frame[1] = StepOne<Fused, Flush>(first, (frame[0] + frame[1]) * level[i] * 0.5f, firstCoefficient[i]);
     } else {
         for (int i = 0; i < n; ++i, frame += 2) {
             float l = frame[0] * level[i];
             float r = frame[1] * level[i];
-            StepPair<Fused>(first, second, l, r, firstCoefficient[i], secondCoefficient[i]);
+            StepPair<Fused, Flush>(first, second, l, r, firstCoefficient[i], secondCoefficient[i]);
             frame[0] = l;
             frame[1] = r;
         }
@@ -558,9 +605,14 @@ __attribute__((target("fma"))) void CPhaserEngine::RunFused(float* pairs, int co
     for (int at = 0; at < count; at += kStretch) {
         float* frame = pairs + 2 * at;
         const int n = std::min(kStretch, count - at);
-        const bool quiet = Side(m_first).AtRest() && Side(m_second).AtRest() && IsSilent(frame, n);
-        if (quiet || !(mono ? StepSideBySide<true>(frame, n) : StepSideBySide<false>(frame, n)))
+        const bool quiet = Side(m_first).AtRest() && Side(m_second).AtRest() && IsBelowFlush(frame, n);
+        if (quiet)
             RunStretch<true>(frame, n);
+        else if (!(mono ? StepSideBySide<true>(frame, n) : StepSideBySide<false>(frame, n)))
+            // Values came below the threshold somewhere in the stretch (a
+            // decay into silence, mostly): flushing every frame gives what
+            // trying each without it first would, at half the cost.
+            RunStretch<true, true>(frame, n);
     }
 }
 

@@ -101,8 +101,9 @@ private:
 
     // The level's glide and the LFO's phase while a stretch runs.
     struct Lfo;
-    // The frames of a stretch of up to kStretch, one chain stage at a time.
-    template <bool Fused>
+    // The frames of a stretch of up to kStretch, one chain stage at a time;
+    // Flush applies the flush at every frame rather than where needed.
+    template <bool Fused, bool Flush = false>
     void RunStretch(float* frame, int n);
     // The same with the two chains side by side and fused multiply-adds;
     // false, with everything as it was, where the flush must be applied.

@@ -360,6 +360,18 @@ struct ReferencePhaser {
     float phase = 0.0f;
 };
 
+// The largest difference between `out` and the reference's rendering of `in`.
+float WorstDifference(ReferencePhaser& ref, const std::vector<float>& in, const std::vector<float>& out)
+{
+    float worst = 0.0f;
+    for (std::size_t f = 0; f < in.size() / 2; ++f) {
+        float l = in[2 * f], r = in[2 * f + 1];
+        ref.Step(l, r);
+        worst = std::max({worst, std::fabs(l - out[2 * f]), std::fabs(r - out[2 * f + 1])});
+    }
+    return worst;
+}
+
 }  // namespace
 
 // Bursts of noise with silence between (one after the chains have come to
@@ -407,12 +419,7 @@ TEST(CPhaserEngineTest, BlocksNullAgainstThePlainPerSampleRendering)
                 x.e.ProcessFrames(out.data() + 2 * at, n);
                 at += n;
             }
-            float worst = 0.0f;
-            for (std::size_t f = 0; f < in.size() / 2; ++f) {
-                float l = in[2 * f], r = in[2 * f + 1];
-                ref.Step(l, r);
-                worst = std::max({worst, std::fabs(l - out[2 * f]), std::fabs(r - out[2 * f + 1])});
-            }
+            const float worst = WorstDifference(ref, in, out);
             if (fused)
                 EXPECT_LT(worst, c.tolerance);
             else
@@ -423,6 +430,57 @@ TEST(CPhaserEngineTest, BlocksNullAgainstThePlainPerSampleRendering)
             EXPECT_EQ(0.0f, out[out.size() - 1]);
             for (float s : x.e.Second().state)
                 EXPECT_EQ(0.0f, s);
+        }
+    }
+}
+
+// The engine's silence is a pattern of tiny values (1e-20), not zeros. A
+// burst, then that silence: on both paths the result nulls against the
+// per-sample rendering as above, and once the chains have come to rest the
+// tiny values come out exactly as they went in with the level applied,
+// the chains staying at rest.
+TEST(CPhaserEngineTest, TheEnginesTinySilencePassesChainsAtRestWithTheLevelApplied)
+{
+    struct Case {
+        const char* name;
+        float mode, feedback;
+        float tolerance;
+    } cases[] = {
+        {"mono", 0.26f, 0.5f, 4e-6f},
+        {"quadrature", 1.0f, 0.7f, 4e-6f},
+    };
+    for (const bool fused : {true, false}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (fused ? ", fused" : ", plain"));
+            Engine x(44100.0f);
+            x.e.UseFused(fused);
+            x.Apply(c.mode, 0, 0.8f, 1.0f, 0, 0.5f, c.feedback, 0.5f);
+            x.e.SnapLevel();
+            ReferencePhaser ref(x.e);
+            std::mt19937 rng(5);
+            std::uniform_real_distribution<float> noise(-1, 1);
+            constexpr std::size_t kBurst = 4000;
+            std::vector<float> in(44100 * 4 * 2);
+            for (std::size_t i = 0; i < in.size(); ++i)
+                in[i] = i / 2 < kBurst ? noise(rng) : (i % 4 < 2 ? 0.0f : 1e-20f);
+            std::vector<float> out = in;
+            for (std::size_t at = 0; at < out.size() / 2; at += 1024)
+                x.e.ProcessFrames(out.data() + 2 * at, static_cast<int>(std::min<std::size_t>(1024, out.size() / 2 - at)));
+            const float worst = WorstDifference(ref, in, out);
+            if (fused)
+                EXPECT_LT(worst, c.tolerance);
+            else
+                EXPECT_EQ(0.0f, worst);
+            // The last second: at rest, the tiny values through at level 0.25.
+            const bool mono = c.mode < 0.5f;
+            for (std::size_t f = in.size() / 2 - 44100; f < in.size() / 2; ++f) {
+                const float l = in[2 * f] * 0.25f, r = in[2 * f + 1] * 0.25f;
+                ASSERT_EQ(mono ? (in[2 * f] + in[2 * f + 1]) * 0.25f * 0.5f : l, out[2 * f]) << f;
+                ASSERT_EQ(mono ? (in[2 * f] + in[2 * f + 1]) * 0.25f * 0.5f : r, out[2 * f + 1]) << f;
+            }
+            for (float s : x.e.First().state)
+                EXPECT_EQ(0.0f, s);
+            EXPECT_EQ(0.0f, x.e.First().lastOutput);
         }
     }
 }
