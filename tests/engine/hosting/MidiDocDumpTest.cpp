@@ -13,9 +13,8 @@
 
 #include "engine/hosting/CProjectDocument.h"
 #include "model/CPatternInstance.h"
-#include "model/CUndoHistory.h"
 #include "platform/xml/CXmlDom.h"
-#include "tests/engine/hosting/DocumentEngineFake.h"
+#include "tests/engine/hosting/SongDocFixture.h"
 #include "tests/model/PatternTestSupport.h"
 
 namespace {
@@ -23,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // The dumps write into the current directory: each test runs in its own.
-class MidiDocDumpTest : public ::testing::Test {
+class MidiDocDumpTest : public songdoctest::SongDocTest {
 protected:
     void SetUp() override
     {
@@ -34,14 +33,11 @@ protected:
         fs::remove_all(m_folder);
         fs::create_directories(m_folder);
         fs::current_path(m_folder);
-        CUndoHistory::Instance().Clear();
-        ASSERT_EQ(S_OK, CMidiDoc::CreateMidiDoc(&engine, &doc));
+        SongDocTest::SetUp();
     }
     void TearDown() override
     {
-        CUndoHistory::Instance().Clear();
-        if (doc != nullptr)
-            CMidiDoc::DestroyMidiDoc(doc);
+        SongDocTest::TearDown();
         fs::current_path(m_saved);
         fs::remove_all(m_folder);
     }
@@ -104,8 +100,6 @@ protected:
         EXPECT_NE(time.find(", "), std::string::npos) << time;
     }
 
-    songdoctest::FakeEngine engine;
-    CMidiDoc* doc = nullptr;
     CXmlDom xml;
 
 private:
