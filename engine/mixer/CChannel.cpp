@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <new>
 #include <optional>
-#include <thread>
 
 #include "devices/CAppConfig.h"
 #include "engine/IMfxTimeConverter.h"
@@ -2046,13 +2045,6 @@ HRESULT CChannel::OnMidiInput(DWORD message, DWORD time, DWORD port)
         if (noteOn)
             event.m_note.velocity = static_cast<BYTE>(velocity);
     }
-    // The host's notes, handed over by the ReWire device's worker, keep the
-    // transport's time they came at.
-    const BOOL second = m_liveQueue2 != nullptr && CAppConfig::IsRewireDeviceMode() && m_document &&
-                                port == m_document->GetRewirePortIndex()
-                            ? TRUE
-                            : FALSE;
-    const DWORD stamp = second ? static_cast<DWORD>(m_document->GetTransportNow()) : 0;
     const bool audio = mv::CurrentThreadRole() == mv::ThreadRole::Audio;
     const auto drop = [this] {
         m_liveDrops.fetch_add(1, std::memory_order_relaxed);
@@ -2066,16 +2058,26 @@ HRESULT CChannel::OnMidiInput(DWORD message, DWORD time, DWORD port)
         guard.emplace(m_heldLock);
     if (!guard->OwnsLock())
         return drop();
-    const auto held = noteOff ? FindHeldNote(key) : m_heldNotes.end();
+    // A note-on and a note-off look up the same entry.
+    const auto found = noteOn || noteOff ? FindHeldNote(key) : m_heldNotes.end();
+    const auto held = noteOff ? found : m_heldNotes.end();
     const bool heldRelease = held != m_heldNotes.end();
     const bool resent = heldRelease && held->second.resent != 0;
     if (!heldRelease && !AcceptsMidiInput(event, noteOn, port))
         return S_FALSE;
     // Nothing is queued for a note the table has no room for, so no note
     // sounds that could never be released.
-    const auto newNote = noteOn ? FindHeldNote(key) : m_heldNotes.end();
+    const auto newNote = noteOn ? found : m_heldNotes.end();
     if (noteOn && newNote == m_heldNotes.end() && audio && m_heldNotes.size() == m_heldNotes.capacity())
         return drop();
+    // The host's notes, handed over by the ReWire device's worker, keep the
+    // transport's time they came at: asked only of a message the channel
+    // takes.
+    const BOOL second = m_liveQueue2 != nullptr && CAppConfig::IsRewireDeviceMode() && m_document &&
+                                port == m_document->GetRewirePortIndex()
+                            ? TRUE
+                            : FALSE;
+    const DWORD stamp = second ? static_cast<DWORD>(m_document->GetTransportNow()) : 0;
     HRESULT hr = QueueShortMessage(message, second, stamp);
     if (hr != S_OK)
         return audio ? drop() : hr;
@@ -2149,15 +2151,9 @@ HRESULT CChannel::PumpMfxChain()
 
 HRESULT CChannel::DeliverLiveOutput(ISynthPlayer* player)
 {
-    HRESULT hr = player->ProcessLiveEvents(static_cast<SHORT>(m_id), m_liveOutput);
-    // The synth refuses while another thread holds its lock. Away from the
-    // audio thread that lock is held for one rendered block at most, so the
-    // pump tries again; the audio thread never waits and drops the messages.
-    if (mv::CurrentThreadRole() != mv::ThreadRole::Audio)
-        for (int tries = 0; hr == E_PENDING && tries < kLiveDeliveryTries; ++tries) {
-            std::this_thread::yield();
-            hr = player->ProcessLiveEvents(static_cast<SHORT>(m_id), m_liveOutput);
-        }
+    // Only on the audio thread does a busy synth refuse (other threads wait
+    // for it): the audio thread never waits and drops the messages.
+    const HRESULT hr = player->ProcessLiveEvents(static_cast<SHORT>(m_id), m_liveOutput);
     if (hr != E_PENDING)
         return hr;
     int dropped = 0;

@@ -407,7 +407,6 @@ private:
     // Hands the chain's live output to the synth; what the synth cannot
     // take on the audio thread is dropped and counted.
     HRESULT DeliverLiveOutput(ISynthPlayer* player);
-    static constexpr int kLiveDeliveryTries = 1000;
     // Empties the span buffer; the data blocks its events name stay with the
     // block ring. Audio thread: no allocation, no blocking.
     void ClearSpan();

@@ -197,9 +197,19 @@ HRESULT CSoftSynth::SendEvents(LONG, LONG, DWORD source, IMfxEventQueue* queue)
 
 HRESULT CSoftSynth::SendMidi(DWORD source, IMfxDataQueue* queue)
 {
-    CTryLock lock(m_instrument);
-    if (!lock.Locked())
-        return E_PENDING;
+    // The audio thread never waits for the instrument; any other thread
+    // waits for the block being rendered, so its messages are not lost.
+    CCritSec* held = m_instrument;
+    if (mv::CurrentThreadRole() == mv::ThreadRole::Audio) {
+        if (!held->TryLock())
+            return E_PENDING;
+    } else {
+        held->Lock();
+    }
+    const struct Release {
+        CCritSec* lock;
+        ~Release() { lock->Unlock(); }
+    } release{held};
     if (!queue)
         return E_POINTER;
     if (!m_connected)
@@ -220,7 +230,7 @@ HRESULT CSoftSynth::SendMidi(DWORD source, IMfxDataQueue* queue)
         e.channel = msg & 0x0F;
         e.source = source;
         e.origin = kDXiFromMidi;
-        e.sampleTime = TicksToSamples(static_cast<LONG>(record.m_dw1)) + m_renderedTotal;
+        e.sampleTime = TicksToSamplesHeld(static_cast<LONG>(record.m_dw1)) + m_renderedTotal;
         switch (status) {
         case 0x90:
         case 0x80:

@@ -62,9 +62,9 @@ public:
     // E_PENDING asks the host to hand the same events over again later.
     // Audio thread: no allocation, no blocking.
     STDMETHODIMP SendEvents(LONG from, LONG thru, DWORD source, IMfxEventQueue* queue) override;
-    // Live messages, as SendEvents: E_PENDING while another thread holds
-    // the instrument's lock, nothing taken.
-    // Audio thread: no allocation, no blocking.
+    // Live messages, as SendEvents. On the audio thread: E_PENDING while
+    // another thread holds the instrument's lock, nothing taken; no
+    // allocation, no blocking. Other threads wait for the lock.
     STDMETHODIMP SendMidi(DWORD source, IMfxDataQueue* queue) override;
     STDMETHODIMP GetBankMethods(DWORD** methods, LONG* count) override;
     STDMETHODIMP IsSpecialPatch(LONG bank, LONG patch) override;

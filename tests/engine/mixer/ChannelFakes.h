@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sync/ThreadAffinity.h"
 #include "MixerFakes.h"
 #include "engine/graph/CNullSynth.h"
 #include "engine/mixer/CChannel.h"
@@ -110,7 +111,8 @@ public:
     }
     HRESULT ProcessLiveEvents(SHORT, IMfxDataQueue* queue) override
     {
-        if (busyLiveHandOvers > 0) {
+        // A busy synth refuses on the audio thread only: elsewhere it waits.
+        if (busyLiveHandOvers > 0 && mv::CurrentThreadRole() == mv::ThreadRole::Audio) {
             --busyLiveHandOvers;
             return E_PENDING;
         }
@@ -167,7 +169,8 @@ public:
     BOOL clipsRecording = FALSE;
     // Hand-overs to refuse as a synth whose lock another thread holds.
     int busyHandOvers = 0;
-    // Live hand-overs refused as by a synth whose lock another thread holds.
+    // Live hand-overs refused on the audio thread as by a synth whose lock
+    // another thread holds.
     int busyLiveHandOvers = 0;
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <thread>
@@ -9,6 +10,7 @@
 #include "BareSynth.h"
 #include "FakeHost.h"
 #include "model/Mfx.h"
+#include "platform/sync/ThreadAffinity.h"
 #include "plugins/synthframework/CSoftSynth.h"
 
 namespace {
@@ -271,7 +273,8 @@ TEST_F(SoftSynth, RefusedNoteStartsAreDropped)
 
 // The host hands events over on its audio thread, which never waits: while
 // another thread holds the instrument's lock nothing is queued and the host
-// is told to hand them over again.
+// is told to hand them over again. Live messages from any other thread wait
+// for the lock instead, and are taken once it is let go.
 TEST_F(SoftSynth, EventsHandedOverWhileAnotherThreadHoldsTheLockAreRefusedWhole)
 {
     FakeEventQueue q;
@@ -288,16 +291,25 @@ TEST_F(SoftSynth, EventsHandedOverWhileAnotherThreadHoldsTheLockAreRefusedWhole)
     });
     while (!held)
         std::this_thread::yield();
-    EXPECT_EQ(E_PENDING, synth.SendEvents(0, 0, 1, &q));
     FakeMidiQueue midi;
     midi.Message(0, 0x90, 62, 100);
-    EXPECT_EQ(E_PENDING, synth.SendMidi(1, &midi)) << "live messages too";
+    {
+        mv::ScopedThreadRole audio(mv::ThreadRole::Audio);
+        EXPECT_EQ(E_PENDING, synth.SendEvents(0, 0, 1, &q));
+        EXPECT_EQ(E_PENDING, synth.SendMidi(1, &midi)) << "live messages too";
+    }
     EXPECT_EQ(0u, synth.PendingCount());
+    std::atomic<HRESULT> waited{E_FAIL};
+    std::thread control([&] { waited = synth.SendMidi(1, &midi); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(E_FAIL, waited.load()) << "a control thread waits for the lock";
     letGo = true;
     other.join();
+    control.join();
+    EXPECT_EQ(S_OK, waited.load());
     EXPECT_EQ(S_OK, synth.SendEvents(0, 0, 1, &q));
     EXPECT_EQ(S_OK, synth.SendMidi(1, &midi));
-    EXPECT_EQ(3u, synth.PendingCount());
+    EXPECT_EQ(4u, synth.PendingCount());
 }
 
 TEST(SoftSynthConnection, DeliveryNeedsAConnectionAndTheHostsMaps)
