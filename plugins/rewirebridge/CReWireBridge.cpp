@@ -430,7 +430,9 @@ mvsynth::IMfxInstrument* CReWireBridge::Names()
 
 HRESULT CReWireBridge::RefreshNames(CReWireBinding& binding)
 {
-    CAutoLock lock(this);
+    // The device is asked without the filter's lock, which the streaming
+    // thread needs for every block: only the bus is set under it, and each
+    // channel's names under the channel's own lock.
     rewire::EventInfo info{};
     info.size = sizeof info;
     int bus = -1;
@@ -445,10 +447,14 @@ HRESULT CReWireBridge::RefreshNames(CReWireBinding& binding)
             channel->Clear();
         return bus < 0 ? S_OK : E_FAIL;
     }
-    m_bus = static_cast<std::uint16_t>(bus);
+    const auto busId = static_cast<std::uint16_t>(bus);
+    {
+        CAutoLock lock(this);
+        m_bus = busId;
+    }
     HRESULT result = S_OK;
     for (int c = 0; c < kMidiChannels; ++c) {
-        const rewire::EventTarget target{m_bus, static_cast<std::uint16_t>(c)};
+        const rewire::EventTarget target{busId, static_cast<std::uint16_t>(c)};
         rewire::EventChannelInfo channel{};
         channel.size = sizeof channel;
         if (!rewire::TestBit(busInfo.usedChannels, c) ||

@@ -132,7 +132,8 @@ private:
     static void SetHostTime(IReWireHostTransport* host, DWORD id, LONG devicePosition);
     void RemovePins();
     // Reads the device's event bus and the names of its MIDI channels and
-    // notes. Under the global device lock and then the instance lock.
+    // notes. Under the global device lock; the instance lock is taken only
+    // to set the bus, so the streaming thread is not kept waiting.
     HRESULT RefreshNames(CReWireBinding& binding);
     // Every attached instance on `deviceIndex` refreshes its names. Under
     // the global device lock, no instance lock held.
