@@ -52,6 +52,7 @@
 #include "resources/MorvaneStrings.h"
 #include "uikit/core/CPropMBT.h"
 #include "uikit/core/CXmlDoc.h"
+#include "uikit/core/PathText.h"
 #include "uikit/core/ResString.h"
 
 namespace {
@@ -3430,14 +3431,6 @@ HRESULT CMidiDoc::InsertMarker(const char* name, LONG tick, BOOL makeCommand, CM
 
 namespace {
 
-// Whether a byte may stand in a file name on every system a pattern file
-// travels to: no separators, wildcards or control characters.
-bool IsFileNameChar(char c)
-{
-    const auto u = static_cast<unsigned char>(c);
-    return u >= 0x20 && u != 0x7F && std::strchr("\\/:*?\"<>|", c) == nullptr;
-}
-
 // The pattern's name without a trailing number: "Bass_3" -> "Bass", 3;
 // a name without one is its own base with suffix 0.
 void SplitSuffix(const CString& name, CString* base, long* suffix)
@@ -3461,10 +3454,7 @@ void SplitSuffix(const CString& name, CString* base, long* suffix)
 CString CMidiDoc::PatternFileName(const char* name)
 {
     CString file(name != nullptr ? name : "");
-    for (int i = 0; i < file.GetLength(); ++i) {
-        if (!IsFileNameChar(file[i]))
-            file.SetAt(i, '_');
-    }
+    MakeValidFileName(file);
     // "." and ".." name folders, not files.
     if (file.IsEmpty() || file == "." || file == "..")
         file = "_" + file;
