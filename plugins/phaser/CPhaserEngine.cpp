@@ -245,17 +245,11 @@ template <bool Fused, bool Flush>
 
 // One sample through each of two chains: without the flush first, and
 // again from the same state with it when it could have changed a value
-// (silence included, where the values are zeros). Flush: with it at once,
-// for frames known to come near the threshold.
-template <bool Fused, bool Flush = false>
+// (silence included, where the values are zeros).
+template <bool Fused>
 [[gnu::always_inline]] inline void StepPair(Side& a, Side& b, float& left, float& right, float ca, float cb)
 {
     float smallest = CAllpassChain::kFlushBelow;
-    if constexpr (Flush) {
-        left = Step<Fused, true>(a, left, ca, smallest);
-        right = Step<Fused, true>(b, right, cb, smallest);
-        return;
-    }
     const Side a0 = a, b0 = b;
     const float l = Step<Fused, false>(a, left, ca, smallest);
     const float r = Step<Fused, false>(b, right, cb, smallest);
@@ -270,12 +264,10 @@ template <bool Fused, bool Flush = false>
     right = Step<Fused, true>(b, right, cb, smallest);
 }
 
-template <bool Fused, bool Flush = false>
+template <bool Fused>
 [[gnu::always_inline]] inline float StepOne(Side& a, float x, float c)
 {
     float smallest = CAllpassChain::kFlushBelow;
-    if constexpr (Flush)
-        return Step<Fused, true>(a, x, c, smallest);
     const Side a0 = a;
     const float o = Step<Fused, false>(a, x, c, smallest);
     if (smallest >= CAllpassChain::kFlushBelow)
@@ -375,7 +367,7 @@ struct CPhaserEngine::Lfo {
     int countdown;
 };
 
-template <bool Fused, bool Flush>
+template <bool Fused>
 [[gnu::always_inline]] inline void CPhaserEngine::RunStretch(float* frame, int n)
 {
     // The LFO, the level and the coefficients of the stretch come first,
@@ -417,12 +409,12 @@ template <bool Fused, bool Flush>
         }
     } else if (mono) {
         for (int i = 0; i < n; ++i, frame += 2)
-            frame[0] = frame[1] = StepOne<Fused, Flush>(first, (frame[0] + frame[1]) * level[i] * 0.5f, firstCoefficient[i]);
+            frame[0] = frame[1] = StepOne<Fused>(first, (frame[0] + frame[1]) * level[i] * 0.5f, firstCoefficient[i]);
     } else {
         for (int i = 0; i < n; ++i, frame += 2) {
             float l = frame[0] * level[i];
             float r = frame[1] * level[i];
-            StepPair<Fused, Flush>(first, second, l, r, firstCoefficient[i], secondCoefficient[i]);
+            StepPair<Fused>(first, second, l, r, firstCoefficient[i], secondCoefficient[i]);
             frame[0] = l;
             frame[1] = r;
         }
@@ -446,13 +438,13 @@ template <bool Fused, bool Flush>
 // as above it too waits on u (or y_3) alone. Registers hold stage k in
 // lanes 0 and 1 (first and second chain) and stage k + 4 in lanes 2 and
 // 3. The sums group differently from the stage-by-stage step, which moves
-// the result by float rounding only. The flush is not applied here: the
-// smallest magnitude met is kept, and where it fell below the threshold
-// the frames, the chains and the LFO are left as they were given, for the
-// stretch to be done stage by stage with the flush. In mono only the
+// the result by float rounding only. The flush is applied to the states
+// the stretch leaves, not inside it: a value that comes below the
+// threshold within 64 frames moves the output by less than it, and a
+// decay into silence still comes to rest at exact zeros. In mono only the
 // first chain's lanes count, and the second chain is left alone.
 template <bool Mono>
-[[gnu::target("fma")]] bool CPhaserEngine::StepSideBySide(float* frame, int n)
+[[gnu::target("fma")]] void CPhaserEngine::StepSideBySide(float* frame, int n)
 {
     constexpr int kStages = CAllpassChain::kStages;
     static_assert(kStages == 8);
@@ -473,7 +465,7 @@ template <bool Mono>
     // The coefficients and what the loop needs of them, the two chains'
     // side by side for each frame, eight lanes at a time (the arrays are
     // long enough for the rounding up).
-    alignas(32) float coefficient[9][2 * kStretch];
+    alignas(32) float coefficient[8][2 * kStretch];
     {
         const __m256 low = _mm256_setr_ps(a.sweepLow, b.sweepLow, a.sweepLow, b.sweepLow, a.sweepLow, b.sweepLow,
                                           a.sweepLow, b.sweepLow);
@@ -494,18 +486,15 @@ template <bool Mono>
             const __m256 g = _mm256_sub_ps(one, c2);
             _mm256_store_ps(coefficient[0] + 2 * i, c);
             _mm256_store_ps(coefficient[1] + 2 * i, c2);
-            _mm256_store_ps(coefficient[2] + 2 * i, c3);
-            _mm256_store_ps(coefficient[3] + 2 * i, c4);
-            _mm256_store_ps(coefficient[4] + 2 * i, _mm256_mul_ps(c4, c4));
-            _mm256_store_ps(coefficient[5] + 2 * i, g);
-            _mm256_store_ps(coefficient[6] + 2 * i, _mm256_mul_ps(g, c));
-            _mm256_store_ps(coefficient[7] + 2 * i, _mm256_mul_ps(g, c2));
-            _mm256_store_ps(coefficient[8] + 2 * i, _mm256_mul_ps(g, c3));
+            _mm256_store_ps(coefficient[2] + 2 * i, c4);
+            _mm256_store_ps(coefficient[3] + 2 * i, _mm256_mul_ps(c4, c4));
+            _mm256_store_ps(coefficient[4] + 2 * i, g);
+            _mm256_store_ps(coefficient[5] + 2 * i, _mm256_mul_ps(g, c));
+            _mm256_store_ps(coefficient[6] + 2 * i, _mm256_mul_ps(g, c2));
+            _mm256_store_ps(coefficient[7] + 2 * i, _mm256_mul_ps(g, c3));
         }
     }
 
-    float given[2 * kStretch];
-    std::copy(frame, frame + 2 * n, given);
     const float bs = Mono ? 0.0f : 1.0f;  // the second chain's state, kept out of mono's lanes
     __m128 s[4];
     for (int k = 0; k < 4; ++k)
@@ -513,19 +502,16 @@ template <bool Mono>
     __m128 last = _mm_setr_ps(a.lastOutput, bs * b.lastOutput, 0.0f, 0.0f);
     const __m128 feedback = _mm_setr_ps(a.feedback, b.feedback, 0.0f, 0.0f);
     const __m128 depth = _mm_setr_ps(a.depth, b.depth, 0.0f, 0.0f);
-    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-    __m128 smallest = _mm_set1_ps(CAllpassChain::kFlushBelow);
     for (int i = 0; i < n; ++i) {
         float* pair = frame + 2 * i;
         const __m128 c = LoadPairTwice(coefficient[0] + 2 * i);
         const __m128 c2 = LoadPairTwice(coefficient[1] + 2 * i);
-        const __m128 c3 = LoadPairTwice(coefficient[2] + 2 * i);
-        const __m128 c4 = LoadPairTwice(coefficient[3] + 2 * i);
-        const __m128 c8 = LoadPair(coefficient[4] + 2 * i);
-        const __m128 g = LoadPairTwice(coefficient[5] + 2 * i);
-        const __m128 gc = LoadPairTwice(coefficient[6] + 2 * i);
-        const __m128 gc2 = LoadPairTwice(coefficient[7] + 2 * i);
-        const __m128 gc3 = LoadPairTwice(coefficient[8] + 2 * i);
+        const __m128 c4 = LoadPairTwice(coefficient[2] + 2 * i);
+        const __m128 c8 = LoadPair(coefficient[3] + 2 * i);
+        const __m128 g = LoadPairTwice(coefficient[4] + 2 * i);
+        const __m128 gc = LoadPairTwice(coefficient[5] + 2 * i);
+        const __m128 gc2 = LoadPairTwice(coefficient[6] + 2 * i);
+        const __m128 gc3 = LoadPairTwice(coefficient[7] + 2 * i);
         __m128 x;
         if constexpr (Mono)
             x = _mm_set_ss((pair[0] + pair[1]) * level[i] * 0.5f);
@@ -549,29 +535,23 @@ template <bool Mono>
         // out so that each waits on v alone.
         s[3] = _mm_fnmadd_ps(gc3, v, _mm_fmadd_ps(g, p2, _mm_mul_ps(c, s[3])));
         s[2] = _mm_fmadd_ps(gc2, v, _mm_fmadd_ps(g, p1, _mm_mul_ps(c, s[2])));
-        const __m128 y0 = _mm_fnmadd_ps(c, v, s[0]);
         s[1] = _mm_fnmadd_ps(gc, v, _mm_fmadd_ps(g, s[0], _mm_mul_ps(c, s[1])));
         s[0] = _mm_fmadd_ps(g, v, _mm_mul_ps(c, s[0]));
-        // The other stages' outputs, for the flush alone.
-        const __m128 y1 = _mm_fmadd_ps(c2, v, p1);
-        const __m128 y2 = _mm_fnmadd_ps(c3, v, p2);
 
         const __m128 out = _mm_fmadd_ps(depth, last, x);
         if constexpr (Mono)
             pair[0] = pair[1] = _mm_cvtss_f32(out);
         else
             _mm_storel_pi(reinterpret_cast<__m64*>(pair), out);
-
-        const __m128 m = _mm_min_ps(_mm_min_ps(_mm_and_ps(v, magnitude), _mm_and_ps(y0, magnitude)),
-                                    _mm_min_ps(_mm_and_ps(y1, magnitude), _mm_and_ps(y2, magnitude)));
-        smallest = _mm_min_ps(smallest, _mm_min_ps(m, _mm_and_ps(_mm_movelh_ps(y3, last), magnitude)));
     }
-    smallest = _mm_min_ps(smallest, _mm_movehl_ps(smallest, smallest));
-    const int below = _mm_movemask_ps(_mm_cmplt_ps(smallest, _mm_set1_ps(CAllpassChain::kFlushBelow)));
-    if ((below & (Mono ? 1 : 3)) != 0) {
-        std::copy(given, given + 2 * n, frame);
-        return false;
-    }
+    // Magnitudes below the threshold (and anything not a number) become
+    // +0, keeping denormals out of the state and letting a decay rest.
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    const __m128 threshold = _mm_set1_ps(CAllpassChain::kFlushBelow);
+    auto flushed = [&](__m128 x) { return _mm_and_ps(x, _mm_cmpge_ps(_mm_and_ps(x, magnitude), threshold)); };
+    for (__m128& k : s)
+        k = flushed(k);
+    last = flushed(last);
     lfo.Store(*this);
     alignas(16) float lanes[4];
     for (int k = 0; k < 4; ++k) {
@@ -590,7 +570,6 @@ template <bool Mono>
         b.lastOutput = lanes[1];
         b.modulation = quadrature * value[n - 1];
     }
-    return true;
 }
 
 void CPhaserEngine::RunPlain(float* pairs, int count)
@@ -608,11 +587,10 @@ __attribute__((target("fma"))) void CPhaserEngine::RunFused(float* pairs, int co
         const bool quiet = Side(m_first).AtRest() && Side(m_second).AtRest() && IsBelowFlush(frame, n);
         if (quiet)
             RunStretch<true>(frame, n);
-        else if (!(mono ? StepSideBySide<true>(frame, n) : StepSideBySide<false>(frame, n)))
-            // Values came below the threshold somewhere in the stretch (a
-            // decay into silence, mostly): flushing every frame gives what
-            // trying each without it first would, at half the cost.
-            RunStretch<true, true>(frame, n);
+        else if (mono)
+            StepSideBySide<true>(frame, n);
+        else
+            StepSideBySide<false>(frame, n);
     }
 }
 

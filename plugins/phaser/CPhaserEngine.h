@@ -14,12 +14,14 @@
 // side in the lanes of SIMD registers with their stages regrouped, so
 // that a frame waits on a few multiply-adds rather than on all nine in
 // a row (the result then differs from the plain products and sums by
-// float rounding only); elsewhere they run one stage at a time. The
-// chain's flush of tiny values is checked after a stretch of frames (one
-// frame on the plain path) rather than inside every stage: a stretch
-// where it would change a value is done again stage by stage with it, so
-// the result is the same as flushing at every stage. Silence into chains
-// that have come to rest leaves them at rest and is not stepped.
+// float rounding only), and the flush of tiny values is applied to the
+// states a stretch of 64 frames leaves (values 360 dB down move the output
+// by less than rounding does); elsewhere they run one stage at a time,
+// and the flush is checked after each frame rather than inside every
+// stage: a frame where it would change a value is done again stage by
+// stage with it, so the result is the same as flushing at every stage.
+// Silence into chains that have come to rest leaves them at rest and is
+// not stepped.
 #pragma once
 
 #include <memory>
@@ -101,14 +103,13 @@ private:
 
     // The level's glide and the LFO's phase while a stretch runs.
     struct Lfo;
-    // The frames of a stretch of up to kStretch, one chain stage at a time;
-    // Flush applies the flush at every frame rather than where needed.
-    template <bool Fused, bool Flush = false>
+    // The frames of a stretch of up to kStretch, one chain stage at a time.
+    template <bool Fused>
     void RunStretch(float* frame, int n);
-    // The same with the two chains side by side and fused multiply-adds;
-    // false, with everything as it was, where the flush must be applied.
+    // The same with the two chains side by side and fused multiply-adds,
+    // the flush applied to the states the stretch leaves.
     template <bool Mono>
-    bool StepSideBySide(float* frame, int n);
+    void StepSideBySide(float* frame, int n);
     void RunPlain(float* pairs, int count);
     void RunFused(float* pairs, int count);
     void ApplyIncrement() { m_phaseIncrement = m_lfoFrequency * kTableSize / m_sampleRate; }
