@@ -3211,16 +3211,11 @@ int CMidiDoc::OnShortMsg(DWORD message, DWORD time, int port)
 {
     // The ReWire device's worker renders the host's audio right after it
     // hands the notes over: it never waits for an edit to let go.
-    if (mv::CurrentThreadRole() == mv::ThreadRole::Audio) {
-        CHeapLockGuard guard(m_midiLock, CHeapLockGuard::TryOnly{});
-        if (!guard.OwnsLock()) {
-            m_liveDrops.fetch_add(1, std::memory_order_relaxed);
-            return 0;
-        }
-        DeliverToChannels(message, time, port);
+    CHeapLockGuard guard(m_midiLock, CHeapLockGuard::TryOnAudio{});
+    if (!guard.OwnsLock()) {
+        m_liveDrops.fetch_add(1, std::memory_order_relaxed);
         return 0;
     }
-    CHeapLockGuard guard(m_midiLock);
     DeliverToChannels(message, time, port);
     return 0;
 }

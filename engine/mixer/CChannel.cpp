@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <new>
-#include <optional>
 
 #include "devices/CAppConfig.h"
 #include "engine/IMfxTimeConverter.h"
@@ -1891,12 +1890,8 @@ HRESULT CChannel::QueueLiveEvent(const MfxData& event, BOOL second)
     CMfxDataQueue* queue = second ? m_liveQueue2 : m_liveQueue1;
     if (queue == nullptr)
         return E_FAIL;
-    if (mv::CurrentThreadRole() == mv::ThreadRole::Audio) {
-        CHeapLockGuard guard(m_liveLock, CHeapLockGuard::TryOnly{});
-        return guard.OwnsLock() ? queue->Add(&event) : S_FALSE;
-    }
-    CHeapLockGuard guard(&m_liveLock);
-    return queue->Add(&event);
+    CHeapLockGuard guard(m_liveLock, CHeapLockGuard::TryOnAudio{});
+    return guard.OwnsLock() ? queue->Add(&event) : S_FALSE;
 }
 
 void CChannel::GetKeyRange(WORD* low, WORD* high) const
@@ -2051,12 +2046,8 @@ HRESULT CChannel::OnMidiInput(DWORD message, DWORD time, DWORD port)
         return S_FALSE;
     };
     const DWORD key = HeldKey(channel, message >> 8 & 0x7Fu, port);
-    std::optional<CHeapLockGuard> guard;
-    if (audio)
-        guard.emplace(m_heldLock, CHeapLockGuard::TryOnly{});
-    else
-        guard.emplace(m_heldLock);
-    if (!guard->OwnsLock())
+    CHeapLockGuard guard(m_heldLock, CHeapLockGuard::TryOnAudio{});
+    if (!guard.OwnsLock())
         return drop();
     // A note-on and a note-off look up the same entry.
     const auto found = noteOn || noteOff ? FindHeldNote(key) : m_heldNotes.end();

@@ -5,6 +5,8 @@
 
 #include <mutex>
 
+#include "platform/sync/ThreadAffinity.h"
+
 class CCritSec {
 public:
     CCritSec() = default;
@@ -55,7 +57,18 @@ private:
 // was taken. For audio-thread paths, which never wait for a lock.
 class CTryLock {
 public:
+    struct TryOnAudio {};
+
     explicit CTryLock(CCritSec* lock) : m_lock(lock), m_locked(lock->TryLock()) {}
+    // For entries any thread calls: tries on the audio thread (no
+    // allocation, no blocking), waits on any other, where Locked() holds.
+    CTryLock(CCritSec* lock, TryOnAudio) : m_lock(lock), m_locked(true)
+    {
+        if (mv::CurrentThreadRole() != mv::ThreadRole::Audio)
+            lock->Lock();
+        else
+            m_locked = lock->TryLock();
+    }
     ~CTryLock()
     {
         if (m_locked)

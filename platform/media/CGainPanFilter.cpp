@@ -30,7 +30,13 @@ __attribute__((target("avx"))) LONG ApplyFixedStereoAvx(const float (&m)[2][2], 
     return i;
 }
 
-const bool g_avx = __builtin_cpu_supports("avx");
+// Asked once as the library loads (the features read first, as this may
+// run before the compiler's own start-up code has read them), so the audio
+// thread's choice only reads a flag.
+const bool g_avx = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx") != 0;
+}();
 
 constexpr LONGLONG kUnitsPerSecond = 10000000;
 constexpr double kPi = 3.14159265358979323846;

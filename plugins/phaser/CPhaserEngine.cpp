@@ -370,9 +370,9 @@ struct CPhaserEngine::Lfo {
 template <bool Fused>
 [[gnu::always_inline]] inline void CPhaserEngine::RunStretch(float* frame, int n)
 {
-    // The LFO, the level and the coefficients of the stretch come first,
-    // so that the divisions run side by side and the chains' loop holds
-    // only the chains.
+    // The LFO, the level and (for chains that step) the coefficients of the
+    // stretch come first, so that the divisions run side by side and the
+    // chains' loop holds only the chains.
     float level[kStretch], firstModulation[kStretch], secondModulation[kStretch];
     float firstCoefficient[kStretch], secondCoefficient[kStretch];
     const bool mono = m_mode == kMono;
@@ -385,10 +385,12 @@ template <bool Fused>
         secondModulation[i] = sign * value;
     }
     lfo.Store(*this);
-    for (int i = 0; i < n; ++i) {
-        firstCoefficient[i] = Coefficient(m_first, firstModulation[i]);
-        secondCoefficient[i] = Coefficient(m_second, secondModulation[i]);
-    }
+    auto coefficients = [&] {
+        for (int i = 0; i < n; ++i) {
+            firstCoefficient[i] = Coefficient(m_first, firstModulation[i]);
+            secondCoefficient[i] = Coefficient(m_second, secondModulation[i]);
+        }
+    };
     Side first(m_first), second(m_second);
     if (first.AtRest() && second.AtRest() && IsSilent(frame, n)) {
         // Silence into chains at rest: each step would leave them so.
@@ -408,9 +410,11 @@ template <bool Fused>
             }
         }
     } else if (mono) {
+        coefficients();
         for (int i = 0; i < n; ++i, frame += 2)
             frame[0] = frame[1] = StepOne<Fused>(first, (frame[0] + frame[1]) * level[i] * 0.5f, firstCoefficient[i]);
     } else {
+        coefficients();
         for (int i = 0; i < n; ++i, frame += 2) {
             float l = frame[0] * level[i];
             float r = frame[1] * level[i];

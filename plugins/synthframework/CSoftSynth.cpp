@@ -199,17 +199,9 @@ HRESULT CSoftSynth::SendMidi(DWORD source, IMfxDataQueue* queue)
 {
     // The audio thread never waits for the instrument; any other thread
     // waits for the block being rendered, so its messages are not lost.
-    CCritSec* held = m_instrument;
-    if (mv::CurrentThreadRole() == mv::ThreadRole::Audio) {
-        if (!held->TryLock())
-            return E_PENDING;
-    } else {
-        held->Lock();
-    }
-    const struct Release {
-        CCritSec* lock;
-        ~Release() { lock->Unlock(); }
-    } release{held};
+    CTryLock lock(m_instrument, CTryLock::TryOnAudio{});
+    if (!lock.Locked())
+        return E_PENDING;
     if (!queue)
         return E_POINTER;
     if (!m_connected)
